@@ -1,0 +1,154 @@
+#include "env/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "env/DriveMap.h"
+#include "env/Errors.h"
+#include "env/FileStream.h"
+#include "support/FaultFileSystem.h"
+#include "support/TestSupport.h"
+
+namespace remdo::env {
+namespace {
+
+using test::Bytes;
+using test::ReadWholeFile;
+using test::TScratchFolder;
+using test::WriteWholeFile;
+
+std::vector<std::string> Names(const std::vector<TFindEntry>& entries) {
+  std::vector<std::string> names;
+  for (const auto& e : entries) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(FileSystem, WritesReadsAndReportsShortReads) {
+  TScratchFolder dir;
+  auto& fs = RealFileSystem();
+  auto file = fs.Open(dir / "a.db", TOpenMode::kCreate);
+  file->WriteAt(0, Bytes("hello"));
+  file->WriteAt(10, Bytes("X"));
+  EXPECT_EQ(file->Size(), 11u);
+  std::vector<std::byte> buffer(20);
+  EXPECT_EQ(file->ReadAt(8, buffer), 3u);
+  EXPECT_EQ(buffer[0], std::byte{0});
+  EXPECT_EQ(buffer[2], std::byte{'X'});
+  file->Truncate(5);
+  file->Flush();
+  file->Close();
+  file->Close();  // a second close does nothing
+  EXPECT_EQ(ReadWholeFile(dir / "a.db"), Bytes("hello"));
+}
+
+TEST(FileSystem, OpenFailuresNameTheFileAndTheReason) {
+  TScratchFolder dir;
+  auto& fs = RealFileSystem();
+  try {
+    (void)fs.Open(dir / "missing.db", TOpenMode::kRead);
+    FAIL() << "no error";
+  } catch (const EFOpenError& e) {
+    EXPECT_NE(std::string(e.what()).find("missing.db"), std::string::npos);
+  }
+  WriteWholeFile(dir / "x.db", "1");
+  EXPECT_THROW((void)fs.Open(dir / "x.db", TOpenMode::kCreateNew), EFCreateError);
+  EXPECT_THROW((void)fs.Open(dir / "no\\such\\x.db", TOpenMode::kCreate), EFCreateError);
+}
+
+TEST(FileSystem, RenameReplacesOnlyWhenAsked) {
+  TScratchFolder dir;
+  auto& fs = RealFileSystem();
+  WriteWholeFile(dir / "new.db", "new");
+  WriteWholeFile(dir / "old.db", "old");
+  EXPECT_FALSE(fs.Rename(dir / "new.db", dir / "old.db", false));
+  EXPECT_EQ(ReadWholeFile(dir / "old.db"), Bytes("old"));
+  EXPECT_TRUE(fs.Rename(dir / "new.db", dir / "old.db", true));
+  EXPECT_EQ(ReadWholeFile(dir / "old.db"), Bytes("new"));
+  EXPECT_FALSE(fs.FileExists(dir / "new.db"));
+  const TIoResult missing = fs.Remove(dir / "new.db");
+  EXPECT_FALSE(missing);
+  EXPECT_FALSE(missing.reason.empty());
+}
+
+TEST(FileSystem, ReadOnlyAttributeIsSetAndCleared) {
+  TScratchFolder dir;
+  auto& fs = RealFileSystem();
+  WriteWholeFile(dir / "r.db", "x");
+  ASSERT_TRUE(fs.SetAttributes(dir / "r.db", attr::kReadOnly | attr::kArchive));
+  EXPECT_NE(*fs.Attributes(dir / "r.db") & attr::kReadOnly, 0u);
+  ASSERT_TRUE(fs.SetAttributes(dir / "r.db", attr::kArchive));
+  EXPECT_EQ(*fs.Attributes(dir / "r.db") & attr::kReadOnly, 0u);
+  EXPECT_NE(*fs.Attributes(dir.Path()) & attr::kDirectory, 0u);
+  EXPECT_FALSE(fs.Attributes(dir / "none").has_value());
+}
+
+TEST(FileSystem, FindListsFoldersOnlyWhenAsked) {
+  TScratchFolder dir;
+  auto& fs = RealFileSystem();
+  WriteWholeFile(dir / "Books.db", "");
+  WriteWholeFile(dir / "Books.PX", "");
+  WriteWholeFile(dir / "Genre.db", "");
+  ASSERT_TRUE(fs.MakeFolder(dir / "Books.dir"));
+  EXPECT_EQ(Names(fs.Find(dir / "books.*", 47)), (std::vector<std::string>{"Books.PX", "Books.db"}));
+  EXPECT_EQ(Names(fs.Find(dir / "books.*", attr::kDirectory)),
+            (std::vector<std::string>{"Books.PX", "Books.db", "Books.dir"}));
+  EXPECT_TRUE(fs.Find(dir / "nowhere\\*", 47).empty());
+}
+
+TEST(FileSystem, ModifiedTimeRoundTrips) {
+  TScratchFolder dir;
+  auto& fs = RealFileSystem();
+  WriteWholeFile(dir / "t.db", "x");
+  ASSERT_TRUE(fs.SetModifiedTime(dir / "t.db", 1000000000));
+  EXPECT_EQ(fs.ModifiedTime(dir / "t.db"), 1000000000);
+}
+
+TEST(FileSystem, DriveLettersResolveNamesWithoutRegardToCase) {
+  TScratchFolder dir;
+  if (!MapDrive('q', dir.Path())) GTEST_SKIP() << "drives cannot be mapped on this platform";
+  auto& fs = RealFileSystem();
+  ASSERT_TRUE(fs.MakeFolder(dir / "FENRO"));
+  WriteWholeFile(dir / "FENRO/Books.db", "data");
+  EXPECT_TRUE(fs.FileExists("Q:\\fenro\\BOOKS.DB"));
+  EXPECT_EQ(ReadWholeFile("q:/Fenro/books.db"), Bytes("data"));
+  // A new file keeps its own spelling inside the existing folder.
+  WriteWholeFile("Q:\\fenro\\New.DB", "n");
+  EXPECT_TRUE(fs.FileExists(dir / "FENRO/New.DB"));
+  EXPECT_FALSE(fs.FileExists("R:\\fenro\\books.db"));
+  MapDrive('Q', "");
+}
+
+TEST(FileStream, ReadBufferRaisesOnShortRead) {
+  TScratchFolder dir;
+  WriteWholeFile(dir / "s.db", "abc");
+  TFileStream stream(RealFileSystem(), dir / "s.db", TOpenMode::kRead);
+  std::vector<std::byte> four(4);
+  EXPECT_THROW(stream.ReadBuffer(four), EReadError);
+  stream.Seek(1, TSeekOrigin::kBegin);
+  std::vector<std::byte> two(2);
+  stream.ReadBuffer(two);
+  EXPECT_EQ(two, Bytes("bc"));
+  EXPECT_EQ(stream.Position(), 3);
+}
+
+TEST(FaultFileSystem, FailsTheNthCallOnceOrForGood) {
+  TScratchFolder dir;
+  test::TFaultFileSystem fs;
+  fs.Arm(2, test::TFault::kFail);
+  auto file = fs.Open(dir / "f.db", TOpenMode::kCreate);          // call 1
+  EXPECT_THROW(file->WriteAt(0, Bytes("x")), EWriteError);        // call 2 fails
+  file->WriteAt(0, Bytes("y"));                                   // call 3 works
+  EXPECT_TRUE(fs.Triggered());
+
+  fs.Arm(1, test::TFault::kStop);
+  EXPECT_FALSE(fs.Rename(dir / "f.db", dir / "g.db", true));
+  EXPECT_THROW(file->WriteAt(0, Bytes("z")), EWriteError);
+  EXPECT_FALSE(fs.Remove(dir / "f.db"));
+  file.reset();
+  EXPECT_EQ(ReadWholeFile(dir / "f.db"), Bytes("y"));
+}
+
+}  // namespace
+}  // namespace remdo::env
