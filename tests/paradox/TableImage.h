@@ -107,6 +107,12 @@ struct TTableImage {
     p[4] = static_cast<std::byte>(fileType);
     p[5] = static_cast<std::byte>(blockSizeCode);
     paradox::PutU32(p + 6, static_cast<std::uint32_t>(recordCount >= 0 ? recordCount : count));
+    // The block chain in file order, as other readers follow it.
+    const auto blockCount = static_cast<std::uint16_t>(blocks.size());
+    paradox::PutU16(p + 0x0A, blockCount);
+    paradox::PutU16(p + 0x0C, blockCount);
+    paradox::PutU16(p + 0x0E, blockCount > 0 ? 1 : 0);
+    paradox::PutU16(p + 0x10, blockCount);
     paradox::PutU16(p + 33, static_cast<std::uint16_t>(fields.size()));
     paradox::PutU16(p + 35, static_cast<std::uint16_t>(keyFields));
     p[41] = static_cast<std::byte>(sortOrder);
@@ -133,10 +139,11 @@ struct TTableImage {
 
   void AppendBlock(TBytes& out, const std::vector<TBytes>& records, int number) const {
     TBytes block(static_cast<std::size_t>(BlockSize()));
-    paradox::PutU16(block.data(), static_cast<std::uint16_t>(number + 2));
+    const bool last = number + 1 == static_cast<int>(blocks.size());
+    paradox::PutU16(block.data(), static_cast<std::uint16_t>(last ? 0 : number + 2));
     paradox::PutU16(block.data() + 2, static_cast<std::uint16_t>(number));
-    const int last = (static_cast<int>(records.size()) - 1) * RecordSize();
-    paradox::PutU16(block.data() + 4, static_cast<std::uint16_t>(static_cast<std::int16_t>(last)));
+    const int lastOffset = (static_cast<int>(records.size()) - 1) * RecordSize();
+    paradox::PutU16(block.data() + 4, static_cast<std::uint16_t>(static_cast<std::int16_t>(lastOffset)));
     std::size_t at = 6;
     for (const auto& r : records) {
       std::memcpy(block.data() + at, r.data(), r.size());

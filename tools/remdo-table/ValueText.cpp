@@ -107,6 +107,7 @@ std::string NumberText(double value) {
 std::string BcdText(std::span<const std::byte> bytes) {
   if (bytes.size() < 17) return HexText(bytes);
   const auto head = std::to_integer<unsigned>(bytes[0]);
+  if ((head & 0x40) == 0) return "";  // blank: the engine keeps only the decimals count
   const bool negative = (head & 0x80) == 0;
   const unsigned decimals = std::min(head & 0x3Fu, 32u);
   std::string digits;

@@ -29,7 +29,8 @@ std::string TimestampText(double milliseconds);
 std::string NumberText(double value);
 // A 17-byte BCD value: sign, integer digits, and as many fraction digits as
 // its first byte gives; digit nibbles above 9 (the engine leaves them
-// beyond about 20 significant digits) end the text.
+// beyond about 20 significant digits) end the text. Blank (empty text) when
+// bit 6 of the first byte, set in every value, is clear.
 std::string BcdText(std::span<const std::byte> bytes);
 // Upper-case hexadecimal, two digits per byte.
 std::string HexText(std::span<const std::byte> bytes);
