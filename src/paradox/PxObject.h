@@ -14,23 +14,26 @@
 //    header, and without fields when the field count or a field name is bad.
 //  - Header values (RecordSize ... FileVersion, IsEncrypted, HeaderBytes)
 //    never throw; without header they are 0, false or empty.
-//  - BlockSize and BlockCount: "Block size not defined." without header or
-//    when header byte 5 is not 1 to 32.
+//  - BlockSize, BlockCount and HasTrailingPartBlock: "Block size not
+//    defined." without header or when header byte 5 is not 1 to 32.
 //  - FieldByNumber: "List index out of bounds." for a number not in the
 //    field list or a field of width 0.
 //  - FirstRecord, NextRecord, NextBlock, ReadBlock and RecordData (and the
 //    field decoders, which call RecordData): "Block size not defined." as
 //    above; a message naming the record size when it is 0 or larger than a
 //    block's record area (block size - 6); the stream's read error when a
-//    block cannot be read. RecordData also raises "Record data not found."
-//    when there is no current record.
+//    block cannot be read (a failing disk, a file that shrank): the reader
+//    then stays on that block without records, and the next NextRecord goes
+//    on with the block after it. RecordData also raises "Record data not
+//    found." when there is no current record: the walk found none, or it
+//    has ended.
 //
 // Damaged blocks never stop the walk: a block whose last-record offset is
 // negative (empty), not a multiple of the record size, or beyond the block's
 // record area is skipped whole. The bytes of a trailing part block (the file
-// ends inside its last block) are walked too: the records of that block that
-// lie wholly inside the file are read, while BlockCount still counts whole
-// blocks only.
+// ends at least 6 bytes into the block after the last whole one) are walked
+// too: the records of that block that lie wholly inside the file are read,
+// while BlockCount still counts whole blocks only.
 #ifndef REMDO_PARADOX_PXOBJECT_H_
 #define REMDO_PARADOX_PXOBJECT_H_
 
