@@ -9,6 +9,7 @@
 #include "env/Errors.h"
 #include "env/Path.h"
 #include "env/Text.h"
+#include "paradox/Coding.h"
 #include "support/TestSupport.h"
 
 namespace remdo::paradox {
@@ -100,6 +101,9 @@ TEST(PxObjectSamples, NonMaintainedCompositeIndexHasTheExtendedHeader) {
   ASSERT_EQ(reader->FieldCount(), 4);
   EXPECT_EQ(reader->FieldByNumber(1).Name(), "Tup No");
   EXPECT_EQ(reader->FieldByNumber(3).Name(), "Tup Offset");
+  // The word at 37 holds the level-4 marker, not a checksum: read without
+  // the extended header, the file would pass for encrypted and fieldless.
+  EXPECT_EQ(GetU32(reader->HeaderBytes().data() + pxheader::kEncryption), 0xFF00FF00u);
   EXPECT_FALSE(reader->IsEncrypted());
 }
 
