@@ -1,0 +1,193 @@
+// remdo-table run in-process on hand-built table files: the CSV of every
+// field type, code page conversion, the info report, and the exit status
+// and one-line message for usage errors and damaged files.
+#include "remdo-table/RemdoTable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "paradox/TableImage.h"
+#include "support/TestSupport.h"
+
+namespace remdo::tools {
+namespace {
+
+namespace ft = paradox::fieldtype;
+using test::Alpha;
+using test::Blank;
+using test::Int;
+using test::Raw;
+using test::Record;
+using test::TBytes;
+using test::TTableImage;
+
+struct TRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+TRun RunTool(const std::vector<std::string>& words) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = RunRemdoTable(words, out, err);
+  return {status, out.str(), err.str()};
+}
+
+// One table with a field of every type the tool writes.
+TTableImage EveryType() {
+  TTableImage t;
+  t.fields = {{ft::kAlpha, 10, "Name"},  {ft::kDate, 4, "Day"},        {ft::kShort, 2, "Small"},
+              {ft::kLong, 4, "Big"},     {ft::kMoney, 8, "Price"},     {ft::kNumber, 8, "Ratio"},
+              {ft::kLogical, 1, "Flag"}, {ft::kTime, 4, "At"},         {ft::kTimestamp, 8, "Stamp"},
+              {ft::kAutoIncrement, 4, "Id"}, {ft::kBcd, 2, "Amount"}, {ft::kBytes, 3, "Raw"},
+              {ft::kMemo, 15, "Note"},   {ft::kGraphic, 12, "Picture"}};
+  TBytes bcd(17);
+  bcd[0] = std::byte{0xC2};
+  bcd[15] = std::byte{0x01};
+  bcd[16] = std::byte{0x23};
+  const TBytes memo = Raw({'h', 'i', '\r', '\n', 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0});
+  const TBytes picture = Raw({0xAB, 0xCD, 0, 0, 0, 0, 0, 0, 0x10, 0x27, 0, 0});  // 10000 bytes, leader AB CD
+  const TBytes filled = Record({Alpha("a,\"b\"", 10), Int(728783, 4), Int(-5, 2), Int(70000, 4), test::Float(-2.5),
+                                test::Float(1.25), Raw({0x81}), Int(3601000, 4), test::Float(63716202001000.0),
+                                Int(1, 4), bcd, Raw({0x01, 0x0A, 0xFF}), memo, picture});
+  t.blocks = {{filled, Blank(static_cast<int>(filled.size()))}};
+  return t;
+}
+
+class RemdoTable : public ::testing::Test {
+ protected:
+  std::string Write(const std::string& name, const TBytes& bytes) {
+    const std::string path = folder_ / name;
+    test::WriteWholeFile(path, bytes);
+    return path;
+  }
+  test::TScratchFolder folder_;
+};
+
+TEST_F(RemdoTable, DumpWritesEveryTypeAsCsv) {
+  const auto run = RunTool({"dump", Write("every.db", EveryType().Build())});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "Name,Day,Small,Big,Price,Ratio,Flag,At,Stamp,Id,Amount,Raw,Note,Picture\r\n"
+            "\"a,\"\"b\"\"\",1996-05-04,-5,70000,-2.5,1.25,true,01:00:01,2020-02-01T01:00:01,1,1.23,010AFF,"
+            "\"hi\r\n\",ABCD\r\n"
+            ",,,,,,,,,,,,,\r\n");
+}
+
+TEST_F(RemdoTable, DumpConvertsTheTablesCodePageToUtf8) {
+  struct Case { int version; std::uint16_t codePage; int byte; std::string utf8; bool warning; };
+  const Case cases[] = {
+      {11, 1252, 0xE9, "\xC3\xA9", false},  // e acute
+      {11, 850, 0x81, "\xC3\xBC", false},   // u umlaut
+      {11, 866, 0xA0, "\xD0\xB0", false},   // Cyrillic a
+      {11, 1250, 0x8A, "\xC5\xA0", false},  // S caron
+      {4, 0, 0x81, "\xC3\xBC", false},      // no code page recorded: 437
+      {11, 936, 0xE9, "\xC3\xA9", true},    // not supported: Latin-1 and a warning
+  };
+  for (const auto& c : cases) {
+    TTableImage t;
+    t.version = c.version;
+    t.codePage = c.codePage;
+    t.fields = {{ft::kAlpha, 4, "T"}};
+    t.blocks = {{Raw({'x', c.byte, 0, 0})}};
+    const auto run = RunTool({"dump", Write("cp.db", t.Build())});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "T\r\nx" + c.utf8 + "\r\n") << c.codePage;
+    EXPECT_EQ(run.err.find("code page " + std::to_string(c.codePage) + " is not supported") != std::string::npos,
+              c.warning)
+        << run.err;
+  }
+}
+
+TEST_F(RemdoTable, InfoReportsLayoutCountsAndCompanions) {
+  TTableImage t;
+  t.fields = {{ft::kShort, 2, "Id"}, {ft::kAlpha, 6, "Name"}};
+  t.fileType = 0;
+  t.keyFields = 1;
+  std::vector<TBytes> block;
+  for (int i = 1; i <= 100; ++i) block.push_back(Record({Int(i, 2), Alpha("n", 6)}));
+  t.blocks = {block, block, block};
+  TBytes bytes = t.Build();
+  bytes.resize(bytes.size() - 1024 + 6 + 30 * 8);  // the last block is cut after 30 records
+  const std::string path = Write("Family.DB", bytes);
+  Write("Family.PX", TBytes(10));
+  Write("Family.MB", TBytes(10));
+  Write("Other.DB", TBytes(10));
+  const auto run = RunTool({"info", path});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string expected[] = {
+      "level: 5 (version code 11)\n",
+      "file type: 0 (keyed table)\n",
+      "record size: 8\n",
+      "header records: 300\n",
+      "records found: 230\n",
+      "block size: 1024\n",
+      "blocks: 2 (and a part block of 246 bytes)\n",
+      "sort order: 0x4C DBWINUS0\n",
+      "code page: 1252\n",
+      "encrypted: no\n",
+      "key fields: 1\n",
+      "fields: 2\n",
+      "    1  S (3)       2       0  Id\n",
+      "    2  A (1)       6       2  Name\n",
+      "companion files: Family.MB Family.PX\n",
+  };
+  for (const auto& line : expected) EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+}
+
+TEST_F(RemdoTable, UsageErrorsExitWithTwo) {
+  const std::vector<std::vector<std::string>> cases = {
+      {}, {"frobnicate"}, {"dump"}, {"info"}, {"dump", "a.db", "b.db"}, {"info", "a.db", "b.db"},
+  };
+  for (const auto& words : cases) {
+    const auto run = RunTool(words);
+    EXPECT_EQ(run.status, 2) << words.size();
+    EXPECT_NE(run.err.find("usage:"), std::string::npos);
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST_F(RemdoTable, UnreadableOrDamagedFilesExitWithOneAndOneLine) {
+  struct Case { std::string name; std::function<void(TBytes&)> damage; std::string message; };
+  const TTableImage good = EveryType();
+  const Case cases[] = {
+      {"short.db", [](TBytes& b) { b.resize(3); }, "Stream read error"},
+      {"noheader.db", [](TBytes& b) { test::PatchU16(b, 2, 80); }, "no valid table header"},
+      {"other.db", [](TBytes& b) { b[4] = std::byte{'r'}; }, "not a Paradox table file (file type 114)"},
+      {"norecordsize.db", [](TBytes& b) { test::PatchU16(b, 0, 0); }, "Record size is 0"},
+      {"blocksize.db", [](TBytes& b) { b[5] = std::byte{0}; }, "Block size not defined."},
+      {"crypt.db", [](TBytes& b) { paradox::PutU32(b.data() + 92, 0x1234u); }, "the table is encrypted"},
+      {"nofields.db", [](TBytes& b) { test::PatchU16(b, 33, 0); }, "field descriptions in the header"},
+  };
+  for (const auto& c : cases) {
+    TBytes bytes = good.Build();
+    c.damage(bytes);
+    const std::string path = Write(c.name, bytes);
+    const auto run = RunTool({"dump", path});
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_EQ(run.err.find("remdo-table: " + path), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  }
+  const auto missing = RunTool({"info", folder_ / "missing.db"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("missing.db"), std::string::npos);
+  EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+}
+
+TEST_F(RemdoTable, InfoShowsWhatItCanOfATableItCannotWalk) {
+  TBytes bytes = EveryType().Build();
+  test::PatchU16(bytes, 0, 0);
+  const auto run = RunTool({"info", Write("zero.db", bytes)});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("records found: 0 before a read error\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("fields: 14\n"), std::string::npos);
+  EXPECT_NE(run.err.find("Record size is 0"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace remdo::tools
