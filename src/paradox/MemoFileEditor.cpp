@@ -172,10 +172,17 @@ TBlobDescriptor TMemoFileEditor::Store(TBlobKind kind, std::span<const std::byte
   }
   const auto length = static_cast<std::uint32_t>(value.size());
   if (FitsInLeader(kind, length, leaderSize)) return {0, 0, length, 0};
+  if (length > memo::kSubAllocThreshold && memo::UnitsForSingle(length) > memo::kMaxBlockUnits) {
+    ThrowMemoError(memocode::kInvalidBlobLength, path_,
+                   "a value of " + std::to_string(length) + " bytes is longer than one memo block can hold");
+  }
   (void)File();
   LoadBlocks();
-  const TBlobDescriptor d = length <= memo::kSubAllocThreshold ? StoreShared(value) : StoreSingle(value);
-  WriteHeader();
+  const std::uint16_t stamp = NextModification();
+  WriteHeader(false);
+  const TBlobDescriptor d =
+      length <= memo::kSubAllocThreshold ? StoreShared(value, stamp) : StoreSingle(value, stamp);
+  WriteHeader(true);
   return d;
 }
 
@@ -184,7 +191,7 @@ void TMemoFileEditor::StoreToField(std::span<std::byte> field, TBlobKind kind, s
   EncodeBlobField(field, kind, value, d);
 }
 
-TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value) {
+TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, std::uint16_t stamp) {
   const auto length = static_cast<std::uint32_t>(value.size());
   const std::uint32_t chunks = memo::ChunksFor(length);
   TSharedBlock raw{};
@@ -207,7 +214,6 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value) {
     Compact(raw.data());
     first = FindRun(raw.data(), chunks);
   }
-  const std::uint16_t stamp = NextModification();
   std::copy(value.begin(), value.end(), raw.begin() + first * memo::kChunk);
   PutEntry(raw.data(), entry,
            {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(chunks), stamp,
@@ -221,16 +227,11 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value) {
   return {b.offset, static_cast<std::uint8_t>(entry), length, stamp};
 }
 
-TBlobDescriptor TMemoFileEditor::StoreSingle(std::span<const std::byte> value) {
+TBlobDescriptor TMemoFileEditor::StoreSingle(std::span<const std::byte> value, std::uint16_t stamp) {
   const auto length = static_cast<std::uint32_t>(value.size());
   const std::uint32_t units = memo::UnitsForSingle(length);
-  if (units > memo::kMaxBlockUnits) {
-    ThrowMemoError(memocode::kInvalidBlobLength, path_,
-                   "a value of " + std::to_string(length) + " bytes is longer than one memo block can hold");
-  }
   const std::size_t at = TakeSpace(units);
   const std::uint32_t offset = blocks_[at].offset;
-  const std::uint16_t stamp = NextModification();
   const std::uint64_t used = memo::kSingleHeaderSize + std::uint64_t{length};
   file_->WriteAt(offset + memo::kSingleHeaderSize, value);
   const std::vector<std::byte> tail(units * std::uint64_t{memo::kUnit} - used);
@@ -284,12 +285,13 @@ bool TMemoFileEditor::Release(const TBlobDescriptor& d) {
   }
   const std::size_t at = FindBlock(d.blockOffset);
   if (at == kNotFound) return false;
+  WriteHeader(false);
   if (d.IsSingleBlock()) {
     FreeBlock(at);
   } else {
     ReleaseEntry(at, d);
   }
-  WriteHeader();
+  WriteHeader(true);
   return true;
 }
 
@@ -337,9 +339,14 @@ std::size_t TMemoFileEditor::FindBlock(std::uint32_t offset) const {
   return it != blocks_.end() && it->offset == offset ? static_cast<std::size_t>(it - blocks_.begin()) : kNotFound;
 }
 
-void TMemoFileEditor::WriteHeader() {
+// Every change is framed by two header writes: the first, before any block
+// is touched, carries the new counter and no hints; the last the hints of
+// the new state. So after a crash at any point the header never promises
+// room that is not there, and its counter is above every stored stamp.
+void TMemoFileEditor::WriteHeader(bool withHints) {
   std::vector<memo::TFreeHint> candidates;
   for (const TBlock& b : blocks_) {
+    if (!withHints) break;
     if (b.type == TBlockType::kSubAllocated && b.freeEntries > 0 && b.freeChunks > 0) {
       candidates.push_back({b.offset, memo::THintKind::kSubAllocated, static_cast<std::uint16_t>(b.freeChunks)});
     } else if (b.type == TBlockType::kFree) {
@@ -350,7 +357,7 @@ void TMemoFileEditor::WriteHeader() {
   header.modificationCounter = counter_;
   header.hints = ChooseHints(std::move(candidates));
   header.PatchInto(header_.data());
-  file_->WriteAt(0, std::span<const std::byte>(header_.data(), kHeaderPatchSize));
+  File().WriteAt(0, std::span<const std::byte>(header_.data(), kHeaderPatchSize));
 }
 
 env::TFile& TMemoFileEditor::File() {

@@ -8,8 +8,10 @@
 // New values get the header's modification counter as their stamp, and the
 // counter goes up by one, as the engine does. Released single-value blocks
 // and emptied shared blocks become free blocks, merged with free neighbours.
-// The header's counter and free-space hints are rewritten after every
-// change; its other bytes are kept.
+// The header's counter and free-space hints are rewritten with every change
+// (its other bytes are kept), so that after a crash at any point the file
+// can be walked, every value stored before is intact and no hint promises
+// room that is not there.
 //
 // A file whose blocks cannot all be walked (damage part way through, a size
 // that is not a multiple of 4096) is still edited safely: space is reused
@@ -83,13 +85,13 @@ class TMemoFileEditor {
   void LoadBlocks();
   void ScanShared(TBlock& block);
   std::uint16_t NextModification();
-  TBlobDescriptor StoreShared(std::span<const std::byte> value);
-  TBlobDescriptor StoreSingle(std::span<const std::byte> value);
+  TBlobDescriptor StoreShared(std::span<const std::byte> value, std::uint16_t stamp);
+  TBlobDescriptor StoreSingle(std::span<const std::byte> value, std::uint16_t stamp);
   std::size_t TakeSpace(std::uint32_t units);
   std::size_t SplitFree(std::size_t at, std::uint32_t units);
   void ReleaseEntry(std::size_t at, const TBlobDescriptor& d);
   void FreeBlock(std::size_t at);
-  void WriteHeader();
+  void WriteHeader(bool withHints);
   std::size_t FindBlock(std::uint32_t offset) const;
 
   env::TFileSystem& fileSystem_;
