@@ -1,7 +1,7 @@
 // The one-pass memo file writer. Single-value blocks are written as they
-// come; the shared block being filled stays in memory and is written when
-// the next one starts, so its place in the file is where it was started (the
-// engine lays files out the same way). The header goes last.
+// come; shared blocks with room stay in memory, each at the place in the
+// file where it was started, until they are full or the file is finished
+// (the engine lays files out the same way). The header goes last.
 #include "paradox/MemoFileBuilder.h"
 
 #include <algorithm>
@@ -54,21 +54,49 @@ void TMemoFileBuilder::AddToField(std::span<std::byte> field, TBlobKind kind, st
 TBlobDescriptor TMemoFileBuilder::AddShared(std::span<const std::byte> value) {
   const auto length = static_cast<std::uint32_t>(value.size());
   const std::uint32_t chunks = memo::ChunksFor(length);
-  if (nextEntry_ < 0 || nextChunk_ + chunks > memo::kChunksPerBlock) {
-    FlushShared();
-    sharedOffset_ = TakeUnits(1);
-    shared_.fill(std::byte{0});
-    memo::EncodeBlockStart(shared_.data(), memo::TBlockType::kSubAllocated, 1);
-    nextEntry_ = memo::kEntryCount - 1;
-    nextChunk_ = memo::kFirstDataChunk;
-  }
-  const auto entryIndex = static_cast<std::uint8_t>(nextEntry_--);
-  const memo::TSubEntry entry{static_cast<std::uint8_t>(nextChunk_), static_cast<std::uint8_t>(chunks),
+  TOpenBlock& block = OpenBlockFor(chunks);
+  const auto entryIndex = static_cast<std::uint8_t>(block.nextEntry--);
+  const memo::TSubEntry entry{static_cast<std::uint8_t>(block.nextChunk), static_cast<std::uint8_t>(chunks),
                               kBulkModification, static_cast<std::uint8_t>(length - (chunks - 1) * memo::kChunk)};
-  entry.EncodeTo(shared_.data() + memo::kEntryTable + entryIndex * memo::kEntrySize);
-  std::copy(value.begin(), value.end(), shared_.begin() + nextChunk_ * memo::kChunk);
-  nextChunk_ += chunks;
-  return {sharedOffset_, entryIndex, length, kBulkModification};
+  entry.EncodeTo(block.data.data() + memo::kEntryTable + entryIndex * memo::kEntrySize);
+  std::copy(value.begin(), value.end(), block.data.begin() + block.nextChunk * memo::kChunk);
+  block.nextChunk += chunks;
+  const TBlobDescriptor d{block.offset, entryIndex, length, kBulkModification};
+  for (std::size_t i = 0; i < open_.size(); ++i) {
+    if (open_[i]->Room() == 0) {
+      Retire(i);
+      break;
+    }
+  }
+  return d;
+}
+
+// The first open shared block with room for the chunks, or a new one at the
+// end of the file. With all places for open blocks taken, the one with the
+// least room is written and forgotten first.
+TMemoFileBuilder::TOpenBlock& TMemoFileBuilder::OpenBlockFor(std::uint32_t chunks) {
+  for (const auto& block : open_) {
+    if (block->Fits(chunks)) return *block;
+  }
+  if (open_.size() == memo::kMaxHints) {
+    const auto least = std::min_element(open_.begin(), open_.end(),
+                                        [](const auto& a, const auto& b) { return a->Room() < b->Room(); });
+    Retire(static_cast<std::size_t>(least - open_.begin()));
+  }
+  auto block = std::make_unique<TOpenBlock>();
+  block->offset = TakeUnits(1);
+  memo::EncodeBlockStart(block->data.data(), memo::TBlockType::kSubAllocated, 1);
+  open_.push_back(std::move(block));
+  return *open_.back();
+}
+
+void TMemoFileBuilder::Retire(std::size_t index) {
+  const TOpenBlock& block = *open_[index];
+  file_->WriteAt(block.offset, block.data);
+  if (block.Room() > 0) {
+    hints_.push_back({block.offset, memo::THintKind::kSubAllocated, static_cast<std::uint16_t>(block.Room())});
+  }
+  open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 TBlobDescriptor TMemoFileBuilder::AddSingle(std::span<const std::byte> value) {
@@ -91,19 +119,9 @@ TBlobDescriptor TMemoFileBuilder::AddSingle(std::span<const std::byte> value) {
   return {offset, TBlobDescriptor::kSingleBlockIndex, length, kBulkModification};
 }
 
-void TMemoFileBuilder::FlushShared() {
-  if (sharedOffset_ == 0) return;
-  file_->WriteAt(sharedOffset_, shared_);
-  const std::uint32_t freeChunks = memo::kChunksPerBlock - nextChunk_;
-  if (nextEntry_ >= 0 && freeChunks > 0) {
-    hints_.push_back({sharedOffset_, memo::THintKind::kSubAllocated, static_cast<std::uint16_t>(freeChunks)});
-  }
-  sharedOffset_ = 0;
-}
-
 void TMemoFileBuilder::Finish() {
   if (!file_) return;
-  FlushShared();
+  while (!open_.empty()) Retire(0);
   memo::THeaderBlock header;
   header.modificationCounter = kBulkModification;
   header.hints = ChooseHints(std::move(hints_));

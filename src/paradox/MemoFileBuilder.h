@@ -1,8 +1,10 @@
 // Writing a new memo file in one pass, from the values of a table's records
 // in record order: the way a table that is created, copied, restructured or
 // packed gets its memo file. Values up to 2048 bytes share suballocated
-// blocks (filled from entry 63 downwards, as the engine fills them); longer
-// ones get a block of their own. Every value gets modification number 1 and
+// blocks: a value goes into the first shared block that still has room for
+// it, and a new block is started at the end of the file when none has;
+// entries are handed out from 63 downwards and chunks from the start of the
+// data area, as the engine does it. Longer values get a block of their own. Every value gets modification number 1 and
 // the header counter stays 1, as in a freshly restructured engine file. The
 // file's length is a multiple of 4096 and its header carries the free-space
 // hints of the shared blocks that still have room.
@@ -49,18 +51,28 @@ class TMemoFileBuilder {
   void Finish();
 
  private:
+  // A shared block that still has room, kept in memory until it is full.
+  struct TOpenBlock {
+    std::uint32_t offset = 0;
+    std::array<std::byte, memo::kUnit> data{};
+    int nextEntry = memo::kEntryCount - 1;
+    std::uint32_t nextChunk = memo::kFirstDataChunk;
+
+    bool Fits(std::uint32_t chunks) const { return nextEntry >= 0 && nextChunk + chunks <= memo::kChunksPerBlock; }
+    std::uint32_t Room() const { return nextEntry < 0 ? 0 : memo::kChunksPerBlock - nextChunk; }
+  };
+
   TBlobDescriptor AddShared(std::span<const std::byte> value);
   TBlobDescriptor AddSingle(std::span<const std::byte> value);
   std::uint32_t TakeUnits(std::uint64_t units);
-  void FlushShared();
+  TOpenBlock& OpenBlockFor(std::uint32_t chunks);
+  void Retire(std::size_t index);
 
   std::unique_ptr<env::TFile> file_;
   std::uint64_t end_ = memo::kUnit;
-  // The shared block being filled, kept in memory until the next one starts.
-  std::uint32_t sharedOffset_ = 0;
-  std::array<std::byte, memo::kUnit> shared_{};
-  int nextEntry_ = -1;
-  std::uint32_t nextChunk_ = memo::kChunksPerBlock;
+  // In file order; at most memo::kMaxHints of them, the number of blocks
+  // with room a header can name.
+  std::vector<std::unique_ptr<TOpenBlock>> open_;
   std::vector<memo::TFreeHint> hints_;
 };
 

@@ -1,8 +1,8 @@
 // In-place changes to a memo file. The walk of the file's blocks is made on
 // the first change and kept up to date in memory. Writes are ordered so that
 // the file stays walkable after a crash at any point: the header of a split
-// free block's remainder before the block carved from it, a value's bytes
-// before the block header that makes them a value, the header block last.
+// free block's remainder before the block carved from it, each new block in
+// one write, the header block's hints last.
 #include "paradox/MemoFileEditor.h"
 
 #include <algorithm>
@@ -232,13 +232,12 @@ TBlobDescriptor TMemoFileEditor::StoreSingle(std::span<const std::byte> value, s
   const std::uint32_t units = memo::UnitsForSingle(length);
   const std::size_t at = TakeSpace(units);
   const std::uint32_t offset = blocks_[at].offset;
-  const std::uint64_t used = memo::kSingleHeaderSize + std::uint64_t{length};
-  file_->WriteAt(offset + memo::kSingleHeaderSize, value);
-  const std::vector<std::byte> tail(units * std::uint64_t{memo::kUnit} - used);
-  if (!tail.empty()) file_->WriteAt(offset + used, tail);
-  std::array<std::byte, memo::kSingleHeaderSize> header{};
-  memo::TSingleBlockHeader{static_cast<std::uint16_t>(units), length, stamp}.EncodeTo(header.data());
-  file_->WriteAt(offset, header);
+  // The whole block in one write, so that a crash leaves the file's length
+  // whole and the space either still free or holding the complete value.
+  std::vector<std::byte> block(units * std::size_t{memo::kUnit});
+  memo::TSingleBlockHeader{static_cast<std::uint16_t>(units), length, stamp}.EncodeTo(block.data());
+  std::copy(value.begin(), value.end(), block.begin() + memo::kSingleHeaderSize);
+  file_->WriteAt(offset, block);
   blocks_[at].type = TBlockType::kSingle;
   return {offset, TBlobDescriptor::kSingleBlockIndex, length, stamp};
 }
