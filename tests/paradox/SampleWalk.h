@@ -33,9 +33,6 @@ struct TSampleTable {
   std::span<const std::byte> Record(std::size_t i) const {
     return std::span<const std::byte>(bytes).subspan(recordOffsets[i], recordSize);
   }
-  std::span<const std::byte> RecordsOfBlock(std::size_t first, std::size_t count) const {
-    return std::span<const std::byte>(bytes).subspan(first, count * recordSize);
-  }
   std::size_t FieldOffset(std::size_t field) const {
     std::size_t offset = 0;
     for (std::size_t i = 0; i < field; ++i) offset += fields[i].width;
