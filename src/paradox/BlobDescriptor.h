@@ -43,10 +43,10 @@ class TBlobDescriptor {
   // Entries of a suballocated block are numbered 0 to 63.
   static constexpr std::uint8_t kMaxEntryIndex = 63;
 
-  std::uint32_t blockOffset = 0;  // memo-file offset of the block; 0 = none
-  std::uint8_t index = 0;         // 0xFF single block, 0-63 entry number
-  std::uint32_t length = 0;       // length of the whole value in bytes
-  std::uint16_t modification = 0; // stamp repeated from the memo file; 0 = none
+  std::uint32_t blockOffset = 0;   // memo-file offset of the block; 0 = none
+  std::uint8_t index = 0;          // 0xFF single block, 0-63 entry number
+  std::uint32_t length = 0;        // length of the whole value in bytes
+  std::uint16_t modification = 0;  // stamp repeated from the memo file; 0 = none
 
   // Reads and writes the 10 little-endian bytes.
   static TBlobDescriptor DecodeFrom(const std::byte* p);

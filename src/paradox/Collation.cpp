@@ -87,8 +87,7 @@ int Expansions(const TCollation::TTable& table, std::span<const std::byte> value
 TCollation::TCollation(std::string_view driverName, std::uint8_t sortOrder, std::uint16_t codePage)
     : driverName_(driverName), sortOrder_(sortOrder), codePage_(codePage) {}
 
-TCollation::TCollation(std::string_view driverName, std::uint8_t sortOrder, std::uint16_t codePage,
-                       const TTable& table)
+TCollation::TCollation(std::string_view driverName, std::uint8_t sortOrder, std::uint16_t codePage, const TTable& table)
     : driverName_(driverName), sortOrder_(sortOrder), codePage_(codePage), table_(table) {}
 
 TCollation::TWeight TCollation::WeightOf(std::uint8_t byte) const { return table_ ? (*table_)[byte] : TWeight{}; }

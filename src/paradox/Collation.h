@@ -86,8 +86,7 @@ struct TKeyField {
 // fields, or an index entry's): alpha fields by the collation, every other
 // field by its bytes, whose encoding sorts as its value does. The first
 // field that differs decides.
-int CompareKeys(const TCollation& collation, std::span<const TKeyField> fields, const std::byte* a,
-                const std::byte* b);
+int CompareKeys(const TCollation& collation, std::span<const TKeyField> fields, const std::byte* a, const std::byte* b);
 
 // Checks a run of records (or index entries) of recordSize bytes that
 // should be in ascending key order, the key being the leading fields. Gives

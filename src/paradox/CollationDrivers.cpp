@@ -79,14 +79,14 @@ constexpr std::u16string_view kIntlLetters[] = {
 };
 constexpr std::u16string_view kIntlAfterSymbols[] = {u"\u00E6", u"\u00C6"};
 constexpr TExpansion kIntlExpansions[] = {
-    {u'\u00E4', 0, u'e'}, {u'\u00F6', 0, u'e'}, {u'\u00FC', 0, u'e'}, {u'\u00C4', 0, u'E'},
+    {u'\u00E4', 0, u'e'}, {u'\u00F6', 0, u'e'}, {u'\u00FC', 0, u'e'},    {u'\u00C4', 0, u'E'},
     {u'\u00D6', 0, u'E'}, {u'\u00DC', 0, u'E'}, {u'\u00DF', u's', u's'},
 };
 // ANSIINTL also spells thorn out as th.
 constexpr TExpansion kAnsiIntlExpansions[] = {
-    {u'\u00E4', 0, u'e'}, {u'\u00F6', 0, u'e'}, {u'\u00FC', 0, u'e'},   {u'\u00C4', 0, u'E'},
-    {u'\u00D6', 0, u'E'}, {u'\u00DC', 0, u'E'}, {u'\u00DF', u's', u's'}, {u'\u00FE', u't', u'h'},
-    {u'\u00DE', u'T', u'H'},
+    {u'\u00E4', 0, u'e'},    {u'\u00F6', 0, u'e'},    {u'\u00FC', 0, u'e'},
+    {u'\u00C4', 0, u'E'},    {u'\u00D6', 0, u'E'},    {u'\u00DC', 0, u'E'},
+    {u'\u00DF', u's', u's'}, {u'\u00FE', u't', u'h'}, {u'\u00DE', u'T', u'H'},
 };
 
 // ANSII850: as ANSIINTL, but the feminine ordinal, a-ring and ae are forms

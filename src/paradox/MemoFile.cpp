@@ -28,10 +28,14 @@ std::string Hex(std::uint64_t value) {
 
 std::string BlockName(std::uint8_t type) {
   switch (static_cast<TBlockType>(type)) {
-    case TBlockType::kHeader: return "the header block";
-    case TBlockType::kSingle: return "a single-value block";
-    case TBlockType::kSubAllocated: return "a shared block";
-    case TBlockType::kFree: return "a free block";
+    case TBlockType::kHeader:
+      return "the header block";
+    case TBlockType::kSingle:
+      return "a single-value block";
+    case TBlockType::kSubAllocated:
+      return "a shared block";
+    case TBlockType::kFree:
+      return "a free block";
   }
   return "a block of unknown type " + std::to_string(type);
 }
@@ -140,9 +144,9 @@ TBlobLocation LocateBlob(env::TFile& file, std::uint64_t fileSize, const TBlobDe
                        " bytes names no memo block (offset 0 is the header)");
   }
   if (d.blockOffset % memo::kUnit != 0) {
-    ThrowMemoError(memocode::kInvalidBlobOffset, file.Path(),
-                   "a record's reference points to offset " + Hex(d.blockOffset) +
-                       ", which is not the start of a memo block");
+    ThrowMemoError(
+        memocode::kInvalidBlobOffset, file.Path(),
+        "a record's reference points to offset " + Hex(d.blockOffset) + ", which is not the start of a memo block");
   }
   if (d.blockOffset >= fileSize) {
     ThrowMemoError(memocode::kInvalidBlobOffset, file.Path(),
@@ -190,8 +194,10 @@ std::optional<std::vector<std::byte>> ValueInRecord(std::span<const std::byte> f
   if (!d.IsLeaderOnly()) return std::nullopt;
   if (d.length > leader) {
     ThrowMemoError(memocode::kInvalidBlobOffset, path,
-                   "a record's reference to a value of " + std::to_string(d.length) + " bytes names no memo block, "
-                       "and its leader holds only " + std::to_string(leader));
+                   "a record's reference to a value of " + std::to_string(d.length) +
+                       " bytes names no memo block, "
+                       "and its leader holds only " +
+                       std::to_string(leader));
   }
   return std::vector<std::byte>(field.begin(), field.begin() + d.length);
 }

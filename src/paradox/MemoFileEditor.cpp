@@ -138,7 +138,8 @@ void TMemoFileEditor::LoadBlocks() {
       break;
     }
     const auto type = std::to_integer<std::uint8_t>(start[0]);
-    const std::uint32_t units = std::to_integer<std::uint32_t>(start[1]) | (std::to_integer<std::uint32_t>(start[2]) << 8);
+    const std::uint32_t units =
+        std::to_integer<std::uint32_t>(start[1]) | (std::to_integer<std::uint32_t>(start[2]) << 8);
     const bool known = type == static_cast<std::uint8_t>(TBlockType::kSingle) ||
                        type == static_cast<std::uint8_t>(TBlockType::kFree) ||
                        (type == static_cast<std::uint8_t>(TBlockType::kSubAllocated) && units == 1);
@@ -152,8 +153,10 @@ void TMemoFileEditor::LoadBlocks() {
 }
 
 void TMemoFileEditor::ScanShared(TBlock& block) {
+  // The entry table tells all; the values need not be read.
   TSharedBlock raw{};
-  file_->ReadAt(block.offset, raw);
+  file_->ReadAt(block.offset,
+                std::span<std::byte>(raw.data(), memo::kEntryTable + memo::kEntryCount * memo::kEntrySize));
   const TRoom room = RoomOf(raw.data());
   block.freeEntries = room.freeEntries;
   block.freeChunks = room.freeChunks;
@@ -180,8 +183,7 @@ TBlobDescriptor TMemoFileEditor::Store(TBlobKind kind, std::span<const std::byte
   LoadBlocks();
   const std::uint16_t stamp = NextModification();
   WriteHeader(false);
-  const TBlobDescriptor d =
-      length <= memo::kSubAllocThreshold ? StoreShared(value, stamp) : StoreSingle(value, stamp);
+  const TBlobDescriptor d = length <= memo::kSubAllocThreshold ? StoreShared(value, stamp) : StoreSingle(value, stamp);
   WriteHeader(true);
   return d;
 }

@@ -1,11 +1,10 @@
-#include "paradox/BlobDescriptor.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
 #include "env/Errors.h"
+#include "paradox/BlobDescriptor.h"
 #include "paradox/MemoCodes.h"
 #include "support/TestSupport.h"
 
@@ -61,12 +60,16 @@ TEST(BlobDescriptor, OnlyTheFiveBlobTypesHaveAKind) {
 }
 
 TEST(BlobDescriptor, ShortMemoValuesLiveInTheLeaderButGraphicsNever) {
-  struct Case { TBlobKind kind; std::size_t length, leader; bool fits; };
+  struct Case {
+    TBlobKind kind;
+    std::size_t length, leader;
+    bool fits;
+  };
   const Case cases[] = {
-      {TBlobKind::kMemo, 0, 10, false},       {TBlobKind::kMemo, 1, 10, true},
-      {TBlobKind::kMemo, 10, 10, true},       {TBlobKind::kMemo, 11, 10, false},
-      {TBlobKind::kBinary, 1, 0, false},      {TBlobKind::kFormattedMemo, 169, 240, true},
-      {TBlobKind::kGraphic, 20, 240, false},  {TBlobKind::kOle, 1, 240, false},
+      {TBlobKind::kMemo, 0, 10, false},      {TBlobKind::kMemo, 1, 10, true},
+      {TBlobKind::kMemo, 10, 10, true},      {TBlobKind::kMemo, 11, 10, false},
+      {TBlobKind::kBinary, 1, 0, false},     {TBlobKind::kFormattedMemo, 169, 240, true},
+      {TBlobKind::kGraphic, 20, 240, false}, {TBlobKind::kOle, 1, 240, false},
   };
   for (const auto& c : cases) EXPECT_EQ(FitsInLeader(c.kind, c.length, c.leader), c.fits) << c.length;
 }

@@ -1,5 +1,3 @@
-#include "paradox/Collation.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include "env/CodePage.h"
 #include "env/Errors.h"
 #include "paradox/Coding.h"
+#include "paradox/Collation.h"
 #include "paradox/MemoCodes.h"
 
 namespace remdo::paradox {
@@ -42,8 +41,8 @@ void ExpectAscending(std::string_view driver, std::vector<std::string_view> text
 TEST(Collation, BinaryDriversOrderTheBytes) {
   for (const char* driver : {"ascii", "DBWINUS0", "BLROM800"}) {
     EXPECT_TRUE(Driver(driver).IsBinary());
-    ExpectAscending(driver, {"", "A M F GREENSBORO", "AARON", "AARONSBURG", "AH GWAH CHING", "AH-GWAH-CHING",
-                             "AHMEEK", "B'HAVEN", "BABB", "N", "NP", "Z", "[", "a", "b", "~", "\x7F"});
+    ExpectAscending(driver, {"", "A M F GREENSBORO", "AARON", "AARONSBURG", "AH GWAH CHING", "AH-GWAH-CHING", "AHMEEK",
+                             "B'HAVEN", "BABB", "N", "NP", "Z", "[", "a", "b", "~", "\x7F"});
   }
   const TCollation& ascii = Driver("ascii");
   const std::vector<std::byte> high{std::byte{0x80}}, higher{std::byte{0xE1}};
@@ -56,18 +55,23 @@ TEST(Collation, BinaryDriversOrderTheBytes) {
 TEST(Collation, IntlFoldsCaseAndAccentsIntoLetters) {
   // Only characters that code page 437 has.
   ExpectAscending("intl", {
-      " ", "0", "9", "@", "a", "\u00E1", "\u00E0", "\u00E2", "A", "Ab", "abc", "b", "c", "\u00E7", "C",
-      "\u00C7", "deJesus", "Dejesus", "e", "\u00E9", "\u00E8", "\u00EA", "\u00EB", "E", "\u00C9", "f",
-      "Maedchen", "M\u00E4dchen", "Maf", "n", "\u00F1", "N", "\u00D1", "Strasse", "Stra\u00DFe", "Strassf",
-      "Ue", "\u00DC", "Uf", "y", "\u00FF", "Y", "Zebra", "\u00E5", "\u00C5re", "[x", "^", "{", "~", "\u00E6",
-      "\u00C6", "\u00A2", "\u00A3",
-  });
+                              " ",       "0",      "9",        "@",       "a",      "\u00E1",   "\u00E0",
+                              "\u00E2",  "A",      "Ab",       "abc",     "b",      "c",        "\u00E7",
+                              "C",       "\u00C7", "deJesus",  "Dejesus", "e",      "\u00E9",   "\u00E8",
+                              "\u00EA",  "\u00EB", "E",        "\u00C9",  "f",      "Maedchen", "M\u00E4dchen",
+                              "Maf",     "n",      "\u00F1",   "N",       "\u00D1", "Strasse",  "Stra\u00DFe",
+                              "Strassf", "Ue",     "\u00DC",   "Uf",      "y",      "\u00FF",   "Y",
+                              "Zebra",   "\u00E5", "\u00C5re", "[x",      "^",      "{",        "~",
+                              "\u00E6",  "\u00C6", "\u00A2",   "\u00A3",
+                          });
   ExpectAscending("ANSIINTL", {
-      " ", "9", "@", "a", "\u00E1", "\u00E0", "\u00E2", "\u00E3", "A", "\u00C1", "\u00C0", "\u00C2", "\u00C3",
-      "Ab", "abc", "b", "deJesus", "Dejesus", "Maedchen", "M\u00E4dchen", "Maf", "o", "\u00F8", "O",
-      "\u00D8", "oe", "\u00F6", "of", "Strasse", "Stra\u00DFe", "Strassf", "Zebra", "\u00E5", "\u00C5re", "[x", "~", "\u00E6",
-      "\u00C6", "\u0152", "\u00A3",
-  });
+                                  " ",       "9",           "@",       "a",       "\u00E1",   "\u00E0",       "\u00E2",
+                                  "\u00E3",  "A",           "\u00C1",  "\u00C0",  "\u00C2",   "\u00C3",       "Ab",
+                                  "abc",     "b",           "deJesus", "Dejesus", "Maedchen", "M\u00E4dchen", "Maf",
+                                  "o",       "\u00F8",      "O",       "\u00D8",  "oe",       "\u00F6",       "of",
+                                  "Strasse", "Stra\u00DFe", "Strassf", "Zebra",   "\u00E5",   "\u00C5re",     "[x",
+                                  "~",       "\u00E6",      "\u00C6",  "\u0152",  "\u00A3",
+                              });
   // Length decides before case: a shorter text that agrees letter for
   // letter comes first.
   ExpectAscending("intl", {"ZZ", "zzz", "ZZZZ"});
@@ -82,14 +86,14 @@ TEST(Collation, AnsiIntlSpellsThornOut) {
 }
 
 TEST(Collation, AnsiI850CountsRingAndAeAsFormsOfA) {
-  ExpectAscending("ANSII850", {"a", "\u00E5", "\u00E6", "\u00AA", "A", "\u00C5", "\u00C6", "ab", "ae", "\u00E4",
-                               "af", "Are", "\u00C5rf", "o", "\u00BA", "O", "Zebra", "[x"});
+  ExpectAscending("ANSII850", {"a", "\u00E5", "\u00E6", "\u00AA", "A", "\u00C5", "\u00C6", "ab", "ae", "\u00E4", "af",
+                               "Are", "\u00C5rf", "o", "\u00BA", "O", "Zebra", "[x"});
 }
 
 TEST(Collation, Nordan40PutsCapitalsFirstAndItsLettersAfterZ) {
-  ExpectAscending("nordan40", {"A", "a", "B", "O", "o", "U", "u", "Y", "\u00DC", "y", "\u00FC", "Z", "z", "\u00C6",
-                               "\u00C4", "\u00E6", "\u00E4", "\u00D8", "\u00D6", "\u00F8", "\u00C5", "\u00E5", "[",
-                               "~", "\u00DF"});
+  ExpectAscending("nordan40", {"A",      "a",      "B",      "O",      "o",      "U",      "u",      "Y",      "\u00DC",
+                               "y",      "\u00FC", "Z",      "z",      "\u00C6", "\u00C4", "\u00E6", "\u00E4", "\u00D8",
+                               "\u00D6", "\u00F8", "\u00C5", "\u00E5", "[",      "~",      "\u00DF"});
   ExpectAscending("nordan40", {"WYCLF", "\u00C5PNED"});
   // Nothing expands: the umlaut is one letter after Z, not "ae".
   ExpectAscending("nordan40", {"Af", "Az", "\u00C4a"});
@@ -97,8 +101,9 @@ TEST(Collation, Nordan40PutsCapitalsFirstAndItsLettersAfterZ) {
 
 TEST(Collation, EveryWeightedOrderIsATotalOrder) {
   std::mt19937 random(3);
-  const char alphabet[] = {' ', '-', '0', 'A', 'a', 'E', 'e', 's', 'S', 'Z', '[', 'z', '\x84', '\x8E', '\x86',
-                           '\x8F', '\x91', '\x92', '\xE1', '\xE4', '\xE5', '\xC4', '\xC5', '\xDF', '\xFE', '\x9B'};
+  const char alphabet[] = {' ',    '-',    '0',    'A',    'a',    'E',    'e',    's',    'S',
+                           'Z',    '[',    'z',    '\x84', '\x8E', '\x86', '\x8F', '\x91', '\x92',
+                           '\xE1', '\xE4', '\xE5', '\xC4', '\xC5', '\xDF', '\xFE', '\x9B'};
   for (const std::string_view name : SupportedDrivers()) {
     const TCollation& c = Driver(name);
     std::vector<std::vector<std::byte>> values;
@@ -158,8 +163,8 @@ TEST(Collation, KeysCompareFieldByFieldAlphaByTheDriver) {
   for (const char* driver : {"intl", "ascii"}) {
     const TCollation& c = Driver(driver);
     const std::vector<std::vector<std::byte>> ascending = {
-        Key(c, "", 5, 0),     Key(c, "A", -7, 9),   Key(c, "A", 0, 1),     Key(c, "A", 3, -2.5),
-        Key(c, "A", 3, -1.0), Key(c, "A", 3, 0.0),  Key(c, "A", 3, 1e300), Key(c, "AB", -1, 0),
+        Key(c, "", 5, 0),     Key(c, "A", -7, 9),  Key(c, "A", 0, 1),     Key(c, "A", 3, -2.5),
+        Key(c, "A", 3, -1.0), Key(c, "A", 3, 0.0), Key(c, "A", 3, 1e300), Key(c, "AB", -1, 0),
     };
     for (std::size_t i = 1; i < ascending.size(); ++i) {
       EXPECT_LT(CompareKeys(c, fields, ascending[i - 1].data(), ascending[i].data()), 0) << driver << i;

@@ -29,7 +29,10 @@ inline std::vector<std::string> CheckMemoStructure(const std::vector<std::byte>&
   if (u8(0) != 0 || GetU16(&f[1]) != 1) problems.push_back("header block start");
   if (GetU16(&f[0x29]) != 0x02A1) problems.push_back("header signature A1 02");
   const unsigned counter = GetU16(&f[3]);
-  struct TBlock { std::size_t offset; unsigned type, units, freeEntries, freeChunks; };
+  struct TBlock {
+    std::size_t offset;
+    unsigned type, units, freeEntries, freeChunks;
+  };
   std::vector<TBlock> blocks;
   for (std::size_t at = 4096; at < f.size();) {
     const unsigned type = u8(at);

@@ -1,5 +1,3 @@
-#include "paradox/MemoFileBuilder.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,6 +7,7 @@
 #include "env/Errors.h"
 #include "paradox/Coding.h"
 #include "paradox/MemoFile.h"
+#include "paradox/MemoFileBuilder.h"
 #include "support/FaultFileSystem.h"
 #include "support/TestSupport.h"
 
@@ -29,15 +28,19 @@ TEST(MemoFileBuilder, SharesSmallValuesAndGivesLargeOnesABlockOfTheirOwn) {
   test::TScratchFolder folder;
   const std::string path = folder / "T.MB";
   TMemoFileBuilder builder(env::DefaultFileSystem(), path);
-  struct Step { TBlobKind kind; std::size_t length; TBlobDescriptor expected; };
+  struct Step {
+    TBlobKind kind;
+    std::size_t length;
+    TBlobDescriptor expected;
+  };
   const Step steps[] = {
-      {TBlobKind::kMemo, 100, {0x1000, 63, 100, 1}},      // chunks 21-27
+      {TBlobKind::kMemo, 100, {0x1000, 63, 100, 1}},  // chunks 21-27
       {TBlobKind::kGraphic, 3000, {0x2000, 0xFF, 3000, 1}},
-      {TBlobKind::kMemo, 2048, {0x1000, 62, 2048, 1}},    // the largest shared value: chunks 28-155
-      {TBlobKind::kMemo, 2049, {0x3000, 0xFF, 2049, 1}},  // the smallest single one
-      {TBlobKind::kMemo, 1700, {0x4000, 63, 1700, 1}},    // 107 chunks do not fit the 100 left
+      {TBlobKind::kMemo, 2048, {0x1000, 62, 2048, 1}},      // the largest shared value: chunks 28-155
+      {TBlobKind::kMemo, 2049, {0x3000, 0xFF, 2049, 1}},    // the smallest single one
+      {TBlobKind::kMemo, 1700, {0x4000, 63, 1700, 1}},      // 107 chunks do not fit the 100 left
       {TBlobKind::kBinary, 8000, {0x5000, 0xFF, 8000, 1}},  // two units
-      {TBlobKind::kMemo, 5, {0, 0, 5, 0}},                // fits the leader
+      {TBlobKind::kMemo, 5, {0, 0, 5, 0}},                  // fits the leader
       {TBlobKind::kMemo, 0, {}},
   };
   int seed = 0;
@@ -81,7 +84,8 @@ TEST(MemoFileBuilder, ASharedBlockHoldsAtMostSixtyFourValues) {
   test::TScratchFolder folder;
   TMemoFileBuilder builder(env::DefaultFileSystem(), folder / "T.MB");
   for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(builder.Add(TBlobKind::kMemo, Pattern(16, i), 0), (TBlobDescriptor{0x1000, static_cast<std::uint8_t>(63 - i), 16, 1}));
+    EXPECT_EQ(builder.Add(TBlobKind::kMemo, Pattern(16, i), 0),
+              (TBlobDescriptor{0x1000, static_cast<std::uint8_t>(63 - i), 16, 1}));
   }
   EXPECT_EQ(builder.Add(TBlobKind::kMemo, Pattern(1, 0), 0), (TBlobDescriptor{0x2000, 63, 1, 1}));
   builder.Finish();

@@ -1,5 +1,3 @@
-#include "paradox/MemoFileEditor.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
@@ -12,6 +10,7 @@
 #include "paradox/MemoCodes.h"
 #include "paradox/MemoFile.h"
 #include "paradox/MemoFileBuilder.h"
+#include "paradox/MemoFileEditor.h"
 #include "support/FaultFileSystem.h"
 #include "support/TestSupport.h"
 
@@ -133,8 +132,14 @@ TEST_F(MemoFileEditing, StaleOrForeignReferencesAreNotReleased) {
   const auto before = ReadWholeFile(path_);
   TMemoFileEditor editor(env::DefaultFileSystem(), path_);
   const TBlobDescriptor stale[] = {
-      {0x1000, 63, 100, 9}, {0x1000, 63, 99, 1}, {0x1000, 5, 100, 1},  {0x2000, 63, 100, 1},
-      {0x9000, 0xFF, 1, 1}, {0, 0, 5, 0},        {}, {0x1000, 0xFF, 100, 1},
+      {0x1000, 63, 100, 9},
+      {0x1000, 63, 99, 1},
+      {0x1000, 5, 100, 1},
+      {0x2000, 63, 100, 1},
+      {0x9000, 0xFF, 1, 1},
+      {0, 0, 5, 0},
+      {},
+      {0x1000, 0xFF, 100, 1},
   };
   for (const auto& d : stale) EXPECT_FALSE(editor.Release(d));
   editor.Close();

@@ -1,5 +1,3 @@
-#include "paradox/MemoFile.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,6 +7,7 @@
 #include "env/Errors.h"
 #include "paradox/Coding.h"
 #include "paradox/MemoCodes.h"
+#include "paradox/MemoFile.h"
 #include "paradox/MemoFileBuilder.h"
 #include "support/FaultFileSystem.h"
 #include "support/TestSupport.h"

@@ -1,5 +1,3 @@
-#include "paradox/MemoPack.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -8,6 +6,7 @@
 #include "paradox/MemoCodes.h"
 #include "paradox/MemoFile.h"
 #include "paradox/MemoFileBuilder.h"
+#include "paradox/MemoPack.h"
 #include "support/TestSupport.h"
 
 namespace remdo::paradox {
@@ -35,11 +34,11 @@ TEST(MemoPack, KeepsReferencedValuesAndSalvagesTheLostOnes) {
     builder.AddToField(fields[2], TBlobKind::kMemo, test::Bytes("abc"));  // leader-only
     builder.Finish();
   }
-  fields[3] = fields[0];                                                      // shared reference
+  fields[3] = fields[0];  // shared reference
   fields[4] = fields[0];
-  TBlobDescriptor{0x1000, 40, 300, 1}.EncodeTo(fields[4].data() + 4);        // unused entry
+  TBlobDescriptor{0x1000, 40, 300, 1}.EncodeTo(fields[4].data() + 4);  // unused entry
   fields[5] = fields[1];
-  TBlobDescriptor{0x2000, 0xFF, 5000, 9}.EncodeTo(fields[5].data() + 4);     // stale stamp
+  TBlobDescriptor{0x2000, 0xFF, 5000, 9}.EncodeTo(fields[5].data() + 4);  // stale stamp
   // fields[6] blank; fields[7] a leader-only reference longer than its leader.
   fields[7] = fields[2];
   TBlobDescriptor{0, 0, 9, 0}.EncodeTo(fields[7].data() + 4);

@@ -13,8 +13,8 @@
 #include "paradox/BlobDescriptor.h"
 #include "paradox/MemoCodes.h"
 #include "paradox/MemoFile.h"
-#include "paradox/MemoFileEditor.h"
 #include "paradox/MemoFileBuilder.h"
+#include "paradox/MemoFileEditor.h"
 #include "paradox/MemoPack.h"
 #include "support/TestSupport.h"
 
@@ -173,7 +173,8 @@ TEST(MemoSamples, TheWriterLaysOutARestructuredFileAsTheEngineDid) {
       compared = 0x150;
       for (std::size_t e = 0; e < 64; ++e) {
         const std::size_t first = std::to_integer<std::size_t>(ours[at + 12 + e * 5]);
-        if (first != 0) compared = std::max(compared, (first + std::to_integer<std::size_t>(ours[at + 13 + e * 5])) * 16);
+        if (first != 0)
+          compared = std::max(compared, (first + std::to_integer<std::size_t>(ours[at + 13 + e * 5])) * 16);
       }
     }
     for (std::size_t i = 0; i < compared; ++i) {
