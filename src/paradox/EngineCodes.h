@@ -56,6 +56,7 @@ inline constexpr std::uint16_t kDbiErrUnknownTblType = 9991;
 inline constexpr std::uint16_t kDbiErrPrimaryKeyRedefine = 9993;
 inline constexpr std::uint16_t kDbiErrKeyFldTypeMismatch = 9995;
 inline constexpr std::uint16_t kDbiErrNoSuchIndex = 9997;
+inline constexpr std::uint16_t kDbiErrInvalidBlobOffset = 9998;
 inline constexpr std::uint16_t kDbiErrInvalidFldType = 10000;
 inline constexpr std::uint16_t kDbiErrInvalidFldDesc = 10001;
 inline constexpr std::uint16_t kDbiErrInvalidRecStruct = 10003;

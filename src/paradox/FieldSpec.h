@@ -83,7 +83,9 @@ struct TFieldSpec {
 // Reads one spec text as field number `position` (1-based).
 TFieldSpec ReadFieldSpec(std::string_view text, int position);
 
-// A whole field list, read in order.
+// A whole field list, read in order. A list holding an empty descriptor
+// describes no valid table (a field without name or type); the built-in
+// catalogue holds none.
 struct TFieldSpecReading {
   std::vector<TFieldSpec> fields;  // fields[i] is field i + 1
   // k: the primary key is fields 1 to k, k being the position of the last

@@ -127,6 +127,7 @@ TEST(EngineErrors, NamedConstantsMatchTheTable) {
       {kDbiErrEof, "EOF"},
       {kDbiErrRecNotFound, "RECNOTFOUND"},
       {kDbiErrKeyViol, "KEYVIOL"},
+      {kDbiErrInvalidBlobOffset, "INVALIDBLOBOFFSET"},
       {kDbiErrOutOfRange, "OUTOFRANGE"},
       {kDbiErrNoSuchTable, "NOSUCHTABLE"},
       {kDbiErrInvalidRestrOp, "INVALIDRESTROP"},
