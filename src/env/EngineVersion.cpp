@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "env/FileSystem.h"
+#include "env/Path.h"
 #include "env/Registry.h"
 
 namespace remdo::env {
@@ -25,7 +26,8 @@ std::string FindEngineLibrary() {
     std::size_t end = dllPath->find(';', start);
     if (end == std::string::npos) end = dllPath->size();
     std::string folder = dllPath->substr(start, end - start);
-    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/' && folder.back() != ':') folder += '\\';
+    // "C:" names the drive's current folder and gets no separator.
+    if (!folder.empty() && folder.back() != ':') folder = IncludeTrailingSeparator(folder);
     const std::string candidate = folder + std::string(kLibrary);
     if (!folder.empty() && fs.FileExists(candidate)) return candidate;
     start = end + 1;

@@ -29,6 +29,15 @@ void CopyBytes(TFile& source, TFile& target) {
   }
 }
 
+// The folder above path, by its separators alone (on Linux a name may hold
+// a colon, as Wine's "c:" links do); empty at a root.
+std::string ParentOf(const std::string& path) {
+  std::size_t end = path.size();
+  while (end > 0 && !IsPathSeparator(path[end - 1])) --end;
+  if (end == 0) return {};
+  return ExcludeTrailingSeparator(std::string_view(path).substr(0, end));
+}
+
 }  // namespace
 
 void CopyWholeFile(TFileSystem& fs, std::string_view from, std::string_view to) {
@@ -58,7 +67,7 @@ void CopyWholeFile(TFileSystem& fs, std::string_view from, std::string_view to) 
 bool MakeFolders(TFileSystem& fs, std::string_view folder) {
   const std::string path = ExcludeTrailingSeparator(folder);
   if (path.empty() || fs.FolderExists(path)) return !path.empty();
-  const std::string parent = ExcludeTrailingSeparator(FolderPart(path));
+  const std::string parent = ParentOf(path);
   if (!parent.empty() && parent != path && !fs.FolderExists(parent) && !MakeFolders(fs, parent)) return false;
   (void)fs.MakeFolder(path);
   return fs.FolderExists(path);

@@ -34,6 +34,10 @@ void SetTrashFolder(std::string_view hostFolder);
 // The folder listing the processes on Linux; empty restores /proc.
 void SetProcessFolder(std::string_view hostFolder);
 
+// Back to the state at process start: an empty registry store, an empty
+// drive table, no prefix, the user's own trash and /proc.
+void ResetHost();
+
 }  // namespace remdo::env
 
 #endif  // REMDO_ENV_HOST_H_

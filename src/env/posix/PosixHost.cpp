@@ -110,4 +110,12 @@ TIoResult LoadRegistryFile(std::string_view path) { return LoadInto(Host().store
 void SetTrashFolder(std::string_view hostFolder) { Host().trashFolder = std::string(hostFolder); }
 void SetProcessFolder(std::string_view hostFolder) { Host().processFolder = std::string(hostFolder); }
 
+void ResetHost() {
+  Host().store.Clear();
+  Host().winePrefix.clear();
+  Host().trashFolder.clear();
+  Host().processFolder.clear();
+  ClearDriveMap();
+}
+
 }  // namespace remdo::env

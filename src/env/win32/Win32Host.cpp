@@ -20,5 +20,6 @@ TIoResult LoadWineDrives(std::string_view) { return NotHere(); }
 TIoResult LoadRegistryFile(std::string_view) { return NotHere(); }
 void SetTrashFolder(std::string_view) {}
 void SetProcessFolder(std::string_view) {}
+void ResetHost() {}
 
 }  // namespace remdo::env
