@@ -164,8 +164,7 @@ std::string Locate() {
   std::string found;
   if (!candidate.empty() && Holds(candidate, kCompleteFile)) {
     found = candidate;
-  } else if (!later && !programFolder.empty() && !IsUnderProgramFiles(programFolder) &&
-             TryDataFolder(programFolder)) {
+  } else if (!later && !programFolder.empty() && !IsUnderProgramFiles(programFolder) && TryDataFolder(programFolder)) {
     found = programFolder;
   } else {
     found = SearchCandidates().value_or(candidate);

@@ -106,8 +106,8 @@ bool CopyFilesPlainly(TFileSystem& fs, const std::vector<std::string>& sources, 
       return false;
     }
   }
-  const bool intoFolder = fs.FolderExists(target) || (!target.empty() && IsPathSeparator(target.back())) ||
-                          sources.size() > 1 || patterns;
+  const bool intoFolder =
+      fs.FolderExists(target) || (!target.empty() && IsPathSeparator(target.back())) || sources.size() > 1 || patterns;
   try {
     if (!intoFolder) {
       if (paths.empty()) return true;

@@ -28,8 +28,7 @@ void CopyFolderTree(TFileSystem& fileSystem, std::string_view from, std::string_
 
 // The shell's multi-file copy done with the above (see TShell::CopyFiles for
 // the rules). False when any file did not arrive; the errors are not thrown.
-bool CopyFilesPlainly(TFileSystem& fileSystem, const std::vector<std::string>& sources,
-                      std::string_view target);
+bool CopyFilesPlainly(TFileSystem& fileSystem, const std::vector<std::string>& sources, std::string_view target);
 
 }  // namespace remdo::env
 

@@ -79,8 +79,7 @@ std::optional<std::pair<std::size_t, std::size_t>> FindSection(const TLines& ini
   return std::nullopt;
 }
 
-std::optional<std::size_t> FindKey(const TLines& ini, std::pair<std::size_t, std::size_t> range,
-                                   std::string_view key) {
+std::optional<std::size_t> FindKey(const TLines& ini, std::pair<std::size_t, std::size_t> range, std::string_view key) {
   for (std::size_t i = range.first + 1; i < range.second; ++i) {
     const auto name = KeyOf(ini.lines[i]);
     if (name && SameText(*name, key)) return i;

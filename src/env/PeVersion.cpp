@@ -185,7 +185,8 @@ std::optional<TFileVersion> ParseFileVersion(std::span<const std::byte> image) {
            if (offset > image.size() || out.size() > image.size() - offset) return false;
            std::memcpy(out.data(), image.data() + offset, out.size());
            return true;
-         }).Version();
+         })
+      .Version();
 }
 
 std::optional<TFileVersion> ReadFileVersion(TFileSystem& fileSystem, std::string_view path) {
@@ -193,7 +194,8 @@ std::optional<TFileVersion> ReadFileVersion(TFileSystem& fileSystem, std::string
     auto file = fileSystem.Open(path, TOpenMode::kRead);
     return TPeReader([&file](std::uint64_t offset, std::span<std::byte> out) {
              return file->ReadAt(offset, out) == out.size();
-           }).Version();
+           })
+        .Version();
   } catch (const ERemdoError&) {
     return std::nullopt;
   }

@@ -31,11 +31,9 @@ class TRegistry {
   // A string value (plain or expandable; expandable ones come unexpanded).
   // Nothing when the key cannot be opened, the value is missing or it is
   // not a string.
-  virtual std::optional<std::string> ReadString(TRegistryRoot root, std::string_view key,
-                                                std::string_view name) = 0;
+  virtual std::optional<std::string> ReadString(TRegistryRoot root, std::string_view key, std::string_view name) = 0;
   // A 32-bit number value; nothing when missing or of another type.
-  virtual std::optional<std::uint32_t> ReadNumber(TRegistryRoot root, std::string_view key,
-                                                  std::string_view name) = 0;
+  virtual std::optional<std::uint32_t> ReadNumber(TRegistryRoot root, std::string_view key, std::string_view name) = 0;
   // Writes a string value into an existing key; a missing key is a failure
   // (the key is never created here).
   virtual TIoResult WriteString(TRegistryRoot root, std::string_view key, std::string_view name,

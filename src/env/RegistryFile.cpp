@@ -41,6 +41,15 @@ int HexDigit(char c) {
   return -1;
 }
 
+// The character of a one-letter escape such as \n; any other character
+// stands for itself (\\, \", \[).
+char SimpleEscape(char e) {
+  constexpr std::string_view kLetters = "abefnrtv";
+  constexpr std::string_view kMeanings = "\a\b\x1B\f\n\r\t\v";
+  const std::size_t at = kLetters.find(e);
+  return at == std::string_view::npos ? e : kMeanings[at];
+}
+
 void AppendUnit(std::string& out, char16_t unit) { out += Utf16ToCp1252(std::u16string(1, unit)); }
 
 // Reads an escaped text from pos up to the unescaped stop character, which
@@ -57,14 +66,6 @@ std::optional<std::string> Unescape(std::string_view line, std::size_t& pos, cha
     }
     const char e = line[pos++];
     switch (e) {
-      case 'a': out.push_back('\a'); break;
-      case 'b': out.push_back('\b'); break;
-      case 'e': out.push_back('\x1B'); break;
-      case 'f': out.push_back('\f'); break;
-      case 'n': out.push_back('\n'); break;
-      case 'r': out.push_back('\r'); break;
-      case 't': out.push_back('\t'); break;
-      case 'v': out.push_back('\v'); break;
       case 'x': {
         unsigned unit = 0;
         int digits = 0;
@@ -83,7 +84,7 @@ std::optional<std::string> Unescape(std::string_view line, std::size_t& pos, cha
           }
           AppendUnit(out, static_cast<char16_t>(value));
         } else {
-          out.push_back(e);
+          out.push_back(SimpleEscape(e));
         }
     }
   }
@@ -111,7 +112,8 @@ std::string StringFromBytes(const std::vector<unsigned char>& bytes, bool utf16)
   std::string out;
   if (utf16) {
     std::u16string units;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) units.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+      units.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
     out = Utf16ToCp1252(units);
   } else {
     out.assign(bytes.begin(), bytes.end());
@@ -186,7 +188,8 @@ std::vector<std::string> Lines(std::string_view raw) {
   if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF && static_cast<unsigned char>(raw[1]) == 0xFE) {
     std::u16string units;
     for (std::size_t i = 2; i + 1 < raw.size(); i += 2) {
-      units.push_back(static_cast<char16_t>(static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8));
+      units.push_back(
+          static_cast<char16_t>(static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8));
     }
     text = Utf16ToCp1252(units);
   } else if (raw.substr(0, 3) == "\xEF\xBB\xBF") {  // UTF-8 byte order mark
@@ -203,7 +206,8 @@ std::vector<std::string> Lines(std::string_view raw) {
     std::string_view line(text.data() + start, end - start);
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
     if (!pending.empty()) line = Trim(line);
-    const bool continues = !line.empty() && line.back() == '\\' && (!pending.empty() || line.find("=hex") != std::string_view::npos);
+    const bool continues =
+        !line.empty() && line.back() == '\\' && (!pending.empty() || line.find("=hex") != std::string_view::npos);
     pending += line;
     if (!continues) {
       lines.push_back(std::move(pending));
@@ -233,93 +237,122 @@ std::optional<std::pair<TRegistryRoot, std::string>> SplitRegeditKey(std::string
   return std::nullopt;
 }
 
-}  // namespace
+// One change a file asks for.
+struct TEdit {
+  enum class TKind { kKey, kValue, kRemoveValue, kRemoveKey } kind;
+  TRegistryRoot root;
+  std::string key;
+  TRegistryValue value;
+};
 
-TRegistryLoadResult TRegistryStore::LoadText(std::string_view raw) {
-  const std::vector<std::string> lines = Lines(raw);
-  std::size_t first = 0;
-  while (first < lines.size() && Trim(lines[first]).empty()) ++first;
-  if (first == lines.size()) throw EReadError("The registry file is empty.");
-  TFormat format = TFormat::kWine;
-  const std::string_view header = Trim(lines[first]);
-  if (header == "REGEDIT4") {
-    format = TFormat::kRegedit4;
-  } else if (header == "Windows Registry Editor Version 5.00") {
-    format = TFormat::kRegedit5;
-  } else if (header != "WINE REGISTRY Version 2") {
+// Reads a file's lines into edits; the store applies them.
+class TFileParser {
+ public:
+  std::vector<TEdit> edits;
+  int skippedLines = 0;
+
+  explicit TFileParser(std::string_view raw) {
+    const std::vector<std::string> lines = Lines(raw);
+    std::size_t at = 0;
+    while (at < lines.size() && Trim(lines[at]).empty()) ++at;
+    if (at == lines.size()) throw EReadError("The registry file is empty.");
+    format_ = FormatOf(Trim(lines[at]));
+    for (++at; at < lines.size(); ++at) Line(Trim(lines[at]));
+  }
+
+ private:
+  static TFormat FormatOf(std::string_view header) {
+    if (header == "REGEDIT4") return TFormat::kRegedit4;
+    if (header == "Windows Registry Editor Version 5.00") return TFormat::kRegedit5;
+    if (header == "WINE REGISTRY Version 2") return TFormat::kWine;
     throw EReadError("This is not a registry file: it starts with \"" + std::string(header.substr(0, 60)) + "\".");
   }
 
-  TRegistryLoadResult result;
-  std::optional<TRegistryRoot> wineRoot;
-  bool inKey = false;  // false before the first key and inside keys of other roots
-  TRegistryRoot root = TRegistryRoot::kLocalMachine;
-  std::string key;
-  for (std::size_t i = first + 1; i < lines.size(); ++i) {
-    const std::string_view line = Trim(lines[i]);
-    if (line.empty() || line[0] == '#') continue;
+  void Line(std::string_view line) {
+    if (line.empty() || line[0] == '#') return;
     if (line[0] == ';') {
-      if (format == TFormat::kWine && line.find("relative to") != std::string_view::npos) wineRoot = RootOfWineHeader(line);
-      continue;
+      if (format_ == TFormat::kWine && line.find("relative to") != std::string_view::npos) {
+        wineRoot_ = RootOfWineHeader(line);
+      }
+    } else if (line[0] == '[') {
+      KeyLine(line);
+    } else if (inKey_) {
+      ValueLine(line);
     }
-    if (line[0] == '[') {
+  }
+
+  void KeyLine(std::string_view line) {
+    inKey_ = false;
+    if (format_ == TFormat::kWine) {
       std::size_t pos = 1;
-      inKey = false;
-      if (format == TFormat::kWine) {
-        auto name = Unescape(line, pos, ']');
-        if (!name || !wineRoot) {
-          ++result.skippedLines;
-          continue;
-        }
-        root = *wineRoot;
-        key = *name;
-      } else {
-        const std::size_t close = line.rfind(']');
-        if (close == std::string_view::npos) {
-          ++result.skippedLines;
-          continue;
-        }
-        const bool remove = line.size() > 1 && line[1] == '-';
-        const auto split = SplitRegeditKey(line.substr(remove ? 2 : 1, close - (remove ? 2 : 1)));
-        if (!split) continue;  // a root this program never reads
-        if (remove) {
-          RemoveKeyTree(split->first, split->second);
-          continue;
-        }
-        root = split->first;
-        key = split->second;
-      }
-      MakeKey(root, key);
-      inKey = true;
-      ++result.keys;
-      continue;
+      auto name = Unescape(line, pos, ']');
+      if (!name || !wineRoot_) return Skip();
+      root_ = *wineRoot_;
+      key_ = std::move(*name);
+    } else {
+      const std::size_t close = line.rfind(']');
+      if (close == std::string_view::npos) return Skip();
+      const bool remove = line.size() > 1 && line[1] == '-';
+      const std::size_t start = remove ? 2 : 1;
+      const auto split = SplitRegeditKey(line.substr(start, close - start));
+      if (!split) return;  // a root this program never reads
+      if (remove) return edits.push_back({TEdit::TKind::kRemoveKey, split->first, split->second, {}});
+      root_ = split->first;
+      key_ = split->second;
     }
-    if (!inKey) continue;
+    inKey_ = true;
+    edits.push_back({TEdit::TKind::kKey, root_, key_, {}});
+  }
+
+  void ValueLine(std::string_view line) {
     std::string name;
-    std::size_t pos = 0;
-    if (line[0] == '@') {
-      pos = 1;
-    } else if (line[0] == '"') {
-      pos = 1;
+    std::size_t pos = 1;
+    if (line[0] == '"') {
       auto unescaped = Unescape(line, pos, '"');
-      if (!unescaped) {
-        ++result.skippedLines;
-        continue;
-      }
+      if (!unescaped) return Skip();
       name = std::move(*unescaped);
+    } else if (line[0] != '@') {
+      return Skip();
     }
-    auto value = (pos < line.size() && line[pos] == '=') ? ParseData(line.substr(pos + 1), format) : std::nullopt;
-    if (!value) {
-      ++result.skippedLines;
-      continue;
-    }
-    if (value->name == "-") {
-      if (TKey* found = FindKey(root, key)) found->values.erase(UpperCase(name));
-      continue;
-    }
+    auto value = (pos < line.size() && line[pos] == '=') ? ParseData(line.substr(pos + 1), format_) : std::nullopt;
+    if (!value) return Skip();
+    const bool remove = value->name == "-";
     value->name = std::move(name);
-    Put(root, key, std::move(*value));
-    ++result.values;
+    edits.push_back({remove ? TEdit::TKind::kRemoveValue : TEdit::TKind::kValue, root_, key_, std::move(*value)});
+  }
+
+  void Skip() { ++skippedLines; }
+
+  TFormat format_ = TFormat::kWine;
+  std::optional<TRegistryRoot> wineRoot_;
+  bool inKey_ = false;  // false before the first key and in keys of other roots
+  TRegistryRoot root_ = TRegistryRoot::kLocalMachine;
+  std::string key_;
+};
+
+}  // namespace
+
+TRegistryLoadResult TRegistryStore::LoadText(std::string_view raw) {
+  TFileParser parser(raw);
+  TRegistryLoadResult result;
+  result.skippedLines = parser.skippedLines;
+  for (TEdit& edit : parser.edits) {
+    switch (edit.kind) {
+      case TEdit::TKind::kKey:
+        MakeKey(edit.root, edit.key);
+        ++result.keys;
+        break;
+      case TEdit::TKind::kValue:
+        Put(edit.root, edit.key, std::move(edit.value));
+        ++result.values;
+        break;
+      case TEdit::TKind::kRemoveValue:
+        if (TKey* found = FindKey(edit.root, edit.key)) found->values.erase(UpperCase(edit.value.name));
+        break;
+      case TEdit::TKind::kRemoveKey:
+        RemoveKeyTree(edit.root, edit.key);
+        break;
+    }
   }
   AddWow64ProgramFolders();
   return result;

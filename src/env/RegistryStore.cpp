@@ -82,8 +82,7 @@ std::optional<TRegistryValue> TRegistryStore::ReadNative(TRegistryRoot root, std
   return it->second;
 }
 
-std::optional<std::string> TRegistryStore::ReadString(TRegistryRoot root, std::string_view key,
-                                                      std::string_view name) {
+std::optional<std::string> TRegistryStore::ReadString(TRegistryRoot root, std::string_view key, std::string_view name) {
   const auto value = ReadNative(root, ViewedKey(root, key), name);
   if (!value || (value->kind != TRegistryValueKind::kString && value->kind != TRegistryValueKind::kExpandString)) {
     return std::nullopt;
@@ -125,8 +124,7 @@ void TRegistryStore::SetString(TRegistryRoot root, std::string_view key, std::st
   Put(root, key, TRegistryValue{std::string(name), TRegistryValueKind::kString, std::string(value), 0});
 }
 
-void TRegistryStore::SetNumber(TRegistryRoot root, std::string_view key, std::string_view name,
-                               std::uint32_t value) {
+void TRegistryStore::SetNumber(TRegistryRoot root, std::string_view key, std::string_view name, std::uint32_t value) {
   Put(root, key, TRegistryValue{std::string(name), TRegistryValueKind::kNumber, {}, value});
 }
 

@@ -12,7 +12,8 @@ namespace remdo::env {
 // Given the located data folder (with a trailing separator), returns the
 // data folder to use from now on: the old one, or the preferred data folder
 // once the data set has moved there. Calls SetRelocationFailed when the
-// preferred folder cannot be created.
+// preferred folder cannot be created. It runs inside the first data folder
+// query, so it must not call GetDataFolder or GetCatalogueProgramPath.
 std::string RelocateFromProgramFiles(std::string_view oldFolder);
 
 }  // namespace remdo::env

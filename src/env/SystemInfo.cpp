@@ -16,7 +16,8 @@ namespace {
 constexpr std::string_view kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr std::string_view kNtCurrentVersion = "Software\\Microsoft\\Windows NT\\CurrentVersion";
 constexpr std::string_view kUserShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-constexpr std::string_view kCommonShellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr std::string_view kCommonShellFolders =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr std::size_t kWindowsFolderLimit = 246;
 
 struct TCache {
@@ -162,9 +163,7 @@ std::uint64_t PhysicalMemoryMegabytes() {
   return static_cast<std::uint64_t>(std::llround(static_cast<double>(*bytes) / 1048576.0));
 }
 
-std::string MemoryLine() {
-  return "    Memory:       " + std::to_string(PhysicalMemoryMegabytes()) + " MB allocated";
-}
+std::string MemoryLine() { return "    Memory:       " + std::to_string(PhysicalMemoryMegabytes()) + " MB allocated"; }
 
 std::optional<std::uint64_t> DriveFreeBytes(std::string_view folder) {
   if (folder.size() >= 2 && folder[1] == ':') {

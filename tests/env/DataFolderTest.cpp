@@ -1,9 +1,8 @@
-#include "env/DataFolder.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "env/DataFolder.h"
 #include "env/SystemInfo.h"
 #include "env/TestPlatform.h"
 
@@ -33,9 +32,9 @@ class DataFolderTest : public ::testing::Test {
     platform.facts.folders[TSpecialFolder::kWindows] = "C:\\Windows\\";
     platform.facts.folders[TSpecialFolder::kTemp] = "C:\\Temp\\";
     platform.facts.programPath = "C:\\Tools\\FenroRemdo.exe";
-    for (const char* folder : {"C:\\Program Files (x86)", "C:\\Users\\Ann\\Documents", "C:\\Users\\Ann\\Desktop",
-                               "C:\\Users\\Public\\Documents", "C:\\ProgramData", "C:\\Windows", "C:\\Temp",
-                               "C:\\Tools"}) {
+    for (const char* folder :
+         {"C:\\Program Files (x86)", "C:\\Users\\Ann\\Documents", "C:\\Users\\Ann\\Desktop",
+          "C:\\Users\\Public\\Documents", "C:\\ProgramData", "C:\\Windows", "C:\\Temp", "C:\\Tools"}) {
       c.Folder(folder);
     }
   }
@@ -94,8 +93,8 @@ INSTANTIATE_TEST_SUITE_P(DataFolder, EachCandidate, ::testing::Range(0, 17));
 TEST_F(DataFolderTest, SearchesTheCandidatesInTheirOrder) {
   // Folders that exist but do not qualify, so that every pattern has a
   // first match to examine.
-  for (const char* folder : {"C:\\FENRO\\FENRO\\", "C:\\Users\\Ann\\Documents\\FENRO\\FENRO\\",
-                             "C:\\Users\\Ann\\Desktop\\FENRO\\FENRO\\"}) {
+  for (const char* folder :
+       {"C:\\FENRO\\FENRO\\", "C:\\Users\\Ann\\Documents\\FENRO\\FENRO\\", "C:\\Users\\Ann\\Desktop\\FENRO\\FENRO\\"}) {
     c.Folder(folder);
   }
   c.fileSystem.probes.clear();
@@ -275,12 +274,11 @@ TEST_F(DataFolderTest, CatalogueProgramPathFollowsProgDir) {
     bool data;
     const char* expected;
   };
-  for (const TCase& t : {TCase{"C:\\Prog\\", true, "C:\\Prog\\FENRO.exe"},
-                         TCase{"C:\\Prog\\Fenro5.exe", true, "C:\\Prog\\Fenro5.exe"},
-                         TCase{"C:\\Prog", true, "C:\\Prog\\FENRO.exe"},  // an existing folder
-                         TCase{"", true, "C:\\FENRO\\FENRO.exe"},
-                         TCase{"?", true, "C:\\FENRO\\FENRO.exe"},
-                         TCase{"", false, "FENRO.exe"}}) {
+  for (const TCase& t :
+       {TCase{"C:\\Prog\\", true, "C:\\Prog\\FENRO.exe"}, TCase{"C:\\Prog\\Fenro5.exe", true, "C:\\Prog\\Fenro5.exe"},
+        TCase{"C:\\Prog", true, "C:\\Prog\\FENRO.exe"},  // an existing folder
+        TCase{"", true, "C:\\FENRO\\FENRO.exe"}, TCase{"?", true, "C:\\FENRO\\FENRO.exe"},
+        TCase{"", false, "FENRO.exe"}}) {
     TTestPlatform::Forget();
     (void)DefaultFileSystem().Remove("C:\\FENRO\\BookInx.db");
     if (t.data) DataSet("C:\\FENRO\\");

@@ -1,7 +1,6 @@
-#include "env/EngineVersion.h"
-
 #include <gtest/gtest.h>
 
+#include "env/EngineVersion.h"
 #include "env/PeImage.h"
 #include "env/TestPlatform.h"
 

@@ -1,8 +1,7 @@
-#include "env/IniFile.h"
-
 #include <gtest/gtest.h>
 
 #include "env/Errors.h"
+#include "env/IniFile.h"
 #include "support/FaultFileSystem.h"
 #include "support/TestSupport.h"
 
@@ -46,8 +45,7 @@ TEST(IniFile, ReadsBooleansAsNumbers) {
 
 TEST(IniFile, WritesChangeOnlyTheirOwnLine) {
   TScratchFolder dir;
-  const std::string before =
-      "; kept\n[DeskTop]\nBackground=Blue\ncheckforupdates = 1\n\n[Window]\nTop=10\n";
+  const std::string before = "; kept\n[DeskTop]\nBackground=Blue\ncheckforupdates = 1\n\n[Window]\nTop=10\n";
   test::WriteWholeFile(dir / "FENRO.ini", before);
   TIniFile ini(RealFileSystem(), dir / "FENRO.ini");
   ini.WriteBool("DESKTOP", "CheckForUpdates", false);

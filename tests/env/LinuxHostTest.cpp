@@ -1,14 +1,13 @@
 // The Linux program's host: a Wine prefix standing for Windows, the trash,
 // and the catalogue application found among the processes. These tests
 // skip themselves on Windows.
-#include "env/Host.h"
-
 #include <gtest/gtest.h>
 
 #include "env/DataFolder.h"
 #include "env/DriveMap.h"
 #include "env/FileCopy.h"
 #include "env/FileList.h"
+#include "env/Host.h"
 #include "env/Path.h"
 #include "env/Shell.h"
 #include "env/SystemFacts.h"

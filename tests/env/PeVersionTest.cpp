@@ -1,8 +1,7 @@
-#include "env/PeVersion.h"
-
 #include <gtest/gtest.h>
 
 #include "env/PeImage.h"
+#include "env/PeVersion.h"
 #include "env/SystemFacts.h"
 #include "env/SystemInfo.h"
 #include "support/TestSupport.h"
@@ -45,7 +44,9 @@ TEST(PeVersion, NoVersionWithoutTheResourceOrItsValue) {
 
 TEST(PeVersion, FilesThatAreNoProgramsHaveNoVersion) {
   for (const std::string_view text : {std::string_view(""), std::string_view("MZ"),
-                                      std::string_view("\x7F" "ELF\x02\x01\x01"), std::string_view("[FENRO]\r\n")}) {
+                                      std::string_view("\x7F"
+                                                       "ELF\x02\x01\x01"),
+                                      std::string_view("[FENRO]\r\n")}) {
     EXPECT_EQ(ParseFileVersion(test::Bytes(text)), std::nullopt);
   }
 }

@@ -1,9 +1,8 @@
-#include "env/RegistryStore.h"
-
 #include <gtest/gtest.h>
 
 #include "env/Errors.h"
 #include "env/Registry.h"
+#include "env/RegistryStore.h"
 
 namespace remdo::env {
 namespace {
@@ -48,7 +47,8 @@ TEST(RegistryStore, ReadsWinesOwnFormat) {
   EXPECT_EQ(store.ReadString(kMachine, "software\\BORLAND\\database engine", "dllpath"),
             "C:\\Program Files (x86)\\Common Files\\Borland Shared\\BDE");
   EXPECT_EQ(store.ReadString(kMachine, "Software\\Borland\\Database Engine", "Quoted"), "say \"hi\"");
-  EXPECT_EQ(store.ReadString(kMachine, "Software\\Borland\\Database Engine", "Caf\xE9"), "na\xEFve");  // e/i with accents
+  EXPECT_EQ(store.ReadString(kMachine, "Software\\Borland\\Database Engine", "Caf\xE9"),
+            "na\xEFve");  // e/i with accents
   EXPECT_EQ(store.ReadString(kMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", ""), "default value");
   EXPECT_EQ(store.ReadNumber(kMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "InstallDate"), 0x4be5019au);
   EXPECT_EQ(store.ReadString(kMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "InstallDate"), std::nullopt);
@@ -66,7 +66,8 @@ TEST(RegistryStore, ShowsThe32BitViewOfA64BitRegistry) {
   // the (x86) folder there.
   EXPECT_EQ(store.ReadString(kMachine, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"),
             "C:\\Program Files (x86)");
-  EXPECT_EQ(store.ReadString(kMachine, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesPath"), std::nullopt);
+  EXPECT_EQ(store.ReadString(kMachine, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesPath"),
+            std::nullopt);
   EXPECT_EQ(store.ReadNative(kMachine, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir")->text,
             "C:\\Program Files");
   // Without a twin the plain key answers.
@@ -86,7 +87,8 @@ TEST(RegistryStore, ReadsWinesUserFileIntoTheUsersKeys) {
   // The default user's file belongs to no one this program reads.
   TRegistryStore defaults;
   const auto result = defaults.LoadText(
-      "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\.Default\n\n[Environment] 1\n\"A\"=\"b\"\n");
+      "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\.Default\n\n[Environment] "
+      "1\n\"A\"=\"b\"\n");
   EXPECT_EQ(result.values, 0);
   EXPECT_FALSE(defaults.KeyExists(kUser, "Environment"));
 }
@@ -140,12 +142,14 @@ TEST(RegistryStore, WritesOnlyIntoExistingKeys) {
                                     "MAXBUFSIZE", "20480"));
   ASSERT_TRUE(registry.CreateKey(kMachine, "SOFTWARE\\Borland\\Database Engine\\Settings\\System\\INIT"));
   EXPECT_TRUE(registry.KeyExists(kMachine, "Software\\Borland\\Database Engine\\Settings"));
-  ASSERT_TRUE(registry.WriteString(kMachine, "Software\\Borland\\Database Engine\\Settings\\System\\INIT",
-                                   "MAXBUFSIZE", "20480"));
+  ASSERT_TRUE(registry.WriteString(kMachine, "Software\\Borland\\Database Engine\\Settings\\System\\INIT", "MAXBUFSIZE",
+                                   "20480"));
   EXPECT_EQ(registry.ReadString(kMachine, "SOFTWARE\\BORLAND\\Database Engine\\Settings\\System\\INIT", "maxbufsize"),
             "20480");
-  EXPECT_TRUE(registry.DeleteValue(kMachine, "Software\\Borland\\Database Engine\\Settings\\System\\INIT", "MAXBUFSIZE"));
-  EXPECT_FALSE(registry.DeleteValue(kMachine, "Software\\Borland\\Database Engine\\Settings\\System\\INIT", "MAXBUFSIZE"));
+  EXPECT_TRUE(
+      registry.DeleteValue(kMachine, "Software\\Borland\\Database Engine\\Settings\\System\\INIT", "MAXBUFSIZE"));
+  EXPECT_FALSE(
+      registry.DeleteValue(kMachine, "Software\\Borland\\Database Engine\\Settings\\System\\INIT", "MAXBUFSIZE"));
 }
 
 // The registry of the machine the tests run on: Windows's own under Wine,

@@ -1,9 +1,8 @@
-#include "env/SettingsFiles.h"
-
 #include <gtest/gtest.h>
 
 #include "env/Errors.h"
 #include "env/IniFile.h"
+#include "env/SettingsFiles.h"
 #include "env/TestPlatform.h"
 #include "support/FaultFileSystem.h"
 

@@ -1,11 +1,10 @@
-#include "env/Shell.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "env/FileCopy.h"
 #include "env/FileList.h"
+#include "env/Shell.h"
 #include "env/TestPlatform.h"
 #include "support/FaultFileSystem.h"
 
@@ -60,9 +59,8 @@ void CopiesLikeTheShell(const std::function<bool(const std::vector<std::string>&
 }
 
 TEST(Shell, PlainCopyDoesWhatTheShellDoes) {
-  CopiesLikeTheShell([](const std::vector<std::string>& s, std::string_view t) {
-    return CopyFilesPlainly(RealFileSystem(), s, t);
-  });
+  CopiesLikeTheShell(
+      [](const std::vector<std::string>& s, std::string_view t) { return CopyFilesPlainly(RealFileSystem(), s, t); });
 }
 
 TEST(Shell, RealShellCopies) {

@@ -1,7 +1,6 @@
-#include "env/SystemInfo.h"
-
 #include <gtest/gtest.h>
 
+#include "env/SystemInfo.h"
 #include "env/TestPlatform.h"
 
 namespace remdo::env {
@@ -44,8 +43,7 @@ TEST(SystemInfo, UnderProgramFilesComparesWithoutCaseAndSeesBothFolders) {
   for (const TCase& t : {TCase{"C:\\Program Files (x86)\\FENRO\\", true}, TCase{"C:\\Program Files\\FENRO\\", true},
                          TCase{"c:\\program files (x86)\\fenro", true}, TCase{"C:\\Program Files (x86)", true},
                          TCase{"C:\\Program Files", true}, TCase{"C:\\Program Filesx\\", false},
-                         TCase{"C:\\FENRO\\", false}, TCase{"D:\\Program Files\\FENRO\\", false},
-                         TCase{"", false}}) {
+                         TCase{"C:\\FENRO\\", false}, TCase{"D:\\Program Files\\FENRO\\", false}, TCase{"", false}}) {
     EXPECT_EQ(IsUnderProgramFiles(t.path), t.under) << t.path;
   }
 }
@@ -73,7 +71,8 @@ TEST(SystemInfo, FoldersComeFromTheRegistryElseFromTheSystem) {
 
   // Answers are kept: a later change is not seen.
   platform.registry.SetString(TRegistryRoot::kCurrentUser, kShellFolders, "Personal", "C:\\Other");
-  platform.registry.SetString(TRegistryRoot::kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+  platform.registry.SetString(TRegistryRoot::kLocalMachine,
+                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                               "Common Documents", "C:\\Users\\Public\\Documents");
   EXPECT_EQ(GetPersonalFolder(), "C:\\Users\\Ann\\Documents\\");
   EXPECT_EQ(GetCommonDocumentsFolder(), "");

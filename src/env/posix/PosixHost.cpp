@@ -1,7 +1,7 @@
 // Set-up of the Linux host: the registry store that a registry file or a
 // Wine prefix fills, the prefix's drive letters, and the folders that tests
 // redirect.
-#include "env/Host.h"
+#include "env/posix/PosixHost.h"
 
 #include <dirent.h>
 
@@ -10,10 +10,10 @@
 
 #include "env/DriveMap.h"
 #include "env/Errors.h"
+#include "env/Host.h"
 #include "env/Path.h"
 #include "env/Registry.h"
 #include "env/posix/PosixFiles.h"
-#include "env/posix/PosixHost.h"
 
 namespace remdo::env {
 
@@ -72,7 +72,8 @@ TIoResult LoadWineDrives(std::string_view prefixFolder) {
   const std::string devices = posix::HostPath(JoinPath(prefixFolder, "dosdevices"));
   DIR* dir = devices.empty() ? nullptr : ::opendir(devices.c_str());
   if (dir == nullptr) {
-    return TIoResult::Failure(ENOENT, "\"" + std::string(prefixFolder) + "\" is not a Wine prefix: it has no dosdevices folder.");
+    return TIoResult::Failure(
+        ENOENT, "\"" + std::string(prefixFolder) + "\" is not a Wine prefix: it has no dosdevices folder.");
   }
   // Each drive is a link such as "c:" -> "../drive_c"; the link itself is
   // mapped, so the drive follows the prefix's own set-up.
@@ -88,10 +89,12 @@ TIoResult UseWinePrefix(std::string_view prefixFolder) {
   const std::string system = JoinPath(prefixFolder, "system.reg");
   const std::string user = JoinPath(prefixFolder, "user.reg");
   if (!RealFileSystem().FileExists(system)) {
-    return TIoResult::Failure(ENOENT, "\"" + std::string(prefixFolder) + "\" is not a Wine prefix: it has no system.reg.");
+    return TIoResult::Failure(ENOENT,
+                              "\"" + std::string(prefixFolder) + "\" is not a Wine prefix: it has no system.reg.");
   }
   if (!RealFileSystem().FolderExists(JoinPath(prefixFolder, "dosdevices"))) {
-    return TIoResult::Failure(ENOENT, "\"" + std::string(prefixFolder) + "\" is not a Wine prefix: it has no dosdevices folder.");
+    return TIoResult::Failure(
+        ENOENT, "\"" + std::string(prefixFolder) + "\" is not a Wine prefix: it has no dosdevices folder.");
   }
   TRegistryStore store;
   if (TIoResult loaded = LoadInto(store, system); !loaded) return loaded;

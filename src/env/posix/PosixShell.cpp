@@ -100,7 +100,8 @@ std::string ReadSmallFile(const std::string& path) {
   std::string text;
   std::array<char, 4096> buffer{};
   ssize_t got = 0;
-  while ((got = ::read(fd, buffer.data(), buffer.size())) > 0 && text.size() < 65536) text.append(buffer.data(), static_cast<std::size_t>(got));
+  while ((got = ::read(fd, buffer.data(), buffer.size())) > 0 && text.size() < 65536)
+    text.append(buffer.data(), static_cast<std::size_t>(got));
   ::close(fd);
   return text;
 }
@@ -120,7 +121,8 @@ bool RunsProgram(const std::string& folder, const std::string& programFile) {
   std::array<char, 4096> link{};
   const ssize_t length = ::readlink((folder + "/exe").c_str(), link.data(), link.size() - 1);
   if (length <= 0) return true;
-  return LowerCase(NamePart(std::string_view(link.data(), static_cast<std::size_t>(length)))).find("wine") != std::string::npos;
+  return LowerCase(NamePart(std::string_view(link.data(), static_cast<std::size_t>(length)))).find("wine") !=
+         std::string::npos;
 }
 
 class TPosixShell final : public TShell {

@@ -80,7 +80,8 @@ std::string PrefixFolder(TRegistryRoot root, std::string_view key, std::string_v
 
 std::uint32_t Number(std::string_view text, std::size_t& pos) {
   std::uint32_t value = 0;
-  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') value = value * 10 + static_cast<std::uint32_t>(text[pos++] - '0');
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9')
+    value = value * 10 + static_cast<std::uint32_t>(text[pos++] - '0');
   return value;
 }
 
@@ -94,10 +95,14 @@ class TPosixSystemFacts final : public TSystemFacts {
         std::string temp = PrefixFolder(TRegistryRoot::kCurrentUser, "Environment", "TEMP");
         return temp.empty() ? RealFileSystem().TempFolder() : temp;
       }
-      case TSpecialFolder::kPersonal: return UserDirectory("XDG_DOCUMENTS_DIR", "Documents");
-      case TSpecialFolder::kDesktop: return UserDirectory("XDG_DESKTOP_DIR", "Desktop");
-      case TSpecialFolder::kAppData: return XdgFolder("XDG_CONFIG_HOME", ".config");
-      case TSpecialFolder::kLocalAppData: return XdgFolder("XDG_DATA_HOME", ".local/share");
+      case TSpecialFolder::kPersonal:
+        return UserDirectory("XDG_DOCUMENTS_DIR", "Documents");
+      case TSpecialFolder::kDesktop:
+        return UserDirectory("XDG_DESKTOP_DIR", "Desktop");
+      case TSpecialFolder::kAppData:
+        return XdgFolder("XDG_CONFIG_HOME", ".config");
+      case TSpecialFolder::kLocalAppData:
+        return XdgFolder("XDG_DATA_HOME", ".local/share");
       // Linux has no Program Files and no folders shared by every user's
       // programs; outside a Wine prefix these are honestly absent.
       case TSpecialFolder::kProgramFiles:
@@ -146,7 +151,8 @@ class TPosixSystemFacts final : public TSystemFacts {
     std::size_t pos = text.find_first_of("0123456789", at);
     if (pos == std::string::npos) return std::nullopt;
     std::uint64_t kilobytes = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') kilobytes = kilobytes * 10 + static_cast<std::uint64_t>(text[pos++] - '0');
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9')
+      kilobytes = kilobytes * 10 + static_cast<std::uint64_t>(text[pos++] - '0');
     return kilobytes * 1024;
   }
 

@@ -9,7 +9,8 @@ namespace remdo::env {
 namespace {
 
 TIoResult NotHere() {
-  return TIoResult::Failure(ERROR_NOT_SUPPORTED, "Wine prefixes and registry files are used only by the Linux program.");
+  return TIoResult::Failure(ERROR_NOT_SUPPORTED,
+                            "Wine prefixes and registry files are used only by the Linux program.");
 }
 
 }  // namespace

@@ -34,23 +34,27 @@ class TRegKey {
   HKEY key_ = nullptr;
 };
 
-HKEY RootKey(TRegistryRoot root) { return root == TRegistryRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+HKEY RootKey(TRegistryRoot root) {
+  return root == TRegistryRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
 
 LONG OpenKey(TRegistryRoot root, std::string_view key, REGSAM access, TRegKey& out) {
   return ::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, access | KEY_WOW64_32KEY, out.Receive());
 }
 
-TIoResult Failure(LONG code) { return TIoResult::Failure(static_cast<std::uint32_t>(code), ErrorText(static_cast<DWORD>(code))); }
+TIoResult Failure(LONG code) {
+  return TIoResult::Failure(static_cast<std::uint32_t>(code), ErrorText(static_cast<DWORD>(code)));
+}
 
 // The raw data of a value and its type; false when it cannot be read.
-bool QueryValue(TRegistryRoot root, std::string_view key, std::string_view name, DWORD& type,
-                std::vector<BYTE>& data) {
+bool QueryValue(TRegistryRoot root, std::string_view key, std::string_view name, DWORD& type, std::vector<BYTE>& data) {
   TRegKey opened;
   if (OpenKey(root, key, KEY_QUERY_VALUE, opened) != ERROR_SUCCESS) return false;
   const std::wstring wideName = Wide(name);
   for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD size = 0;
-    if (::RegQueryValueExW(opened.Get(), wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (::RegQueryValueExW(opened.Get(), wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+      return false;
     data.assign(size + sizeof(wchar_t), 0);
     const LONG result = ::RegQueryValueExW(opened.Get(), wideName.c_str(), nullptr, &type, data.data(), &size);
     if (result == ERROR_MORE_DATA) continue;  // the value grew between the two calls
@@ -84,7 +88,8 @@ class TWin32Registry final : public TRegistry {
     DWORD type = 0;
     std::vector<BYTE> data;
     if (!QueryValue(root, key, name, type, data) || type != REG_DWORD || data.size() != 4) return std::nullopt;
-    return static_cast<std::uint32_t>(data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24);
+    return static_cast<std::uint32_t>(data[0] | data[1] << 8 | data[2] << 16 |
+                                      static_cast<std::uint32_t>(data[3]) << 24);
   }
 
   TIoResult WriteString(TRegistryRoot root, std::string_view key, std::string_view name,

@@ -1,8 +1,10 @@
 // The Windows shell: SHFileOperation for the multi-file copy (with its
 // progress display, every question answered Yes) and for the recycle bin,
 // ShellExecute for the "open" verb, FindWindow for another program's window.
+// clang-format off
 #include <windows.h>
-#include <shellapi.h>
+#include <shellapi.h>  // needs windows.h first
+// clang-format on
 
 #include "env/Path.h"
 #include "env/Shell.h"

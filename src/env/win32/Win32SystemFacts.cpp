@@ -1,8 +1,10 @@
 // System facts from Windows: the shell's folders, the true version numbers
 // (RtlGetVersion, which no compatibility shim bends), the product name from
 // the registry's native view, memory, free space and the program's path.
+// clang-format off
 #include <windows.h>
-#include <shlobj.h>
+#include <shlobj.h>  // needs windows.h first
+// clang-format on
 
 #include <algorithm>
 #include <vector>
@@ -51,12 +53,18 @@ class TWin32SystemFacts final : public TSystemFacts {
         const std::string x86 = ShellFolder(CSIDL_PROGRAM_FILESX86);
         return x86.empty() ? ShellFolder(CSIDL_PROGRAM_FILES) : x86;
       }
-      case TSpecialFolder::kPersonal: return ShellFolder(CSIDL_PERSONAL);
-      case TSpecialFolder::kDesktop: return ShellFolder(CSIDL_DESKTOPDIRECTORY);
-      case TSpecialFolder::kAppData: return ShellFolder(CSIDL_APPDATA);
-      case TSpecialFolder::kLocalAppData: return ShellFolder(CSIDL_LOCAL_APPDATA);
-      case TSpecialFolder::kCommonDocuments: return ShellFolder(CSIDL_COMMON_DOCUMENTS);
-      case TSpecialFolder::kCommonAppData: return ShellFolder(CSIDL_COMMON_APPDATA);
+      case TSpecialFolder::kPersonal:
+        return ShellFolder(CSIDL_PERSONAL);
+      case TSpecialFolder::kDesktop:
+        return ShellFolder(CSIDL_DESKTOPDIRECTORY);
+      case TSpecialFolder::kAppData:
+        return ShellFolder(CSIDL_APPDATA);
+      case TSpecialFolder::kLocalAppData:
+        return ShellFolder(CSIDL_LOCAL_APPDATA);
+      case TSpecialFolder::kCommonDocuments:
+        return ShellFolder(CSIDL_COMMON_DOCUMENTS);
+      case TSpecialFolder::kCommonAppData:
+        return ShellFolder(CSIDL_COMMON_APPDATA);
     }
     return {};
   }
@@ -81,8 +89,7 @@ class TWin32SystemFacts final : public TSystemFacts {
     wchar_t buffer[256] = {};
     DWORD size = sizeof buffer - sizeof(wchar_t);
     DWORD type = 0;
-    const LONG result =
-        ::RegQueryValueExW(key, L"ProductName", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    const LONG result = ::RegQueryValueExW(key, L"ProductName", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     ::RegCloseKey(key);
     if (result != ERROR_SUCCESS || type != REG_SZ) return {};
     return Narrow(buffer);
