@@ -10,6 +10,8 @@
 #ifndef REMDO_TESTS_ENV_TESTPLATFORM_H_
 #define REMDO_TESTS_ENV_TESTPLATFORM_H_
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <map>
 #include <optional>
