@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "env/DataFolder.h"
+#include "env/FileCopy.h"
+#include "env/Host.h"
 #include "env/SystemInfo.h"
 #include "env/TestPlatform.h"
 
@@ -293,6 +295,18 @@ TEST_F(DataFolderTest, PreferredFolderIsOnTheProgramFilesDrive) {
                               "ProgramFilesDir", "D:\\Programs");
   TTestPlatform::Forget();
   EXPECT_EQ(PreferredDataFolder(), "D:\\FENRO\\");
+}
+
+// On Linux the shell folders are host paths ("/home/ann/Documents/"); the
+// candidates under them keep their separator.
+TEST_F(DataFolderTest, HostShellFoldersKeepTheirSeparator) {
+  if (CurrentHost() != THost::kPosix) GTEST_SKIP() << "Linux only";
+  platform.registry.Clear();
+  const std::string documents = c.HostRoot() + "Documents/";
+  platform.facts.folders[TSpecialFolder::kPersonal] = documents;
+  ASSERT_TRUE(MakeFolders(RealFileSystem(), documents + "FENRO/Fenro 2"));
+  test::WriteWholeFile(documents + "FENRO/Fenro 2/BookInx.db", "");
+  EXPECT_EQ(GetDataFolder(), documents + "FENRO/Fenro 2/");
 }
 
 TEST_F(DataFolderTest, UnknownShellFoldersAreSkipped) {

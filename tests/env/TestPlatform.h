@@ -208,6 +208,8 @@ class TScratchDriveC {
     Folder(env::FolderPart(path));
     WriteWholeFile(std::string(path), text);
   }
+  // The scratch folder's own path (a host path on Linux).
+  const std::string& HostRoot() const { return scratch_.Path(); }
   std::string Read(std::string_view path) {
     const auto bytes = ReadWholeFile(std::string(path));
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());

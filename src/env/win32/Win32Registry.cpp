@@ -15,24 +15,8 @@ namespace remdo::env {
 namespace {
 
 using win32::ErrorText;
+using win32::TRegKey;
 using win32::Wide;
-
-// Owns an open registry key.
-class TRegKey {
- public:
-  TRegKey() = default;
-  ~TRegKey() {
-    if (key_ != nullptr) ::RegCloseKey(key_);
-  }
-  TRegKey(const TRegKey&) = delete;
-  TRegKey& operator=(const TRegKey&) = delete;
-
-  HKEY Get() const { return key_; }
-  HKEY* Receive() { return &key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 HKEY RootKey(TRegistryRoot root) {
   return root == TRegistryRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;

@@ -81,16 +81,16 @@ class TWin32SystemFacts final : public TSystemFacts {
   }
 
   std::string OsProductName() override {
-    HKEY key = nullptr;
+    win32::TRegKey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion", 0,
-                        KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+                        KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.Receive()) != ERROR_SUCCESS) {
       return {};
     }
     wchar_t buffer[256] = {};
     DWORD size = sizeof buffer - sizeof(wchar_t);
     DWORD type = 0;
-    const LONG result = ::RegQueryValueExW(key, L"ProductName", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    ::RegCloseKey(key);
+    const LONG result =
+        ::RegQueryValueExW(key.Get(), L"ProductName", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     if (result != ERROR_SUCCESS || type != REG_SZ) return {};
     return Narrow(buffer);
   }
