@@ -19,7 +19,9 @@ THost CurrentHost();
 // Loads the prefix's system.reg (machine keys) and user.reg (user keys) into
 // the registry store, replaces the drive table with the prefix's drive
 // letters, and starts Windows programs under Wine in that prefix from now
-// on. The reason names the file and what is wrong with it.
+// on. The reason names the file and what is wrong with it. Call it before
+// the data folder is first asked for: the system look-ups are asked afresh,
+// a located data folder is kept.
 TIoResult UseWinePrefix(std::string_view prefixFolder);
 // Fills the drive table from the prefix's dosdevices only (letters already
 // mapped but absent from the prefix stay).

@@ -62,8 +62,9 @@ void MakePrefix(const std::string& prefix) {
            "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths] 1796676153\n");
   MakeFile(prefix + "user.reg",
            "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n"
-           "[Environment] 1796676157\n\"TEMP\"=\"C:\\\\users\\\\ann\\\\Temp\"\n\n"
+           "[Environment] 1796676157\n\"TEMP\"=str(2):\"%USERPROFILE%\\\\Temp\"\n\n"
            "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1796676157\n"
+           "\"Desktop\"=\"C:\\\\users\\\\ann\\\\Desktop\"\n"
            "\"Personal\"=\"C:\\\\users\\\\ann\\\\Documents\"\n");
   // dosdevices holds links ("c:" -> "../drive_c"); a folder serves alike.
   const std::string c = prefix + "dosdevices/c:/";

@@ -13,6 +13,7 @@
 #include "env/Host.h"
 #include "env/Path.h"
 #include "env/Registry.h"
+#include "env/SystemInfo.h"
 #include "env/posix/PosixFiles.h"
 
 namespace remdo::env {
@@ -105,10 +106,14 @@ TIoResult UseWinePrefix(std::string_view prefixFolder) {
   if (TIoResult drives = LoadWineDrives(prefixFolder); !drives) return drives;
   Host().store = std::move(store);
   Host().winePrefix = posix::HostPath(prefixFolder);
+  ForgetSystemInfo();
   return TIoResult::Success();
 }
 
-TIoResult LoadRegistryFile(std::string_view path) { return LoadInto(Host().store, path); }
+TIoResult LoadRegistryFile(std::string_view path) {
+  ForgetSystemInfo();
+  return LoadInto(Host().store, path);
+}
 
 void SetTrashFolder(std::string_view hostFolder) { Host().trashFolder = std::string(hostFolder); }
 void SetProcessFolder(std::string_view hostFolder) { Host().processFolder = std::string(hostFolder); }
@@ -119,6 +124,7 @@ void ResetHost() {
   Host().trashFolder.clear();
   Host().processFolder.clear();
   ClearDriveMap();
+  ForgetSystemInfo();
 }
 
 }  // namespace remdo::env

@@ -22,6 +22,7 @@ namespace remdo::env {
 namespace {
 
 constexpr std::string_view kNtCurrentVersion = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+constexpr std::string_view kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 std::string ReadText(const std::string& hostPath) {
   try {
@@ -70,12 +71,33 @@ std::string XdgFolder(const char* variable, std::string_view underHome) {
   return folder.empty() ? std::string() : IncludeTrailingSeparator(posix::ProgramPath(folder));
 }
 
+std::string NativeText(TRegistryRoot root, std::string_view key, std::string_view name) {
+  const auto value = posix::Store().ReadNative(root, key, name);
+  return value ? value->text : std::string();
+}
+
+// The two variables a prefix's folders are written with. The user's
+// profile is the folder above the desktop (the variable itself lives in a
+// key that Wine does not save).
+std::string Expanded(std::string text) {
+  const std::string desktop = NativeText(TRegistryRoot::kCurrentUser, kShellFolders, "Desktop");
+  const std::pair<std::string_view, std::string> variables[] = {
+      {"%USERPROFILE%", std::string(FolderPart(ExcludeTrailingSeparator(desktop)))},
+      {"%SYSTEMROOT%", NativeText(TRegistryRoot::kLocalMachine, kNtCurrentVersion, "SystemRoot")},
+  };
+  for (const auto& [name, value] : variables) {
+    const std::size_t at = UpperCase(text).find(name);
+    if (at != std::string::npos && !value.empty()) text.replace(at, name.size(), ExcludeTrailingSeparator(value));
+  }
+  return text;
+}
+
 // A Windows-form folder from the prefix's registry, when its drive is mapped.
 std::string PrefixFolder(TRegistryRoot root, std::string_view key, std::string_view name) {
-  const auto value = posix::Store().ReadNative(root, key, name);
-  if (!value || value->text.size() < 3 || value->text[1] != ':' || !MappedDrive(value->text[0])) return {};
-  if (value->text.find('%') != std::string::npos) return {};  // an unexpanded variable
-  return IncludeTrailingSeparator(value->text);
+  const std::string text = Expanded(NativeText(root, key, name));
+  if (text.size() < 3 || text[1] != ':' || !MappedDrive(text[0])) return {};
+  if (text.find('%') != std::string::npos) return {};  // a variable this program cannot expand
+  return IncludeTrailingSeparator(text);
 }
 
 std::uint32_t Number(std::string_view text, std::size_t& pos) {
