@@ -1,5 +1,6 @@
-// Helpers of the Win32 backend: wide paths from Windows-1252 text and the
-// OS's own error text. Private to env.
+// Helpers of the Win32 backend: wide paths from Windows-1252 text, the
+// OS's own error text, and owners of handles and registry keys. Private to
+// env.
 #ifndef REMDO_ENV_WIN32_WIN32UTIL_H_
 #define REMDO_ENV_WIN32_WIN32UTIL_H_
 
@@ -40,6 +41,24 @@ class TScopedHandle {
 
  private:
   HANDLE handle_;
+};
+
+// Owns an open registry key.
+class TRegKey {
+ public:
+  TRegKey() = default;
+  ~TRegKey() {
+    if (key_ != nullptr) ::RegCloseKey(key_);
+  }
+  TRegKey(const TRegKey&) = delete;
+  TRegKey& operator=(const TRegKey&) = delete;
+
+  HKEY Get() const { return key_; }
+  // For the calls that open a key into an HKEY*.
+  HKEY* Receive() { return &key_; }
+
+ private:
+  HKEY key_ = nullptr;
 };
 
 }  // namespace remdo::env::win32

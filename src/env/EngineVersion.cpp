@@ -1,0 +1,55 @@
+// Finding the Borland engine's library and reading its version resource.
+#include "env/EngineVersion.h"
+
+#include <cstdio>
+
+#include "env/FileSystem.h"
+#include "env/Path.h"
+#include "env/Registry.h"
+
+namespace remdo::env {
+
+namespace {
+
+constexpr std::string_view kEngineKey = "Software\\Borland\\Database Engine";
+constexpr std::string_view kLibrary = "IDAPI32.DLL";
+
+}  // namespace
+
+std::string FindEngineLibrary() {
+  const auto dllPath = DefaultRegistry().ReadString(TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH");
+  if (!dllPath || dllPath->empty()) return {};
+  auto& fs = DefaultFileSystem();
+  if (fs.FileExists(kLibrary)) return std::string(kLibrary);
+  std::size_t start = 0;
+  while (start <= dllPath->size()) {
+    std::size_t end = dllPath->find(';', start);
+    if (end == std::string::npos) end = dllPath->size();
+    std::string folder = dllPath->substr(start, end - start);
+    // "C:" names the drive's current folder and gets no separator.
+    if (!folder.empty() && folder.back() != ':') folder = IncludeTrailingSeparator(folder);
+    const std::string candidate = folder + std::string(kLibrary);
+    if (!folder.empty() && fs.FileExists(candidate)) return candidate;
+    start = end + 1;
+  }
+  return {};
+}
+
+std::optional<TFileVersion> EngineFileVersion() {
+  const std::string library = FindEngineLibrary();
+  if (library.empty()) return std::nullopt;
+  return ReadFileVersion(DefaultFileSystem(), library);
+}
+
+std::string GetEngineVersionText() {
+  const std::string library = FindEngineLibrary();
+  if (library.empty()) return "not found";
+  const auto version = ReadFileVersion(DefaultFileSystem(), library);
+  if (!version) return {};
+  char text[40];
+  std::snprintf(text, sizeof text, "%u.%u.%u", static_cast<unsigned>(version->Major()),
+                static_cast<unsigned>(version->Minor()), static_cast<unsigned>(version->Release()));
+  return text;
+}
+
+}  // namespace remdo::env

@@ -1,0 +1,35 @@
+// Copies through the file-system interface, for the places that copy
+// without the shell: a settings file started from another, and the Linux
+// counterpart of the shell's multi-file copy. A copy is written under a
+// temporary name beside the target, flushed, and then renamed over it, so a
+// failed copy never leaves a half-written target.
+#ifndef REMDO_ENV_FILECOPY_H_
+#define REMDO_ENV_FILECOPY_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "env/FileSystem.h"
+
+namespace remdo::env {
+
+// Copies one file byte for byte, replacing an existing target and keeping
+// the source's last-write time. Throws EFOpenError, EFCreateError,
+// EReadError or EWriteError naming the file that failed.
+void CopyWholeFile(TFileSystem& fileSystem, std::string_view from, std::string_view to);
+
+// Creates a folder and its missing parents; true when it exists afterwards.
+bool MakeFolders(TFileSystem& fileSystem, std::string_view folder);
+
+// Copies a folder with everything in it into target (created when
+// missing), overwriting files there. Throws as CopyWholeFile.
+void CopyFolderTree(TFileSystem& fileSystem, std::string_view from, std::string_view to);
+
+// The shell's multi-file copy done with the above (see TShell::CopyFiles for
+// the rules). False when any file did not arrive; the errors are not thrown.
+bool CopyFilesPlainly(TFileSystem& fileSystem, const std::vector<std::string>& sources, std::string_view target);
+
+}  // namespace remdo::env
+
+#endif  // REMDO_ENV_FILECOPY_H_

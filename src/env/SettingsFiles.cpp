@@ -1,0 +1,43 @@
+// Switching off the catalogue's online options in its two settings files.
+// Success is read back from the files: the run needs to know whether the
+// options are off now, which a file's time stamp cannot tell.
+#include "env/SettingsFiles.h"
+
+#include "env/FileCopy.h"
+#include "env/FileSystem.h"
+#include "env/IniFile.h"
+#include "env/SystemInfo.h"
+
+namespace remdo::env {
+
+namespace {
+
+constexpr std::string_view kSection = "DeskTop";
+constexpr std::string_view kUpdates = "CheckForUpdates";
+constexpr std::string_view kImages = "AutoDownloadImages";
+
+}  // namespace
+
+bool WriteOnlineOptionsOff(std::string_view file) {
+  TIniFile ini(DefaultFileSystem(), std::string(file));
+  ini.WriteBool(kSection, kUpdates, false);
+  ini.WriteBool(kSection, kImages, false);
+  return ini.ReadString(kSection, kUpdates, "") == "0" && ini.ReadString(kSection, kImages, "") == "0";
+}
+
+bool TurnOffOnlineOptions() {
+  auto& fs = DefaultFileSystem();
+  const std::string programFolder = GetProgramFolder();
+  const std::string windowsFolder = GetWindowsFolder();
+  const std::string fileA = programFolder.empty() ? std::string() : programFolder + "FENRO1.ini";
+  const std::string fileB = windowsFolder.empty() ? std::string() : windowsFolder + "FENRO.ini";
+  if (!fileA.empty() && !fileB.empty() && !fs.FileExists(fileA) && fs.FileExists(fileB)) {
+    CopyWholeFile(fs, fileB, fileA);
+  }
+  bool result = true;
+  if (!fileA.empty()) result = WriteOnlineOptionsOff(fileA) && result;
+  if (!fileB.empty()) result = WriteOnlineOptionsOff(fileB) && result;
+  return result;
+}
+
+}  // namespace remdo::env
