@@ -1,0 +1,44 @@
+// The buffered block writer. Blocks are handed out zeroed, so the unused tail
+// of a block (after its last record) is always zero in files this engine
+// writes.
+#include "paradox/BlockWriter.h"
+
+#include <algorithm>
+#include <span>
+
+#include "paradox/EngineStandIn.h"
+
+namespace remdo::paradox {
+
+namespace {
+constexpr std::size_t kBufferBytes = 1 << 20;
+constexpr std::uint32_t kMaxBlocks = 65535;
+}  // namespace
+
+TBlockWriter::TBlockWriter(env::TFile& file, std::uint32_t headerSize, std::uint32_t blockSize)
+    : file_(file),
+      headerSize_(headerSize),
+      blockSize_(blockSize),
+      buffer_(std::max<std::size_t>(1, kBufferBytes / blockSize) * blockSize) {}
+
+std::byte* TBlockWriter::NewBlock() {
+  if (blockCount_ == kMaxBlocks) {
+    throw EngineError(kDbiErrTableFull, "The table " + file_.Path() + " would need more than 65535 blocks");
+  }
+  if ((buffered_ + 1) * blockSize_ > buffer_.size()) Finish();
+  std::byte* block = buffer_.data() + buffered_ * blockSize_;
+  std::fill_n(block, blockSize_, std::byte{0});
+  ++buffered_;
+  ++blockCount_;
+  return block;
+}
+
+void TBlockWriter::Finish() {
+  if (buffered_ == 0) return;
+  const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
+  file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), buffered_ * blockSize_));
+  written_ += static_cast<std::uint32_t>(buffered_);
+  buffered_ = 0;
+}
+
+}  // namespace remdo::paradox

@@ -1,0 +1,329 @@
+// Loading, changing and writing one table. Writing always produces complete
+// files from the records in table order (full blocks, bulk-built index), so
+// a table the engine has written is always packed.
+#include "paradox/OpenTable.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+
+#include "env/CodePage.h"
+#include "env/Errors.h"
+#include "paradox/BlockChain.h"
+#include "paradox/Coding.h"
+#include "paradox/DataFileWriter.h"
+#include "paradox/EngineStandIn.h"
+#include "paradox/FamilyCommit.h"
+#include "paradox/IndexBuilder.h"
+#include "paradox/MemoFile.h"
+
+namespace remdo::paradox {
+
+namespace {
+
+// Changes kept in memory for the next save; beyond this a save rewrites the
+// family instead (bulk loads need no journal and no copy of every record).
+constexpr std::size_t kMaxLogBytes = 8 << 20;
+// Header word 0x16 of a keyed file: a stale pointer in genuine files, never 0.
+constexpr std::uint32_t kKeyedWorkspace = 0x6BE00000;
+
+std::uint32_t NewGenerationTag() {
+  static std::uint32_t counter = 0;
+  const auto now = static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  std::uint64_t mix = now ^ (static_cast<std::uint64_t>(++counter) << 40);
+  mix ^= mix >> 31;
+  mix *= 0x9E3779B97F4A7C15ull;
+  return static_cast<std::uint32_t>(mix >> 32) | 1u;
+}
+
+[[noreturn]] void RethrowAsEngineError(std::uint16_t code, const std::string& context) {
+  try {
+    throw;
+  } catch (const env::EDBEngineError&) {
+    throw;
+  } catch (const env::ERemdoError& error) {
+    throw EngineError(code, context + ". " + error.what());
+  }
+}
+
+std::vector<std::byte> ReadHeaderBytes(env::TFile& file, std::uint64_t fileSize) {
+  std::vector<std::byte> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, TTableHeader::kExtendedSize)));
+  bytes.resize(file.ReadAt(0, bytes));
+  if (bytes.size() >= TTableHeader::kFixedSize) {
+    const std::size_t headerSize = GetU16(bytes.data() + 2);
+    if (headerSize > bytes.size() && headerSize <= fileSize) {
+      bytes.resize(headerSize);
+      bytes.resize(file.ReadAt(0, bytes));
+    }
+  }
+  return bytes;
+}
+
+}  // namespace
+
+TOpenTable::TOpenTable(env::TFileSystem& fileSystem, TTableFiles files, TTableHeader header)
+    : fileSystem_(fileSystem), files_(std::move(files)), header_(std::move(header)) {
+  Prepare();
+  ResetJournal({});
+}
+
+TOpenTable::~TOpenTable() = default;
+
+void TOpenTable::Prepare() {
+  std::size_t offset = 0;
+  offsets_.clear();
+  for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+    offsets_.push_back(offset);
+    if (header_.fields[i].type == TFieldType::kAutoIncrement && !autoIncrementField_) autoIncrementField_ = i;
+    offset += static_cast<std::size_t>(header_.fields[i].Width());
+  }
+  header_.recordSize = static_cast<std::uint16_t>(offset);
+  driver_ = header_.HasExtension() ? FindLanguageDriver(header_.sortOrderName)
+                                   : FindLanguageDriverBySortOrder(header_.sortOrder);
+  keyWidth_ = 0;
+  canOrderKeys_ = true;
+  for (int i = 0; i < header_.keyFieldCount; ++i) {
+    const auto& field = header_.fields[static_cast<std::size_t>(i)];
+    keyWidth_ += static_cast<std::size_t>(field.Width());
+    if (field.type == TFieldType::kAlpha && (driver_ == nullptr || driver_->collation != TCollation::kBinary)) {
+      canOrderKeys_ = false;
+    }
+  }
+  records_ = std::make_unique<TRecordStore>(header_.recordSize, keyWidth_, canOrderKeys_);
+}
+
+std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::string_view dataPath) {
+  const std::string path(dataPath);
+  if (!fileSystem.FileExists(path)) throw EngineError(kDbiErrNoSuchTable, "The table " + path + " does not exist");
+  try {
+    auto file = fileSystem.Open(path, env::TOpenMode::kRead);
+    const std::uint64_t size = file->Size();
+    const std::vector<std::byte> headerBytes = ReadHeaderBytes(*file, size);
+    TTableHeader header = TTableHeader::DecodeFrom(headerBytes, size, path);
+    if (!header.IsDataTable()) throw EngineError(kDbiErrUnknownTblType, path + " is not a Paradox data table");
+    if (header.IsEncrypted()) throw EngineError(kDbiErrTblEncrypted, "The table " + path + " is encrypted");
+    auto table = std::make_unique<TOpenTable>(fileSystem, FindTableFiles(fileSystem, path), std::move(header));
+    TBlockChainReader chain(*file, table->header_, size);
+    TChainBlock block;
+    while (chain.Next(block)) {
+      for (std::size_t i = 0; i < block.count; ++i) {
+        table->records_->LoadAppend(block.records.subspan(i * table->RecordSize(), table->RecordSize()));
+      }
+    }
+    if (!table->records_->Loaded()) {
+      throw EngineError(kDbiErrFileCorrupt, "The table " + path + " is damaged: its records are not in key order");
+    }
+    file->Close();
+    table->ResetJournal(headerBytes);
+    table->Replay(table->journal_->Load());
+    return table;
+  } catch (...) {
+    RethrowAsEngineError(kDbiErrReadErr, "The table " + path + " could not be read");
+  }
+}
+
+std::uint16_t TOpenTable::CodePage() const {
+  const std::uint16_t codePage = header_.HasExtension() ? header_.codePage : (driver_ != nullptr ? driver_->codePage : 437);
+  return env::IsKnownCodePage(codePage) ? codePage : 0;
+}
+
+std::uint16_t TOpenTable::ChangeRefusal() const {
+  if (!IsWritableLevel(header_.Level())) return kDbiErrTableLevel;
+  if (header_.IsEncrypted()) return kDbiErrTblEncrypted;
+  return kDbiErrNone;
+}
+
+void TOpenTable::Log(TJournalOp op) {
+  dirty_ = true;
+  if (logOverflow_) return;
+  logBytes_ += op.Bytes();
+  if (logBytes_ > kMaxLogBytes) {
+    logOverflow_ = true;
+    std::vector<TJournalOp>().swap(log_);
+    return;
+  }
+  log_.push_back(std::move(op));
+}
+
+void TOpenTable::NoteAutoIncrement(std::span<const std::byte> record) {
+  if (!autoIncrementField_) return;
+  const std::int64_t value = DecodeFieldInteger(record.data() + offsets_[*autoIncrementField_], 4);
+  if (value > static_cast<std::int64_t>(header_.autoIncrement)) header_.autoIncrement = static_cast<std::uint32_t>(value);
+}
+
+std::uint32_t TOpenTable::TakeAutoIncrement() { return ++header_.autoIncrement; }
+
+std::uint16_t TOpenTable::Insert(std::span<const std::byte> record, std::size_t position, std::size_t* at) {
+  if (const std::uint16_t refusal = ChangeRefusal()) return refusal;
+  if (record.size() != RecordSize()) return kDbiErrInvalidParam;
+  if (records_->IsKeyed() && !canOrderKeys_) return kDbiErrNotSupported;
+  if (!records_->Insert(record, position)) return kDbiErrKeyViol;
+  if (at != nullptr) {
+    *at = records_->IsKeyed() ? *records_->Find(record.first(keyWidth_)) : std::min(position, records_->Count() - 1);
+  }
+  NoteAutoIncrement(record);
+  Log({TJournalOpKind::kInsert, static_cast<std::uint32_t>(records_->IsKeyed() ? 0 : position), {},
+       std::vector<std::byte>(record.begin(), record.end())});
+  return kDbiErrNone;
+}
+
+std::uint16_t TOpenTable::Modify(std::size_t position, std::span<const std::byte> record, std::size_t* moved) {
+  if (const std::uint16_t refusal = ChangeRefusal()) return refusal;
+  if (record.size() != RecordSize()) return kDbiErrInvalidParam;
+  const std::span<const std::byte> current = records_->At(position);
+  std::vector<std::byte> before(current.begin(), current.end());
+  const bool keyChanges = !std::equal(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(keyWidth_), record.begin());
+  if (keyChanges && !canOrderKeys_) return kDbiErrNotSupported;
+  if (!records_->Replace(position, record, moved)) return kDbiErrKeyViol;
+  NoteAutoIncrement(record);
+  Log({TJournalOpKind::kModify, static_cast<std::uint32_t>(position), std::move(before),
+       std::vector<std::byte>(record.begin(), record.end())});
+  return kDbiErrNone;
+}
+
+std::uint16_t TOpenTable::Delete(std::size_t position) {
+  if (const std::uint16_t refusal = ChangeRefusal()) return refusal;
+  const std::span<const std::byte> current = records_->At(position);
+  TJournalOp op{TJournalOpKind::kDelete, static_cast<std::uint32_t>(position),
+                std::vector<std::byte>(current.begin(), current.end()), {}};
+  records_->Remove(position);
+  Log(std::move(op));
+  return kDbiErrNone;
+}
+
+bool TOpenTable::ApplyOp(const TJournalOp& op) {
+  const bool keyed = records_->IsKeyed();
+  if (op.kind == TJournalOpKind::kInsert) {
+    NoteAutoIncrement(op.after);
+    return records_->Insert(op.after, op.position);
+  }
+  std::optional<std::size_t> position;
+  if (keyed) {
+    position = records_->Find(std::span<const std::byte>(op.before).first(keyWidth_));
+  } else if (op.position < records_->Count()) {
+    position = op.position;
+  }
+  if (!position) return false;
+  const auto current = records_->At(*position);
+  if (!std::equal(current.begin(), current.end(), op.before.begin(), op.before.end())) return false;
+  if (op.kind == TJournalOpKind::kDelete) {
+    records_->Remove(*position);
+    return true;
+  }
+  NoteAutoIncrement(op.after);
+  return records_->Replace(*position, op.after, nullptr);
+}
+
+void TOpenTable::Replay(std::vector<TJournalOp> ops) {
+  for (const auto& op : ops) {
+    if (!ApplyOp(op)) break;  // cannot happen for a journal of this file; stop rather than guess
+    dirty_ = true;
+  }
+}
+
+void TOpenTable::ResetJournal(std::span<const std::byte> headerBytes) {
+  const std::string name = files_.journal.empty() ? files_.baseName + std::string(kJournalExtension) : files_.journal;
+  journal_ = std::make_unique<TJournal>(fileSystem_, files_.folder + name, JournalStamp(headerBytes), header_.recordSize);
+}
+
+void TOpenTable::SaveChanges() {
+  if (logOverflow_) {
+    WriteFamily(TWriteMode::kRewrite);
+    return;
+  }
+  if (log_.empty()) return;
+  try {
+    journal_->Append(log_);
+  } catch (...) {
+    RethrowAsEngineError(kDbiErrWriteErr, "The changes to " + files_.DataPath() + " could not be saved");
+  }
+  log_.clear();
+  logBytes_ = 0;
+}
+
+TTableHeader TOpenTable::DataHeaderForWrite() const {
+  TTableHeader data = header_;
+  const bool keyed = header_.keyFieldCount > 0;
+  data.fileType = keyed ? TFileType::kKeyedTable : TFileType::kUnkeyedTable;
+  data.tableName = files_.dataName;
+  data.workspace = keyed ? kKeyedWorkspace : 0;
+  data.generationTag = NewGenerationTag();
+  data.modifiedTime = static_cast<std::uint32_t>(std::time(nullptr));
+  data.changeCount1 = static_cast<std::uint8_t>(header_.changeCount1 + 1);
+  data.indexStamp = 0;
+  data.primaryStamp = 0;
+  data.checksum = 0;
+  return data;
+}
+
+TTableHeader TOpenTable::IndexHeaderFor(const TTableHeader& data) const {
+  TTableHeader index;
+  index.fileType = TFileType::kPrimaryIndex;
+  index.versionCode = data.versionCode;
+  index.sortOrder = data.sortOrder;
+  index.blockSize = IndexBlockSizeFor(keyWidth_ + 6);
+  index.fields.assign(data.fields.begin(), data.fields.begin() + data.keyFieldCount);
+  for (auto& field : index.fields) field.name.clear();
+  index.tableName = files_.baseName + ".PX";
+  index.indexStamp = data.changeCount1;
+  index.changeCount0 = static_cast<std::uint16_t>(data.changeCount0 + 1);
+  index.changeCount1 = 0;
+  index.changeCount2 = 0;
+  index.changeCount4 = 0;
+  // 2 in every empty index the engine wrote, 1 in every index it built in bulk.
+  index.autoIncrement = data.recordCount == 0 ? 2 : 1;
+  return index;
+}
+
+void TOpenTable::WriteFamily(TWriteMode mode) {
+  const bool keyed = header_.keyFieldCount > 0;
+  const bool blobs = std::any_of(header_.fields.begin(), header_.fields.end(),
+                                 [](const THeaderField& f) { return IsBlobType(f.type); });
+  const std::string indexName = files_.primaryIndex.empty() ? files_.baseName + ".PX" : files_.primaryIndex;
+  const std::string memoName = files_.memo.empty() ? files_.baseName + ".MB" : files_.memo;
+  TTableHeader data = DataHeaderForWrite();
+  try {
+    TFamilyCommit commit(fileSystem_, files_.folder, files_.baseName);
+    TDataFileWriter writer(commit.Create(files_.dataName), data, keyed ? keyWidth_ : 0,
+                           static_cast<std::uint32_t>(records_->Count()));
+    records_->ForEach([&writer](std::span<const std::byte> record) { writer.Add(record); });
+    writer.Finish();
+    if (keyed) {
+      TTableHeader index = IndexHeaderFor(data);
+      WriteIndexFile(commit.Create(indexName), index, writer.Leaves());
+    } else if (!files_.primaryIndex.empty()) {
+      commit.Remove(files_.primaryIndex);
+    }
+    if (blobs && (mode == TWriteMode::kCreate || files_.memo.empty())) {
+      commit.Create(memoName).WriteAt(0, EmptyMemoFileImage());
+    } else if (mode == TWriteMode::kCreate && !files_.memo.empty()) {
+      commit.Remove(files_.memo);
+    }
+    if (mode == TWriteMode::kCreate && !files_.validity.empty()) commit.Remove(files_.validity);
+    // Secondary indexes are not maintained by this engine yet: an index file
+    // that no longer matches the records would make the table unusable to
+    // the catalogue's engine, so it goes with the rewrite.
+    for (const auto& name : files_.secondary) commit.Remove(name);
+    journal_->Close();
+    commit.Remove(files_.journal.empty() ? files_.baseName + std::string(kJournalExtension) : files_.journal);
+    commit.Commit();
+  } catch (...) {
+    RethrowAsEngineError(kDbiErrWriteErr, "The table " + files_.DataPath() + " could not be written");
+  }
+  header_ = data;
+  files_.primaryIndex = keyed ? indexName : std::string();
+  if (blobs) files_.memo = memoName;
+  if (mode == TWriteMode::kCreate) {
+    if (!blobs) files_.memo.clear();
+    files_.validity.clear();
+  }
+  files_.secondary.clear();
+  files_.journal.clear();
+  ResetJournal(data.EncodeTo());
+  log_.clear();
+  logBytes_ = 0;
+  logOverflow_ = false;
+  dirty_ = false;
+}
+
+}  // namespace remdo::paradox
