@@ -114,7 +114,7 @@ void TCursor::Follow(std::span<const std::byte> record, std::size_t position) {
     key_.assign(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(table_->KeyWidth()));
     version_ = ~table_->Records().Version();  // relocate by key on next use
   } else {
-    position_ = position;
+    position_ = std::min(position, RecordCount() == 0 ? 0 : RecordCount() - 1);
     version_ = table_->Records().Version();
   }
 }

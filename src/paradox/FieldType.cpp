@@ -98,4 +98,9 @@ std::optional<TFieldType> FieldTypeFromEngineCode(std::uint16_t engineCode) {
   return std::nullopt;
 }
 
+std::uint16_t EngineCodeOfType(TFieldType type) {
+  const TTypeFacts* facts = FactsOf(type);
+  return facts != nullptr ? facts->engineCode : 0;
+}
+
 }  // namespace remdo::paradox

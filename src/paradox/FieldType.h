@@ -60,8 +60,10 @@ int FixedWidth(TFieldType type);
 // number, money, date and short; 4 for the blob types; 5 for the rest.
 int MinimumLevel(TFieldType type);
 
-// The field type named by an engine creation code (257 alpha ... 273 BCD).
+// The field type named by an engine creation code (257 alpha ... 273 BCD),
+// and the code of a type.
 std::optional<TFieldType> FieldTypeFromEngineCode(std::uint16_t engineCode);
+std::uint16_t EngineCodeOfType(TFieldType type);
 
 }  // namespace remdo::paradox
 

@@ -194,9 +194,13 @@ void TTable::Post() {
         SetFieldInteger(ref, table.TakeAutoIncrement());
       }
     }
-    std::size_t at = 0;
-    CheckEngineResult(table.Insert(buffer_, insertPosition_, &at), "Posting a record to " + tableName_);
-    cursor_->MoveTo(at);
+    CheckEngineResult(table.Insert(buffer_, insertPosition_, nullptr), "Posting a record to " + tableName_);
+    // The buffer already holds the new record; the cursor finds it when it
+    // next moves, so a run of appends never sorts the table in between.
+    cursor_->Follow(buffer_, insertPosition_);
+    state_ = TDataSetState::kBrowse;
+    modified_ = false;
+    return;
   } else {
     return;
   }

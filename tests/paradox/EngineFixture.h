@@ -91,7 +91,7 @@ inline TFileImage ReadTableFile(const std::string& path) {
   TFileImage image;
   image.bytes = remdo::test::ReadWholeFile(path);
   image.header = TTableHeader::DecodeFrom(image.bytes, image.bytes.size(), path);
-  if (image.header.IsIndexTree()) return image;
+  if (image.header.IsIndexTree() || image.header.IsEncrypted()) return image;
   auto file = env::RealFileSystem().Open(path, env::TOpenMode::kRead);
   TBlockChainReader chain(*file, image.header, image.bytes.size());
   TChainBlock block;
