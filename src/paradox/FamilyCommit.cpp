@@ -267,6 +267,17 @@ std::vector<std::string> SettleFamilyCommits(env::TFileSystem& fileSystem, std::
     SettleFamilyCommit(fileSystem, folderText, table);
     settled.push_back(table);
   }
+  // Temporary files of a commit that stopped before its marker was written:
+  // the old family is complete, the half-made new one goes.
+  for (const auto& entry : fileSystem.Find(folderText + "*" + std::string(kNewSuffix), 0)) {
+    const std::string_view final = std::string_view(entry.name).substr(0, entry.name.size() - kNewSuffix.size());
+    const std::string_view base = final.substr(0, final.rfind('.'));
+    if (final.find('.') == std::string_view::npos ||
+        fileSystem.FileExists(folderText + std::string(base) + std::string(kMarkerExtension))) {
+      continue;
+    }
+    fileSystem.Remove(folderText + entry.name);
+  }
   return settled;
 }
 

@@ -71,8 +71,10 @@ class TFamilyCommit {
 };
 
 // Settles every commit marker in folder (trailing separator) that a crash
-// left behind. Returns the names of the tables whose marker was settled.
-// Failures leave the marker for the next attempt and are not thrown.
+// left behind, and removes the temporary files of commits that stopped
+// before writing their marker. Returns the names of the tables whose marker
+// was settled. Failures leave the marker for the next attempt and are not
+// thrown.
 std::vector<std::string> SettleFamilyCommits(env::TFileSystem& fileSystem, std::string_view folder);
 
 // Settles the marker of one table, if there is one; the same rules.
