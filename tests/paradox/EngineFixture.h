@@ -119,8 +119,10 @@ inline std::vector<TIndexEntry> IndexBlockEntries(const TFileImage& image, int b
   const auto count = TBlockHeader::DecodeFrom(start).RecordCount(size, image.header.blockSize);
   for (std::size_t i = 0; count && i < *count; ++i) {
     const std::byte* entry = start + 6 + i * size;
-    entries.push_back({Record(entry, entry + size - 6), static_cast<int>(DecodeFieldInteger(entry + size - 6, 2)),
-                       static_cast<int>(DecodeFieldInteger(entry + size - 4, 2))});
+    // Block numbers and counts are 16-bit values with the top bit flipped;
+    // block numbers above 32767 read as unsigned.
+    entries.push_back({Record(entry, entry + size - 6), static_cast<int>(GetBigEndian(entry + size - 6, 2) ^ 0x8000),
+                       static_cast<int>(GetBigEndian(entry + size - 4, 2) ^ 0x8000)});
   }
   return entries;
 }
