@@ -19,18 +19,30 @@ TBlockWriter::TBlockWriter(env::TFile& file, std::uint32_t headerSize, std::uint
     : file_(file),
       headerSize_(headerSize),
       blockSize_(blockSize),
-      buffer_(std::max<std::size_t>(1, kBufferBytes / blockSize) * blockSize) {}
+      buffer_(std::max<std::size_t>(2, kBufferBytes / blockSize) * blockSize) {}
 
 std::byte* TBlockWriter::NewBlock() {
   if (blockCount_ == kMaxBlocks) {
     throw EngineError(kDbiErrTableFull, "The table " + file_.Path() + " would need more than 65535 blocks");
   }
-  if ((buffered_ + 1) * blockSize_ > buffer_.size()) Finish();
+  if ((buffered_ + 1) * blockSize_ > buffer_.size()) {
+    // Write all but the newest block, which moves to the front.
+    const std::size_t keep = buffered_ - 1;
+    const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
+    file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), keep * blockSize_));
+    written_ += static_cast<std::uint32_t>(keep);
+    std::copy_n(buffer_.data() + keep * blockSize_, blockSize_, buffer_.data());
+    buffered_ = 1;
+  }
   std::byte* block = buffer_.data() + buffered_ * blockSize_;
   std::fill_n(block, blockSize_, std::byte{0});
   ++buffered_;
   ++blockCount_;
   return block;
+}
+
+std::byte* TBlockWriter::Previous() {
+  return buffered_ >= 2 ? buffer_.data() + (buffered_ - 2) * blockSize_ : nullptr;
 }
 
 void TBlockWriter::Finish() {

@@ -1,6 +1,8 @@
 // Writes the blocks of a table-format file in order, block 1 first, through
 // a buffer of many blocks, so that a large file goes out in a few large
-// writes. The header is written separately, once the counts are known.
+// writes. The block handed out before the current one always stays in the
+// buffer, so that its forward link can be set once the next block exists.
+// The header is written separately, once the counts are known.
 #ifndef REMDO_PARADOX_BLOCKWRITER_H_
 #define REMDO_PARADOX_BLOCKWRITER_H_
 
@@ -19,6 +21,9 @@ class TBlockWriter {
   // A zeroed block, numbered one after the previous; valid until the next
   // call. Throws EDBEngineError (table full) past block 65535.
   std::byte* NewBlock();
+  // The block handed out before the last one, still in the buffer; nullptr
+  // before the second block.
+  std::byte* Previous();
   // Writes what is buffered. Throws the file's write error.
   void Finish();
   std::uint32_t BlockCount() const { return blockCount_; }

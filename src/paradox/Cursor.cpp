@@ -14,7 +14,7 @@ TCursor::TCursor(TDbConnection& database, std::string_view dataPath, std::string
       table_(&TEngineSession::Instance().AcquireTable(dataPath, exclusive)),
       tableName_(std::move(tableName)),
       exclusive_(exclusive),
-      version_(table_->Records().Version()) {
+      version_(table_->Version()) {
   eof_ = RecordCount() == 0;
 }
 
@@ -34,16 +34,16 @@ void TCursor::Close() {
 
 void TCursor::RememberKey() {
   TRecordStore& records = table_->Records();
-  version_ = records.Version();
-  if (!records.IsKeyed() || position_ >= records.Count()) return;
-  const auto record = records.At(position_);
-  key_.assign(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(records.KeyWidth()));
-  version_ = records.Version();
+  if (records.IsKeyed() && position_ < records.Count()) {
+    const auto record = records.At(position_);
+    key_.assign(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(records.KeyWidth()));
+  }
+  version_ = table_->Version();
 }
 
 void TCursor::Relocate() {
+  if (table_->Version() == version_) return;
   TRecordStore& records = table_->Records();
-  if (records.Version() == version_) return;
   const std::size_t count = records.Count();
   if (records.IsKeyed() && !key_.empty() && count > 0) {
     if (table_->CanOrderKeys()) {
@@ -110,12 +110,12 @@ void TCursor::MoveTo(std::size_t position) {
 
 void TCursor::Follow(std::span<const std::byte> record, std::size_t position) {
   bof_ = eof_ = false;
-  if (table_->Records().IsKeyed()) {
+  if (table_->IsKeyed()) {
     key_.assign(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(table_->KeyWidth()));
-    version_ = ~table_->Records().Version();  // relocate by key on next use
+    version_ = ~table_->Version();  // relocate by key on next use
   } else {
     position_ = std::min(position, RecordCount() == 0 ? 0 : RecordCount() - 1);
-    version_ = table_->Records().Version();
+    version_ = ~table_->Version();  // the table may still change under a bulk load
   }
 }
 

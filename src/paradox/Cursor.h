@@ -38,7 +38,7 @@ class TCursor {
   const std::string& TableName() const { return tableName_; }
   bool Exclusive() const { return exclusive_; }
 
-  std::size_t RecordCount() const { return table_->Records().Count(); }
+  std::size_t RecordCount() const { return table_->RecordCount(); }
   bool Bof() const { return bof_; }
   bool Eof() const { return eof_; }
   bool HasCurrent() const { return RecordCount() > 0; }

@@ -6,16 +6,15 @@
 #include <algorithm>
 
 #include "paradox/BlockHeader.h"
+#include "paradox/Coding.h"
 
 namespace remdo::paradox {
 
-TDataFileWriter::TDataFileWriter(env::TFile& file, TTableHeader& header, std::size_t keyWidth,
-                                 std::uint32_t recordCount)
+TDataFileWriter::TDataFileWriter(env::TFile& file, TTableHeader& header, std::size_t keyWidth)
     : file_(file),
       header_(header),
       recordSize_(header.ComputedRecordSize()),
       perBlock_(RecordsPerBlock(header.blockSize, recordSize_)),
-      totalBlocks_(static_cast<std::uint32_t>((recordCount + perBlock_ - 1) / perBlock_)),
       headerBytes_(header.EncodeTo()),
       blocks_(file, header.headerSize, header.blockSize) {
   leaves_.keyWidth = keyWidth;
@@ -25,7 +24,6 @@ void TDataFileWriter::CloseBlock() {
   if (block_ == nullptr) return;
   const std::uint32_t number = blocks_.BlockCount();
   TBlockHeader blockHeader;
-  blockHeader.next = static_cast<std::uint16_t>(number < totalBlocks_ ? number + 1 : 0);
   blockHeader.prev = static_cast<std::uint16_t>(number - 1);
   blockHeader.lastOffset = TBlockHeader::LastOffsetFor(inBlock_, recordSize_);
   blockHeader.EncodeTo(block_);
@@ -35,7 +33,11 @@ void TDataFileWriter::CloseBlock() {
 }
 
 void TDataFileWriter::Add(std::span<const std::byte> record) {
-  if (block_ == nullptr) block_ = blocks_.NewBlock();
+  if (block_ == nullptr) {
+    block_ = blocks_.NewBlock();
+    // The block before this one is still buffered: link it forward.
+    if (std::byte* previous = blocks_.Previous()) PutU16(previous, static_cast<std::uint16_t>(blocks_.BlockCount()));
+  }
   std::copy_n(record.data(), recordSize_, block_ + TBlockHeader::kSize + inBlock_ * recordSize_);
   ++records_;
   if (++inBlock_ == perBlock_) CloseBlock();

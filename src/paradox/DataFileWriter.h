@@ -37,17 +37,16 @@ class TDataFileWriter {
  public:
   // header describes the file (fields, block size, kind); its counts are
   // filled in by Finish. keyWidth: bytes of the leading key (0: no index).
-  // recordCount: the records that will be added, so that the last block's
-  // forward link is known when it is written.
-  TDataFileWriter(env::TFile& file, TTableHeader& header, std::size_t keyWidth, std::uint32_t recordCount);
+  TDataFileWriter(env::TFile& file, TTableHeader& header, std::size_t keyWidth);
 
   // Appends one record of header.recordSize bytes. Throws the file's write
-  // error, or EDBEngineError (table full). At most recordCount records.
+  // error, or EDBEngineError (table full).
   void Add(std::span<const std::byte> record);
   // Writes the last block and the header. Throws the file's write error.
   void Finish();
 
   const TIndexEntries& Leaves() const { return leaves_; }
+  std::uint32_t RecordCount() const { return records_; }
 
  private:
   void CloseBlock();
@@ -56,7 +55,6 @@ class TDataFileWriter {
   TTableHeader& header_;
   const std::size_t recordSize_;
   const std::size_t perBlock_;
-  const std::uint32_t totalBlocks_;
   std::vector<std::byte> headerBytes_;
   TBlockWriter blocks_;
   std::byte* block_ = nullptr;

@@ -67,7 +67,73 @@ TOpenTable::TOpenTable(env::TFileSystem& fileSystem, TTableFiles files, TTableHe
   ResetJournal({});
 }
 
+// A family being written: the commit that owns its new files, the data
+// file's header and the writer filling its blocks.
+struct TOpenTable::TFamilyWrite {
+  TFamilyWrite(env::TFileSystem& fileSystem, const TTableFiles& files) : commit(fileSystem, files.folder, files.baseName) {}
+  TFamilyCommit commit;
+  TTableHeader data;
+  env::TFile* dataFile = nullptr;  // owned by the commit
+  std::unique_ptr<TDataFileWriter> writer;
+};
+
 TOpenTable::~TOpenTable() = default;
+
+TRecordStore& TOpenTable::Records() {
+  if (stream_) Materialize();
+  if (reloadNeeded_) Reload();
+  return *records_;
+}
+
+// Ends a bulk load without committing it: the records written so far are
+// read back from the unfinished data file, which then goes.
+void TOpenTable::Materialize() {
+  std::unique_ptr<TFamilyWrite> write = std::move(stream_);
+  ++streamVersion_;
+  try {
+    write->writer->Finish();
+    TBlockChainReader chain(*write->dataFile, write->data, write->dataFile->Size());
+    TChainBlock block;
+    while (chain.Next(block)) {
+      for (std::size_t i = 0; i < block.count; ++i) records_->LoadAppend(block.records.subspan(i * RecordSize(), RecordSize()));
+    }
+    (void)records_->Loaded();
+  } catch (...) {
+    records_ = std::make_unique<TRecordStore>(header_.recordSize, keyWidth_, canOrderKeys_);
+    dirty_ = false;
+    RethrowAsEngineError(kDbiErrWriteErr, "The records loaded into " + files_.DataPath() + " could not be kept");
+  }
+  logOverflow_ = true;  // these changes are in no journal: the next save writes the table
+}
+
+std::size_t TOpenTable::RecordCount() const {
+  if (stream_) return stream_->writer->RecordCount();
+  return reloadNeeded_ ? header_.recordCount : records_->Count();
+}
+
+std::uint64_t TOpenTable::Version() const {
+  return stream_ || reloadNeeded_ ? streamVersion_ : records_->Version() ^ (streamVersion_ << 32);
+}
+
+void TOpenTable::Reload() {
+  try {
+    auto file = fileSystem_.Open(files_.DataPath(), env::TOpenMode::kRead);
+    const std::uint64_t size = file->Size();
+    const TTableHeader onDisk = TTableHeader::DecodeFrom(ReadHeaderBytes(*file, size), size, files_.DataPath());
+    records_ = std::make_unique<TRecordStore>(header_.recordSize, keyWidth_, canOrderKeys_);
+    TBlockChainReader chain(*file, onDisk, size);
+    TChainBlock block;
+    while (chain.Next(block)) {
+      for (std::size_t i = 0; i < block.count; ++i) records_->LoadAppend(block.records.subspan(i * RecordSize(), RecordSize()));
+    }
+    (void)records_->Loaded();
+    file->Close();
+  } catch (...) {
+    RethrowAsEngineError(kDbiErrReadErr, "The table " + files_.DataPath() + " could not be read back");
+  }
+  reloadNeeded_ = false;
+  ++streamVersion_;
+}
 
 void TOpenTable::Prepare() {
   std::size_t offset = 0;
@@ -153,16 +219,57 @@ void TOpenTable::NoteAutoIncrement(std::span<const std::byte> record) {
 
 std::uint32_t TOpenTable::TakeAutoIncrement() { return ++header_.autoIncrement; }
 
+bool TOpenTable::CanStream(std::size_t position) const {
+  if (stream_) return true;
+  return !reloadNeeded_ && !dirty_ && records_->Count() == 0 && (!IsKeyed() || canOrderKeys_) && position == 0;
+}
+
+// Writes a record of a bulk load; false when it cannot be (a key not above
+// the last one, a position that is not the end), after finishing the load.
+bool TOpenTable::StreamInsert(std::span<const std::byte> record, std::size_t position) {
+  if (!stream_) {
+    stream_ = BeginWrite();
+    lastKey_.clear();
+  }
+  const bool inOrder = IsKeyed() ? lastKey_.empty() || std::lexicographical_compare(lastKey_.begin(), lastKey_.end(),
+                                                                                      record.begin(), record.begin() + static_cast<std::ptrdiff_t>(keyWidth_))
+                                 : position >= RecordCount();
+  if (!inOrder) {
+    Materialize();
+    return false;
+  }
+  stream_->writer->Add(record);
+  if (IsKeyed()) lastKey_.assign(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(keyWidth_));
+  ++streamVersion_;
+  return true;
+}
+
 std::uint16_t TOpenTable::Insert(std::span<const std::byte> record, std::size_t position, std::size_t* at) {
   if (const std::uint16_t refusal = ChangeRefusal()) return refusal;
   if (record.size() != RecordSize()) return kDbiErrInvalidParam;
-  if (records_->IsKeyed() && !canOrderKeys_) return kDbiErrNotSupported;
-  if (!records_->Insert(record, position)) return kDbiErrKeyViol;
-  if (at != nullptr) {
-    *at = records_->IsKeyed() ? *records_->Find(record.first(keyWidth_)) : std::min(position, records_->Count() - 1);
+  if (IsKeyed() && !canOrderKeys_) return kDbiErrNotSupported;
+  if (CanStream(position)) {
+    bool streamed = false;
+    try {
+      streamed = StreamInsert(record, position);
+    } catch (...) {
+      // The half-written family is discarded: the table is as before the load.
+      stream_.reset();
+      dirty_ = false;
+      RethrowAsEngineError(kDbiErrWriteErr, "The table " + files_.DataPath() + " could not be written");
+    }
+    if (streamed) {
+      NoteAutoIncrement(record);
+      dirty_ = true;
+      if (at != nullptr) *at = RecordCount() - 1;
+      return kDbiErrNone;
+    }
   }
+  TRecordStore& records = Records();
+  if (!records.Insert(record, position)) return kDbiErrKeyViol;
+  if (at != nullptr) *at = IsKeyed() ? *records.Find(record.first(keyWidth_)) : std::min(position, records.Count() - 1);
   NoteAutoIncrement(record);
-  Log({TJournalOpKind::kInsert, static_cast<std::uint32_t>(records_->IsKeyed() ? 0 : position), {},
+  Log({TJournalOpKind::kInsert, static_cast<std::uint32_t>(IsKeyed() ? 0 : position), {},
        std::vector<std::byte>(record.begin(), record.end())});
   return kDbiErrNone;
 }
@@ -170,11 +277,12 @@ std::uint16_t TOpenTable::Insert(std::span<const std::byte> record, std::size_t 
 std::uint16_t TOpenTable::Modify(std::size_t position, std::span<const std::byte> record, std::size_t* moved) {
   if (const std::uint16_t refusal = ChangeRefusal()) return refusal;
   if (record.size() != RecordSize()) return kDbiErrInvalidParam;
-  const std::span<const std::byte> current = records_->At(position);
+  TRecordStore& records = Records();
+  const std::span<const std::byte> current = records.At(position);
   std::vector<std::byte> before(current.begin(), current.end());
   const bool keyChanges = !std::equal(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(keyWidth_), record.begin());
   if (keyChanges && !canOrderKeys_) return kDbiErrNotSupported;
-  if (!records_->Replace(position, record, moved)) return kDbiErrKeyViol;
+  if (!records.Replace(position, record, moved)) return kDbiErrKeyViol;
   NoteAutoIncrement(record);
   Log({TJournalOpKind::kModify, static_cast<std::uint32_t>(position), std::move(before),
        std::vector<std::byte>(record.begin(), record.end())});
@@ -183,10 +291,11 @@ std::uint16_t TOpenTable::Modify(std::size_t position, std::span<const std::byte
 
 std::uint16_t TOpenTable::Delete(std::size_t position) {
   if (const std::uint16_t refusal = ChangeRefusal()) return refusal;
-  const std::span<const std::byte> current = records_->At(position);
+  TRecordStore& records = Records();
+  const std::span<const std::byte> current = records.At(position);
   TJournalOp op{TJournalOpKind::kDelete, static_cast<std::uint32_t>(position),
                 std::vector<std::byte>(current.begin(), current.end()), {}};
-  records_->Remove(position);
+  records.Remove(position);
   Log(std::move(op));
   return kDbiErrNone;
 }
@@ -227,7 +336,7 @@ void TOpenTable::ResetJournal(std::span<const std::byte> headerBytes) {
 }
 
 void TOpenTable::SaveChanges() {
-  if (logOverflow_) {
+  if (stream_ || logOverflow_) {
     WriteFamily(TWriteMode::kRewrite);
     return;
   }
@@ -275,43 +384,43 @@ TTableHeader TOpenTable::IndexHeaderFor(const TTableHeader& data) const {
   return index;
 }
 
-void TOpenTable::WriteFamily(TWriteMode mode) {
-  const bool keyed = header_.keyFieldCount > 0;
+std::unique_ptr<TOpenTable::TFamilyWrite> TOpenTable::BeginWrite() {
+  auto write = std::make_unique<TFamilyWrite>(fileSystem_, files_);
+  write->data = DataHeaderForWrite();
+  write->dataFile = &write->commit.Create(files_.dataName);
+  write->writer = std::make_unique<TDataFileWriter>(*write->dataFile, write->data, IsKeyed() ? keyWidth_ : 0);
+  return write;
+}
+
+void TOpenTable::EndWrite(TFamilyWrite& write, TWriteMode mode) {
   const bool blobs = std::any_of(header_.fields.begin(), header_.fields.end(),
                                  [](const THeaderField& f) { return IsBlobType(f.type); });
   const std::string indexName = files_.primaryIndex.empty() ? files_.baseName + ".PX" : files_.primaryIndex;
   const std::string memoName = files_.memo.empty() ? files_.baseName + ".MB" : files_.memo;
-  TTableHeader data = DataHeaderForWrite();
-  try {
-    TFamilyCommit commit(fileSystem_, files_.folder, files_.baseName);
-    TDataFileWriter writer(commit.Create(files_.dataName), data, keyed ? keyWidth_ : 0,
-                           static_cast<std::uint32_t>(records_->Count()));
-    records_->ForEach([&writer](std::span<const std::byte> record) { writer.Add(record); });
-    writer.Finish();
-    if (keyed) {
-      TTableHeader index = IndexHeaderFor(data);
-      WriteIndexFile(commit.Create(indexName), index, writer.Leaves());
-    } else if (!files_.primaryIndex.empty()) {
-      commit.Remove(files_.primaryIndex);
-    }
-    if (blobs && (mode == TWriteMode::kCreate || files_.memo.empty())) {
-      commit.Create(memoName).WriteAt(0, EmptyMemoFileImage());
-    } else if (mode == TWriteMode::kCreate && !files_.memo.empty()) {
-      commit.Remove(files_.memo);
-    }
-    if (mode == TWriteMode::kCreate && !files_.validity.empty()) commit.Remove(files_.validity);
-    // Secondary indexes are not maintained by this engine yet: an index file
-    // that no longer matches the records would make the table unusable to
-    // the catalogue's engine, so it goes with the rewrite.
-    for (const auto& name : files_.secondary) commit.Remove(name);
-    journal_->Close();
-    commit.Remove(files_.journal.empty() ? files_.baseName + std::string(kJournalExtension) : files_.journal);
-    commit.Commit();
-  } catch (...) {
-    RethrowAsEngineError(kDbiErrWriteErr, "The table " + files_.DataPath() + " could not be written");
+  TFamilyCommit& commit = write.commit;
+  write.data.autoIncrement = header_.autoIncrement;
+  write.writer->Finish();
+  if (IsKeyed()) {
+    TTableHeader index = IndexHeaderFor(write.data);
+    WriteIndexFile(commit.Create(indexName), index, write.writer->Leaves());
+  } else if (!files_.primaryIndex.empty()) {
+    commit.Remove(files_.primaryIndex);
   }
-  header_ = data;
-  files_.primaryIndex = keyed ? indexName : std::string();
+  if (blobs && (mode == TWriteMode::kCreate || files_.memo.empty())) {
+    commit.Create(memoName).WriteAt(0, EmptyMemoFileImage());
+  } else if (mode == TWriteMode::kCreate && !files_.memo.empty()) {
+    commit.Remove(files_.memo);
+  }
+  if (mode == TWriteMode::kCreate && !files_.validity.empty()) commit.Remove(files_.validity);
+  // Secondary indexes are not maintained by this engine yet: an index file
+  // that no longer matches the records would make the table unusable to
+  // the catalogue's engine, so it goes with the rewrite.
+  for (const auto& name : files_.secondary) commit.Remove(name);
+  journal_->Close();
+  commit.Remove(files_.journal.empty() ? files_.baseName + std::string(kJournalExtension) : files_.journal);
+  commit.Commit();
+  header_ = write.data;
+  files_.primaryIndex = IsKeyed() ? indexName : std::string();
   if (blobs) files_.memo = memoName;
   if (mode == TWriteMode::kCreate) {
     if (!blobs) files_.memo.clear();
@@ -319,11 +428,28 @@ void TOpenTable::WriteFamily(TWriteMode mode) {
   }
   files_.secondary.clear();
   files_.journal.clear();
-  ResetJournal(data.EncodeTo());
+  ResetJournal(header_.EncodeTo());
   log_.clear();
   logBytes_ = 0;
   logOverflow_ = false;
   dirty_ = false;
+}
+
+void TOpenTable::WriteFamily(TWriteMode mode) {
+  try {
+    if (stream_) {
+      std::unique_ptr<TFamilyWrite> write = std::move(stream_);
+      EndWrite(*write, mode);
+      reloadNeeded_ = true;  // the records are in the new file only
+      return;
+    }
+    std::unique_ptr<TFamilyWrite> write = BeginWrite();
+    TDataFileWriter& writer = *write->writer;
+    Records().ForEach([&writer](std::span<const std::byte> record) { writer.Add(record); });
+    EndWrite(*write, mode);
+  } catch (...) {
+    RethrowAsEngineError(kDbiErrWriteErr, "The table " + files_.DataPath() + " could not be written");
+  }
 }
 
 }  // namespace remdo::paradox

@@ -4,6 +4,13 @@
 // object. Changes reach disk in two ways: SaveChanges appends them to the
 // table's journal; WriteFamily writes the whole family anew through a family
 // commit (at close, and when a save finds more changes than it logged).
+//
+// Bulk load: records inserted into an empty table in key order (in any order
+// into a table without key, at its end) go straight into the new data file
+// of a pending family write instead of into memory; the family is finished
+// at close (or by a save). Anything else done to the table meanwhile first
+// reads the records written so far back into memory and drops the pending
+// write, then proceeds as usual; nothing is committed before the close.
 #ifndef REMDO_PARADOX_OPENTABLE_H_
 #define REMDO_PARADOX_OPENTABLE_H_
 
@@ -46,7 +53,13 @@ class TOpenTable {
 
   const TTableHeader& Header() const { return header_; }
   const TTableFiles& Files() const { return files_; }
-  TRecordStore& Records() { return *records_; }
+  // The records in table order; finishes a bulk load first (which may throw
+  // EDBEngineError for the write or the read back).
+  TRecordStore& Records();
+  // Record count, key and change counter without finishing a bulk load.
+  std::size_t RecordCount() const;
+  bool IsKeyed() const { return keyWidth_ > 0; }
+  std::uint64_t Version() const;
   std::size_t RecordSize() const { return header_.recordSize; }
   std::size_t KeyWidth() const { return keyWidth_; }
   std::size_t FieldOffset(std::size_t index) const { return offsets_[index]; }
@@ -83,6 +96,13 @@ class TOpenTable {
   bool exclusive = false;
 
  private:
+  struct TFamilyWrite;
+  std::unique_ptr<TFamilyWrite> BeginWrite();
+  void EndWrite(TFamilyWrite& write, TWriteMode mode);
+  bool CanStream(std::size_t position) const;
+  bool StreamInsert(std::span<const std::byte> record, std::size_t position);
+  void Materialize();
+  void Reload();
   void Prepare();
   void Log(TJournalOp op);
   void Replay(std::vector<TJournalOp> ops);
@@ -102,6 +122,10 @@ class TOpenTable {
   std::optional<std::size_t> autoIncrementField_;
   std::unique_ptr<TRecordStore> records_;
   std::unique_ptr<TJournal> journal_;
+  std::unique_ptr<TFamilyWrite> stream_;  // a bulk load in progress
+  std::vector<std::byte> lastKey_;
+  std::uint64_t streamVersion_ = 0;
+  bool reloadNeeded_ = false;  // the records are on disk only
   std::vector<TJournalOp> log_;
   std::size_t logBytes_ = 0;
   bool logOverflow_ = false;

@@ -150,13 +150,14 @@ TTableHeader NewTableHeader(const std::string& fileName, std::vector<THeaderFiel
 // alpha text when the code page changes) and writes that table's family.
 std::uint16_t RewriteAs(TOpenTable& source, TTableHeader header) {
   TOpenTable target(env::DefaultFileSystem(), source.Files(), std::move(header));
-  if (target.Records().IsKeyed() && !target.CanOrderKeys()) return kDbiErrNotSupported;
+  if (target.IsKeyed() && !target.CanOrderKeys()) return kDbiErrNotSupported;
   const std::uint16_t from = source.CodePage();
   const std::uint16_t to = target.CodePage();
   const bool translate = from != 0 && to != 0 && from != to;
   std::vector<std::byte> copy(source.RecordSize());
-  bool violation = false;
+  std::uint16_t code = kDbiErrNone;
   source.Records().ForEach([&](std::span<const std::byte> record) {
+    if (code != kDbiErrNone) return;
     std::copy(record.begin(), record.end(), copy.begin());
     for (std::size_t i = 0; translate && i < target.Header().fields.size(); ++i) {
       const THeaderField& field = target.Header().fields[i];
@@ -166,9 +167,9 @@ std::uint16_t RewriteAs(TOpenTable& source, TTableHeader header) {
       std::fill_n(text, field.size, '\0');
       std::copy_n(converted.data(), std::min<std::size_t>(converted.size(), field.size), text);
     }
-    if (!target.Records().Insert(copy, target.Records().Count())) violation = true;
+    code = target.Insert(copy, target.RecordCount(), nullptr);
   });
-  if (violation) return kDbiErrKeyViol;
+  if (code != kDbiErrNone) return code;
   target.WriteFamily(TWriteMode::kRewrite);
   return kDbiErrNone;
 }
@@ -216,7 +217,7 @@ std::uint16_t DbiCreateTable(TDbHandle database, bool overwrite, const TCrTblDes
   if (header.ComputedRecordSize() + 6 > header.blockSize) return kDbiErrRecTooBig;
   return Answer([&] {
     TOpenTable table(fileSystem, FindTableFiles(fileSystem, path), std::move(header));
-    if (table.Records().IsKeyed() && !table.CanOrderKeys()) return kDbiErrNotSupported;
+    if (table.IsKeyed() && !table.CanOrderKeys()) return kDbiErrNotSupported;
     table.WriteFamily(TWriteMode::kCreate);
     return kDbiErrNone;
   });

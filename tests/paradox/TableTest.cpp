@@ -7,6 +7,8 @@
 #include "env/Errors.h"
 #include "paradox/EngineStandIn.h"
 #include "paradox/EngineFixture.h"
+#include "paradox/DbiCalls.h"
+#include "paradox/Coding.h"
 
 namespace remdo::paradox {
 namespace {
@@ -46,6 +48,68 @@ TEST_F(TableTest, AppendedRecordsComeBackInKeyOrder) {
   EXPECT_EQ(table.FieldByName("Token").AsInteger(), 1);
   EXPECT_FALSE(table.FindKey({4}));
   EXPECT_EQ(table.FieldByName("Token").AsInteger(), 1);
+}
+
+}  // namespace
+}  // namespace remdo::paradox
+
+namespace remdo::paradox {
+namespace {
+
+class BulkLoadTest : public testing::TEngineTest {
+ protected:
+  void SetUp() override {
+    TEngineTest::SetUp();
+    Create(testing::TableDesc("B.db", {Fld("Book", 'I'), Fld("Token", 'S')}, 1));
+    table_.SetDatabaseName(folder_.Path());
+    table_.SetTableName("B");
+    table_.Open();
+  }
+  std::uint16_t Insert(int book) {
+    testing::Record record(6);
+    EncodeFieldInteger(record.data(), book, 4);
+    EncodeFieldInteger(record.data() + 4, 1, 2);
+    return DbiInsertRecord(table_.Handle(), TDbiLock::kNoLock, record);
+  }
+  std::vector<int> Books() {
+    std::vector<int> books;
+    for (table_.First(); !table_.Eof(); table_.Next()) books.push_back(table_.Fields(0).AsInteger());
+    return books;
+  }
+  TTable table_;
+};
+
+TEST_F(BulkLoadTest, InsertsInKeyOrderThenAnythingElseKeepEveryRecord) {
+  for (int book = 1; book <= 2000; ++book) ASSERT_EQ(Insert(book), 0);
+  EXPECT_EQ(table_.RecordCount(), 2000);
+  EXPECT_EQ(Insert(2000), kDbiErrKeyViol);  // not above the last key: checked against the table
+  EXPECT_EQ(Insert(0), 0);                  // out of order
+  EXPECT_EQ(Insert(2001), 0);
+  const auto books = Books();
+  ASSERT_EQ(books.size(), 2002u);
+  EXPECT_EQ(books.front(), 0);
+  EXPECT_EQ(books.back(), 2001);
+  table_.Close();
+  EXPECT_EQ(testing::ReadTableFile(PathOf("B.db")).records.size(), 2002u);
+}
+
+TEST_F(BulkLoadTest, NavigationDuringALoadSeesTheRecordsSoFar) {
+  for (int book = 10; book <= 30; book += 10) ASSERT_EQ(Insert(book), 0);
+  EXPECT_EQ(Books(), (std::vector<int>{10, 20, 30}));
+  EXPECT_TRUE(table_.FindKey({20}));
+  ASSERT_EQ(Insert(40), 0);
+  EXPECT_EQ(Books(), (std::vector<int>{10, 20, 30, 40}));
+}
+
+TEST_F(BulkLoadTest, SaveDuringALoadWritesTheTable) {
+  for (int book = 1; book <= 500; ++book) ASSERT_EQ(Insert(book), 0);
+  ASSERT_EQ(DbiSaveChanges(table_.Handle()), 0);
+  EXPECT_EQ(testing::ReadTableFile(PathOf("B.db")).records.size(), 500u);
+  EXPECT_FALSE(env::RealFileSystem().FileExists(PathOf("B.journal")));
+  ASSERT_EQ(Insert(501), 0);
+  ASSERT_EQ(DbiSaveChanges(table_.Handle()), 0);
+  EXPECT_TRUE(env::RealFileSystem().FileExists(PathOf("B.journal")));
+  EXPECT_EQ(table_.RecordCount(), 501);
 }
 
 }  // namespace
