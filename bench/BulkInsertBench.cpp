@@ -70,15 +70,23 @@ TCrTblDesc BooksDesc() {
   return desc;
 }
 
+// Puts "BOOK NUMBER " and the number's digits at p.
+void PutTitle(std::byte* p, std::int32_t book) {
+  static const char kPrefix[] = "BOOK NUMBER ";
+  std::memcpy(p, kPrefix, sizeof kPrefix - 1);
+  char digits[12];
+  int n = 0;
+  for (std::int32_t v = book; v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+  for (int i = 0; i < n; ++i) p[sizeof kPrefix - 1 + i] = static_cast<std::byte>(digits[n - 1 - i]);
+}
+
 void FillRecord(std::vector<std::byte>& record, std::int32_t book) {
   std::memset(record.data(), 0, record.size());
   EncodeFieldInteger(record.data(), book, 4);
   EncodeFieldInteger(record.data() + 4, book % 977 + 1, 4);
   EncodeFieldInteger(record.data() + 8, 1, 2);
-  char title[32];
-  const int length = std::snprintf(title, sizeof title, "BOOK NUMBER %d", book);
-  std::memcpy(record.data() + 10, title, static_cast<std::size_t>(length));
-  std::memcpy(record.data() + 34, title, static_cast<std::size_t>(length));
+  PutTitle(record.data() + 10, book);
+  PutTitle(record.data() + 34, book);
   EncodeFieldInteger(record.data() + 64, 730120 + book % 9000, 4);
   for (int g = 0; g < 3; ++g) EncodeFieldInteger(record.data() + 68 + 2 * g, (book + g) % 120 + 1, 2);
 }

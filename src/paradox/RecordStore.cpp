@@ -61,6 +61,16 @@ bool TRecordStore::Loaded() {
 void TRecordStore::Order() {
   if (pending_.empty()) return;
   auto less = [this](const TEntry& a, const TEntry& b) { return Less(a, b); };
+  if (order_.size() < pending_.size()) {
+    // Mostly new records (a load in random order): one sort of everything
+    // needs no second vector.
+    pending_.insert(pending_.end(), order_.begin(), order_.end());
+    std::sort(pending_.begin(), pending_.end(), less);
+    order_.swap(pending_);
+    std::vector<TEntry>().swap(pending_);
+    ++version_;
+    return;
+  }
   std::sort(pending_.begin(), pending_.end(), less);
   std::vector<TEntry> merged;
   merged.reserve(order_.size() + pending_.size());
@@ -78,9 +88,14 @@ bool TRecordStore::Insert(std::span<const std::byte> record, std::size_t positio
     return true;
   }
   if (!hashBuilt_) BuildHash();
-  if (HashFind(record.data())) return false;
+  if (2 * (hashUsed_ + 1) > hash_.size()) GrowHash();
+  const std::uint64_t hash = HashKey(record.data());
+  bool found = false;
+  const std::size_t at = HashProbe(record.data(), hash, found);
+  if (found) return false;
   const std::uint32_t slot = NewSlot(record);
-  HashInsert(slot);
+  if (hash_[at] == 0) ++hashUsed_;
+  hash_[at] = (hash & ~kSlotMask) | (static_cast<std::uint64_t>(slot) + 1);
   const TEntry entry = EntryOf(slot);
   if (pending_.empty() && (order_.empty() || Less(order_.back(), entry))) {
     order_.push_back(entry);
@@ -186,47 +201,65 @@ void TRecordStore::BuildHash() {
   for (const auto& entry : pending_) HashInsert(entry.slot);
 }
 
-void TRecordStore::HashInsert(std::uint32_t slot) {
-  if (2 * (hashUsed_ + 1) > hash_.size()) {
-    // The slot being inserted is not in the order yet, so the rebuild leaves
-    // it out and it is added below.
-    BuildHash();
+void TRecordStore::GrowHash() {
+  std::vector<std::uint64_t> old;
+  old.swap(hash_);
+  std::size_t capacity = std::max<std::size_t>(16, old.size());
+  while (capacity < 2 * (Count() + 1)) capacity *= 2;
+  hash_.assign(capacity, 0);
+  hashUsed_ = 0;
+  const std::size_t mask = capacity - 1;
+  for (const std::uint64_t bucket : old) {
+    if (bucket == 0 || bucket == kTombstone) continue;
+    std::size_t i = (bucket >> 32) & mask;
+    while (hash_[i] != 0) i = (i + 1) & mask;
+    hash_[i] = bucket;
+    ++hashUsed_;
   }
-  const std::uint64_t h = HashKey(Slot(slot));
+}
+
+std::size_t TRecordStore::HashProbe(const std::byte* key, std::uint64_t hash, bool& found) const {
   const std::size_t mask = hash_.size() - 1;
-  for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-    if (hash_[i] == 0) {
-      hash_[i] = (h & ~kSlotMask) | (static_cast<std::uint64_t>(slot) + 1);
-      ++hashUsed_;
-      return;
+  std::size_t free = hash_.size();
+  for (std::size_t i = (hash >> 32) & mask;; i = (i + 1) & mask) {
+    const std::uint64_t bucket = hash_[i];
+    if (bucket == 0) {
+      found = false;
+      return free < hash_.size() ? free : i;
+    }
+    if (bucket == kTombstone) {
+      if (free == hash_.size()) free = i;
+      continue;
+    }
+    if ((bucket & ~kSlotMask) == (hash & ~kSlotMask) &&
+        CompareKey(Slot(static_cast<std::uint32_t>((bucket & kSlotMask) - 1)), key) == 0) {
+      found = true;
+      return i;
     }
   }
+}
+
+void TRecordStore::HashInsert(std::uint32_t slot) {
+  if (2 * (hashUsed_ + 1) > hash_.size()) GrowHash();
+  const std::uint64_t hash = HashKey(Slot(slot));
+  bool found = false;
+  const std::size_t at = HashProbe(Slot(slot), hash, found);
+  if (hash_[at] == 0) ++hashUsed_;
+  hash_[at] = (hash & ~kSlotMask) | (static_cast<std::uint64_t>(slot) + 1);
 }
 
 std::optional<std::uint32_t> TRecordStore::HashFind(const std::byte* key) const {
   if (hash_.empty()) return std::nullopt;
-  const std::uint64_t h = HashKey(key);
-  const std::size_t mask = hash_.size() - 1;
-  for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-    const std::uint64_t bucket = hash_[i];
-    if (bucket == 0) return std::nullopt;
-    if (bucket == kTombstone || (bucket & ~kSlotMask) != (h & ~kSlotMask)) continue;
-    const auto slot = static_cast<std::uint32_t>((bucket & kSlotMask) - 1);
-    if (CompareKey(Slot(slot), key) == 0) return slot;
-  }
+  bool found = false;
+  const std::size_t at = HashProbe(key, HashKey(key), found);
+  if (!found) return std::nullopt;
+  return static_cast<std::uint32_t>((hash_[at] & kSlotMask) - 1);
 }
 
 void TRecordStore::HashErase(std::uint32_t slot) {
-  const std::uint64_t h = HashKey(Slot(slot));
-  const std::size_t mask = hash_.size() - 1;
-  for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-    const std::uint64_t bucket = hash_[i];
-    if (bucket == 0) return;
-    if (bucket != kTombstone && (bucket & kSlotMask) == static_cast<std::uint64_t>(slot) + 1) {
-      hash_[i] = kTombstone;
-      return;
-    }
-  }
+  bool found = false;
+  const std::size_t at = HashProbe(Slot(slot), HashKey(Slot(slot)), found);
+  if (found) hash_[at] = kTombstone;
 }
 
 }  // namespace remdo::paradox

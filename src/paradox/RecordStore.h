@@ -88,9 +88,14 @@ class TRecordStore {
   bool Less(const TEntry& a, const TEntry& b) const;
   int CompareKey(const std::byte* a, const std::byte* b) const;
 
-  // Hash of keys: bucket = (tag << 32) | (slot + 1); 0 empty, kTombstone gone.
+  // Hash of keys: bucket = (hash >> 32 << 32) | (slot + 1); 0 empty,
+  // kTombstone removed. The bucket's place comes from its upper half, so the
+  // table grows without reading a record.
   std::uint64_t HashKey(const std::byte* key) const;
   void BuildHash();
+  void GrowHash();
+  // The bucket holding key, or the free bucket where it would go.
+  std::size_t HashProbe(const std::byte* key, std::uint64_t hash, bool& found) const;
   void HashInsert(std::uint32_t slot);
   void HashErase(std::uint32_t slot);
   std::optional<std::uint32_t> HashFind(const std::byte* key) const;
