@@ -7,7 +7,8 @@
 #include <algorithm>
 
 #include "paradox/BlockHeader.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 
 namespace remdo::paradox {
 

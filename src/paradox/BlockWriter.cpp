@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <span>
 
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 
 namespace remdo::paradox {
 

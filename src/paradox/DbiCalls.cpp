@@ -6,7 +6,8 @@
 #include <cstring>
 
 #include "env/Errors.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 
 namespace remdo::paradox {
 

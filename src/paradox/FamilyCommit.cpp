@@ -14,7 +14,8 @@
 
 #include "env/Errors.h"
 #include "env/Text.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 
 namespace remdo::paradox {
 

@@ -11,7 +11,8 @@
 #include "env/CodePage.h"
 #include "env/Text.h"
 #include "paradox/Coding.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 
 namespace remdo::paradox {
 

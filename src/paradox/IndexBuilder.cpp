@@ -9,7 +9,8 @@
 #include "paradox/BlockHeader.h"
 #include "paradox/BlockWriter.h"
 #include "paradox/Coding.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 
 namespace remdo::paradox {
 

@@ -13,21 +13,21 @@ namespace remdo::paradox {
 namespace {
 
 constexpr std::array<TLanguageDriver, 15> kDrivers{{
-    {"ascii", 0x00, 437, TCollation::kBinary},
-    {"intl", 0xB7, 437, TCollation::kUnknown},
-    {"DBWINUS0", 0x4C, 1252, TCollation::kBinary},
-    {"DBWINWE0", 0x40, 1252, TCollation::kUnknown},
-    {"ANSII850", 0x11, 1252, TCollation::kUnknown},
-    {"ANSIINTL", 0x62, 1252, TCollation::kUnknown},
-    {"intl850", 0x54, 850, TCollation::kUnknown},
-    {"nordan", 0x82, 865, TCollation::kUnknown},
-    {"nordan40", 0xE6, 865, TCollation::kUnknown},
-    {"swedfin", 0xF0, 437, TCollation::kUnknown},
-    {"DBWINES0", 0x3C, 1252, TCollation::kUnknown},
-    {"ANSISPAN", 0x5D, 1252, TCollation::kUnknown},
-    {"china", 0x03, 936, TCollation::kUnknown},
-    {"BLROM800", 0x14, 0, TCollation::kBinary},
-    {"cyrr", 0xC0, 866, TCollation::kUnknown},
+    {"ascii", 0x00, 437},
+    {"intl", 0xB7, 437},
+    {"DBWINUS0", 0x4C, 1252},
+    {"DBWINWE0", 0x40, 1252},
+    {"ANSII850", 0x11, 1252},
+    {"ANSIINTL", 0x62, 1252},
+    {"intl850", 0x54, 850},
+    {"nordan", 0x82, 865},
+    {"nordan40", 0xE6, 865},
+    {"swedfin", 0xF0, 437},
+    {"DBWINES0", 0x3C, 1252},
+    {"ANSISPAN", 0x5D, 1252},
+    {"china", 0x03, 936},
+    {"BLROM800", 0x14, 0},
+    {"cyrr", 0xC0, 866},
 }};
 
 }  // namespace

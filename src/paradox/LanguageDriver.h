@@ -1,8 +1,7 @@
 // The language drivers a Paradox table can name. A table records its driver
 // three times: the sort-order byte at header offset 0x29, the code page of
-// its text (level 4 and up) and the driver's name string. The driver also
-// decides how alpha keys are ordered; only the binary drivers have a known
-// order here, the others are refused where alpha keys must be ordered.
+// its text (level 4 and up) and the driver's name string. How a driver
+// orders alpha keys is paradox/Collation.h's affair.
 #ifndef REMDO_PARADOX_LANGUAGEDRIVER_H_
 #define REMDO_PARADOX_LANGUAGEDRIVER_H_
 
@@ -12,16 +11,10 @@
 
 namespace remdo::paradox {
 
-enum class TCollation {
-  kBinary,   // unsigned byte order of the NUL-padded field
-  kUnknown,  // the engine's own tables, not available: alpha keys cannot be ordered
-};
-
 struct TLanguageDriver {
   std::string_view name;     // as stored in the header ("DBWINUS0", "intl")
   std::uint8_t sortOrder;    // header byte 0x29
   std::uint16_t codePage;    // header word 0x6A written for a new table
-  TCollation collation;
 };
 
 // Every driver the engine knows, in no particular order.

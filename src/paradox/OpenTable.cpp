@@ -10,12 +10,14 @@
 #include "env/CodePage.h"
 #include "env/Errors.h"
 #include "paradox/BlockChain.h"
+#include "paradox/Collation.h"
 #include "paradox/Coding.h"
 #include "paradox/DataFileWriter.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 #include "paradox/FamilyCommit.h"
 #include "paradox/IndexBuilder.h"
-#include "paradox/MemoFile.h"
+#include "paradox/MemoFormat.h"
 
 namespace remdo::paradox {
 
@@ -148,12 +150,13 @@ void TOpenTable::Prepare() {
                                    : FindLanguageDriverBySortOrder(header_.sortOrder);
   keyWidth_ = 0;
   canOrderKeys_ = true;
+  // Alpha keys order as bytes under a binary collation only.
+  // TODO(engine II): order alpha keys of the international drivers too.
+  const TCollation* collation = driver_ != nullptr ? FindCollation(driver_->name) : nullptr;
   for (int i = 0; i < header_.keyFieldCount; ++i) {
     const auto& field = header_.fields[static_cast<std::size_t>(i)];
     keyWidth_ += static_cast<std::size_t>(field.Width());
-    if (field.type == TFieldType::kAlpha && (driver_ == nullptr || driver_->collation != TCollation::kBinary)) {
-      canOrderKeys_ = false;
-    }
+    if (field.type == TFieldType::kAlpha && (collation == nullptr || !collation->IsBinary())) canOrderKeys_ = false;
   }
   records_ = std::make_unique<TRecordStore>(header_.recordSize, keyWidth_, canOrderKeys_);
 }
@@ -407,7 +410,9 @@ void TOpenTable::EndWrite(TFamilyWrite& write, TWriteMode mode) {
     commit.Remove(files_.primaryIndex);
   }
   if (blobs && (mode == TWriteMode::kCreate || files_.memo.empty())) {
-    commit.Create(memoName).WriteAt(0, EmptyMemoFileImage());
+    std::vector<std::byte> header(memo::kUnit);
+    memo::THeaderBlock{}.EncodeTo(header.data());
+    commit.Create(memoName).WriteAt(0, header);
   } else if (mode == TWriteMode::kCreate && !files_.memo.empty()) {
     commit.Remove(files_.memo);
   }

@@ -7,7 +7,8 @@
 
 #include "env/Errors.h"
 #include "env/Text.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 #include "paradox/TableFiles.h"
 
 namespace remdo::paradox {

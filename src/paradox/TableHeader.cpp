@@ -27,7 +27,8 @@
 #include <algorithm>
 
 #include "paradox/Coding.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 
 namespace remdo::paradox {
 

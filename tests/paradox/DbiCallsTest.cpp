@@ -6,7 +6,8 @@
 
 #include "env/Errors.h"
 #include "paradox/EngineFixture.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 #include "paradox/Table.h"
 
 namespace remdo::paradox {

@@ -9,7 +9,8 @@
 
 #include "env/Errors.h"
 #include "paradox/Coding.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 
 namespace remdo::paradox {
 namespace {

@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "env/Errors.h"
-#include "paradox/EngineStandIn.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 #include "paradox/EngineFixture.h"
 #include "paradox/DbiCalls.h"
 #include "paradox/Coding.h"
