@@ -64,22 +64,23 @@ TDbConnection& TEngineSession::Connect(std::string_view folder) {
   const std::string path = env::IncludeTrailingSeparator(folder);
   const std::string key = PathKey(path);
   auto it = connections_.find(key);
-  if (it == connections_.end()) {
+  if (it == connections_.end() || it->second->users == 0) {
     env::TFileSystem& fileSystem = env::DefaultFileSystem();
     if (path.empty() || !fileSystem.FolderExists(path)) {
       throw EngineError(kDbiErrInvalidDir, "The folder " + path + " does not exist");
     }
     SettleFamilyCommits(fileSystem, path);
     FoldJournals(fileSystem, path);
-    it = connections_.emplace(key, std::make_unique<TDbConnection>(path)).first;
+    if (it == connections_.end()) it = connections_.emplace(key, std::make_unique<TDbConnection>(path)).first;
   }
   ++it->second->users;
   return *it->second;
 }
 
+// A connection nobody uses stays as an object, so that a database handle
+// taken from it stays valid; connecting again settles the folder again.
 void TEngineSession::Disconnect(TDbConnection& connection) {
-  if (--connection.users > 0) return;
-  connections_.erase(PathKey(connection.Folder()));
+  if (connection.users > 0) --connection.users;
 }
 
 TOpenTable* TEngineSession::FindOpenTable(std::string_view dataPath) {

@@ -53,10 +53,11 @@ class TEngineSession {
   [[nodiscard]] std::uint16_t Stop();
 
   // A connection on folder, shared by everyone who connects to the same
-  // folder. The first connection settles the commit markers a crash left in
-  // the folder and folds the journals of tables that were not closed, before
-  // any table is opened. Throws EDBEngineError (invalid directory) when the
-  // folder does not exist.
+  // folder. Connecting while nobody else is connected settles the commit
+  // markers a crash left in the folder and folds the journals of tables that
+  // were not closed, before any table is opened. Throws EDBEngineError
+  // (invalid directory) when the folder does not exist. Connection objects
+  // live as long as the session, so database handles never dangle.
   TDbConnection& Connect(std::string_view folder);
   void Disconnect(TDbConnection& connection);
 

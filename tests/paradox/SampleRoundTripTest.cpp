@@ -17,6 +17,8 @@
 #include "env/Text.h"
 #include "paradox/EngineFixture.h"
 #include "paradox/FieldType.h"
+#include "paradox/PxObject.h"
+#include "paradox/PxlibReader.h"
 #include "paradox/Table.h"
 
 namespace remdo::paradox {
@@ -186,6 +188,22 @@ TEST(SampleRoundTrip, RebuiltTablesEqualTheEnginesOwn) {
     const std::string ours = Rebuild(original, path, folder.Path());
     const TFileImage rebuiltImage = testing::ReadTableFile(ours);
     EXPECT_EQ(rebuiltImage.records, original.records);
+    // The raw reader (file order) and pxlib read the same records.
+    TPxObject reader(env::RealFileSystem().Open(ours, env::TOpenMode::kRead));
+    std::vector<Record> read;
+    for (bool more = reader.FirstRecord(); more; more = reader.NextRecord()) {
+      const auto data = reader.RecordData();
+      read.emplace_back(data.begin(), data.end());
+    }
+    EXPECT_EQ(read, original.records);
+    if (testing::HavePxlib()) {
+      const auto pxlib = testing::ReadWithPxlib(ours, std::string(env::ChangeExtension(ours, ".PX")));
+      ASSERT_TRUE(pxlib.has_value());
+      EXPECT_EQ(pxlib->records, original.records);
+      if (!original.records.empty()) {
+        EXPECT_TRUE(pxlib->indexAccepted);
+      }
+    }
     ++rebuilt;
     if (!BlocksAreFull(original)) continue;
     ++compared;
