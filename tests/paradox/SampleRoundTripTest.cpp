@@ -216,7 +216,8 @@ TEST(SampleRoundTrip, RebuiltTablesEqualTheEnginesOwn) {
       ourIndex.bytes[0x2C] = theirIndex.bytes[0x2C];
       differences.merge(Differences("PX", ourIndex, theirIndex));
     }
-    const std::string relative = path.substr(samples.size());
+    std::string relative = path.substr(samples.size());
+    std::replace(relative.begin(), relative.end(), '\\', '/');
     const auto known = KnownDifferences().find(relative);
     const std::set<std::string> expected = known != KnownDifferences().end() ? known->second : std::set<std::string>{};
     EXPECT_EQ(differences, expected) << relative;
