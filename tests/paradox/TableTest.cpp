@@ -115,3 +115,139 @@ TEST_F(BulkLoadTest, SaveDuringALoadWritesTheTable) {
 
 }  // namespace
 }  // namespace remdo::paradox
+
+namespace remdo::paradox {
+namespace {
+
+class ComponentTest : public testing::TEngineTest {
+ protected:
+  void OpenBooks(TTable& table) {
+    Create(testing::TableDesc("Books.db", {Fld("Book", 'I'), Fld("Title", 'A', 20), Fld("Date", 'D'), Fld("Price", '$'),
+                                           Fld("Read", 'L'), Fld("Seen", '@')},
+                              1));
+    table.SetDatabaseName(folder_.Path());
+    table.SetTableName("Books");
+    table.Open();
+  }
+};
+
+TEST_F(ComponentTest, EditingEveryRecordWhileWalkingVisitsEachOnce) {
+  TTable table;
+  OpenBooks(table);
+  for (int book = 1; book <= 300; ++book) table.AppendRecord({book, "t" + std::to_string(book)});
+  int visited = 0;
+  for (table.First(); !table.Eof(); table.Next()) {
+    table.Edit();
+    table.FieldByName("Title").SetAsString("done");
+    table.FieldByName("Read").SetAsBoolean(true);
+    table.Post();
+    ++visited;
+  }
+  EXPECT_EQ(visited, 300);
+  table.Close();
+  for (const auto& record : testing::ReadTableFile(PathOf("Books.db")).records) {
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data() + 4), 4), "done");
+  }
+}
+
+TEST_F(ComponentTest, RefusedPostKeepsTheEditSoItCanBeCancelled) {
+  TTable table;
+  OpenBooks(table);
+  table.AppendRecord({1, "one"});
+  table.AppendRecord({2, "two"});
+  table.Append();
+  table.Fields(0).SetAsInteger(2);
+  try {
+    table.Post();
+    FAIL() << "posted a duplicate key";
+  } catch (const env::EDBEngineError& error) {
+    EXPECT_EQ(error.Code(), kDbiErrKeyViol);
+  }
+  EXPECT_EQ(table.State(), TDataSetState::kInsert);
+  table.Cancel();
+  EXPECT_EQ(table.State(), TDataSetState::kBrowse);
+  EXPECT_EQ(table.RecordCount(), 2);
+  // Changing a key moves the record to its place.
+  ASSERT_TRUE(table.FindKey({1}));
+  table.Edit();
+  table.Fields(0).SetAsInteger(3);
+  table.Post();
+  table.First();
+  EXPECT_EQ(table.Fields(0).AsInteger(), 2);
+  table.Last();
+  EXPECT_EQ(table.FieldByName("Title").AsString(), "one");
+}
+
+TEST_F(ComponentTest, FieldsReadAndWriteEveryKindOfValue) {
+  TTable table;
+  OpenBooks(table);
+  table.Append();
+  table.FieldByName("Book").SetAsString("17");
+  table.FieldByName("Title").SetAsString("Title");
+  table.FieldByName("Date").SetAsDateTime(36526.0);  // 1 January 2000
+  table.FieldByName("Price").SetAsFloat(12.5);
+  table.FieldByName("Read").SetAsString("True");
+  table.FieldByName("Seen").SetAsString("2020-02-01 01:00:01");
+  table.Post();
+  ASSERT_TRUE(table.FindKey({17}));
+  EXPECT_EQ(table.FieldByName("Book").AsFloat(), 17.0);
+  EXPECT_EQ(table.FieldByName("Date").AsString(), "2000-01-01");
+  EXPECT_EQ(table.FieldByName("Date").AsDateTime(), 36526.0);
+  EXPECT_EQ(table.FieldByName("Price").AsInteger(), 12);  // 12.5 rounds to even
+  EXPECT_TRUE(table.FieldByName("Read").AsBoolean());
+  EXPECT_EQ(table.FieldByName("Seen").AsString(), "2020-02-01 01:00:01");
+  EXPECT_EQ(table.ActiveBuffer().size(), 4u + 20 + 4 + 8 + 1 + 8);
+  EXPECT_EQ(DecodeFieldInteger(table.ActiveBuffer().data(), 4), 17);
+  EXPECT_THROW(table.FieldByName("Title").SetAsString("x"), env::EDBEngineError);  // not editing
+  EXPECT_THROW(table.FieldByName("No such field"), env::EDBEngineError);
+  EXPECT_EQ(table.FindField("title"), &table.FieldByName("Title"));
+}
+
+TEST_F(ComponentTest, AppendingMissingRecordsAndSavingEachWorksLikeTheGenreRecovery) {
+  Create(testing::TableDesc("Genre.db", {Fld("Book", 'I'), Fld("Token", 'S')}, 2));
+  TTable genre;
+  genre.SetDatabaseName(folder_.Path());
+  genre.SetTableName("Genre");
+  genre.Open();
+  genre.AppendRecord({1, 1});
+  genre.Close();
+  genre.Open();
+  for (int book = 1; book <= 50; ++book) {
+    for (const int token : {1, 5, 1}) {
+      if (genre.FindKey({book, token})) continue;
+      genre.AppendRecord({book, token});
+      ASSERT_EQ(DbiSaveChanges(genre.Handle()), 0);
+    }
+  }
+  EXPECT_EQ(genre.RecordCount(), 100);
+  EXPECT_TRUE(env::RealFileSystem().FileExists(PathOf("Genre.journal")));
+  genre.Close();
+  EXPECT_FALSE(env::RealFileSystem().FileExists(PathOf("Genre.journal")));
+  EXPECT_EQ(testing::ReadTableFile(PathOf("Genre.db")).records.size(), 100u);
+}
+
+TEST_F(ComponentTest, TableWithoutKeyInsertsAtTheCurrentRecord) {
+  Create(testing::TableDesc("Log.db", {Fld("Line", 'A', 10)}));
+  TTable table;
+  table.SetDatabaseName(folder_.Path());
+  table.SetTableName("Log");
+  table.Open();
+  EXPECT_TRUE(table.Bof());
+  EXPECT_TRUE(table.Eof());
+  table.AppendRecord({"a"});
+  table.AppendRecord({"c"});
+  table.Last();
+  table.Insert();
+  table.Fields(0).SetAsString("b");
+  table.Post();
+  std::vector<std::string> lines;
+  for (table.First(); !table.Eof(); table.Next()) lines.push_back(table.Fields(0).AsString());
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "c"}));
+  table.First();
+  table.Delete();
+  EXPECT_EQ(table.Fields(0).AsString(), "b");
+  EXPECT_THROW(table.FindKey({"b"}), env::EDBEngineError);  // no primary key
+}
+
+}  // namespace
+}  // namespace remdo::paradox
