@@ -18,6 +18,7 @@
 #include "paradox/FamilyCommit.h"
 #include "paradox/IndexBuilder.h"
 #include "paradox/MemoFormat.h"
+#include "paradox/SortingLoad.h"
 
 namespace remdo::paradox {
 
@@ -82,22 +83,30 @@ struct TOpenTable::TFamilyWrite {
 TOpenTable::~TOpenTable() = default;
 
 TRecordStore& TOpenTable::Records() {
-  if (stream_) Materialize();
+  if (stream_ || sorting_) Materialize();
   if (reloadNeeded_) Reload();
   return *records_;
 }
 
-// Ends a bulk load without committing it: the records written so far are
-// read back from the unfinished data file, which then goes.
+// Ends a bulk load without committing it: the records loaded so far are read
+// back from the unfinished data file (which then goes) or merged from the
+// sorting load.
 void TOpenTable::Materialize() {
   std::unique_ptr<TFamilyWrite> write = std::move(stream_);
+  std::unique_ptr<TSortingLoad> sorting = std::move(sorting_);
   ++streamVersion_;
   try {
-    write->writer->Finish();
-    TBlockChainReader chain(*write->dataFile, write->data, write->dataFile->Size());
-    TChainBlock block;
-    while (chain.Next(block)) {
-      for (std::size_t i = 0; i < block.count; ++i) records_->LoadAppend(block.records.subspan(i * RecordSize(), RecordSize()));
+    if (sorting) {
+      sorting->Merge([this](std::span<const std::byte> record) { records_->LoadAppend(record); });
+    } else {
+      write->writer->Finish();
+      TBlockChainReader chain(*write->dataFile, write->data, write->dataFile->Size());
+      TChainBlock block;
+      while (chain.Next(block)) {
+        for (std::size_t i = 0; i < block.count; ++i) {
+          records_->LoadAppend(block.records.subspan(i * RecordSize(), RecordSize()));
+        }
+      }
     }
     (void)records_->Loaded();
   } catch (...) {
@@ -110,11 +119,12 @@ void TOpenTable::Materialize() {
 
 std::size_t TOpenTable::RecordCount() const {
   if (stream_) return stream_->writer->RecordCount();
+  if (sorting_) return sorting_->Count();
   return reloadNeeded_ ? header_.recordCount : records_->Count();
 }
 
 std::uint64_t TOpenTable::Version() const {
-  return stream_ || reloadNeeded_ ? streamVersion_ : records_->Version() ^ (streamVersion_ << 32);
+  return stream_ || sorting_ || reloadNeeded_ ? streamVersion_ : records_->Version() ^ (streamVersion_ << 32);
 }
 
 void TOpenTable::Reload() {
@@ -222,50 +232,78 @@ void TOpenTable::NoteAutoIncrement(std::span<const std::byte> record) {
 
 std::uint32_t TOpenTable::TakeAutoIncrement() { return ++header_.autoIncrement; }
 
-bool TOpenTable::CanStream(std::size_t position) const {
-  if (stream_) return true;
+bool TOpenTable::CanBulkLoad(std::size_t position) const {
+  if (stream_ || sorting_) return true;
   return !reloadNeeded_ && !dirty_ && records_->Count() == 0 && (!IsKeyed() || canOrderKeys_) && position == 0;
 }
 
-// Writes a record of a bulk load; false when it cannot be (a key not above
-// the last one, a position that is not the end), after finishing the load.
-bool TOpenTable::StreamInsert(std::span<const std::byte> record, std::size_t position) {
-  if (!stream_) {
+// Goes on with a bulk load in key order as a sorting load: the records
+// written so far are read back from the unfinished data file into it.
+void TOpenTable::StartSorting() {
+  auto sorting = std::make_unique<TSortingLoad>(fileSystem_, files_.DataPath() + ".runs" + std::string(kNewSuffix),
+                                                RecordSize(), keyWidth_);
+  if (stream_) {
+    std::unique_ptr<TFamilyWrite> write = std::move(stream_);
+    write->writer->Finish();
+    TBlockChainReader chain(*write->dataFile, write->data, write->dataFile->Size());
+    TChainBlock block;
+    while (chain.Next(block)) {
+      for (std::size_t i = 0; i < block.count; ++i) (void)sorting->Add(block.records.subspan(i * RecordSize(), RecordSize()));
+    }
+  }
+  sorting_ = std::move(sorting);
+}
+
+// Inserts a record of a bulk load; nothing when the load cannot take it (a
+// table without key given a position that is not its end) and has been
+// turned into records in memory.
+std::optional<std::uint16_t> TOpenTable::BulkInsert(std::span<const std::byte> record, std::size_t position) {
+  const auto key = record.first(keyWidth_);
+  if (!stream_ && !sorting_) {
     stream_ = BeginWrite();
     lastKey_.clear();
   }
-  const bool inOrder = IsKeyed() ? lastKey_.empty() || std::lexicographical_compare(lastKey_.begin(), lastKey_.end(),
-                                                                                      record.begin(), record.begin() + static_cast<std::ptrdiff_t>(keyWidth_))
-                                 : position >= RecordCount();
-  if (!inOrder) {
-    Materialize();
-    return false;
-  }
-  stream_->writer->Add(record);
-  if (IsKeyed()) lastKey_.assign(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(keyWidth_));
   ++streamVersion_;
-  return true;
+  if (stream_) {
+    const bool inOrder = IsKeyed() ? lastKey_.empty() || std::lexicographical_compare(lastKey_.begin(), lastKey_.end(),
+                                                                                        key.begin(), key.end())
+                                   : position >= RecordCount();
+    if (inOrder) {
+      stream_->writer->Add(record);
+      lastKey_.assign(key.begin(), key.end());
+      return kDbiErrNone;
+    }
+    if (!IsKeyed()) {
+      Materialize();
+      return std::nullopt;
+    }
+    StartSorting();
+  }
+  return sorting_->Add(record) ? kDbiErrNone : kDbiErrKeyViol;
 }
 
 std::uint16_t TOpenTable::Insert(std::span<const std::byte> record, std::size_t position, std::size_t* at) {
   if (const std::uint16_t refusal = ChangeRefusal()) return refusal;
   if (record.size() != RecordSize()) return kDbiErrInvalidParam;
   if (IsKeyed() && !canOrderKeys_) return kDbiErrNotSupported;
-  if (CanStream(position)) {
-    bool streamed = false;
+  if (at == nullptr && CanBulkLoad(position)) {
+    std::optional<std::uint16_t> answer;
     try {
-      streamed = StreamInsert(record, position);
+      answer = BulkInsert(record, position);
     } catch (...) {
-      // The half-written family is discarded: the table is as before the load.
+      // The half-made load is discarded: the table is as before the load.
       stream_.reset();
+      sorting_.reset();
+      records_ = std::make_unique<TRecordStore>(header_.recordSize, keyWidth_, canOrderKeys_);
       dirty_ = false;
       RethrowAsEngineError(kDbiErrWriteErr, "The table " + files_.DataPath() + " could not be written");
     }
-    if (streamed) {
-      NoteAutoIncrement(record);
-      dirty_ = true;
-      if (at != nullptr) *at = RecordCount() - 1;
-      return kDbiErrNone;
+    if (answer) {
+      if (*answer == kDbiErrNone) {
+        NoteAutoIncrement(record);
+        dirty_ = true;
+      }
+      return *answer;
     }
   }
   TRecordStore& records = Records();
@@ -339,7 +377,7 @@ void TOpenTable::ResetJournal(std::span<const std::byte> headerBytes) {
 }
 
 void TOpenTable::SaveChanges() {
-  if (stream_ || logOverflow_) {
+  if (stream_ || sorting_ || logOverflow_) {
     WriteFamily(TWriteMode::kRewrite);
     return;
   }
@@ -446,6 +484,15 @@ void TOpenTable::WriteFamily(TWriteMode mode) {
       std::unique_ptr<TFamilyWrite> write = std::move(stream_);
       EndWrite(*write, mode);
       reloadNeeded_ = true;  // the records are in the new file only
+      return;
+    }
+    if (sorting_) {
+      std::unique_ptr<TSortingLoad> sorting = std::move(sorting_);
+      std::unique_ptr<TFamilyWrite> write = BeginWrite();
+      TDataFileWriter& writer = *write->writer;
+      sorting->Merge([&writer](std::span<const std::byte> record) { writer.Add(record); });
+      EndWrite(*write, mode);
+      reloadNeeded_ = true;
       return;
     }
     std::unique_ptr<TFamilyWrite> write = BeginWrite();

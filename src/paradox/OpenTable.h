@@ -5,12 +5,13 @@
 // table's journal; WriteFamily writes the whole family anew through a family
 // commit (at close, and when a save finds more changes than it logged).
 //
-// Bulk load: records inserted into an empty table in key order (in any order
-// into a table without key, at its end) go straight into the new data file
-// of a pending family write instead of into memory; the family is finished
-// at close (or by a save). Anything else done to the table meanwhile first
-// reads the records written so far back into memory and drops the pending
-// write, then proceeds as usual; nothing is committed before the close.
+// Bulk load: records inserted into an empty table in key order (at its end,
+// for a table without key) go straight into the new data file of a pending
+// family write instead of into memory; once a key arrives out of order the
+// load goes on as a sorting load (SortingLoad.h). The family is finished at
+// close (or by a save). Anything else done to the table meanwhile first
+// reads the records loaded so far into memory and drops the pending write,
+// then proceeds as usual; nothing is committed before the close.
 #ifndef REMDO_PARADOX_OPENTABLE_H_
 #define REMDO_PARADOX_OPENTABLE_H_
 
@@ -27,6 +28,7 @@
 #include "paradox/Journal.h"
 #include "paradox/LanguageDriver.h"
 #include "paradox/RecordStore.h"
+#include "paradox/SortingLoad.h"
 #include "paradox/TableFiles.h"
 #include "paradox/TableHeader.h"
 
@@ -99,8 +101,9 @@ class TOpenTable {
   struct TFamilyWrite;
   std::unique_ptr<TFamilyWrite> BeginWrite();
   void EndWrite(TFamilyWrite& write, TWriteMode mode);
-  bool CanStream(std::size_t position) const;
-  bool StreamInsert(std::span<const std::byte> record, std::size_t position);
+  bool CanBulkLoad(std::size_t position) const;
+  std::optional<std::uint16_t> BulkInsert(std::span<const std::byte> record, std::size_t position);
+  void StartSorting();
   void Materialize();
   void Reload();
   void Prepare();
@@ -122,7 +125,8 @@ class TOpenTable {
   std::optional<std::size_t> autoIncrementField_;
   std::unique_ptr<TRecordStore> records_;
   std::unique_ptr<TJournal> journal_;
-  std::unique_ptr<TFamilyWrite> stream_;  // a bulk load in progress
+  std::unique_ptr<TFamilyWrite> stream_;    // a bulk load in key order
+  std::unique_ptr<TSortingLoad> sorting_;   // a bulk load in any order
   std::vector<std::byte> lastKey_;
   std::uint64_t streamVersion_ = 0;
   bool reloadNeeded_ = false;  // the records are on disk only

@@ -10,6 +10,9 @@
 #include "paradox/EngineFixture.h"
 #include "paradox/DbiCalls.h"
 #include "paradox/Coding.h"
+#include "paradox/PxlibReader.h"
+
+#include <random>
 
 namespace remdo::paradox {
 namespace {
@@ -247,6 +250,43 @@ TEST_F(ComponentTest, TableWithoutKeyInsertsAtTheCurrentRecord) {
   table.Delete();
   EXPECT_EQ(table.Fields(0).AsString(), "b");
   EXPECT_THROW(table.FindKey({"b"}), env::EDBEngineError);  // no primary key
+}
+
+}  // namespace
+}  // namespace remdo::paradox
+
+namespace remdo::paradox {
+namespace {
+
+TEST_F(BulkLoadTest, RandomOrderLoadsSpillSortedRunsAndMergeThem) {
+  Create(testing::TableDesc("W.db", {Fld("Book", 'I'), Fld("Text", 'A', 100)}, 1));
+  TTable wide;
+  wide.SetDatabaseName(folder_.Path());
+  wide.SetTableName("W");
+  wide.Open();
+  std::vector<int> books(200000);
+  for (std::size_t i = 0; i < books.size(); ++i) books[i] = static_cast<int>(i) + 1;
+  std::shuffle(books.begin(), books.end(), std::mt19937(5));
+  testing::Record record(104);
+  for (const int book : books) {
+    EncodeFieldInteger(record.data(), book, 4);
+    ASSERT_EQ(DbiInsertRecord(wide.Handle(), TDbiLock::kNoLock, record), 0);
+  }
+  EncodeFieldInteger(record.data(), books[7], 4);
+  EXPECT_EQ(DbiInsertRecord(wide.Handle(), TDbiLock::kNoLock, record), kDbiErrKeyViol);  // in a spilled run
+  EXPECT_FALSE(env::RealFileSystem().Find(folder_.Path() + "W.db.runs.new", 0).empty());
+  wide.Close();
+  EXPECT_TRUE(env::RealFileSystem().Find(folder_.Path() + "*.new", 0).empty());
+  const auto image = testing::ReadTableFile(PathOf("W.db"));
+  ASSERT_EQ(image.records.size(), books.size());
+  for (std::size_t i = 0; i < image.records.size(); ++i) {
+    ASSERT_EQ(DecodeFieldInteger(image.records[i].data(), 4), static_cast<std::int64_t>(i) + 1);
+  }
+  if (testing::HavePxlib()) {
+    const auto pxlib = testing::ReadWithPxlib(PathOf("W.db"), PathOf("W.PX"));
+    ASSERT_TRUE(pxlib.has_value());
+    EXPECT_TRUE(pxlib->indexAccepted);
+  }
 }
 
 }  // namespace
