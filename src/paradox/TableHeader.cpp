@@ -112,58 +112,49 @@ std::size_t TTableHeader::UsedSize() const {
   return size;
 }
 
-TTableHeader TTableHeader::DecodeFrom(std::span<const std::byte> b, std::uint64_t fileSize, std::string_view path) {
-  if (b.size() < kFixedSize) Corrupt(path, "the file is shorter than a header");
-  TTableHeader h;
-  const std::byte* p = b.data();
-  if (Byte(b, 0x04) > 8) Corrupt(path, "unknown file type");
-  h.fileType = static_cast<TFileType>(Byte(b, 0x04));
+namespace {
+
+// The words of the fixed part (0x00-0x57) that every file has.
+void DecodeFixed(const std::byte* p, TTableHeader& h) {
   h.recordSize = GetU16(p + 0x00);
   h.headerSize = GetU16(p + 0x02);
-  const std::uint8_t blockCode = Byte(b, 0x05);
-  if (blockCode < 1 || blockCode > 32) Corrupt(path, "invalid block size");
-  h.blockSize = blockCode * 1024u;
+  h.fileType = static_cast<TFileType>(std::to_integer<std::uint8_t>(p[0x04]));
+  h.blockSize = std::to_integer<std::uint32_t>(p[0x05]) * 1024u;
   h.recordCount = GetU32(p + 0x06);
   h.usedBlocks = GetU16(p + 0x0A);
   h.fileBlocks = GetU16(p + 0x0C);
   h.firstBlock = GetU16(p + 0x0E);
   h.lastBlock = GetU16(p + 0x10);
   h.changeCount0 = GetU16(p + 0x12);
-  h.indexFieldNumber = Byte(b, 0x15);
+  h.indexFieldNumber = std::to_integer<std::uint8_t>(p[0x15]);
   h.workspace = GetU32(p + 0x16);
   h.indexRoot = GetU16(p + 0x1E);
-  h.indexLevels = Byte(b, 0x20);
-  const std::int16_t fieldCount = GetS16(p + 0x21);
+  h.indexLevels = std::to_integer<std::uint8_t>(p[0x20]);
   h.keyFieldCount = GetS16(p + 0x23);
-  h.sortOrder = Byte(b, 0x29);
-  h.indexStamp = Byte(b, 0x2C);
-  h.changeCount1 = Byte(b, 0x2D);
-  h.changeCount2 = Byte(b, 0x2E);
-  h.primaryStamp = Byte(b, 0x2F);
+  h.sortOrder = std::to_integer<std::uint8_t>(p[0x29]);
+  h.indexStamp = std::to_integer<std::uint8_t>(p[0x2C]);
+  h.changeCount1 = std::to_integer<std::uint8_t>(p[0x2D]);
+  h.changeCount2 = std::to_integer<std::uint8_t>(p[0x2E]);
+  h.primaryStamp = std::to_integer<std::uint8_t>(p[0x2F]);
   h.generationTag = GetU32(p + 0x30);
-  h.versionCode = Byte(b, 0x39);
+  h.versionCode = std::to_integer<std::uint8_t>(p[0x39]);
   h.autoIncrement = GetU32(p + 0x49);
   h.firstFreeBlock = GetU16(p + 0x4D);
-  h.integrityFlags = Byte(b, 0x55);
-  if (h.versionCode < 3 || h.versionCode > 12) Corrupt(path, "unknown version");
-  if (h.headerSize < kFixedSize || h.headerSize > fileSize) Corrupt(path, "invalid header size");
-  if (fieldCount < 1 || static_cast<std::size_t>(fieldCount) > kMaxFields) Corrupt(path, "invalid field count");
-  if (h.keyFieldCount < 0 || h.keyFieldCount > fieldCount) Corrupt(path, "invalid key field count");
-  const std::size_t limit = std::min<std::size_t>(h.headerSize, b.size());
-  if (limit < h.headerSize) Corrupt(path, "the header is cut short");
-  if (h.HasExtension()) {
-    if (limit < kExtendedSize) Corrupt(path, "the header is cut short");
-    h.checksum = GetU32(p + 0x5C);
-    h.modifiedTime = GetU32(p + 0x60);
-    h.nextFieldId = GetU16(p + 0x64);
-    h.codePage = GetU16(p + 0x6A);
-    h.unknown6C = Byte(b, 0x6C);
-    h.changeCount4 = GetU16(p + 0x70);
-  } else {
-    h.checksum = GetU32(p + 0x25);
-  }
-  const std::size_t n = static_cast<std::size_t>(fieldCount);
-  std::size_t at = h.FieldsOffset();
+  h.integrityFlags = std::to_integer<std::uint8_t>(p[0x55]);
+}
+
+void DecodeExtension(const std::byte* p, TTableHeader& h) {
+  h.checksum = GetU32(p + 0x5C);
+  h.modifiedTime = GetU32(p + 0x60);
+  h.nextFieldId = GetU16(p + 0x64);
+  h.codePage = GetU16(p + 0x6A);
+  h.unknown6C = std::to_integer<std::uint8_t>(p[0x6C]);
+  h.changeCount4 = GetU16(p + 0x70);
+}
+
+// The (type, size) pairs at `at`; returns the offset after them.
+std::size_t DecodeFields(std::span<const std::byte> b, std::size_t at, std::size_t n, std::size_t limit,
+                         std::string_view path, TTableHeader& h) {
   if (at + 2 * n + 4 > limit) Corrupt(path, "field descriptors outside the header");
   for (std::size_t i = 0; i < n; ++i, at += 2) {
     const auto type = FieldTypeFromByte(Byte(b, at));
@@ -172,38 +163,61 @@ TTableHeader TTableHeader::DecodeFrom(std::span<const std::byte> b, std::uint64_
     if (!IsValidFieldSize(*type, size)) Corrupt(path, "invalid size of field " + std::to_string(i + 1));
     h.fields.push_back({*type, size, {}, static_cast<std::uint16_t>(i + 1)});
   }
-  if (h.ComputedRecordSize() != h.recordSize) Corrupt(path, "the record size does not match the fields");
-  if (h.recordSize + 6u > h.blockSize) Corrupt(path, "records larger than a block");
-  at += 4;
-  if (h.HasFieldNames()) at += 4 * n;
-  std::string name;
-  if (at + h.TableNameLength() > limit) Corrupt(path, "table name outside the header");
-  ReadString(b, at, at + h.TableNameLength(), name);
-  h.tableName = name;
-  at += h.TableNameLength();
-  if (!h.HasFieldNames()) return h;
+  return at;
+}
+
+// Field names, field numbers, sort-order and index names, from `at`.
+void DecodeNames(std::span<const std::byte> b, std::size_t at, std::size_t limit, std::string_view path,
+                 TTableHeader& h) {
   for (auto& field : h.fields) {
     if (!ReadString(b, at, limit, field.name)) Corrupt(path, "field names outside the header");
     at += field.name.size() + 1;
   }
-  if (!h.HasExtension()) return h;
-  const std::size_t numbersAt = kFixedSize + GetU16(p + 0x66);
+  if (!h.HasExtension()) return;
+  const std::byte* p = b.data();
+  const std::size_t n = h.fields.size();
+  const std::size_t numbersAt = TTableHeader::kFixedSize + GetU16(p + 0x66);
   if (numbersAt + 2 * n > limit) Corrupt(path, "field numbers outside the header");
   for (std::size_t i = 0; i < n; ++i) h.fields[i].number = GetU16(p + numbersAt + 2 * i);
-  if (!ReadString(b, kFixedSize + GetU16(p + 0x6E), limit, h.sortOrderName)) Corrupt(path, "invalid sort order name");
-  if (GetU16(p + 0x68) != 0 && !ReadString(b, kFixedSize + GetU16(p + 0x68), limit, h.indexName)) {
+  if (!ReadString(b, TTableHeader::kFixedSize + GetU16(p + 0x6E), limit, h.sortOrderName)) {
+    Corrupt(path, "invalid sort order name");
+  }
+  if (GetU16(p + 0x68) != 0 && !ReadString(b, TTableHeader::kFixedSize + GetU16(p + 0x68), limit, h.indexName)) {
     Corrupt(path, "invalid index name");
   }
+}
+
+}  // namespace
+
+TTableHeader TTableHeader::DecodeFrom(std::span<const std::byte> b, std::uint64_t fileSize, std::string_view path) {
+  if (b.size() < kFixedSize) Corrupt(path, "the file is shorter than a header");
+  if (Byte(b, 0x04) > 8) Corrupt(path, "unknown file type");
+  if (Byte(b, 0x05) < 1 || Byte(b, 0x05) > 32) Corrupt(path, "invalid block size");
+  TTableHeader h;
+  DecodeFixed(b.data(), h);
+  const std::int16_t fieldCount = GetS16(b.data() + 0x21);
+  if (h.versionCode < 3 || h.versionCode > 12) Corrupt(path, "unknown version");
+  if (h.headerSize < kFixedSize || h.headerSize > fileSize) Corrupt(path, "invalid header size");
+  if (fieldCount < 1 || static_cast<std::size_t>(fieldCount) > kMaxFields) Corrupt(path, "invalid field count");
+  if (h.keyFieldCount < 0 || h.keyFieldCount > fieldCount) Corrupt(path, "invalid key field count");
+  const std::size_t limit = std::min<std::size_t>(h.headerSize, b.size());
+  if (limit < h.headerSize || (h.HasExtension() && limit < kExtendedSize)) Corrupt(path, "the header is cut short");
+  if (h.HasExtension()) {
+    DecodeExtension(b.data(), h);
+  } else {
+    h.checksum = GetU32(b.data() + 0x25);
+  }
+  std::size_t at = DecodeFields(b, h.FieldsOffset(), static_cast<std::size_t>(fieldCount), limit, path, h);
+  if (h.ComputedRecordSize() != h.recordSize) Corrupt(path, "the record size does not match the fields");
+  if (h.recordSize + 6u > h.blockSize) Corrupt(path, "records larger than a block");
+  at += 4 + (h.HasFieldNames() ? 4 * h.fields.size() : 0);
+  if (at + h.TableNameLength() > limit) Corrupt(path, "table name outside the header");
+  ReadString(b, at, at + h.TableNameLength(), h.tableName);
+  if (h.HasFieldNames()) DecodeNames(b, at + h.TableNameLength(), limit, path, h);
   return h;
 }
 
-std::vector<std::byte> TTableHeader::EncodeTo() {
-  const std::size_t used = UsedSize();
-  headerSize = static_cast<std::uint16_t>((used + kHeaderUnit - 1) / kHeaderUnit * kHeaderUnit);
-  recordSize = static_cast<std::uint16_t>(ComputedRecordSize());
-  std::vector<std::byte> out(headerSize);
-  std::byte* p = out.data();
-  const bool names = HasFieldNames();
+void TTableHeader::EncodeFixed(std::byte* p, std::size_t used) const {
   PutU16(p + 0x00, recordSize);
   PutU16(p + 0x02, headerSize);
   p[0x04] = static_cast<std::byte>(fileType);
@@ -229,46 +243,56 @@ std::vector<std::byte> TTableHeader::EncodeTo() {
   PutU32(p + 0x30, generationTag);
   p[0x39] = static_cast<std::byte>(versionCode);
   PutU16(p + 0x3A, fileBlocks);
-  if (names) PutU16(p + 0x3E, 0x0F1F);
+  if (HasFieldNames()) PutU16(p + 0x3E, 0x0F1F);
   PutU32(p + 0x49, autoIncrement);
   PutU16(p + 0x4D, firstFreeBlock);
   PutU16(p + 0x51, static_cast<std::uint16_t>(used));
   p[0x55] = static_cast<std::byte>(integrityFlags);
-  const std::size_t n = fields.size();
+}
+
+void TTableHeader::EncodeExtension(std::byte* p) const {
+  p[0x56] = std::byte{0x20};
+  PutU16(p + 0x58, static_cast<std::uint16_t>(0x100 + versionCode));
+  PutU16(p + 0x5A, static_cast<std::uint16_t>(0x100 + versionCode));
+  PutU32(p + 0x5C, checksum);
+  PutU32(p + 0x60, modifiedTime);
+  PutU16(p + 0x64, nextFieldId != 0 ? nextFieldId : static_cast<std::uint16_t>(fields.size() + 1));
+  PutU16(p + 0x6A, codePage);
+  p[0x6C] = static_cast<std::byte>(unknown6C);
+  p[0x6D] = std::byte{1};
+  PutU16(p + 0x70, changeCount4);
+}
+
+std::vector<std::byte> TTableHeader::EncodeTo() {
+  const std::size_t used = UsedSize();
+  headerSize = static_cast<std::uint16_t>((used + kHeaderUnit - 1) / kHeaderUnit * kHeaderUnit);
+  recordSize = static_cast<std::uint16_t>(ComputedRecordSize());
+  std::vector<std::byte> out(headerSize);
+  std::byte* p = out.data();
+  EncodeFixed(p, used);
   std::size_t at = FieldsOffset();
   for (const auto& field : fields) {
     p[at++] = static_cast<std::byte>(field.type);
     p[at++] = static_cast<std::byte>(field.size);
   }
-  at += 4 + (names ? 4 * n : 0);
+  at += 4 + (HasFieldNames() ? 4 * fields.size() : 0);
   std::copy_n(reinterpret_cast<const std::byte*>(tableName.data()),
               std::min(tableName.size(), TableNameLength() - 1), p + at);
   at += TableNameLength();
-  if (names) {
-    for (const auto& field : fields) PutString(out, at, field.name);
+  if (!HasFieldNames()) return out;
+  for (const auto& field : fields) PutString(out, at, field.name);
+  if (!HasExtension()) return out;
+  EncodeExtension(p);
+  PutU16(p + 0x66, static_cast<std::uint16_t>(at - kFixedSize));
+  for (const auto& field : fields) {
+    PutU16(p + at, field.number);
+    at += 2;
   }
-  if (HasExtension()) {
-    p[0x56] = std::byte{0x20};
-    PutU16(p + 0x58, static_cast<std::uint16_t>(0x100 + versionCode));
-    PutU16(p + 0x5A, static_cast<std::uint16_t>(0x100 + versionCode));
-    PutU32(p + 0x5C, checksum);
-    PutU32(p + 0x60, modifiedTime);
-    PutU16(p + 0x64, nextFieldId != 0 ? nextFieldId : static_cast<std::uint16_t>(n + 1));
-    PutU16(p + 0x66, static_cast<std::uint16_t>(at - kFixedSize));
-    for (const auto& field : fields) {
-      PutU16(p + at, field.number);
-      at += 2;
-    }
-    PutU16(p + 0x6A, codePage);
-    p[0x6C] = static_cast<std::byte>(unknown6C);
-    p[0x6D] = std::byte{1};
-    PutU16(p + 0x6E, static_cast<std::uint16_t>(at - kFixedSize));
-    PutU16(p + 0x70, changeCount4);
-    PutString(out, at, sortOrderName);
-    if (!indexName.empty()) {
-      PutU16(p + 0x68, static_cast<std::uint16_t>(at - kFixedSize));
-      PutString(out, at, indexName);
-    }
+  PutU16(p + 0x6E, static_cast<std::uint16_t>(at - kFixedSize));
+  PutString(out, at, sortOrderName);
+  if (!indexName.empty()) {
+    PutU16(p + 0x68, static_cast<std::uint16_t>(at - kFixedSize));
+    PutString(out, at, indexName);
   }
   return out;
 }

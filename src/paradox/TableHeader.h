@@ -119,6 +119,10 @@ struct TTableHeader {
   // The headerSize bytes of the header. headerSize is recomputed first: the
   // used size rounded up to a multiple of 2048.
   std::vector<std::byte> EncodeTo();
+
+ private:
+  void EncodeFixed(std::byte* p, std::size_t used) const;
+  void EncodeExtension(std::byte* p) const;
 };
 
 }  // namespace remdo::paradox
