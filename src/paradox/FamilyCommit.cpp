@@ -1,7 +1,10 @@
 // Marker format (Windows-1252 text, CR LF line ends):
 //   REMDO FAMILY COMMIT 1
-//   <final name>|<N or ->|<A or ->      one line per file: N = a new file
-//                                       comes in, A = the old one goes aside
+//   <final name>|<N or ->|<A or ->[|<source>]
+//                                       one line per file: N = a new file
+//                                       comes in (from <source> when given,
+//                                       else from <final name>.new), A = the
+//                                       old one goes aside
 //   END <lines> <FNV-1a of everything before this line, hex>
 // Names hold no '|' (Windows forbids it in file names). A marker that does
 // not end in a matching END line was cut short by a crash before any file
@@ -27,6 +30,7 @@ struct TMarkerLine {
   std::string name;
   bool hasNew = false;
   bool goesAside = false;
+  std::string source;  // an adopted file; empty: name + ".new"
 };
 
 std::uint32_t Fnv1a(std::string_view text) {
@@ -47,7 +51,8 @@ std::string Hex(std::uint32_t value) {
 std::string EncodeMarker(const std::vector<TMarkerLine>& lines) {
   std::string body = std::string(kMarkerTitle) + "\r\n";
   for (const auto& line : lines) {
-    body += line.name + "|" + (line.hasNew ? "N" : "-") + "|" + (line.goesAside ? "A" : "-") + "\r\n";
+    body += line.name + "|" + (line.hasNew ? "N" : "-") + "|" + (line.goesAside ? "A" : "-") +
+            (line.source.empty() ? "" : "|" + line.source) + "\r\n";
   }
   return body + "END " + std::to_string(lines.size()) + " " + Hex(Fnv1a(body)) + "\r\n";
 }
@@ -70,9 +75,14 @@ std::optional<std::vector<TMarkerLine>> DecodeMarker(std::string_view text) {
       continue;
     }
     const std::size_t bar1 = line.find('|');
-    const std::size_t bar2 = line.find('|', bar1 + 1);
-    if (bar1 == std::string_view::npos || bar2 != line.size() - 2 || bar2 != bar1 + 2) return std::nullopt;
-    lines.push_back({std::string(line.substr(0, bar1)), line[bar1 + 1] == 'N', line[bar2 + 1] == 'A'});
+    const std::size_t bar2 = bar1 == std::string_view::npos ? bar1 : line.find('|', bar1 + 1);
+    if (bar2 == std::string_view::npos || bar2 != bar1 + 2 || bar2 + 2 > line.size()) return std::nullopt;
+    std::string source;
+    if (bar2 + 2 < line.size()) {
+      if (line[bar2 + 2] != '|') return std::nullopt;
+      source = std::string(line.substr(bar2 + 3));
+    }
+    lines.push_back({std::string(line.substr(0, bar1)), line[bar1 + 1] == 'N', line[bar2 + 1] == 'A', source});
   }
   const std::string expected = "END " + std::to_string(lines.size()) + " " + Hex(Fnv1a(body)) + "\r\n";
   if (first || text.substr(end) != expected) return std::nullopt;
@@ -98,28 +108,33 @@ bool SettleLines(env::TFileSystem& fs, const std::string& folder, const std::vec
   // Forward when every step of the apply phase is done: each new file in
   // place of its temporary, each removed file gone from its final name.
   bool forward = true;
+  auto temporaryOf = [&](const TMarkerLine& line) {
+    return line.source.empty() ? folder + line.name + std::string(kNewSuffix) : folder + line.source;
+  };
   for (const auto& line : lines) {
     const std::string final = folder + line.name;
-    if (line.hasNew && (fs.FileExists(final + std::string(kNewSuffix)) || !fs.FileExists(final))) forward = false;
+    if (line.hasNew && (fs.FileExists(temporaryOf(line)) || !fs.FileExists(final))) forward = false;
     if (!line.hasNew && line.goesAside && fs.FileExists(final)) forward = false;
   }
   bool ok = true;
   for (const auto& line : lines) {
     const std::string final = folder + line.name;
-    const std::string temporary = final + std::string(kNewSuffix);
+    const std::string temporary = temporaryOf(line);
     const std::string aside = final + std::string(kAsideSuffix);
     if (forward) {
       if (fs.FileExists(aside)) ok = fs.Remove(aside).ok && ok;
       continue;
     }
-    if (line.hasNew && !fs.FileExists(temporary) && fs.FileExists(final) && line.goesAside) {
+    const bool renamedIn = line.hasNew && !fs.FileExists(temporary) && fs.FileExists(final);
+    if (renamedIn && (line.goesAside || !line.source.empty())) {
       ok = fs.Rename(final, temporary, true).ok && ok;
-    } else if (line.hasNew && !fs.FileExists(temporary) && fs.FileExists(final) && !fs.FileExists(aside)) {
+    } else if (renamedIn && !fs.FileExists(aside)) {
       // The file is new and had no predecessor: it goes.
       ok = fs.Remove(final).ok && ok;
     }
     if (fs.FileExists(aside)) ok = fs.Rename(aside, final, true).ok && ok;
-    if (fs.FileExists(temporary)) ok = fs.Remove(temporary).ok && ok;
+    // A temporary file goes; an adopted file stays where it was.
+    if (line.source.empty() && fs.FileExists(temporary)) ok = fs.Remove(temporary).ok && ok;
   }
   return ok;
 }
@@ -150,6 +165,17 @@ void TFamilyCommit::Remove(std::string_view fileName) {
   entries_.push_back(std::move(entry));
 }
 
+std::string TFamilyCommit::NewPathOf(const TEntry& entry) const {
+  return entry.source.empty() ? PathOf(entry.name) + std::string(kNewSuffix) : PathOf(entry.source);
+}
+
+void TFamilyCommit::Adopt(std::string_view sourceName, std::string_view fileName) {
+  TEntry entry;
+  entry.name = std::string(fileName);
+  entry.source = std::string(sourceName);
+  entries_.push_back(std::move(entry));
+}
+
 void TFamilyCommit::DiscardTemporaries() noexcept {
   for (auto& entry : entries_) {
     if (!entry.file) continue;
@@ -157,7 +183,7 @@ void TFamilyCommit::DiscardTemporaries() noexcept {
       entry.file->Close();
     } catch (const env::ERemdoError&) {
     }
-    if (!entry.renameDone) fileSystem_.Remove(PathOf(entry.name) + std::string(kNewSuffix));
+    if (!entry.renameDone) fileSystem_.Remove(NewPathOf(entry));
   }
 }
 
@@ -165,7 +191,7 @@ void TFamilyCommit::WriteMarker() {
   std::vector<TMarkerLine> lines;
   for (auto& entry : entries_) {
     entry.existed = fileSystem_.FileExists(PathOf(entry.name));
-    lines.push_back({entry.name, entry.file != nullptr, entry.existed});
+    lines.push_back({entry.name, HasNew(entry), entry.existed, entry.source});
   }
   const std::string text = EncodeMarker(lines);
   auto marker = fileSystem_.Open(PathOf(tableName_) + std::string(kMarkerExtension), env::TOpenMode::kCreate);
@@ -185,9 +211,9 @@ void TFamilyCommit::Apply() {
     entry.asideDone = true;
   }
   for (auto& entry : entries_) {
-    if (!entry.file) continue;
+    if (!HasNew(entry)) continue;
     const std::string final = PathOf(entry.name);
-    check(fileSystem_.Rename(final + std::string(kNewSuffix), final, false), "rename the new " + final + " into place");
+    check(fileSystem_.Rename(NewPathOf(entry), final, false), "rename the new " + final + " into place");
     entry.renameDone = true;
   }
   check(fileSystem_.SyncFolder(folder_), "sync the folder " + folder_);
@@ -198,7 +224,7 @@ void TFamilyCommit::RollBack() noexcept {
   for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
     const std::string final = PathOf(it->name);
     if (it->renameDone) {
-      ok = fileSystem_.Rename(final, final + std::string(kNewSuffix), true).ok && ok;
+      ok = fileSystem_.Rename(final, NewPathOf(*it), true).ok && ok;
       it->renameDone = !ok;
     }
     if (it->asideDone) ok = fileSystem_.Rename(final + std::string(kAsideSuffix), final, true).ok && ok;
@@ -219,7 +245,7 @@ void TFamilyCommit::Commit() {
       entry.file->Close();
     }
     // A removal of a file that does not exist is no step at all.
-    std::erase_if(entries_, [&](const TEntry& e) { return !e.file && !fileSystem_.FileExists(PathOf(e.name)); });
+    std::erase_if(entries_, [&](const TEntry& e) { return !HasNew(e) && !fileSystem_.FileExists(PathOf(e.name)); });
     WriteMarker();
     markerWritten = true;
     Apply();

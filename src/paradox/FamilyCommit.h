@@ -41,6 +41,10 @@ class TFamilyCommit {
   // Names a file of the family that goes without a new counterpart (a stale
   // index file, the journal). Files that do not exist are skipped.
   void Remove(std::string_view fileName);
+  // Makes an existing, complete file of the folder (sourceName, for example
+  // a rebuilt scratch table's "temptbl1.DB") become fileName: the swap of a
+  // rebuilt table. A roll-back renames it back; it is never deleted.
+  void Adopt(std::string_view sourceName, std::string_view fileName);
 
   // Carries the commit out. Throws EDBEngineError (write error) naming the
   // file that failed, after rolling back to the old family; a failure after
@@ -51,13 +55,17 @@ class TFamilyCommit {
  private:
   struct TEntry {
     std::string name;                  // final file name
-    std::unique_ptr<env::TFile> file;  // the temporary file; null for a removal
+    std::unique_ptr<env::TFile> file;  // the temporary file we write; null otherwise
+    std::string source;                // an adopted file; empty otherwise
     bool existed = false;              // the final file existed: it goes aside
     bool asideDone = false;
     bool renameDone = false;
   };
 
   std::string PathOf(std::string_view name) const { return folder_ + std::string(name); }
+  // Where an entry's new file waits: its temporary or adopted file.
+  std::string NewPathOf(const TEntry& entry) const;
+  static bool HasNew(const TEntry& entry) { return entry.file != nullptr || !entry.source.empty(); }
   void WriteMarker();
   void Apply();
   void RollBack() noexcept;

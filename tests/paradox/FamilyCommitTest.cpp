@@ -212,3 +212,63 @@ TEST(FamilyCommit, RollsForwardOnlyWhenEveryNewFileIsInPlace) {
 
 }  // namespace
 }  // namespace remdo::paradox
+
+namespace remdo::paradox {
+namespace {
+
+// The swap of a rebuilt table: the scratch table's files become the table's,
+// its stale index goes, its memo file stays; never a mixture.
+TEST_P(FamilyCommitFaults, SwapOfARebuiltTableIsWhollyDoneOrUndone) {
+  const std::vector<std::pair<std::string, std::string>> old = {
+      {"Books.db", "old data"}, {"Books.PX", "old index"}, {"Books.X02", "old secondary"}, {"Books.MB", "memo"}};
+  const std::vector<std::pair<std::string, std::string>> scratch = {{"temptbl1.DB", "new data"},
+                                                                    {"temptbl1.PX", "new index"}};
+  int oldSeen = 0;
+  int newSeen = 0;
+  for (long nth = 1;; ++nth) {
+    remdo::test::TScratchFolder folder;
+    for (const auto& [name, text] : old) remdo::test::WriteWholeFile(folder / name, std::string_view(text));
+    for (const auto& [name, text] : scratch) remdo::test::WriteWholeFile(folder / name, std::string_view(text));
+    TFaultFileSystem faults;
+    faults.Arm(nth, GetParam());
+    try {
+      TFamilyCommit commit(faults, folder.Path(), "Books");
+      commit.Adopt("temptbl1.DB", "Books.db");
+      commit.Adopt("temptbl1.PX", "Books.PX");
+      commit.Remove("Books.X02");
+      commit.Commit();
+    } catch (const env::EDBEngineError&) {
+    }
+    const bool triggered = faults.Triggered();
+    SCOPED_TRACE("call " + std::to_string(nth) + ": " + faults.FailedCall());
+    SettleFamilyCommits(env::RealFileSystem(), folder.Path());
+    auto text = [&](const char* name) {
+      const auto bytes = remdo::test::ReadWholeFile(folder / name);
+      return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    };
+    env::TFileSystem& fs = env::RealFileSystem();
+    EXPECT_EQ(text("Books.MB"), "memo");
+    if (text("Books.db") == "old data") {
+      EXPECT_EQ(text("Books.PX"), "old index");
+      EXPECT_EQ(text("Books.X02"), "old secondary");
+      EXPECT_EQ(text("temptbl1.DB"), "new data");  // the scratch table is still there to retry
+      EXPECT_EQ(text("temptbl1.PX"), "new index");
+      ++oldSeen;
+    } else {
+      EXPECT_EQ(text("Books.db"), "new data");
+      EXPECT_EQ(text("Books.PX"), "new index");
+      EXPECT_FALSE(fs.FileExists(folder / "Books.X02"));
+      EXPECT_FALSE(fs.FileExists(folder / "temptbl1.DB"));
+      ++newSeen;
+    }
+    for (const char* leftover : {"*.commit", "*.new", "*.old"}) {
+      EXPECT_TRUE(fs.Find(folder.Path() + leftover, 0).empty()) << leftover;
+    }
+    if (!triggered) break;
+  }
+  EXPECT_GT(oldSeen, 3);
+  EXPECT_GE(newSeen, 1);
+}
+
+}  // namespace
+}  // namespace remdo::paradox
