@@ -54,7 +54,7 @@ TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath
       scratchPath_(std::move(scratchPath)),
       recordSize_(recordSize),
       keyWidth_(keyWidth),
-      runCapacity_(std::max<std::size_t>(4, runBytes / recordSize)),
+      runCapacity_(std::clamp<std::size_t>(runBytes / recordSize, 4, 65535)),
       run_(runCapacity_ * recordSize) {
   std::size_t buckets = 1;
   while (buckets < 2 * runCapacity_) buckets *= 2;
@@ -109,13 +109,11 @@ void TSortingLoad::GrowBloom() {
 
 bool TSortingLoad::InRunHash(const std::byte* key, std::uint64_t hash, std::size_t& bucket) const {
   const std::size_t mask = runHash_.size() - 1;
-  constexpr std::uint64_t kIndexMask = 0xFFFFFFFFull;
+  const std::uint32_t tag = static_cast<std::uint32_t>(hash >> 48) << 16;
   for (bucket = hash & mask;; bucket = (bucket + 1) & mask) {
-    const std::uint64_t entry = runHash_[bucket];
+    const std::uint32_t entry = runHash_[bucket];
     if (entry == 0) return false;
-    if ((entry & ~kIndexMask) == (hash & ~kIndexMask) && SameKey(RunRecord((entry & kIndexMask) - 1), key, keyWidth_)) {
-      return true;
-    }
+    if ((entry & 0xFFFF0000u) == tag && SameKey(RunRecord((entry & 0xFFFFu) - 1), key, keyWidth_)) return true;
   }
 }
 
@@ -144,7 +142,7 @@ bool TSortingLoad::Add(std::span<const std::byte> record) {
   if (InRunHash(key, hash, bucket)) return false;
   if (!runs_.empty() && BloomMayContain(hash) && InSpilledRuns(key)) return false;
   std::memcpy(run_.data() + inRun_ * recordSize_, record.data(), recordSize_);
-  runHash_[bucket] = (hash & ~std::uint64_t{0xFFFFFFFF}) | ++inRun_;
+  runHash_[bucket] = static_cast<std::uint32_t>(hash >> 48) << 16 | static_cast<std::uint32_t>(++inRun_);
   ++count_;
   if (count_ > bloomCapacity_) {
     GrowBloom();

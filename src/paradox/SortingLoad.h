@@ -5,8 +5,9 @@
 // little memory whatever its size, and every record is copied in memory
 // only within its run.
 //
-// Key violations are answered at once: within the current run by a small
-// hash, against earlier runs by a Bloom filter over every key and, when the
+// Key violations are answered at once: within the current run (at most
+// 65535 records) by a hash small enough to stay in the processor's cache,
+// against earlier runs by a Bloom filter over every key and, when the
 // filter cannot rule a key out, a binary search of each run's sorted keys.
 // Keys compare as unsigned bytes.
 #ifndef REMDO_PARADOX_SORTINGLOAD_H_
@@ -73,7 +74,7 @@ class TSortingLoad {
   std::vector<TRun> runs_;
   std::vector<std::byte> run_;             // the current run's records
   std::size_t inRun_ = 0;
-  std::vector<std::uint64_t> runHash_;     // hash >> 32 << 32 | record index + 1; 0 empty
+  std::vector<std::uint32_t> runHash_;     // 16 hash bits << 16 | record index + 1; 0 empty
   std::vector<std::uint64_t> bloom_;
   std::size_t bloomCapacity_ = 0;          // keys the filter is sized for
   std::size_t count_ = 0;
