@@ -59,6 +59,7 @@ inline constexpr std::uint16_t kDbiErrNoSuchIndex = 9997;
 inline constexpr std::uint16_t kDbiErrInvalidBlobOffset = 9998;
 inline constexpr std::uint16_t kDbiErrInvalidFldType = 10000;
 inline constexpr std::uint16_t kDbiErrInvalidFldDesc = 10001;
+inline constexpr std::uint16_t kDbiErrInvalidFldXform = 10002;
 inline constexpr std::uint16_t kDbiErrInvalidRecStruct = 10003;
 inline constexpr std::uint16_t kDbiErrInvalidDesc = 10004;
 inline constexpr std::uint16_t kDbiErrInvalidIndexStruct = 10005;

@@ -1,0 +1,81 @@
+// A cursor: one view of an open table with a current position, as the
+// engine's cursor handle stands for it. Positions follow the table order.
+// When the table changes under it (through this cursor or another), the
+// cursor finds its record again by key on its next move, or keeps its place
+// in a table without key.
+//
+// The position model is the class library's: on a non-empty table there is
+// always a current record; Eof is set by moving past the last record (the
+// last stays current), Bof by moving before the first.
+#ifndef REMDO_PARADOX_CURSOR_H_
+#define REMDO_PARADOX_CURSOR_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "paradox/Engine.h"
+#include "paradox/OpenTable.h"
+
+namespace remdo::paradox {
+
+class TCursor {
+ public:
+  // Opens the table at dataPath through the session (see AcquireTable for
+  // what is thrown). tableName is the name the cursor was opened by.
+  TCursor(TDbConnection& database, std::string_view dataPath, std::string tableName, bool exclusive);
+  // Releases the table; the last cursor's release writes a changed table.
+  // Close() reports that write's failure; the destructor swallows it.
+  ~TCursor();
+  TCursor(const TCursor&) = delete;
+  TCursor& operator=(const TCursor&) = delete;
+  void Close();
+
+  TDbConnection& Database() const { return database_; }
+  TOpenTable& Table() const { return *table_; }
+  const std::string& TableName() const { return tableName_; }
+  bool Exclusive() const { return exclusive_; }
+
+  std::size_t RecordCount() const { return table_->RecordCount(); }
+  bool Bof() const { return bof_; }
+  bool Eof() const { return eof_; }
+  bool HasCurrent() const { return RecordCount() > 0; }
+
+  void First();
+  void Last();
+  // False when there was no next (prior) record: Eof (Bof) is set instead.
+  bool Next();
+  bool Prior();
+  // Makes the record at position current.
+  void MoveTo(std::size_t position);
+  // After an insert through this cursor: the record with this key (keyed
+  // table) or at this position (otherwise) becomes current once the cursor
+  // is next used.
+  void Follow(std::span<const std::byte> record, std::size_t position);
+
+  std::size_t Position();
+  // The current record; HasCurrent() must hold.
+  std::span<const std::byte> Current();
+
+ private:
+  void Relocate();
+  void RememberKey();
+
+  TDbConnection& database_;
+  TOpenTable* table_;
+  const std::string tableName_;
+  const bool exclusive_;
+  std::size_t position_ = 0;
+  bool bof_ = true;
+  bool eof_ = false;
+  std::vector<std::byte> key_;
+  std::uint64_t version_ = 0;
+};
+
+using TCursorHandle = TCursor*;
+
+}  // namespace remdo::paradox
+
+#endif  // REMDO_PARADOX_CURSOR_H_
