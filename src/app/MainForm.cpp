@@ -46,6 +46,7 @@ TMainForm::TMainForm(const TCommandLine& commandLine, TFormView& view, bool inst
 void TMainForm::LayOut() {
   RepairProgressPanel = Control(kMemoFrame);
   Panel2 = Control(kMemoPanel);
+  Panel2.enabled = false;  // the memo takes no input until the run has ended
   RepairProgressMemo = Control(kMemo);
   RepairProgressMemo.colour = TColour::kButtonFace;
   Panel4 = Control(kChoicesFrame);

@@ -110,6 +110,14 @@ class TMainForm final : public repair::TRunReporter {
   TControl& Choice(repair::TChoice choice);
 
  private:
+  // The run's halves (RepairRun.cpp).
+  void Preamble();
+  void SetChoicesForRun();
+  void WriteHeading();
+  bool Ending();
+  void WriteResultLine();
+  void ShowEndOfRun();
+
   void LayOut();
   void AppendLine(std::string_view text);
 

@@ -1,0 +1,95 @@
+// The console program. The window's life is played out in order: creation,
+// first paint, the timer tick that runs the repair, and at the end a click
+// on Close (which writes the report) unless the run closed the window
+// itself. An error that leaves an event is shown as the window's error box
+// would show it, and the program ends instead of waiting for input that
+// cannot come.
+#include "app/console/ConsoleApp.h"
+
+#include <exception>
+
+#include "app/ErrorHandler.h"
+#include "app/RunMode.h"
+#include "app/console/ConsoleDialogs.h"
+#include "app/console/ConsoleOptions.h"
+#include "app/console/ConsoleView.h"
+#include "env/Text.h"
+
+namespace remdo::app::console {
+
+namespace {
+
+class TDialogsScope {
+ public:
+  explicit TDialogsScope(env::TDialogs& dialogs) : previous_(&env::Dialogs()) { env::InstallDialogs(&dialogs); }
+  ~TDialogsScope() { env::InstallDialogs(previous_); }
+  TDialogsScope(const TDialogsScope&) = delete;
+  TDialogsScope& operator=(const TDialogsScope&) = delete;
+
+ private:
+  env::TDialogs* const previous_;
+};
+
+std::vector<std::string> ToCp1252(const std::vector<std::string>& texts) {
+  std::vector<std::string> out;
+  for (const auto& text : texts) out.push_back(env::Utf8ToCp1252(text));
+  return out;
+}
+
+// Runs one event of the window; false when an error left it (it has been
+// shown).
+template <typename Event>
+bool Guarded(Event event) {
+  try {
+    event();
+    return true;
+  } catch (...) {
+    ShowUncaughtError(std::current_exception());
+    return false;
+  }
+}
+
+int RunWindow(TMainForm& form, TConsoleView& view) {
+  if (!Guarded([&] { form.FormCreate(); })) return kExitNoRun;
+  view.Update();
+  form.FormPaint();
+  if (!Guarded([&] { form.Timer1Timer(); })) return kExitNoRun;
+  if (!view.Terminating() && !Guarded([&] { form.CloseBtnClick(); })) return kExitNoRun;
+  if (form.RunState.Interrupted) return kExitStopped;
+  if (!form.RunResult()) return kExitNoRun;
+  return *form.RunResult() ? kExitFailures : kExitClean;
+}
+
+}  // namespace
+
+int RunConsole(const std::string& programPath, const std::vector<std::string>& args, TTerminal& terminal,
+               TMainForm::TTableSequence sequence) {
+  const TConsoleOptions options = ParseConsoleOptions(args);
+  if (!options.error.empty()) {
+    terminal.WriteErr("remdo: " + options.error + "\n\n" + UsageText());
+    return kExitUsage;
+  }
+  if (options.help) {
+    terminal.WriteOut(UsageText());
+    return kExitClean;
+  }
+  TConsoleDialogs dialogs(terminal, options.answer);
+  const TDialogsScope scope(dialogs);
+  try {
+    const TCommandLine commandLine(env::Utf8ToCp1252(programPath), ToCp1252(options.params));
+    TConsoleView view(terminal);
+    dialogs.SetBeforeBox([&view] { view.ClearStatus(); });
+    TMainForm form(commandLine, view, false);
+    view.Attach(form);
+    form.SetTableSequence(std::move(sequence));
+    const int status = RunWindow(form, view);
+    Guarded([&] { form.FormDestroy(); });
+    view.ClearStatus();
+    return status;
+  } catch (...) {
+    ShowUncaughtError(std::current_exception());
+    return kExitNoRun;
+  }
+}
+
+}  // namespace remdo::app::console
