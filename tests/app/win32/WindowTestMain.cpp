@@ -6,9 +6,11 @@
 //   remdo_window_test <folder> cancel   the step runs until the run is stopped
 //   remdo_window_test <folder> wait     the step runs until <folder>proceed.txt
 //                                       exists (or the run is stopped)
-// The step writes <folder>running.txt once it runs.
+// The step writes <folder>running.txt once it runs and <folder>ended.txt
+// when it ends; the folder is the run's data folder.
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <thread>
 
@@ -28,6 +30,7 @@ void KeepRunning(remdo::app::TMainForm& form, const std::string& folder, bool wa
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   form.LogLine("    test step: done");
+  fileSystem.Open(folder + "ended.txt", remdo::env::TOpenMode::kCreate)->Close();
 }
 
 }  // namespace
@@ -40,8 +43,13 @@ int main(int argc, char** argv) {
   const std::string folder = remdo::env::IncludeTrailingSeparator(argv[1]);
   const bool waitForFile = std::string(argv[2]) == "wait";
   const remdo::app::TCommandLine commandLine = remdo::app::win32::ProcessCommandLine();
-  remdo::app::win32::RunProgressWindow(commandLine, false, [folder, waitForFile](remdo::app::TMainForm& form) {
-    KeepRunning(form, folder, waitForFile);
-  });
+  try {
+    remdo::app::win32::RunProgressWindow(commandLine, false, [folder, waitForFile](remdo::app::TMainForm& form) {
+      KeepRunning(form, folder, waitForFile);
+    });
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
   return 0;
 }
