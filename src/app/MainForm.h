@@ -22,6 +22,7 @@
 #include "app/Components.h"
 #include "app/FormView.h"
 #include "app/RunMode.h"
+#include "paradox/Database.h"
 #include "repair/RunReporter.h"
 #include "repair/RunState.h"
 
@@ -61,6 +62,9 @@ class TMainForm final : public repair::TRunReporter {
   TControl LogFileMemo;   // hidden; the full log, saved as Remdo.log
   TTimer Timer1;
   TColour Colour = TColour::kDefault;  // the window's background
+  // The engine connection to the data folder, open from the start of the
+  // run to its ending.
+  paradox::TDatabase Database1;
 
   repair::TRunState RunState;
   // A line logged before the next line only if one follows.
@@ -110,13 +114,21 @@ class TMainForm final : public repair::TRunReporter {
   TControl& Choice(repair::TChoice choice);
 
  private:
-  // The run's halves (RepairRun.cpp).
+  // The run's halves (RepairRun.cpp, RunEnding.cpp).
   void Preamble();
   void SetChoicesForRun();
   void WriteHeading();
+  void WriteEnvironmentReport(const std::string& dataFolder);
+  void WarnAboutProgramFiles(const std::string& dataFolder);
   bool Ending();
   void WriteResultLine();
+  void ListCatalogueFolders();
+  void BackUpOrReport();
   void ShowEndOfRun();
+  void DeleteLeftoverPrograms();
+  void TurnOffOnlineOptionsIfAsked();
+  void CloseAfterRun();
+  void ReadFormatMarkers(const std::string& dataFolder);
 
   void LayOut();
   void AppendLine(std::string_view text);

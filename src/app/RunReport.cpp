@@ -7,6 +7,7 @@
 
 #include "app/MainForm.h"
 #include "app/Version.h"
+#include "env/DataFolder.h"
 #include "env/Errors.h"
 #include "repair/Helpers.h"
 
@@ -49,7 +50,7 @@ void SaveLines(env::TFileSystem& fileSystem, std::string_view path, const std::v
   file->Close();
 }
 
-void AppendLine(env::TFileSystem& fileSystem, std::string_view path, std::string_view line) {
+void AppendTextLine(env::TFileSystem& fileSystem, std::string_view path, std::string_view line) {
   std::unique_ptr<env::TFile> file;
   try {
     file = fileSystem.Open(path, env::TOpenMode::kReadWrite);
@@ -62,6 +63,16 @@ void AppendLine(env::TFileSystem& fileSystem, std::string_view path, std::string
   const std::string text = std::string(line) + "\r\n";
   file->WriteAt(file->Size(), AsBytes(text));
   file->Close();
+}
+
+void TMainForm::WriteRunReport() {
+  const std::string folder = env::GetDataFolder();
+  auto& fileSystem = env::DefaultFileSystem();
+  if (folder.empty() || !fileSystem.FolderExists(folder) || ReportWritten) return;
+  SaveLines(fileSystem, folder + std::string(kRunLogName), LogFileMemo.lines);
+  if (ClipboardChk.checked) view_.SetClipboardText(JoinLines(LogFileMemo.lines));
+  AppendTextLine(fileSystem, folder + std::string(kHistoryName), HistoryLine(RunState));
+  ReportWritten = true;
 }
 
 }  // namespace remdo::app

@@ -3,6 +3,8 @@
 #ifndef REMDO_APP_RUNREPORT_H_
 #define REMDO_APP_RUNREPORT_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,12 @@ namespace remdo::app {
 
 inline constexpr std::string_view kRunLogName = "Remdo.log";
 inline constexpr std::string_view kHistoryName = "RemdLogs.txt";
+
+// The environment report's disk line: "    disk " + drive + " free:  " and
+// the free space in gigabytes with one decimal ("12.3 GB"), where the
+// gigabytes are the whole free megabytes divided by 1024; "unknown" when
+// the system could not tell.
+std::string FreeSpaceLine(const std::string& drive, std::optional<std::uint64_t> freeBytes);
 
 // The history line of a run, without its line end: "Remdo 4.47.2 ", the
 // start time, ", ", "tests interrupted, " for a stopped run, then the result
@@ -30,7 +38,7 @@ void SaveLines(env::TFileSystem& fileSystem, std::string_view path, const std::v
 // Appends line and a CR LF to path; a file that cannot be opened for
 // appending is created anew. Throws EFCreateError or EWriteError when even
 // that fails.
-void AppendLine(env::TFileSystem& fileSystem, std::string_view path, std::string_view line);
+void AppendTextLine(env::TFileSystem& fileSystem, std::string_view path, std::string_view line);
 
 }  // namespace remdo::app
 

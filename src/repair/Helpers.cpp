@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "env/DataFolder.h"
 #include "env/Path.h"
 
 namespace remdo::repair {
@@ -32,6 +33,8 @@ std::string DriveOf(std::string_view path) {
   }
   return std::string();
 }
+
+std::string DataDrive() { return DriveOf(env::GetDataFolder()); }
 
 int ProgressPercent(std::int64_t done, std::int64_t total) {
   if (total <= 0 || done <= 0) return 0;

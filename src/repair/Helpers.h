@@ -17,6 +17,10 @@ std::string FolderTableName(std::int32_t n);
 // The empty text for exactly 1, "s" for every other count (0 included).
 std::string_view PluralSuffix(std::int64_t n);
 
+// The drive part of the data folder ("C:" for "C:\FENRO\"); empty when
+// there is no data folder or it has no drive (a host path on Linux).
+std::string DataDrive();
+
 // The drive part of a path: "C:" for "C:\FENRO\", "\\server\share" for a
 // network path, empty for a path without a drive (a host path on Linux).
 std::string DriveOf(std::string_view path);

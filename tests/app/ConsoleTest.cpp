@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/LocalPlatform.h"
 #include "app/MainForm.h"
 #include "app/console/ConsoleApp.h"
 #include "app/console/ConsoleDialogs.h"
@@ -31,6 +32,7 @@ class TScriptedTerminal final : public TTerminal {
     ++polls;
     return polls == interruptAtPoll;
   }
+  std::string CurrentFolder() override { return currentFolder; }
 
   std::string out, err;
   bool statusVisible = false;
@@ -38,7 +40,16 @@ class TScriptedTerminal final : public TTerminal {
   std::deque<std::string> typed;
   int polls = 0;
   int interruptAtPoll = -1;
+  std::string currentFolder;
 };
+
+// A run of the console program on the test platform's data folder.
+int RunOnDataFolder(TScriptedTerminal& terminal, std::vector<std::string> args = {},
+        TMainForm::TTableSequence sequence = TMainForm::TTableSequence()) {
+  test::local::TPlatform platform(false);
+  args.insert(args.begin(), {"--data-folder", platform.dataFolder});
+  return RunConsole("remdo", args, terminal, std::move(sequence));
+}
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -136,7 +147,7 @@ TMainForm::TTableSequence LongSequence() {
 
 TEST(Console, LogLinesGoToStandardOutputAsUtf8) {
   TScriptedTerminal terminal;
-  EXPECT_EQ(RunConsole("remdo", {}, terminal), kExitClean);
+  EXPECT_EQ(RunOnDataFolder(terminal), kExitClean);
   EXPECT_TRUE(Contains(terminal.out, "Remdo 4.47.2  \xE2\x80\x94 File Pack and Repair for FENRO\n"));
   EXPECT_TRUE(Contains(terminal.out, "\nAll tables completed.\n"));
   EXPECT_FALSE(Contains(terminal.err, "\x1b[K"));  // no status line without a terminal
@@ -145,7 +156,7 @@ TEST(Console, LogLinesGoToStandardOutputAsUtf8) {
 TEST(Console, StatusLineOnATerminal) {
   TScriptedTerminal terminal;
   terminal.statusVisible = true;
-  EXPECT_EQ(RunConsole("remdo", {}, terminal, [](TMainForm& form) {
+  EXPECT_EQ(RunOnDataFolder(terminal, {}, [](TMainForm& form) {
               form.SetMessage("Checking table");
               form.SetProgress(40);
             }),
@@ -157,7 +168,7 @@ TEST(Console, StatusLineOnATerminal) {
 TEST(Console, CtrlCAnsweredNoLetsTheRunFinish) {
   TScriptedTerminal terminal;
   terminal.interruptAtPoll = 5;
-  EXPECT_EQ(RunConsole("remdo", {"--no"}, terminal, LongSequence()), kExitClean);
+  EXPECT_EQ(RunOnDataFolder(terminal, {"--no"}, LongSequence()), kExitClean);
   EXPECT_TRUE(Contains(terminal.err, "Stop?\n  Are you sure?\n  -> No (--no)\n"));
   EXPECT_TRUE(Contains(terminal.out, "All tables completed."));
 }
@@ -165,13 +176,13 @@ TEST(Console, CtrlCAnsweredNoLetsTheRunFinish) {
 TEST(Console, CtrlCAnsweredYesStopsTheRun) {
   TScriptedTerminal terminal;
   terminal.interruptAtPoll = 5;
-  EXPECT_EQ(RunConsole("remdo", {"--yes"}, terminal, LongSequence()), kExitStopped);
+  EXPECT_EQ(RunOnDataFolder(terminal, {"--yes"}, LongSequence()), kExitStopped);
   EXPECT_TRUE(Contains(terminal.out, "...program stopped."));
 }
 
 TEST(Console, FailedTablesGiveStatusOne) {
   TScriptedTerminal terminal;
-  EXPECT_EQ(RunConsole("remdo", {}, terminal,
+  EXPECT_EQ(RunOnDataFolder(terminal, {},
                        [](TMainForm& form) {
                          form.RunState.FailureCount = 1;
                          form.RunState.FailedTables = "Genre";
@@ -182,11 +193,37 @@ TEST(Console, FailedTablesGiveStatusOne) {
 
 TEST(Console, AnErrorLeavingTheRunIsShownAndEndsTheProgram) {
   TScriptedTerminal terminal;
-  EXPECT_EQ(RunConsole("remdo", {}, terminal,
+  EXPECT_EQ(RunOnDataFolder(terminal, {},
                        [](TMainForm&) { throw env::EFOpenError("Cannot open file \"C:\\FENRO\\Books.db\"."); }),
             kExitNoRun);
   EXPECT_TRUE(Contains(terminal.err, "! Error !\n  Cannot open file \"C:\\FENRO\\Books.db\".\n"));
   EXPECT_FALSE(Contains(terminal.out, "All tables completed."));
+}
+
+TEST(Console, DataFolderRelativeToTheCurrentFolderAndReportWritten) {
+  test::local::TPlatform platform(false);
+  TScriptedTerminal terminal;
+  terminal.currentFolder = platform.scratch.Path();
+  EXPECT_EQ(RunConsole("remdo", {"--data-folder", "FENRO", "+"}, terminal,
+                       [](TMainForm& form) {
+                         form.RunState.FailureCount = 2;
+                         form.RunState.FailedTables = "Genre,Books";
+                       }),
+            kExitFailures);
+  EXPECT_TRUE(Contains(terminal.out, "    FENRO folder:  " + platform.dataFolder + "\n"));
+  // The window would stay open; the console ends as Close does.
+  EXPECT_TRUE(platform.DataFileExists("Remdo.log"));
+  const auto history = test::ReadWholeFile(platform.dataFolder + "RemdLogs.txt");
+  EXPECT_TRUE(Contains(std::string(reinterpret_cast<const char*>(history.data()), history.size()),
+                       ", 2 failures [Genre,Books]\r\n"));
+}
+
+TEST(Console, MissingDataFolderEndsBeforeTheRun) {
+  test::local::TPlatform platform(false);
+  TScriptedTerminal terminal;
+  EXPECT_EQ(RunConsole("remdo", {"--data-folder", platform.dataFolder + "nothing"}, terminal), kExitNoRun);
+  EXPECT_TRUE(Contains(terminal.err, "! Error !\n  The data folder "));
+  EXPECT_TRUE(terminal.out.empty());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/FormTestSupport.h"
+#include "app/LocalPlatform.h"
 #include "app/RunMode.h"
 
 namespace remdo::app {
@@ -20,6 +21,7 @@ struct TFormFixture {
   explicit TFormFixture(std::vector<std::string> params = {}, std::string program = "C:\\FENRO\\FenroRemdo.exe")
       : commandLine(std::move(program), std::move(params)), form(commandLine, view, false) {}
 
+  test::local::TPlatform platform;
   TCommandLine commandLine;
   THeadlessView view;
   TMainForm form;

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "env/DataFolder.h"
 #include "repair/RunState.h"
 
 namespace remdo::repair {
@@ -32,6 +33,16 @@ TEST(Helpers, DriveOfTakesTheDriveOrTheShare) {
   EXPECT_EQ(DriveOf("\\\\server"), "\\\\server");
   EXPECT_EQ(DriveOf("/home/user/FENRO/"), "");
   EXPECT_EQ(DriveOf(""), "");
+}
+
+TEST(Helpers, DataDriveIsTheDriveOfTheDataFolder) {
+  env::ForgetDataFolder();
+  env::SetDataFolder("C:\\FENRO\\");
+  EXPECT_EQ(DataDrive(), "C:");
+  env::ForgetDataFolder();
+  env::SetDataFolder("");
+  EXPECT_EQ(DataDrive(), "");
+  env::ForgetDataFolder();
 }
 
 TEST(Helpers, ProgressPercentIsWholeAndBounded) {

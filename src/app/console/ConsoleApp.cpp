@@ -13,6 +13,10 @@
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleView.h"
+#include "env/DataFolder.h"
+#include "env/Dialogs.h"
+#include "env/FileSystem.h"
+#include "env/Path.h"
 #include "env/Text.h"
 
 namespace remdo::app::console {
@@ -49,6 +53,18 @@ bool Guarded(Event event) {
   }
 }
 
+// The folder of --data-folder as the program holds it: Windows-1252,
+// absolute, with a trailing separator. A path in Windows form ("C:\FENRO")
+// is taken as it stands.
+std::string AbsoluteFolder(const std::string& given, TTerminal& terminal) {
+  std::string folder = env::Utf8ToCp1252(given);
+  const bool windowsForm = folder.size() >= 2 && folder[1] == ':';
+  if (!windowsForm && !env::IsPathSeparator(folder.front())) {
+    folder = env::JoinPath(env::Utf8ToCp1252(terminal.CurrentFolder()), folder);
+  }
+  return env::IncludeTrailingSeparator(folder);
+}
+
 int RunWindow(TMainForm& form, TConsoleView& view) {
   if (!Guarded([&] { form.FormCreate(); })) return kExitNoRun;
   view.Update();
@@ -76,6 +92,14 @@ int RunConsole(const std::string& programPath, const std::vector<std::string>& a
   TConsoleDialogs dialogs(terminal, options.answer);
   const TDialogsScope scope(dialogs);
   try {
+    if (!options.dataFolder.empty()) {
+      const std::string folder = AbsoluteFolder(options.dataFolder, terminal);
+      if (!env::DefaultFileSystem().FolderExists(folder)) {
+        env::ShowErrorBox("The data folder " + folder + " does not exist.");
+        return kExitNoRun;
+      }
+      env::SetDataFolder(folder);
+    }
     const TCommandLine commandLine(env::Utf8ToCp1252(programPath), ToCp1252(options.params));
     TConsoleView view(terminal);
     dialogs.SetBeforeBox([&view] { view.ClearStatus(); });

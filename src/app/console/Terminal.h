@@ -28,6 +28,9 @@ class TTerminal {
   virtual std::optional<std::string> ReadLine() = 0;
   // True once for every Ctrl-C since the last call.
   virtual bool TakeInterrupt() = 0;
+  // The current folder, for relative paths given on the command line; empty
+  // when unknown.
+  virtual std::string CurrentFolder() = 0;
 };
 
 }  // namespace remdo::app::console

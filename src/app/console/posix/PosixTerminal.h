@@ -25,9 +25,7 @@ class TPosixTerminal final : public TTerminal {
   bool CanAsk() override { return inIsTerminal_; }
   std::optional<std::string> ReadLine() override;
   bool TakeInterrupt() override;
-
-  // The current folder, for relative paths on the command line (UTF-8).
-  static std::string CurrentFolder();
+  std::string CurrentFolder() override;
 
  private:
   const bool errIsTerminal_;
