@@ -226,5 +226,30 @@ TEST(Console, MissingDataFolderEndsBeforeTheRun) {
   EXPECT_TRUE(terminal.out.empty());
 }
 
+TEST(Console, StartUpEndsTheProgramWithoutARun) {
+  {
+    test::local::TPlatform platform;
+    platform.shell.window = env::TTopWindow{7};  // the catalogue application runs
+    TScriptedTerminal terminal;
+    EXPECT_EQ(RunConsole("remdo", {}, terminal), kExitNoRun);
+    EXPECT_TRUE(Contains(terminal.err, "You must close FENRO before running this program."));
+    EXPECT_TRUE(terminal.out.empty());
+  }
+  {
+    test::local::TPlatform platform(false);  // nothing to locate
+    TScriptedTerminal terminal;
+    EXPECT_EQ(RunConsole("remdo", {}, terminal), kExitNoRun);
+    EXPECT_TRUE(Contains(terminal.err, "Could not locate FENRO directory."));
+  }
+  {
+    test::local::TPlatform platform;
+    test::local::TPlatform::Put(platform.facts.programPath, "program");
+    TScriptedTerminal terminal;
+    EXPECT_EQ(RunConsole(platform.programFolder + "remdinst1.exe", {}, terminal), kExitClean);
+    EXPECT_TRUE(platform.DataFileExists("FenroRemdo.exe"));
+    EXPECT_TRUE(terminal.out.empty());
+  }
+}
+
 }  // namespace
 }  // namespace remdo::app::console

@@ -51,6 +51,7 @@ class TRecordingShell final : public env::TShell {
     std::string call = "copy";
     for (const auto& s : sources) call += " " + s;
     calls.push_back(call + " -> " + std::string(target));
+    if (copyResult) return *copyResult;
     return env::CopyFilesPlainly(env::DefaultFileSystem(), sources, target);
   }
   bool DeleteToRecycleBin(std::string_view path) override {
@@ -74,6 +75,8 @@ class TRecordingShell final : public env::TShell {
 
   std::vector<std::string> calls;
   std::optional<env::TTopWindow> window;
+  // When set, copies only answer this instead of copying.
+  std::optional<bool> copyResult;
 };
 
 class TPlatform {

@@ -10,6 +10,7 @@
 
 #include "app/ErrorHandler.h"
 #include "app/RunMode.h"
+#include "app/StartUp.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleView.h"
@@ -101,9 +102,18 @@ int RunConsole(const std::string& programPath, const std::vector<std::string>& a
       env::SetDataFolder(folder);
     }
     const TCommandLine commandLine(env::Utf8ToCp1252(programPath), ToCp1252(options.params));
+    const TStartResult start = StartUp(commandLine);
+    if (start.outcome == TStartOutcome::kFinished) return kExitClean;
+    if (start.outcome != TStartOutcome::kOpenWindow) return kExitNoRun;
+    // The window would open and fail at the engine connection; the console
+    // says plainly what is missing.
+    if (env::GetDataFolder().empty()) {
+      env::ShowErrorBox("Could not locate FENRO directory. Name it with --data-folder DIR.");
+      return kExitNoRun;
+    }
     TConsoleView view(terminal);
     dialogs.SetBeforeBox([&view] { view.ClearStatus(); });
-    TMainForm form(commandLine, view, false);
+    TMainForm form(commandLine, view, start.installedMark);
     view.Attach(form);
     form.SetTableSequence(std::move(sequence));
     const int status = RunWindow(form, view);

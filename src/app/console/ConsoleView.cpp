@@ -65,7 +65,8 @@ std::string LocalDateTimeText(std::int64_t unixSeconds) {
   const std::tm* local = std::localtime(&time);
   if (local == nullptr) return std::string();
   const char* locale = std::setlocale(LC_TIME, nullptr);
-  const bool plain = locale == nullptr || std::strcmp(locale, "C") == 0 || std::strcmp(locale, "POSIX") == 0;
+  const std::string_view name = locale == nullptr ? std::string_view("C") : std::string_view(locale);
+  const bool plain = name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
   char text[128] = {};
   const std::size_t length = std::strftime(text, sizeof text, plain ? "%Y-%m-%d %H:%M:%S" : "%x %X", local);
   return env::Utf8ToCp1252(std::string_view(text, length));

@@ -46,8 +46,8 @@ class TConsoleView final : public TFormView {
 };
 
 // A time as the system's locale writes a date and a time ("%x %X"), or in
-// the form 2024-03-01 14:05:09 under the plain C locale, whose date has a
-// two-digit year.
+// the form 2024-03-01 14:05:09 under the plain C locales (C, C.UTF-8,
+// POSIX), whose date has a two-digit year.
 std::string LocalDateTimeText(std::int64_t unixSeconds);
 
 }  // namespace remdo::app::console

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/ErrorHandler.h"
+#include "app/StartUp.h"
 #include "app/win32/Win32Dialogs.h"
 #include "app/win32/Win32Support.h"
 #include "app/win32/Win32Window.h"
@@ -82,10 +83,14 @@ void RunProgressWindow(const TCommandLine& commandLine, bool installedMark, TMai
 }
 
 int WindowsMain() {
+  // Start-up's boxes come before any window exists: owner-less.
+  TWin32Dialogs dialogs;
+  const TDialogsScope scope(dialogs);
   try {
     const TCommandLine commandLine = ProcessCommandLine();
-    RunProgressWindow(commandLine, false);
-    return 0;
+    const TStartResult start = StartUp(commandLine);
+    if (start.outcome == TStartOutcome::kOpenWindow) RunProgressWindow(commandLine, start.installedMark);
+    return start.outcome == TStartOutcome::kOpenWindow || start.outcome == TStartOutcome::kFinished ? 0 : 1;
   } catch (...) {
     ShowUncaughtError(std::current_exception());
     return 1;

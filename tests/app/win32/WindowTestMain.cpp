@@ -16,6 +16,7 @@
 
 #include "app/MainForm.h"
 #include "app/win32/WindowApp.h"
+#include "env/DataFolder.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
   }
   const std::string folder = remdo::env::IncludeTrailingSeparator(argv[1]);
   const bool waitForFile = std::string(argv[2]) == "wait";
+  remdo::env::SetDataFolder(folder);
   const remdo::app::TCommandLine commandLine = remdo::app::win32::ProcessCommandLine();
   try {
     remdo::app::win32::RunProgressWindow(commandLine, false, [folder, waitForFile](remdo::app::TMainForm& form) {
