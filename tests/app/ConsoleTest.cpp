@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LocalPlatform.h"
+#include "app/AppTestPlatform.h"
 #include "app/MainForm.h"
 #include "app/console/ConsoleApp.h"
 #include "app/console/ConsoleDialogs.h"
@@ -46,8 +46,8 @@ class TScriptedTerminal final : public TTerminal {
 // A run of the console program on the test platform's data folder.
 int RunOnDataFolder(TScriptedTerminal& terminal, std::vector<std::string> args = {},
         TMainForm::TTableSequence sequence = TMainForm::TTableSequence()) {
-  test::local::TPlatform platform(false);
-  args.insert(args.begin(), {"--data-folder", platform.dataFolder});
+  test::TAppPlatform platform(false);
+  args.insert(args.begin(), {"--data-folder", test::kDataFolder});
   return RunConsole("remdo", args, terminal, std::move(sequence));
 }
 
@@ -201,51 +201,49 @@ TEST(Console, AnErrorLeavingTheRunIsShownAndEndsTheProgram) {
 }
 
 TEST(Console, DataFolderRelativeToTheCurrentFolderAndReportWritten) {
-  test::local::TPlatform platform(false);
+  test::TAppPlatform platform(false);
   TScriptedTerminal terminal;
-  terminal.currentFolder = platform.scratch.Path();
+  terminal.currentFolder = "C:\\";
   EXPECT_EQ(RunConsole("remdo", {"--data-folder", "FENRO", "+"}, terminal,
                        [](TMainForm& form) {
                          form.RunState.FailureCount = 2;
                          form.RunState.FailedTables = "Genre,Books";
                        }),
             kExitFailures);
-  EXPECT_TRUE(Contains(terminal.out, "    FENRO folder:  " + platform.dataFolder + "\n"));
+  EXPECT_TRUE(Contains(terminal.out, "    FENRO folder:  C:\\FENRO\\\n"));
   // The window would stay open; the console ends as Close does.
   EXPECT_TRUE(platform.DataFileExists("Remdo.log"));
-  const auto history = test::ReadWholeFile(platform.dataFolder + "RemdLogs.txt");
-  EXPECT_TRUE(Contains(std::string(reinterpret_cast<const char*>(history.data()), history.size()),
-                       ", 2 failures [Genre,Books]\r\n"));
+  EXPECT_TRUE(Contains(platform.Read("C:\\FENRO\\RemdLogs.txt"), ", 2 failures [Genre,Books]\r\n"));
 }
 
 TEST(Console, MissingDataFolderEndsBeforeTheRun) {
-  test::local::TPlatform platform(false);
+  test::TAppPlatform platform(false);
   TScriptedTerminal terminal;
-  EXPECT_EQ(RunConsole("remdo", {"--data-folder", platform.dataFolder + "nothing"}, terminal), kExitNoRun);
-  EXPECT_TRUE(Contains(terminal.err, "! Error !\n  The data folder "));
+  EXPECT_EQ(RunConsole("remdo", {"--data-folder", "C:\\nothing"}, terminal), kExitNoRun);
+  EXPECT_TRUE(Contains(terminal.err, "! Error !\n  The data folder C:\\nothing\\ does not exist.\n"));
   EXPECT_TRUE(terminal.out.empty());
 }
 
 TEST(Console, StartUpEndsTheProgramWithoutARun) {
   {
-    test::local::TPlatform platform;
-    platform.shell.window = env::TTopWindow{7};  // the catalogue application runs
+    test::TAppPlatform platform;
+    platform.platform.shell.window = env::TTopWindow{7};  // the catalogue application runs
     TScriptedTerminal terminal;
     EXPECT_EQ(RunConsole("remdo", {}, terminal), kExitNoRun);
     EXPECT_TRUE(Contains(terminal.err, "You must close FENRO before running this program."));
     EXPECT_TRUE(terminal.out.empty());
   }
   {
-    test::local::TPlatform platform(false);  // nothing to locate
+    test::TAppPlatform platform(false);  // nothing to locate
     TScriptedTerminal terminal;
     EXPECT_EQ(RunConsole("remdo", {}, terminal), kExitNoRun);
     EXPECT_TRUE(Contains(terminal.err, "Could not locate FENRO directory."));
   }
   {
-    test::local::TPlatform platform;
-    test::local::TPlatform::Put(platform.facts.programPath, "program");
+    test::TAppPlatform platform;
+    platform.File("C:\\Remdo\\FenroRemdo.exe", "program");
     TScriptedTerminal terminal;
-    EXPECT_EQ(RunConsole(platform.programFolder + "remdinst1.exe", {}, terminal), kExitClean);
+    EXPECT_EQ(RunConsole("C:\\Remdo\\remdinst1.exe", {}, terminal), kExitClean);
     EXPECT_TRUE(platform.DataFileExists("FenroRemdo.exe"));
     EXPECT_TRUE(terminal.out.empty());
   }

@@ -1,6 +1,4 @@
-// A headless front-end for the window model, and scripted message boxes:
-// every box is checked against the test's expectations and recorded, and a
-// box nobody expected fails the test.
+// A headless front-end for the window model.
 #ifndef REMDO_TESTS_APP_FORMTESTSUPPORT_H_
 #define REMDO_TESTS_APP_FORMTESTSUPPORT_H_
 
@@ -8,75 +6,13 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/FormView.h"
-#include "env/Dialogs.h"
 
 namespace remdo::test {
-
-// Stands in for the shared scripted dialogs of tests/support until they are
-// on this branch; same interface, so the switch is a change of include.
-namespace local {
-
-class TScriptedDialogs final : public env::TDialogs {
- public:
-  ~TScriptedDialogs() override { Verify(); }
-
-  void ExpectBox(env::TBoxKind kind, std::string_view text, std::string_view caption) {
-    expected_.push_back({env::TMessageBox{kind, std::string(text), std::string(caption)}, true, false});
-  }
-  void ExpectQuestion(env::TBoxKind kind, std::string_view text, std::string_view caption, bool answer) {
-    expected_.push_back({env::TMessageBox{kind, std::string(text), std::string(caption)}, true, answer});
-  }
-  void Answer(bool answer) { expected_.push_back({{}, false, answer}); }
-
-  bool Show(const env::TMessageBox& box) override {
-    boxes_.push_back(box);
-    if (expected_.empty()) {
-      ADD_FAILURE() << "unexpected box: " << box.caption << ": " << box.text;
-      return !box.IsQuestion();
-    }
-    const TExpectation next = expected_.front();
-    expected_.pop_front();
-    if (next.exact && (next.box.kind != box.kind || next.box.text != box.text || next.box.caption != box.caption)) {
-      ADD_FAILURE() << "box differs: " << box.caption << ": " << box.text << " expected " << next.box.caption
-                    << ": " << next.box.text;
-    } else if (!next.exact && !box.IsQuestion()) {
-      ADD_FAILURE() << "expected a question, got: " << box.caption << ": " << box.text;
-    }
-    return box.IsQuestion() ? next.answer : true;
-  }
-
-  const std::vector<env::TMessageBox>& Boxes() const { return boxes_; }
-  void Verify() {
-    for (const auto& e : expected_) ADD_FAILURE() << "box not shown: " << e.box.text;
-    expected_.clear();
-  }
-
- private:
-  struct TExpectation {
-    env::TMessageBox box;
-    bool exact = false;
-    bool answer = false;
-  };
-  std::deque<TExpectation> expected_;
-  std::vector<env::TMessageBox> boxes_;
-};
-
-class TInstalledDialogs {
- public:
-  explicit TInstalledDialogs(env::TDialogs& dialogs) : previous_(&env::Dialogs()) { env::InstallDialogs(&dialogs); }
-  ~TInstalledDialogs() { env::InstallDialogs(previous_); }
-
- private:
-  env::TDialogs* const previous_;
-};
-
-}  // namespace local
 
 // Front-end without a screen. Tests inject events through onPump, which runs
 // inside every ProcessMessages (as a click would arrive while the run pumps

@@ -7,21 +7,22 @@
 #include <vector>
 
 #include "app/FormTestSupport.h"
-#include "app/LocalPlatform.h"
+#include "app/AppTestPlatform.h"
 #include "app/RunMode.h"
+#include "support/ScriptedDialogs.h"
 
 namespace remdo::app {
 namespace {
 
 using test::THeadlessView;
-using test::local::TInstalledDialogs;
-using test::local::TScriptedDialogs;
+using test::TInstalledDialogs;
+using test::TScriptedDialogs;
 
 struct TFormFixture {
   explicit TFormFixture(std::vector<std::string> params = {}, std::string program = "C:\\FENRO\\FenroRemdo.exe")
       : commandLine(std::move(program), std::move(params)), form(commandLine, view, false) {}
 
-  test::local::TPlatform platform;
+  test::TAppPlatform platform;
   TCommandLine commandLine;
   THeadlessView view;
   TMainForm form;

@@ -9,22 +9,25 @@
 #include <vector>
 
 #include "app/FormTestSupport.h"
-#include "app/LocalPlatform.h"
+#include "app/AppTestPlatform.h"
 #include "app/MainForm.h"
 #include "app/RunReport.h"
 #include "env/DataFolder.h"
 #include "paradox/TableCatalogue.h"
 #include "repair/AutomaticBackup.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 namespace remdo::app {
 namespace {
 
+using test::kDataFolder;
+using test::kMegabyte;
+using test::kProgramFolder;
+using test::TAppPlatform;
 using test::THeadlessView;
-using test::local::kMegabyte;
-using test::local::TInstalledDialogs;
-using test::local::TPlatform;
-using test::local::TScriptedDialogs;
+using test::TInstalledDialogs;
+using test::TScriptedDialogs;
 
 constexpr const char* kHeading = "Remdo 4.47.2  \x97 File Pack and Repair for FENRO";
 
@@ -39,7 +42,7 @@ class TRun {
                 bool fixDataFolder = true)
       : platform(fixDataFolder),
         installed(dialogs),
-        commandLine(platform.programFolder + program, std::move(params)),
+        commandLine(kProgramFolder + program, std::move(params)),
         form(std::make_unique<TMainForm>(commandLine, view, false)) {}
   ~TRun() {
     try {
@@ -59,12 +62,11 @@ class TRun {
   const std::vector<std::string>& Log() const { return form->LogFileMemo.lines; }
   const std::vector<std::string>& Shown() const { return form->RepairProgressMemo.lines; }
   bool Logged(const std::string& line) const { return std::count(Log().begin(), Log().end(), line) > 0; }
-  std::string FileText(const std::string& name) const {
-    const auto bytes = test::ReadWholeFile(platform.dataFolder + name);
-    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  }
+  std::string FileText(const std::string& name) { return platform.Read(kDataFolder + name); }
+  test::TFakeSystemFacts& Facts() { return platform.platform.facts; }
+  test::TRecordingShell& Shell() { return platform.platform.shell; }
 
-  TPlatform platform;
+  TAppPlatform platform;
   TScriptedDialogs dialogs;
   TInstalledDialogs installed;
   TCommandLine commandLine;
@@ -81,17 +83,15 @@ TEST(RepairRun, HeadingAndEnvironmentReportLineByLine) {
   run.Start();
   const std::string& start = run.form->RunState.RunStartText;
   ASSERT_FALSE(start.empty());
-  const std::string drive = run.platform.dataFolder.substr(0, 1) == "/" ? env::ExcludeTrailingSeparator(run.platform.dataFolder)
-                                                                       : run.platform.dataFolder.substr(0, 2);
   const std::vector<std::string> expected = {
       kHeading,
       "",
       "    " + start,
-      "    FENRO folder:  " + run.platform.dataFolder,
+      "    FENRO folder:  C:\\FENRO\\",
       "    OS version:    Microsoft Windows 7",
       "    BDE version:   not found",
       "    Memory:       2048 MB allocated",
-      "    disk " + drive + " free:  12.3 GB",
+      "    disk C: free:  12.3 GB",
       "",
       "",
       "All tables completed.",
@@ -164,8 +164,8 @@ TEST(RepairRun, WindowsLine) {
   };
   for (const auto& c : cases) {
     TRun run;
-    run.platform.facts.version = {c.major, 1, 2600};
-    run.platform.facts.productName = c.product;
+    run.Facts().version = {c.major, 1, 2600};
+    run.Facts().productName = c.product;
     run.Start();
     EXPECT_TRUE(run.Logged(c.line)) << c.line;
   }
@@ -181,17 +181,15 @@ TEST(RepairRun, FreeSpaceInWholeMegabytesOverGigabytes) {
 
 TEST(RepairRun, DataUnderProgramFilesShowsErrorA1Only) {
   TRun run({}, "FenroRemdo.exe", false);
-  auto& p = run.platform;
-  const std::string programFiles = p.scratch / "Program Files" + env::SeparatorOf(p.scratch.Path());
-  p.registry.SetString(env::TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
-                       "ProgramFilesDir", programFiles);
+  run.platform.SetProgramFiles("C:\\Program Files\\");
   // The only data set lies under Program Files: the probe sees it and the
   // search ends there, so both conditions hold; only A1 is shown.
-  TPlatform::Put(programFiles + "FENRO/BookInx.db", "x");
-  TPlatform::Put(programFiles + "FENRO/LocNames.db", "x");
+  run.platform.File("C:\\Program Files\\FENRO\\BookInx.db");
+  run.platform.File("C:\\Program Files\\FENRO\\LocNames.db");
   run.dialogs.ExpectBox(env::TBoxKind::kWarning,
                         "Error A1\r\rFENRO data files should not be in the current location.\r\r", "! Warning !");
   run.Start();
+  EXPECT_EQ(env::GetDataFolder(), "C:\\Program Files\\FENRO\\");
   EXPECT_TRUE(env::ProgramFilesCopyFound());
   EXPECT_TRUE(run.Logged("Warning: FENRO data files located under Program Files"));
   EXPECT_FALSE(run.Logged("Warning: FENRO data files also located under Program Files"));
@@ -199,34 +197,25 @@ TEST(RepairRun, DataUnderProgramFilesShowsErrorA1Only) {
 
 TEST(RepairRun, SecondDataSetUnderProgramFilesShowsWarningA2) {
   TRun run({}, "FenroRemdo.exe", false);
-  auto& p = run.platform;
-  const char sep = env::SeparatorOf(p.scratch.Path());
-  const std::string programFiles = p.scratch / "Program Files" + sep;
-  p.registry.SetString(env::TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
-                       "ProgramFilesDir", programFiles);
-  TPlatform::Put(programFiles + "FENRO/BookInx.db", "x");
-  p.DataFile("BookInx.db");
-  p.DataFile("LocNames.db");
-  TPlatform::Put(p.programFolder + "FENRO1.ini",
-                       "[FENRO]\r\nDataDir=" + env::ExcludeTrailingSeparator(p.dataFolder) + "\r\n");
+  run.platform.SetProgramFiles("C:\\Program Files\\");
+  run.platform.File("C:\\Program Files\\FENRO\\BookInx.db");
+  run.platform.DataFile("BookInx.db");
+  run.platform.DataFile("LocNames.db");
   run.dialogs.ExpectBox(env::TBoxKind::kWarning,
                         "Warning A2\r\rSome FENRO data files are still located under the Program Files folder.\r\r"
                         "This has the potential to cause FENRO or the update program to get confused.\r\r",
                         "! Warning !");
   run.Start();
-  EXPECT_EQ(env::GetDataFolder(), p.dataFolder);
+  EXPECT_EQ(env::GetDataFolder(), kDataFolder);
   EXPECT_TRUE(run.Logged("Warning: FENRO data files also located under Program Files"));
 }
 
 TEST(RepairRun, NoWarningsOnAnEarlierWindows) {
   TRun run({}, "FenroRemdo.exe", false);
-  auto& p = run.platform;
-  p.facts.version = {5, 1, 2600};
-  const std::string programFiles = p.scratch / "Program Files" + env::SeparatorOf(p.scratch.Path());
-  p.registry.SetString(env::TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
-                       "ProgramFilesDir", programFiles);
-  TPlatform::Put(programFiles + "FENRO/BookInx.db", "x");
-  TPlatform::Put(programFiles + "FENRO/LocNames.db", "x");
+  run.Facts().version = {5, 1, 2600};
+  run.platform.SetProgramFiles("C:\\Program Files\\");
+  run.platform.File("C:\\Program Files\\FENRO\\BookInx.db");
+  run.platform.File("C:\\Program Files\\FENRO\\LocNames.db");
   run.Start();  // any box fails the test
   EXPECT_FALSE(run.Logged("Warning: FENRO data files located under Program Files"));
 }
@@ -244,7 +233,7 @@ TEST(RepairRun, FormCreateReadsTheFormatMarkers) {
     EXPECT_EQ(paradox::GroupNameWidth(), 40);
     EXPECT_EQ(paradox::BooksFormatMarker(), 6);
     EXPECT_FALSE(paradox::IsCurrentLayout());
-    EXPECT_EQ(repair::SaveFolder(), run.platform.dataFolder + "SaveFenr" + env::SeparatorOf(run.platform.dataFolder));
+    EXPECT_EQ(repair::SaveFolder(), "C:\\FENRO\\SaveFenr\\");
     EXPECT_EQ(run.form->Colour, TColour::kNavy);
     EXPECT_EQ(run.form->MsgPanel.caption.rfind("FENRO Remdo 4.47.2  ", 0), 0u);
   }
@@ -261,13 +250,12 @@ TEST(RepairRun, FormCreateReadsTheFormatMarkers) {
 TEST(RepairRun, RunFenroIniMakesTheInstalledMarkAndStartsTheCatalogue) {
   TRun run;
   run.platform.DataFile("RunFENRO.ini");
-  run.platform.facts.freeBytes = 100 * kMegabyte;  // no room for a backup
+  run.Facts().freeBytes["C:\\"] = 100 * kMegabyte;  // no room for a backup
   run.Start();
   EXPECT_TRUE(run.form->RunState.InstalledMark);
   EXPECT_TRUE(run.Logged("Insufficient disk space for automatic file backup."));
   EXPECT_FALSE(run.platform.DataFileExists("RunFENRO.ini"));
-  EXPECT_EQ(run.platform.shell.calls,
-            std::vector<std::string>{"open " + run.platform.dataFolder + "FENRO.exe +"});
+  EXPECT_EQ(run.Shell().calls, std::vector<std::string>{"open C:\\FENRO\\FENRO.exe +"});
   EXPECT_TRUE(run.view.closed);
 }
 
@@ -275,7 +263,7 @@ TEST(RepairRun, PlusXStartsTheCatalogueWithoutTheInstalledMark) {
   TRun run({"+x"});
   run.Start();
   EXPECT_FALSE(run.form->RunState.InstalledMark);
-  EXPECT_EQ(run.platform.shell.calls.size(), 1u);
+  EXPECT_EQ(run.Shell().calls, std::vector<std::string>{"open C:\\FENRO\\FENRO.exe +"});
 }
 
 TEST(RepairRun, FailedTablesKeepTheWindowOpen) {
@@ -342,9 +330,9 @@ TEST(RepairRun, LeftoverProgramsAreDeleted) {
 TEST(RepairRun, BackupTurnedOffAndLastBackupLines) {
   TRun run({"+!"});
   run.platform.DataFile("nobackup.ini");
-  run.platform.DataFile("Save/BOOKS.db");
+  run.platform.DataFile("Save\\BOOKS.db");
   const std::int64_t saved = Now() - 3 * 86400;
-  ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime(run.platform.dataFolder + "Save/BOOKS.db", saved));
+  ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime("C:\\FENRO\\Save\\BOOKS.db", saved));
   run.Start();
   const std::string last = "Last automatic file backup on " + THeadlessView::UtcText(saved);
   EXPECT_TRUE(run.Logged("Automatic file backup turned off"));
@@ -358,7 +346,7 @@ TEST(RepairRun, BackupAfterAFaultlessRunThatAsksForIt) {
   run.Start();
   EXPECT_TRUE(run.Logged("Saved copy of file:  Books.db"));
   EXPECT_TRUE(run.Logged("Saved copy of file:  Genre.db"));
-  EXPECT_TRUE(run.platform.DataFileExists("Save/Genre.db"));
+  EXPECT_TRUE(run.platform.DataFileExists("Save\\Genre.db"));
 }
 
 TEST(RepairRun, CataloguePlacesAreListedUnderAHeaderOnlyWhenFound) {
@@ -368,21 +356,21 @@ TEST(RepairRun, CataloguePlacesAreListedUnderAHeaderOnlyWhenFound) {
     EXPECT_FALSE(none.Logged("FENRO files found at:"));
   }
   TRun run;
-  auto& p = run.platform;
-  const char sep = env::SeparatorOf(p.scratch.Path());
-  const std::string personal = p.scratch / "Documents" + sep;
-  p.registry.SetString(env::TRegistryRoot::kCurrentUser,
-                       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Personal", personal);
-  TPlatform::Put(personal + "FENRO/Books.db", "x");
-  TPlatform::Put(p.programFolder + "Books.db", "x");
+  run.platform.platform.registry.SetString(env::TRegistryRoot::kCurrentUser, test::kShellFoldersKey, "Personal",
+                                           "C:\\Documents");
+  run.platform.File("C:\\Documents\\FENRO\\Books.db");
+  run.platform.File("C:\\Remdo\\Books.db");
+  run.platform.File("C:\\FENRO2\\Books.db");
   run.Start();
   const auto& log = run.Log();
   const auto header = std::find(log.begin(), log.end(), "FENRO files found at:");
   ASSERT_NE(header, log.end());
   ASSERT_LT(header + 3, log.end());
-  EXPECT_EQ(header[1], "    " + p.programFolder);
-  EXPECT_EQ(header[2], "    " + personal + "FENRO\\");
-  EXPECT_EQ(header[3], "");
+  ASSERT_LT(header + 4, log.end());
+  EXPECT_EQ(header[1], "    C:\\Remdo\\");
+  EXPECT_EQ(header[2], "    C:\\Documents\\FENRO\\");
+  EXPECT_EQ(header[3], "    C:\\FENRO2\\");
+  EXPECT_EQ(header[4], "");
 }
 
 TEST(RunReport, WrittenOnceAsWindows1252WithCrLf) {
@@ -442,7 +430,7 @@ TEST(RunReport, HistoryLineInEachResultForm) {
 TEST(RunReport, NoDataFolderNoReport) {
   TRun run;
   env::ForgetDataFolder();
-  env::SetDataFolder(run.platform.dataFolder + "missing");
+  env::SetDataFolder("C:\\missing\\");
   run.form->WriteRunReport();
   EXPECT_FALSE(run.form->ReportWritten);
 }

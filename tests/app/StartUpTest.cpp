@@ -5,41 +5,41 @@
 #include <string>
 #include <vector>
 
-#include "app/FormTestSupport.h"
-#include "app/LocalPlatform.h"
+#include "app/AppTestPlatform.h"
 #include "env/DataFolder.h"
-#include "env/Path.h"
-#include "env/SystemInfo.h"
+#include "env/FileSystem.h"
+#include "support/ScriptedDialogs.h"
 
 namespace remdo::app {
 namespace {
 
-using test::local::TInstalledDialogs;
-using test::local::TPlatform;
-using test::local::TScriptedDialogs;
+using test::kProgramFolder;
+using test::TAppPlatform;
+using test::TInstalledDialogs;
+using test::TScriptedDialogs;
 
 constexpr const char* kFind = "find TMainForm/FENRO/FENRO.exe";
+constexpr const char* kInstalled = "New FenroRemdo program file installed.";
 
 struct TStart {
   explicit TStart(bool fixDataFolder = true) : platform(fixDataFolder), installed(dialogs) {}
 
   TStartResult Run(const std::string& program, std::vector<std::string> params = {}) {
-    return StartUp(TCommandLine(platform.programFolder + program, std::move(params)));
+    return StartUp(TCommandLine(kProgramFolder + program, std::move(params)));
   }
-  std::string ProgramPath() const { return platform.facts.programPath; }
+  std::vector<std::string>& Calls() { return platform.platform.shell.calls; }
 
-  TPlatform platform;
+  TAppPlatform platform;
   TScriptedDialogs dialogs;
   TInstalledDialogs installed;
 };
 
 TEST(StartUp, RefusesBesideTheCatalogueUnlessPlusComesFirst) {
   TStart s;
-  s.platform.shell.window = env::TTopWindow{42};
+  s.platform.platform.shell.window = env::TTopWindow{42};
   s.dialogs.ExpectBox(env::TBoxKind::kError, "You must close FENRO before running this program.", "! Error !");
-  const TStartResult refused = s.Run("FenroRemdo.exe", {"STRICT", "+"});
-  EXPECT_EQ(refused.outcome, TStartOutcome::kRefused);
-  EXPECT_EQ(s.platform.shell.calls, (std::vector<std::string>{kFind, "foreground"}));
+  EXPECT_EQ(s.Run("FenroRemdo.exe", {"STRICT", "+"}).outcome, TStartOutcome::kRefused);
+  EXPECT_EQ(s.Calls(), (std::vector<std::string>{kFind, "foreground"}));
   EXPECT_EQ(s.Run("FenroRemdo.exe", {"+", "STRICT"}).outcome, TStartOutcome::kOpenWindow);
 }
 
@@ -48,37 +48,35 @@ TEST(StartUp, OrdinaryNameGoesStraightToTheWindow) {
   const TStartResult result = s.Run("FenroRemdo.exe");
   EXPECT_EQ(result.outcome, TStartOutcome::kOpenWindow);
   EXPECT_FALSE(result.installedMark);
-  EXPECT_EQ(s.platform.shell.calls, std::vector<std::string>{kFind});
+  EXPECT_EQ(s.Calls(), std::vector<std::string>{kFind});
   EXPECT_FALSE(s.platform.DataFileExists("FenroRemdo.exe"));
 }
 
 TEST(StartUp, SilentInstallerCopiesItselfAndShowsNothing) {
   TStart s;
-  test::local::TPlatform::Put(s.ProgramPath(), "the program");
+  s.platform.File("C:\\Remdo\\FenroRemdo.exe", "the program");
   const TStartResult result = s.Run("remdinst1.exe");
   EXPECT_EQ(result.outcome, TStartOutcome::kFinished);
   EXPECT_TRUE(result.installedMark);
-  EXPECT_EQ(test::ReadWholeFile(s.platform.dataFolder + "FenroRemdo.exe"), test::Bytes("the program"));
+  EXPECT_EQ(s.platform.Read("C:\\FENRO\\FenroRemdo.exe"), "the program");
   EXPECT_TRUE(s.dialogs.Boxes().empty());
 }
 
 TEST(StartUp, UpdaterReplacesTheInstalledCopyAndSaysSo) {
   TStart s;
-  test::local::TPlatform::Put(s.ProgramPath(), "new program");
+  s.platform.File("C:\\Remdo\\FenroRemdo.exe", "new program");
   s.platform.DataFile("FenroRemdo.exe", "old program");
-  s.dialogs.ExpectBox(env::TBoxKind::kInfo, "New FenroRemdo program file installed.", "Installer");
+  s.dialogs.ExpectBox(env::TBoxKind::kInfo, kInstalled, "Installer");
   const TStartResult result = s.Run("FenroUpdate.exe");
   EXPECT_EQ(result.outcome, TStartOutcome::kOpenWindow);
   EXPECT_TRUE(result.installedMark);
-  const std::string target = s.platform.dataFolder + "FenroRemdo.exe";
-  EXPECT_EQ(s.platform.shell.calls,
-            (std::vector<std::string>{kFind, "recycle " + target, "copy " + s.ProgramPath() + " -> " + target}));
-  EXPECT_EQ(test::ReadWholeFile(target), test::Bytes("new program"));
+  EXPECT_EQ(s.Calls(), (std::vector<std::string>{kFind, "recycle C:\\FENRO\\FenroRemdo.exe",
+                                                 "copy C:\\Remdo\\FenroRemdo.exe -> C:\\FENRO\\FenroRemdo.exe"}));
+  EXPECT_EQ(s.platform.Read("C:\\FENRO\\FenroRemdo.exe"), "new program");
 }
 
 TEST(StartUp, FailedCopyEndsTheProgram) {
-  TStart s;
-  s.platform.shell.copyResult = false;
+  TStart s;  // the program file is not where the system says it is
   s.dialogs.ExpectBox(env::TBoxKind::kError, "Unable to copy FenroRemdo.exe file.", "! Error !");
   const TStartResult result = s.Run("upgrade.exe");
   EXPECT_EQ(result.outcome, TStartOutcome::kCopyFailed);
@@ -86,86 +84,75 @@ TEST(StartUp, FailedCopyEndsTheProgram) {
 }
 
 TEST(StartUp, InstallerWithoutDataFolderEndsTheProgram) {
-  TStart s(false);  // nothing to locate: the scratch tree holds no data set
+  TStart s(false);  // nothing to locate
   s.dialogs.ExpectBox(env::TBoxKind::kError, "Could not locate FENRO directory.", "! Error !");
   EXPECT_EQ(s.Run("RemdoInstall.exe").outcome, TStartOutcome::kNoDataFolder);
-  EXPECT_EQ(s.platform.shell.calls, std::vector<std::string>{kFind});
+  EXPECT_EQ(s.Calls(), std::vector<std::string>{kFind});
 }
 
 TEST(StartUp, MainFixesTheDataFolderAndWarnsOfASecondSet) {
   TStart s(false);
-  auto& p = s.platform;
-  // A data set the search would find: the program folder holds one.
-  p.Put(p.programFolder + "BookInx.db");
-  p.Put(p.programFolder + "LocNames.db");
-  const std::string programFiles = p.scratch / "Program Files" + env::SeparatorOf(p.scratch.Path());
-  p.registry.SetString(env::TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
-                       "ProgramFilesDir", programFiles);
-  p.Put(programFiles + "FENRO/FENRO/Books.db");
-  p.shell.copyResult = true;
+  // The search would find the data set in the program folder.
+  s.platform.SetProgramFiles("C:\\Program Files\\");
+  s.platform.File("C:\\Remdo\\FenroRemdo.exe", "program");
+  s.platform.File("C:\\Remdo\\BookInx.db");
+  s.platform.File("C:\\Remdo\\LocNames.db");
+  s.platform.File("C:\\Program Files\\FENRO\\FENRO\\Books.db");
   s.dialogs.ExpectBox(env::TBoxKind::kWarning,
                       "A second version of FENRO files also at ProgramFiles folder.  \r\r"
                       "This could cause problems if the wrong ones are opened.\r",
                       "! Warning !");
-  s.dialogs.ExpectBox(env::TBoxKind::kInfo, "New FenroRemdo program file installed.", "Installer");
-  const TStartResult result = s.Run("RemdoUpdateMain.exe");
-  EXPECT_EQ(result.outcome, TStartOutcome::kOpenWindow);
+  s.dialogs.ExpectBox(env::TBoxKind::kInfo, kInstalled, "Installer");
+  EXPECT_EQ(s.Run("RemdoUpdateMain.exe").outcome, TStartOutcome::kOpenWindow);
   EXPECT_EQ(env::GetDataFolder(), "C:\\FENRO\\");
-  EXPECT_EQ(p.shell.calls.back(), "copy " + s.ProgramPath() + " -> C:\\FENRO\\FenroRemdo.exe");
+  EXPECT_EQ(s.platform.Read("C:\\FENRO\\FenroRemdo.exe"), "program");
 }
 
 TEST(StartUp, MainOnAnEarlierWindowsDoesNotWarn) {
   TStart s(false);
-  auto& p = s.platform;
-  p.facts.version = {5, 1, 2600};
-  const std::string programFiles = p.scratch / "Program Files" + env::SeparatorOf(p.scratch.Path());
-  p.registry.SetString(env::TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
-                       "ProgramFilesDir", programFiles);
-  p.Put(programFiles + "FENRO/FENRO/Books.db");
-  p.shell.copyResult = true;
-  s.dialogs.ExpectBox(env::TBoxKind::kInfo, "New FenroRemdo program file installed.", "Installer");
+  s.platform.platform.facts.version = {5, 1, 2600};
+  s.platform.SetProgramFiles("C:\\Program Files\\");
+  s.platform.File("C:\\Remdo\\FenroRemdo.exe", "program");
+  s.platform.File("C:\\Program Files\\FENRO\\FENRO\\Books.db");
+  s.dialogs.ExpectBox(env::TBoxKind::kInfo, kInstalled, "Installer");
   EXPECT_EQ(s.Run("instmain.exe").outcome, TStartOutcome::kOpenWindow);
 }
 
 TEST(StartUp, FullKeepsTheSavedFilesInSave4Once) {
   TStart s;
-  auto& p = s.platform;
-  for (const char* name : {"Save/Books.db", "Save/Books.mb", "Save/Fldr0001.db", "Save/Fldr0002.db",
-                           "Save/FENRO notes.txt", "Save/Books.px"}) {
-    p.DataFile(name, name);
+  s.platform.File("C:\\Remdo\\FenroRemdo.exe", "program");
+  for (const char* name : {"Books.db", "Books.mb", "Fldr0001.db", "Fldr0002.db", "FENRO notes.txt", "Books.px"}) {
+    s.platform.DataFile(std::string("Save\\") + name, name);
   }
-  p.shell.copyResult = true;  // the program file; Save4 is copied below
-  s.dialogs.ExpectBox(env::TBoxKind::kInfo, "New FenroRemdo program file installed.", "Installer");
+  s.dialogs.ExpectBox(env::TBoxKind::kInfo, kInstalled, "Installer");
   ASSERT_EQ(s.Run("RemdoUpdateFull.exe").outcome, TStartOutcome::kOpenWindow);
-  const std::string save = p.dataFolder + "Save" + env::SeparatorOf(p.dataFolder);
-  ASSERT_GE(p.shell.calls.size(), 2u);
-  EXPECT_EQ(p.shell.calls[1], "copy " + save + "Books.db " + save + "Books.mb " + save + "Fldr*.db " + save +
-                                  "FENRO notes.txt -> " + p.dataFolder + "Save4\\");
-  EXPECT_TRUE(env::DefaultFileSystem().FolderExists(p.dataFolder + "Save4"));
+  ASSERT_GE(s.Calls().size(), 2u);
+  EXPECT_EQ(s.Calls()[1],
+            "copy C:\\FENRO\\Save\\Books.db C:\\FENRO\\Save\\Books.mb C:\\FENRO\\Save\\Fldr*.db "
+            "C:\\FENRO\\Save\\FENRO notes.txt -> C:\\FENRO\\Save4\\");
+  for (const char* name : {"Books.db", "Books.mb", "Fldr0001.db", "Fldr0002.db", "FENRO notes.txt"}) {
+    EXPECT_EQ(s.platform.Read(std::string("C:\\FENRO\\Save4\\") + name), name);
+  }
+  EXPECT_FALSE(s.platform.DataFileExists("Save4\\Books.px"));
+}
 
-  // An existing Save4 is not touched.
-  TStart again;
-  again.platform.DataFile("Save/Books.db");
-  again.platform.DataFile("Save4/keep.txt");
-  again.platform.shell.copyResult = true;
-  again.dialogs.ExpectBox(env::TBoxKind::kInfo, "New FenroRemdo program file installed.", "Installer");
-  again.Run("FullUpdate.exe");
-  EXPECT_EQ(again.platform.shell.calls.size(), 2u);  // find, and the program file
+TEST(StartUp, FullLeavesAnExistingSave4Alone) {
+  TStart s;
+  s.platform.File("C:\\Remdo\\FenroRemdo.exe", "program");
+  s.platform.DataFile("Save\\Books.db");
+  s.platform.DataFile("Save4\\keep.txt");
+  s.dialogs.ExpectBox(env::TBoxKind::kInfo, kInstalled, "Installer");
+  s.Run("FullUpdate.exe");
+  EXPECT_EQ(s.Calls().size(), 2u);  // find, and the program file's copy
+  EXPECT_FALSE(s.platform.DataFileExists("Save4\\Books.db"));
 }
 
 TEST(StartUp, FullWithoutSavedBooksMakesNoSave4) {
   TStart s;
-  s.platform.shell.copyResult = true;
-  s.dialogs.ExpectBox(env::TBoxKind::kInfo, "New FenroRemdo program file installed.", "Installer");
+  s.platform.File("C:\\Remdo\\FenroRemdo.exe", "program");
+  s.dialogs.ExpectBox(env::TBoxKind::kInfo, kInstalled, "Installer");
   s.Run("RemdoUpdateFull.exe");
-  EXPECT_FALSE(env::DefaultFileSystem().FolderExists(s.platform.dataFolder + "Save4"));
-}
-
-TEST(StartUp, TableFileListHasTheTwentySixEntries) {
-  ASSERT_EQ(kTableFileList.size(), 26u);
-  EXPECT_EQ(kTableFileList.front(), "Auth0001.db");
-  EXPECT_EQ(kTableFileList[16], "Fldr*.db");
-  EXPECT_EQ(kTableFileList.back(), "FENRO notes.txt");
+  EXPECT_FALSE(env::DefaultFileSystem().FolderExists("C:\\FENRO\\Save4"));
 }
 
 }  // namespace

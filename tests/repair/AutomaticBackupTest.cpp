@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LocalPlatform.h"
+#include "app/AppTestPlatform.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "paradox/TableCatalogue.h"
@@ -16,8 +16,8 @@
 namespace remdo::repair {
 namespace {
 
-using test::local::kMegabyte;
-using test::local::TPlatform;
+using test::kMegabyte;
+using test::TAppPlatform;
 
 std::int64_t Now() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -69,11 +69,18 @@ class AutomaticBackupTest : public ::testing::Test {
     }
     return names;
   }
-  std::string SaveFolderHost(const char* name) const {
-    return platform.dataFolder + name + env::SeparatorOf(platform.dataFolder);
+  static std::string SaveFolderPath(const char* name) { return std::string("C:\\FENRO\\") + name + "\\"; }
+  std::string Read(const std::string& path) { return platform.Read(path); }
+  void SetFree(std::optional<std::uint64_t> bytes) {
+    if (bytes) {
+      platform.platform.facts.freeBytes["C:\\"] = *bytes;
+    } else {
+      platform.platform.facts.freeBytes.erase("C:\\");
+    }
   }
 
-  TPlatform platform;
+  TAppPlatform platform;
+
   TRecordingRun run;
 };
 
@@ -89,9 +96,9 @@ TEST_F(AutomaticBackupTest, NoSavedCopyYetCopiesEveryListedFileInOrder) {
   std::sort(saved.begin() + 15, saved.begin() + 17);
   EXPECT_EQ(saved, expected);
   EXPECT_EQ(run.lines.back(), "");
-  const std::string save = SaveFolderHost("Save");
+  const std::string save = SaveFolderPath("Save");
   for (const auto& name : kCurrentSet) {
-    EXPECT_EQ(test::ReadWholeFile(save + name), test::Bytes("data of " + name)) << name;
+    EXPECT_EQ(Read(save + name), "data of " + name) << name;
   }
   for (const char* name : {"Books.px", "Books.X02", "Fldr12345.db", "Fldr01.db", "Notes.txt", "temptbl1.db"}) {
     EXPECT_FALSE(env::DefaultFileSystem().FileExists(save + name)) << name;
@@ -105,38 +112,38 @@ TEST_F(AutomaticBackupTest, NoSavedCopyYetCopiesEveryListedFileInOrder) {
 
 TEST_F(AutomaticBackupTest, RecentBackupIsLeftAlone) {
   Fill({"Books.db", "Genre.db"});
-  platform.DataFile("Save/BOOKS.db", "old");
+  platform.DataFile("Save\\BOOKS.db", "old");
   const std::int64_t saved = Now() - 3 * 86400;
-  ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime(SaveFolderHost("Save") + "BOOKS.db", saved));
+  ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime(SaveFolderPath("Save") + "BOOKS.db", saved));
   AutomaticBackup(run);
   EXPECT_EQ(run.lines, (std::vector<std::string>{"Recent automatic file backup on at " + std::to_string(saved), ""}));
-  EXPECT_FALSE(env::DefaultFileSystem().FileExists(SaveFolderHost("Save") + "Genre.db"));
+  EXPECT_FALSE(env::DefaultFileSystem().FileExists(SaveFolderPath("Save") + "Genre.db"));
 }
 
 TEST_F(AutomaticBackupTest, OldBackupIsReplaced) {
   for (const std::int64_t age : {8 * 86400, 7 * 86400 + 60}) {
     TRecordingRun again;
     Fill({"Books.db", "Genre.db"});
-    platform.DataFile("Save/Books.db", "old");
-    ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime(SaveFolderHost("Save") + "Books.db", Now() - age));
+    platform.DataFile("Save\\Books.db", "old");
+    ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime(SaveFolderPath("Save") + "Books.db", Now() - age));
     AutomaticBackup(again);
     EXPECT_EQ(again.lines, (std::vector<std::string>{"Saved copy of file:  Books.db", "Saved copy of file:  Genre.db", ""}))
         << age;
-    EXPECT_EQ(test::ReadWholeFile(SaveFolderHost("Save") + "Books.db"), test::Bytes("data of Books.db"));
+    EXPECT_EQ(Read(SaveFolderPath("Save") + "Books.db"), "data of Books.db");
   }
 }
 
 TEST_F(AutomaticBackupTest, TooLittleSpaceCopiesNothing) {
   Fill({"Books.db"});
-  platform.facts.freeBytes = 700000000;
+  SetFree(700000000);
   AutomaticBackup(run);
   EXPECT_EQ(run.lines, std::vector<std::string>{"~Insufficient disk space for automatic file backup."});
-  EXPECT_FALSE(env::DefaultFileSystem().FolderExists(SaveFolderHost("Save")));
-  platform.facts.freeBytes = std::nullopt;  // the system cannot tell: no backup either
+  EXPECT_FALSE(env::DefaultFileSystem().FolderExists(SaveFolderPath("Save")));
+  SetFree(std::nullopt);  // the system cannot tell: no backup either
   TRecordingRun unknown;
   AutomaticBackup(unknown);
   EXPECT_EQ(unknown.lines, std::vector<std::string>{"~Insufficient disk space for automatic file backup."});
-  platform.facts.freeBytes = kBackupFreeSpace;  // exactly enough
+  SetFree(kBackupFreeSpace);  // exactly enough
   TRecordingRun enough;
   AutomaticBackup(enough);
   EXPECT_EQ(enough.lines.front(), "Saved copy of file:  Books.db");
@@ -147,9 +154,9 @@ TEST_F(AutomaticBackupTest, EarlierFormatGoesToSaveFenrWithItsOwnList) {
   Fill({"Books.db", "BookGrp.db", "BookLoc.db", "Contact.db", "Calendar.db", "Fldr0003.db"});
   AutomaticBackup(run);
   EXPECT_EQ(Saved(), (std::vector<std::string>{"BookGrp.db", "BookLoc.db", "Books.db", "Fldr0003.db"}));
-  EXPECT_TRUE(env::DefaultFileSystem().FileExists(SaveFolderHost("SaveFenr") + "BookGrp.db"));
-  EXPECT_FALSE(env::DefaultFileSystem().FolderExists(SaveFolderHost("Save")));
-  EXPECT_EQ(SaveFolder(), SaveFolderHost("SaveFenr"));
+  EXPECT_TRUE(env::DefaultFileSystem().FileExists(SaveFolderPath("SaveFenr") + "BookGrp.db"));
+  EXPECT_FALSE(env::DefaultFileSystem().FolderExists(SaveFolderPath("Save")));
+  EXPECT_EQ(SaveFolder(), SaveFolderPath("SaveFenr"));
 }
 
 TEST_F(AutomaticBackupTest, StoppedRunStopsFileByFile) {
@@ -161,12 +168,12 @@ TEST_F(AutomaticBackupTest, StoppedRunStopsFileByFile) {
 
 TEST_F(AutomaticBackupTest, ReadOnlyEarlierCopyIsReplaced) {
   Fill({"Books.db"});
-  platform.DataFile("Save/Books.db", "old");
-  const std::string target = SaveFolderHost("Save") + "Books.db";
+  platform.DataFile("Save\\Books.db", "old");
+  const std::string target = SaveFolderPath("Save") + "Books.db";
   ASSERT_TRUE(env::DefaultFileSystem().SetAttributes(target, env::attr::kReadOnly));
   ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime(target, Now() - 30 * 86400));
   AutomaticBackup(run);
-  EXPECT_EQ(test::ReadWholeFile(target), test::Bytes("data of Books.db"));
+  EXPECT_EQ(Read(target), "data of Books.db");
 }
 
 TEST_F(AutomaticBackupTest, NoDataFolderNoBackup) {

@@ -117,9 +117,11 @@ int RunConsole(const std::string& programPath, const std::vector<std::string>& a
     view.Attach(form);
     form.SetTableSequence(std::move(sequence));
     const int status = RunWindow(form, view);
-    Guarded([&] { form.FormDestroy(); });
+    // The engine writes what it still holds when it stops; a failure there
+    // is a failed run whatever the run itself said.
+    const bool stopped = Guarded([&] { form.FormDestroy(); });
     view.ClearStatus();
-    return status;
+    return stopped ? status : kExitNoRun;
   } catch (...) {
     ShowUncaughtError(std::current_exception());
     return kExitNoRun;
