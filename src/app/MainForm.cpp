@@ -4,7 +4,6 @@
 #include "app/MainForm.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "env/Dialogs.h"
 

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "app/MainForm.h"
