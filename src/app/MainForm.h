@@ -1,0 +1,144 @@
+// TMainForm, the progress window as a toolkit-neutral model: its components
+// as state records, its events as methods, the run log (LogLine), the Cancel
+// test (KeepGoing) and the run report (WriteRunReport). A front-end
+// (TFormView) renders it and feeds it events; message boxes go through the
+// installed env::TDialogs. The repair steps reach it as a TRunReporter.
+//
+// Everything runs on one thread. The run executes inside the first timer
+// tick; KeepGoing lets the front-end handle pending messages, through which
+// a Cancel click re-enters the model (CloseBtnClick).
+//
+// Errors: the events let every error pass (an error that leaves the run is
+// the front-end's to show, through ShowUncaughtError).
+#ifndef REMDO_APP_MAINFORM_H_
+#define REMDO_APP_MAINFORM_H_
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/Components.h"
+#include "app/FormView.h"
+#include "app/RunMode.h"
+#include "paradox/Database.h"
+#include "repair/RunReporter.h"
+#include "repair/RunState.h"
+
+namespace remdo::app {
+
+inline constexpr int kClientWidth = 539;
+inline constexpr int kClientHeight = 458;
+
+class TMainForm final : public repair::TRunReporter {
+ public:
+  // The table sequence that runs between the environment report and the
+  // run's ending. Without one a run goes from the report to the ending, as
+  // an installation run does.
+  using TTableSequence = std::function<void(TMainForm&)>;
+
+  // installedMark: start-up copied the program file into the data folder.
+  // The command line and the view must outlive the form.
+  TMainForm(const TCommandLine& commandLine, TFormView& view, bool installedMark);
+
+  // --- Components (layout and defaults of the window) ---
+  TControl RepairProgressPanel;
+  TControl Panel2;              // holds the memo; disabled during the run
+  TControl RepairProgressMemo;  // the visible run log
+  TControl Panel4;
+  TControl ClipboardChk;             // "copy to clipboard"
+  TControl AutoCloseChk;             // "close when complete"
+  TControl TurnOffOnlineOptionsChk;  // "turn off online options", hidden
+  TControl Panel5;
+  TControl Panel6;
+  TControl Panel7;  // holds SendBtn; enabled when a run ends with failures
+  TControl SendBtn;
+  TControl CloseBtn;  // "Cancel", then "Close"; the window's Esc key
+  TControl Panel3;
+  TControl ProgressBar1;  // 0 to 100, step 5
+  TControl MsgPanel;      // status text
+  TControl Panel1;        // aqua wait bar, hidden; teal after the run
+  TControl LogFileMemo;   // hidden; the full log, saved as Remdo.log
+  TTimer Timer1;
+  TColour Colour = TColour::kDefault;  // the window's background
+  // The engine connection to the data folder, open from the start of the
+  // run to its ending.
+  paradox::TDatabase Database1;
+
+  repair::TRunState RunState;
+  // A line logged before the next line only if one follows.
+  std::string PendingHeader;
+  bool ReportWritten = false;
+
+  // --- Events ---
+  void FormCreate();
+  void FormPaint();
+  void Timer1Timer();
+  // The Cancel/Close button or Esc.
+  void CloseBtnClick();
+  void FormDestroy();
+  // The user changed a check box.
+  void CheckBoxClicked(repair::TChoice choice, bool checked);
+  // Esc, or the window's own close command: a click on CloseBtn while it
+  // is enabled and visible, nothing otherwise.
+  void CancelKey();
+
+  // The repair run; true when it ended with failed tables and was not
+  // stopped.
+  bool RunRepair();
+  void SetRunning(bool running);
+  // Writes Remdo.log and the line of RemdLogs.txt in the data folder, once.
+  // Throws EFCreateError or EWriteError when Remdo.log cannot be written.
+  void WriteRunReport();
+
+  void SetTableSequence(TTableSequence sequence) { tableSequence_ = std::move(sequence); }
+  // The result of the run once RunRepair has returned.
+  std::optional<bool> RunResult() const { return runResult_; }
+  const TCommandLine& CommandLine() const { return commandLine_; }
+
+  // --- TRunReporter ---
+  repair::TRunState& State() override { return RunState; }
+  bool LogLine(std::string_view text) override;
+  bool KeepGoing() override;
+  void ProcessMessages() override;
+  bool RunOption(std::string_view word) const override;
+  void SetMessage(std::string_view text) override;
+  void SetProgress(int percent) override;
+  void ShowWaitPanel(bool show) override;
+  void SetBusyCursor(bool busy) override;
+  void SetCancelEnabled(bool enabled) override;
+  void SetChoiceEnabled(repair::TChoice choice, bool enabled) override;
+  std::string DateTimeText(std::int64_t unixSeconds) override;
+
+  TControl& Choice(repair::TChoice choice);
+
+ private:
+  // The run's halves (RepairRun.cpp, RunEnding.cpp).
+  void Preamble();
+  void SetChoicesForRun();
+  void WriteHeading();
+  void WriteEnvironmentReport(const std::string& dataFolder);
+  void WarnAboutProgramFiles(const std::string& dataFolder);
+  bool Ending();
+  void WriteResultLine();
+  void ListCatalogueFolders();
+  void BackUpOrReport();
+  void ShowEndOfRun();
+  void DeleteLeftoverPrograms();
+  void TurnOffOnlineOptionsIfAsked();
+  void CloseAfterRun();
+  void ReadFormatMarkers(const std::string& dataFolder);
+
+  void LayOut();
+  void AppendLine(std::string_view text);
+
+  const TCommandLine& commandLine_;
+  TFormView& view_;
+  TTableSequence tableSequence_;
+  std::optional<bool> runResult_;
+};
+
+}  // namespace remdo::app
+
+#endif  // REMDO_APP_MAINFORM_H_

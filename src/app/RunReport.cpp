@@ -1,0 +1,78 @@
+// The run report and its two files.
+#include "app/RunReport.h"
+
+#include <cstddef>
+#include <memory>
+#include <span>
+
+#include "app/MainForm.h"
+#include "app/Version.h"
+#include "env/DataFolder.h"
+#include "env/Errors.h"
+#include "repair/Helpers.h"
+
+namespace remdo::app {
+
+namespace {
+
+std::span<const std::byte> AsBytes(std::string_view text) {
+  return std::as_bytes(std::span<const char>(text.data(), text.size()));
+}
+
+}  // namespace
+
+std::string HistoryLine(const repair::TRunState& state) {
+  std::string line = "Remdo " + std::string(kProgramVersion) + " " + state.RunStartText + ", ";
+  if (state.Interrupted) line += "tests interrupted, ";
+  const std::string repaired = "errors repaired [" + state.RecoveredTables + "]";
+  if (state.FailureCount == 0) {
+    line += state.RecoveredTables.empty() ? std::string("no errors") : repaired;
+    return line;
+  }
+  if (!state.RecoveredTables.empty()) line += repaired + ", ";
+  line += std::to_string(state.FailureCount) + " failure" + std::string(repair::PluralSuffix(state.FailureCount)) +
+          " [" + state.FailedTables + "]";
+  return line;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+void SaveLines(env::TFileSystem& fileSystem, std::string_view path, const std::vector<std::string>& lines) {
+  auto file = fileSystem.Open(path, env::TOpenMode::kCreate);
+  file->WriteAt(0, AsBytes(JoinLines(lines)));
+  file->Close();
+}
+
+void AppendTextLine(env::TFileSystem& fileSystem, std::string_view path, std::string_view line) {
+  std::unique_ptr<env::TFile> file;
+  try {
+    file = fileSystem.Open(path, env::TOpenMode::kReadWrite);
+  } catch (const env::EFOpenError&) {
+    // Only a missing history is started anew; an existing one that cannot
+    // be opened is not cut to nothing.
+    if (fileSystem.FileExists(path)) throw;
+    file = fileSystem.Open(path, env::TOpenMode::kCreate);
+  }
+  const std::string text = std::string(line) + "\r\n";
+  file->WriteAt(file->Size(), AsBytes(text));
+  file->Close();
+}
+
+void TMainForm::WriteRunReport() {
+  const std::string folder = env::GetDataFolder();
+  auto& fileSystem = env::DefaultFileSystem();
+  if (folder.empty() || !fileSystem.FolderExists(folder) || ReportWritten) return;
+  SaveLines(fileSystem, folder + std::string(kRunLogName), LogFileMemo.lines);
+  if (ClipboardChk.checked) view_.SetClipboardText(JoinLines(LogFileMemo.lines));
+  AppendTextLine(fileSystem, folder + std::string(kHistoryName), HistoryLine(RunState));
+  ReportWritten = true;
+}
+
+}  // namespace remdo::app

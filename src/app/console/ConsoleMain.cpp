@@ -1,0 +1,15 @@
+// The entry of the Linux console program.
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "app/console/ConsoleApp.h"
+#include "app/console/posix/PosixTerminal.h"
+
+int main(int argc, char** argv) {
+  // Dates in the run log follow the user's locale, as on Windows.
+  std::setlocale(LC_TIME, "");
+  remdo::app::console::TPosixTerminal terminal;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return remdo::app::console::RunConsole(argc > 0 ? argv[0] : "remdo", args, terminal);
+}

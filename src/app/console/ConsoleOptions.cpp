@@ -1,0 +1,64 @@
+// The console program's options.
+#include "app/console/ConsoleOptions.h"
+
+namespace remdo::app::console {
+
+TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
+  TConsoleOptions options;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+      options.params.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--yes" || arg == "--no") {
+      const bool yes = arg == "--yes";
+      if (options.answer && *options.answer != yes) options.error = "--yes and --no exclude each other";
+      options.answer = yes;
+    } else if (arg == "--data-folder" || arg.rfind("--data-folder=", 0) == 0) {
+      std::string value;
+      if (arg == "--data-folder") {
+        if (i + 1 >= args.size()) {
+          options.error = "--data-folder needs a folder";
+          continue;
+        }
+        value = args[++i];
+      } else {
+        value = arg.substr(sizeof("--data-folder=") - 1);
+      }
+      if (value.empty()) options.error = "--data-folder needs a folder";
+      if (!options.dataFolder.empty() && options.dataFolder != value) options.error = "--data-folder given twice";
+      options.dataFolder = value;
+    } else if (arg == "--help") {
+      options.help = true;
+    } else {
+      options.error = "unknown option " + arg;
+    }
+    if (!options.error.empty()) break;
+  }
+  return options;
+}
+
+std::string UsageText() {
+  return "Usage: remdo [--yes | --no] [--data-folder DIR] [PARAMETER...]\n"
+         "\n"
+         "Repairs and recovers the FENRO book catalogue's data set: every table is\n"
+         "rebuilt from its raw file, lost records are recovered, and the run is\n"
+         "logged to Remdo.log and RemdLogs.txt in the data folder.\n"
+         "\n"
+         "  --yes, --no         answer every question Yes or No; without either,\n"
+         "                      questions are asked on the terminal, and answered No\n"
+         "                      when there is no terminal\n"
+         "  --data-folder DIR   repair the data set in DIR instead of locating it\n"
+         "  --help              show this text\n"
+         "\n"
+         "Parameters are the run options of the Windows program (STRICT, PACK,\n"
+         "NOPACK, PACKMEMO, TABLENAME with table names, INSTALLING, REMD, +!, +U, +X).\n"
+         "Ctrl-C asks whether to stop the run.\n"
+         "\n"
+         "Exit status: 0 run without failures, 1 tables failed, 2 usage error,\n"
+         "3 the run could not start or an error ended it, 4 stopped by the user.\n";
+}
+
+}  // namespace remdo::app::console

@@ -1,0 +1,69 @@
+// The state that one repair run shares between its steps: counters, the
+// lists of failed and recovered tables, and the flags the steps set for one
+// another. The progress window owns it for the life of the process; the
+// steps read and write it through the run reporter.
+#ifndef REMDO_REPAIR_RUNSTATE_H_
+#define REMDO_REPAIR_RUNSTATE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace remdo::repair {
+
+// One field of a table's record layout: its byte offset within the record
+// (the sum of the sizes before it) and its byte size.
+struct TFieldLayout {
+  std::uint32_t offset = 0;
+  std::uint32_t size = 0;
+};
+
+// The record layout of the table a rebuild opened last, as its header gives
+// it. The recovery steps read it to place key and field bytes.
+struct TTableLayout {
+  std::uint16_t recordSize = 0;
+  std::int32_t headerCount = 0;  // record count stored in the header
+  std::uint16_t fieldCount = 0;
+  std::uint16_t keyFieldCount = 0;
+  std::vector<TFieldLayout> fields;  // field n at index n - 1
+};
+
+// Where the window's start of the run stands: created, painted once, run
+// started. The timer starts the run only in kPainted.
+enum class TStartState { kCreated = 0, kPainted = 1, kStarted = 2 };
+
+struct TRunState {
+  // True while the run may go on; cleared by Cancel, by the application
+  // ending and at the end of the run.
+  bool Running = false;
+  TStartState StartState = TStartState::kCreated;
+  // The start of the run in the system's short date and long time format.
+  std::string RunStartText;
+  // Tables that failed; a retry that repairs a folder table takes one back.
+  std::int32_t FailureCount = 0;
+  // Names of failed tables, joined by ",".
+  std::string FailedTables;
+  // Names of tables into which lost records were recovered, joined by ",".
+  std::string RecoveredTables;
+  // Records the last rebuild could not transfer.
+  std::int32_t MissingRecords = 0;
+  bool ExpandedTitlesOk = false;
+  bool BooksOk = false;
+  // Once set, every later rebuild of an earlier-format folder table in the
+  // run converts it to the current folder layout.
+  bool ConvertFolderTables = false;
+  // The run ended because it was stopped.
+  bool Interrupted = false;
+  TTableLayout CurrentLayout;
+  // Start-up installed the program file into the data folder, or the data
+  // folder asks for the catalogue application to be started after the run.
+  bool InstalledMark = false;
+};
+
+// Appends name to a list of names joined by "," (FailedTables,
+// RecoveredTables).
+void AppendToNameList(std::string& list, const std::string& name);
+
+}  // namespace remdo::repair
+
+#endif  // REMDO_REPAIR_RUNSTATE_H_

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/AppTestPlatform.h"
+#include "app/MainForm.h"
+#include "app/console/ConsoleApp.h"
+#include "app/console/ConsoleDialogs.h"
+#include "app/console/ConsoleOptions.h"
+#include "app/console/Terminal.h"
+#include "env/Errors.h"
+
+namespace remdo::app::console {
+namespace {
+
+class TScriptedTerminal final : public TTerminal {
+ public:
+  void WriteOut(std::string_view utf8) override { out += utf8; }
+  void WriteErr(std::string_view utf8) override { err += utf8; }
+  bool StatusVisible() override { return statusVisible; }
+  bool CanAsk() override { return canAsk; }
+  std::optional<std::string> ReadLine() override {
+    if (typed.empty()) return std::nullopt;
+    std::string line = typed.front();
+    typed.pop_front();
+    return line;
+  }
+  bool TakeInterrupt() override {
+    ++polls;
+    return polls == interruptAtPoll;
+  }
+  std::string CurrentFolder() override { return currentFolder; }
+
+  std::string out, err;
+  bool statusVisible = false;
+  bool canAsk = false;
+  std::deque<std::string> typed;
+  int polls = 0;
+  int interruptAtPoll = -1;
+  std::string currentFolder;
+};
+
+// A run of the console program on the test platform's data folder.
+int RunOnDataFolder(TScriptedTerminal& terminal, std::vector<std::string> args = {},
+        TMainForm::TTableSequence sequence = TMainForm::TTableSequence()) {
+  test::TAppPlatform platform(false);
+  args.insert(args.begin(), {"--data-folder", test::kDataFolder});
+  return RunConsole("remdo", args, terminal, std::move(sequence));
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(ConsoleOptions, Table) {
+  const struct {
+    std::vector<std::string> args;
+    std::optional<bool> answer;
+    const char* dataFolder;
+    std::vector<std::string> params;
+    bool error;
+  } cases[] = {
+      {{}, std::nullopt, "", {}, false},
+      {{"--yes", "STRICT"}, true, "", {"STRICT"}, false},
+      {{"--no", "+", "pack"}, false, "", {"+", "pack"}, false},
+      {{"--yes", "--yes"}, true, "", {}, false},
+      {{"--yes", "--no"}, false, "", {}, true},
+      {{"--data-folder", "/data/FENRO", "REMD"}, std::nullopt, "/data/FENRO", {"REMD"}, false},
+      {{"--data-folder=C:\\FENRO\\"}, std::nullopt, "C:\\FENRO\\", {}, false},
+      {{"--data-folder"}, std::nullopt, "", {}, true},
+      {{"--data-folder="}, std::nullopt, "", {}, true},
+      {{"--data-folder", "a", "--data-folder", "b"}, std::nullopt, "b", {}, true},
+      {{"--frobnicate"}, std::nullopt, "", {}, true},
+      {{"--", "--yes", "-x"}, std::nullopt, "", {"--yes", "-x"}, false},
+      {{"-", "+!"}, std::nullopt, "", {"-", "+!"}, false},
+  };
+  for (const auto& c : cases) {
+    const TConsoleOptions options = ParseConsoleOptions(c.args);
+    const std::string label = c.args.empty() ? "(none)" : c.args.front();
+    EXPECT_EQ(!options.error.empty(), c.error) << label << ": " << options.error;
+    if (c.error) continue;
+    EXPECT_EQ(options.answer, c.answer) << label;
+    EXPECT_EQ(options.dataFolder, c.dataFolder) << label;
+    EXPECT_EQ(options.params, c.params) << label;
+  }
+  EXPECT_TRUE(ParseConsoleOptions({"--help"}).help);
+}
+
+TEST(ConsoleDialogs, BoxTextBreaksLinesAtCarriageReturns) {
+  const env::TMessageBox box{env::TBoxKind::kWarning, "Error A1\r\rFENRO data files should not be here.\r\r",
+                             "! Warning !"};
+  EXPECT_EQ(BoxText(box), "! Warning !\n  Error A1\n\n  FENRO data files should not be here.\n");
+  const env::TMessageBox accented{env::TBoxKind::kInfo, "Caf\xE9", "Installer"};
+  EXPECT_EQ(BoxText(accented), "Installer\n  Caf\xC3\xA9\n");
+}
+
+TEST(ConsoleDialogs, QuestionsAreAnsweredByOptionTerminalOrNo) {
+  const env::TMessageBox question{env::TBoxKind::kYesNo, "Are you sure?", "Stop?"};
+  {
+    TScriptedTerminal terminal;
+    EXPECT_TRUE(TConsoleDialogs(terminal, true).Show(question));
+    EXPECT_TRUE(Contains(terminal.err, "Yes (--yes)"));
+  }
+  {
+    TScriptedTerminal terminal;
+    terminal.canAsk = true;  // the option wins over the terminal
+    EXPECT_FALSE(TConsoleDialogs(terminal, false).Show(question));
+  }
+  {
+    TScriptedTerminal terminal;
+    EXPECT_FALSE(TConsoleDialogs(terminal, std::nullopt).Show(question));
+    EXPECT_TRUE(Contains(terminal.err, "no terminal to answer"));
+  }
+  {
+    TScriptedTerminal terminal;
+    terminal.canAsk = true;
+    terminal.typed = {"maybe", " Y "};
+    EXPECT_TRUE(TConsoleDialogs(terminal, std::nullopt).Show(question));
+    EXPECT_TRUE(terminal.typed.empty());
+  }
+  {
+    TScriptedTerminal terminal;
+    terminal.canAsk = true;  // end of input, or Ctrl-C while asking
+    EXPECT_FALSE(TConsoleDialogs(terminal, std::nullopt).Show(question));
+  }
+}
+
+TEST(Console, UsageErrorsAndHelp) {
+  TScriptedTerminal terminal;
+  EXPECT_EQ(RunConsole("remdo", {"--bogus"}, terminal), kExitUsage);
+  EXPECT_TRUE(Contains(terminal.err, "unknown option --bogus"));
+  EXPECT_TRUE(Contains(terminal.err, "Usage: remdo"));
+  TScriptedTerminal help;
+  EXPECT_EQ(RunConsole("remdo", {"--help"}, help), kExitClean);
+  EXPECT_TRUE(Contains(help.out, "Usage: remdo"));
+  EXPECT_TRUE(help.err.empty());
+}
+
+// A run whose table sequence keeps going until stopped or for a while.
+TMainForm::TTableSequence LongSequence() {
+  return [](TMainForm& form) {
+    for (int i = 0; i < 50 && form.KeepGoing(); ++i) {
+    }
+  };
+}
+
+TEST(Console, LogLinesGoToStandardOutputAsUtf8) {
+  TScriptedTerminal terminal;
+  EXPECT_EQ(RunOnDataFolder(terminal), kExitClean);
+  EXPECT_TRUE(Contains(terminal.out, "Remdo 4.47.2  \xE2\x80\x94 File Pack and Repair for FENRO\n"));
+  EXPECT_TRUE(Contains(terminal.out, "\nAll tables completed.\n"));
+  EXPECT_FALSE(Contains(terminal.err, "\x1b[K"));  // no status line without a terminal
+}
+
+TEST(Console, StatusLineOnATerminal) {
+  TScriptedTerminal terminal;
+  terminal.statusVisible = true;
+  EXPECT_EQ(RunOnDataFolder(terminal, {}, [](TMainForm& form) {
+              form.SetMessage("Checking table");
+              form.SetProgress(40);
+            }),
+            kExitClean);
+  EXPECT_TRUE(Contains(terminal.err, "\rChecking table  40%\x1b[K"));
+  EXPECT_EQ(terminal.err.substr(terminal.err.size() - 4), "\r\x1b[K");  // cleared at the end
+}
+
+TEST(Console, CtrlCAnsweredNoLetsTheRunFinish) {
+  TScriptedTerminal terminal;
+  terminal.interruptAtPoll = 5;
+  EXPECT_EQ(RunOnDataFolder(terminal, {"--no"}, LongSequence()), kExitClean);
+  EXPECT_TRUE(Contains(terminal.err, "Stop?\n  Are you sure?\n  -> No (--no)\n"));
+  EXPECT_TRUE(Contains(terminal.out, "All tables completed."));
+}
+
+TEST(Console, CtrlCAnsweredYesStopsTheRun) {
+  TScriptedTerminal terminal;
+  terminal.interruptAtPoll = 5;
+  EXPECT_EQ(RunOnDataFolder(terminal, {"--yes"}, LongSequence()), kExitStopped);
+  EXPECT_TRUE(Contains(terminal.out, "...program stopped."));
+}
+
+TEST(Console, FailedTablesGiveStatusOne) {
+  TScriptedTerminal terminal;
+  EXPECT_EQ(RunOnDataFolder(terminal, {},
+                       [](TMainForm& form) {
+                         form.RunState.FailureCount = 1;
+                         form.RunState.FailedTables = "Genre";
+                       }),
+            kExitFailures);
+  EXPECT_TRUE(Contains(terminal.out, "1 table failed."));
+}
+
+TEST(Console, AnErrorLeavingTheRunIsShownAndEndsTheProgram) {
+  TScriptedTerminal terminal;
+  EXPECT_EQ(RunOnDataFolder(terminal, {},
+                       [](TMainForm&) { throw env::EFOpenError("Cannot open file \"C:\\FENRO\\Books.db\"."); }),
+            kExitNoRun);
+  EXPECT_TRUE(Contains(terminal.err, "! Error !\n  Cannot open file \"C:\\FENRO\\Books.db\".\n"));
+  EXPECT_FALSE(Contains(terminal.out, "All tables completed."));
+}
+
+TEST(Console, DataFolderRelativeToTheCurrentFolderAndReportWritten) {
+  test::TAppPlatform platform(false);
+  TScriptedTerminal terminal;
+  terminal.currentFolder = "C:\\";
+  EXPECT_EQ(RunConsole("remdo", {"--data-folder", "FENRO", "+"}, terminal,
+                       [](TMainForm& form) {
+                         form.RunState.FailureCount = 2;
+                         form.RunState.FailedTables = "Genre,Books";
+                       }),
+            kExitFailures);
+  EXPECT_TRUE(Contains(terminal.out, "    FENRO folder:  C:\\FENRO\\\n"));
+  // The window would stay open; the console ends as Close does.
+  EXPECT_TRUE(platform.DataFileExists("Remdo.log"));
+  EXPECT_TRUE(Contains(platform.Read("C:\\FENRO\\RemdLogs.txt"), ", 2 failures [Genre,Books]\r\n"));
+}
+
+TEST(Console, MissingDataFolderEndsBeforeTheRun) {
+  test::TAppPlatform platform(false);
+  TScriptedTerminal terminal;
+  EXPECT_EQ(RunConsole("remdo", {"--data-folder", "C:\\nothing"}, terminal), kExitNoRun);
+  EXPECT_TRUE(Contains(terminal.err, "! Error !\n  The data folder C:\\nothing\\ does not exist.\n"));
+  EXPECT_TRUE(terminal.out.empty());
+}
+
+TEST(Console, StartUpEndsTheProgramWithoutARun) {
+  {
+    test::TAppPlatform platform;
+    platform.platform.shell.window = env::TTopWindow{7};  // the catalogue application runs
+    TScriptedTerminal terminal;
+    EXPECT_EQ(RunConsole("remdo", {}, terminal), kExitNoRun);
+    EXPECT_TRUE(Contains(terminal.err, "You must close FENRO before running this program."));
+    EXPECT_TRUE(terminal.out.empty());
+  }
+  {
+    test::TAppPlatform platform(false);  // nothing to locate
+    TScriptedTerminal terminal;
+    EXPECT_EQ(RunConsole("remdo", {}, terminal), kExitNoRun);
+    EXPECT_TRUE(Contains(terminal.err, "Could not locate FENRO directory."));
+  }
+  {
+    test::TAppPlatform platform;
+    platform.File("C:\\Remdo\\FenroRemdo.exe", "program");
+    TScriptedTerminal terminal;
+    EXPECT_EQ(RunConsole("C:\\Remdo\\remdinst1.exe", {}, terminal), kExitClean);
+    EXPECT_TRUE(platform.DataFileExists("FenroRemdo.exe"));
+    EXPECT_TRUE(terminal.out.empty());
+  }
+}
+
+}  // namespace
+}  // namespace remdo::app::console

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The real progress window under Wine and Xvfb, driven as a user drives it:
+#   1. a run kept going by the test's step; Cancel is clicked, "Are you
+#      sure?" answered Yes; the run stops and, with "close when complete"
+#      ticked, writes its report and closes;
+#   2. a run in which the user unticks "close when complete"; it ends with
+#      the Close button showing and the window open (a screenshot of it is
+#      kept in the artefacts folder); Esc on Close writes the report and ends.
+# Usage: window-test.sh <remdo_window_test.exe> <artefacts folder> <prefix>
+# The window runs in a Wine prefix of its own, whose session starts on the
+# test's Xvfb display and ends with the test: a session started without a
+# display (as the other tests' is) cannot open windows.
+# Exit 77 (skipped) when Xvfb, xdotool or ImageMagick is missing.
+set -uo pipefail
+exe="$1"
+artefacts="$2"
+prefix="$3"
+
+for tool in xvfb-run xdotool import wine; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+if [ -z "${REMDO_INSIDE_XVFB:-}" ]; then
+  export REMDO_INSIDE_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" "$@"
+fi
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+scratch="$(mktemp -d)"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wineserver -k >/dev/null 2>&1
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+mkdir -p "$artefacts" "$prefix"
+wineboot --init >/dev/null 2>&1 || true
+
+fail() { echo "FAIL: $*"; exit 1; }
+# The Windows form of a host path (Wine shows the host's root as Z:).
+windows_path() { printf 'Z:%s\\' "$(printf '%s' "$1" | tr / '\\')"; }
+# Waits up to $1 seconds for the command after it to succeed.
+wait_until() {
+  local limit=$(($1 * 10)); shift
+  for ((i = 0; i < limit; i++)); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+window_of() { xdotool search --name "$1" 2>/dev/null | head -1; }
+has_window() { [ -n "$(window_of "$1")" ]; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+contains() { grep -qF -- "$2" "$1" || fail "$1 lacks: $2 ($(tr '\r' '~' <"$1" | head -c 2000))"; }
+
+# The layout's places, in client coordinates (the X window is the client
+# area under Xvfb, which has no window manager).
+cancel_x=467 cancel_y=426      # CloseBtn
+autoclose_x=22 autoclose_y=437  # AutoCloseChk
+
+start() {  # folder mode
+  mkdir -p "$1"
+  wine "$exe" "$(windows_path "$1")" "$2" >"$1/stdout.txt" 2>&1 &
+  pid=$!
+  pids+=("$pid")
+  wait_until 60 test -f "$1/running.txt" || fail "the run did not start ($2): $(cat "$1/stdout.txt")"
+  wait_until 20 has_window '^FENRO Remdo$' || fail "no window titled FENRO Remdo"
+  window="$(window_of '^FENRO Remdo$')"
+}
+
+echo "--- run 1: Cancel, answered Yes"
+folder="$scratch/cancel"
+start "$folder" cancel
+xdotool mousemove --window "$window" "$cancel_x" "$cancel_y" click 1
+wait_until 20 has_window '^Stop\?$' || fail "Cancel did not ask \"Are you sure?\""
+sleep 0.3
+xdotool key Return  # Yes is the box's default button
+wait_until 60 gone "$pid" || fail "the window did not close after Yes"
+wait "$pid" || fail "the program failed: $(cat "$folder/stdout.txt")"
+contains "$folder/Remdo.log" "...program stopped."
+contains "$folder/RemdLogs.txt" "tests interrupted, no errors"
+grep -q $'\r$' "$folder/Remdo.log" || fail "Remdo.log lines do not end in CR LF"
+
+echo "--- run 2: close when complete unticked"
+folder="$scratch/close"
+start "$folder" wait
+xdotool mousemove --window "$window" "$autoclose_x" "$autoclose_y" click 1
+sleep 0.5
+touch "$folder/proceed.txt"
+wait_until 20 test -f "$folder/ended.txt" || fail "the step did not end"
+sleep 1
+kill -0 "$pid" 2>/dev/null || fail "the window closed although close when complete was unticked"
+[ ! -e "$folder/Remdo.log" ] || fail "the report was written before Close"
+import -window "$window" "$artefacts/window-run-ended.png" || fail "no screenshot"
+xdotool key Escape  # the focus is on Close, the window's cancel key
+wait_until 60 gone "$pid" || fail "Esc on Close did not close the window"
+wait "$pid" || fail "the program failed: $(cat "$folder/stdout.txt")"
+contains "$folder/Remdo.log" "All tables completed."
+contains "$folder/RemdLogs.txt" ", no errors"
+echo "screenshot: $artefacts/window-run-ended.png"
+echo "PASS"
