@@ -1,6 +1,6 @@
 // Damage to the data file's blocks: cutting the file, spoiling a block
 // header's links or last-record offset, and zeroing a block. The records
-// each leaves to the raw walk follow from the walk's rules (TTableImage).
+// each leaves to the raw walk follow from the walk's rules (TTableMap).
 #include <string>
 #include <vector>
 
@@ -26,7 +26,7 @@ std::vector<std::byte> U16Bytes(std::uint16_t value) {
 }
 
 // The last block that holds records.
-std::int64_t LastBlockWithRecords(const TTableImage& image) {
+std::int64_t LastBlockWithRecords(const TTableMap& image) {
   for (auto i = static_cast<std::int64_t>(image.Blocks().size()) - 1; i >= 0; --i) {
     if (image.Blocks()[static_cast<std::size_t>(i)].records > 0) return i;
   }
@@ -38,7 +38,7 @@ std::int64_t LastBlockWithRecords(const TTableImage& image) {
 // Without a block named, the cut keeps at least the first block when the
 // table has records beyond it.
 void DamageTruncatedFile(TDamageContext& context) {
-  const TTableImage& image = context.Image();
+  const TTableMap& image = context.Map();
   std::int64_t block = context.ChooseBlock(1);
   if (!context.options.block && block == 0) {
     for (std::size_t i = 1; i < image.Blocks().size(); ++i) {
@@ -57,7 +57,7 @@ void DamageTruncatedFile(TDamageContext& context) {
 }
 
 void DamageTrailingPartBlock(TDamageContext& context) {
-  const TTableImage& image = context.Image();
+  const TTableMap& image = context.Map();
   const std::int64_t block = LastBlockWithRecords(image);
   if (block < 0) throw EDamageError("No block of " + context.path + " holds records");
   const TBlockMap& last = image.Blocks()[static_cast<std::size_t>(block)];
@@ -68,7 +68,7 @@ void DamageTrailingPartBlock(TDamageContext& context) {
   }
   // Part of the next record stays too, so the cut falls inside a record.
   const int rest = image.RecordSize() > 1 ? context.random.Between(1, image.RecordSize() - 1) : 0;
-  const std::int64_t size = last.start + TTableImage::kBlockHeaderSize + kept * image.RecordSize() + rest;
+  const std::int64_t size = last.start + TTableMap::kBlockHeaderSize + kept * image.RecordSize() + rest;
   context.report.block = block;
   context.Unreachable(last.firstOrdinal + kept, image.Records() - last.firstOrdinal - kept);
   CutDataFile(context, size);
@@ -79,7 +79,7 @@ void DamageTrailingPartBlock(TDamageContext& context) {
 
 // Block numbers in links count from 1; 0 ends the chain.
 void DamageBlockLink(TDamageContext& context, bool next) {
-  const TTableImage& image = context.Image();
+  const TTableMap& image = context.Map();
   const std::int64_t block = context.ChooseBlock(1);
   const TBlockMap& target = image.Blocks()[static_cast<std::size_t>(block)];
   const bool loop = context.random.PerMille(500);
@@ -92,11 +92,11 @@ void DamageBlockLink(TDamageContext& context, bool next) {
 }
 
 void DamageBlockLastOffset(TDamageContext& context) {
-  const TTableImage& image = context.Image();
+  const TTableMap& image = context.Map();
   const std::int64_t block = context.ChooseBlock(1);
   const TBlockMap& target = image.Blocks()[static_cast<std::size_t>(block)];
   const int size = image.RecordSize();
-  const int area = image.BlockSize() - TTableImage::kBlockHeaderSize;
+  const int area = image.BlockSize() - TTableMap::kBlockHeaderSize;
   const int real = (target.records - 1) * size;
   int variant = static_cast<int>(context.random.Below(4));
   if (variant == 0 && size == 1) variant = 1;       // every offset is a multiple of 1
@@ -132,7 +132,7 @@ void DamageBlockLastOffset(TDamageContext& context) {
 // An all-zero block header says "one record at offset 0", so the walk finds
 // one all-zero record there.
 void DamageZeroedBlock(TDamageContext& context) {
-  const TTableImage& image = context.Image();
+  const TTableMap& image = context.Map();
   const std::int64_t block = context.ChooseBlock(1);
   const TBlockMap& target = image.Blocks()[static_cast<std::size_t>(block)];
   context.report.block = block;

@@ -46,10 +46,10 @@ constexpr std::array<TDamageKind, 16> kAllKinds = [] {
   return kinds;
 }();
 
-std::optional<TTableImage> MapOf(env::TFileSystem& fileSystem, const std::string& path) {
+std::optional<TTableMap> MapOf(env::TFileSystem& fileSystem, const std::string& path) {
   if (!fileSystem.FileExists(path)) return std::nullopt;
   auto file = fileSystem.Open(path, env::TOpenMode::kRead);
-  return TTableImage::Read(*file);
+  return TTableMap::Read(*file);
 }
 
 void RunStep(TDamageKind kind, TDamageContext& context) {
@@ -127,7 +127,7 @@ TDamageReport Damage(TDamageKind kind, std::string_view path, const TDamageOptio
     report.headerCountBefore = context.before->HeaderCount();
   }
   RunStep(kind, context);
-  const std::optional<TTableImage> after = MapOf(fileSystem, report.path);
+  const std::optional<TTableMap> after = MapOf(fileSystem, report.path);
   report.walkableAfter = after && after->Walkable();
   report.recordsAfter = report.walkableAfter ? after->Records() : 0;
   report.headerCountAfter = after ? after->HeaderCount() : 0;
@@ -158,14 +158,14 @@ std::string FormatDamageReport(const TDamageReport& report) {
 
 // --- TDamageContext -----------------------------------------------------------
 
-const TTableImage& TDamageContext::Image() const {
+const TTableMap& TDamageContext::Map() const {
   if (!before) throw EDamageError("There is no data file " + path);
   if (!before->Walkable()) throw EDamageError("The data file " + path + " has no header that can be walked");
   return *before;
 }
 
 std::int64_t TDamageContext::ChooseBlock(int minRecords) {
-  const std::vector<TBlockMap>& blocks = Image().Blocks();
+  const std::vector<TBlockMap>& blocks = Map().Blocks();
   if (options.block) {
     const std::int64_t block = *options.block;
     if (block < 0 || block >= static_cast<std::int64_t>(blocks.size()) ||

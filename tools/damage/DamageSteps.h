@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "damage/Damage.h"
-#include "damage/TableImage.h"
+#include "damage/TableMap.h"
 #include "generator/Random.h"
 
 namespace remdo::tools {
@@ -21,12 +21,12 @@ struct TDamageContext {
   const TDamageOptions& options;
   TRandom random;
   // The data file's map before the damage; nothing when there is no file.
-  std::optional<TTableImage> before;
+  std::optional<TTableMap> before;
   TDamageReport& report;
 
   // The map, or EDamageError when the damage needs a data file that can be
   // walked.
-  const TTableImage& Image() const;
+  const TTableMap& Map() const;
   // The block the options name, or one chosen by the seed among the blocks
   // holding at least minRecords records; EDamageError when there is none.
   std::int64_t ChooseBlock(int minRecords);

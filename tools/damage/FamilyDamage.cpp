@@ -148,7 +148,7 @@ void DamageForeignFile(TDamageContext& context) {
   // The records a foreign table brings are found by the walk but belong to
   // no record of this table.
   auto check = context.fileSystem.Open(context.path, env::TOpenMode::kRead);
-  const TTableImage image = TTableImage::Read(*check);
+  const TTableMap image = TTableMap::Read(*check);
   context.report.phantomRecords = image.Walkable() ? image.Records() : 0;
   context.report.summary = fromSource ? "data file replaced by a copy of " + context.options.source
                                       : "data file replaced by a " + std::to_string(bytes.size()) + "-byte text";

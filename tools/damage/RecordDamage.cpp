@@ -26,7 +26,7 @@ std::vector<std::byte> ReadData(TDamageContext& context, std::int64_t offset, st
 // The key fields lead the record; the record after the chosen one gets
 // them, so two records carry one key and the engine must refuse one.
 void DamageDuplicateKey(TDamageContext& context) {
-  const TTableImage& image = context.Image();
+  const TTableMap& image = context.Map();
   if (image.KeyWidth() == 0) throw EDamageError("The table " + context.path + " has no primary key");
   if (image.Records() < 2) throw EDamageError("The table " + context.path + " has fewer than two records");
   const std::int64_t record =
@@ -44,7 +44,7 @@ void DamageDuplicateKey(TDamageContext& context) {
 }
 
 void DamageRecordCount(TDamageContext& context, TDamageKind kind) {
-  const TTableImage& image = context.Image();
+  const TTableMap& image = context.Map();
   const std::int32_t count = image.HeaderCount();
   std::int64_t changed = 0;
   if (kind == TDamageKind::kCountZero) {

@@ -5,7 +5,7 @@
 // (version above 4 and file type 0, 2, 3, 5, 6 or 8), else from 88. Each
 // block starts with next (u16), previous (u16) and last-record offset
 // (s16), then the records.
-#include "damage/TableImage.h"
+#include "damage/TableMap.h"
 
 #include <algorithm>
 #include <array>
@@ -22,8 +22,8 @@ constexpr int kBcdWidth = 17;
 
 }  // namespace
 
-TTableImage TTableImage::Read(env::TFile& file) {
-  TTableImage image;
+TTableMap TTableMap::Read(env::TFile& file) {
+  TTableMap image;
   image.fileSize_ = static_cast<std::int64_t>(file.Size());
   std::array<std::byte, 58> head{};
   if (file.ReadAt(0, head) < head.size()) return image;
@@ -57,7 +57,7 @@ TTableImage TTableImage::Read(env::TFile& file) {
   return image;
 }
 
-void TTableImage::ReadKeyWidth(env::TFile& file, int fileType, int version) {
+void TTableMap::ReadKeyWidth(env::TFile& file, int fileType, int version) {
   const bool extended = version > 4 && (fileType == 0 || fileType == 2 || fileType == 3 || fileType == 5 ||
                                         fileType == 6 || fileType == 8);
   const std::uint64_t at = extended ? 120 : 88;
@@ -74,18 +74,18 @@ void TTableImage::ReadKeyWidth(env::TFile& file, int fileType, int version) {
   keyWidth_ = std::min(width, recordSize_);
 }
 
-int TTableImage::RecordsOfBlock(std::int16_t lastOffset, std::int64_t bytes) const {
+int TTableMap::RecordsOfBlock(std::int16_t lastOffset, std::int64_t bytes) const {
   const int area = blockSize_ - kBlockHeaderSize;
   if (lastOffset < 0 || lastOffset % recordSize_ != 0 || lastOffset + recordSize_ > area) return 0;
   const auto fit = static_cast<int>((bytes - kBlockHeaderSize) / recordSize_);
   return std::min(lastOffset / recordSize_ + 1, fit);
 }
 
-std::int64_t TTableImage::Records() const {
+std::int64_t TTableMap::Records() const {
   return blocks_.empty() ? 0 : blocks_.back().firstOrdinal + blocks_.back().records;
 }
 
-std::int64_t TTableImage::BlockOfRecord(std::int64_t ordinal) const {
+std::int64_t TTableMap::BlockOfRecord(std::int64_t ordinal) const {
   const auto found = std::upper_bound(blocks_.begin(), blocks_.end(), ordinal,
                                       [](std::int64_t value, const TBlockMap& b) { return value < b.firstOrdinal; });
   if (found == blocks_.begin()) return -1;
@@ -98,7 +98,7 @@ std::int64_t TTableImage::BlockOfRecord(std::int64_t ordinal) const {
   return index;
 }
 
-std::int64_t TTableImage::RecordOffset(std::int64_t ordinal) const {
+std::int64_t TTableMap::RecordOffset(std::int64_t ordinal) const {
   const std::int64_t index = BlockOfRecord(ordinal);
   if (index < 0) return -1;
   const TBlockMap& block = blocks_[static_cast<std::size_t>(index)];

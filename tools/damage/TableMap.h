@@ -3,8 +3,8 @@
 // trailing part block included) where it starts and how many records the
 // walk takes from it. Built without the engine and without trusting the
 // file: a header the walk cannot use gives a map that is not walkable.
-#ifndef REMDO_TOOLS_DAMAGE_TABLEIMAGE_H_
-#define REMDO_TOOLS_DAMAGE_TABLEIMAGE_H_
+#ifndef REMDO_TOOLS_DAMAGE_TABLEMAP_H_
+#define REMDO_TOOLS_DAMAGE_TABLEMAP_H_
 
 #include <cstdint>
 #include <vector>
@@ -21,12 +21,12 @@ struct TBlockMap {
   std::int64_t firstOrdinal = 0; // ordinal of its first record in the walk
 };
 
-class TTableImage {
+class TTableMap {
  public:
   static constexpr int kBlockHeaderSize = 6;
 
   // Reads the header and every block header of the open file.
-  static TTableImage Read(env::TFile& file);
+  static TTableMap Read(env::TFile& file);
 
   // The walk can run: a header of 81 to 32766 bytes, a block size of 1 to
   // 32 KiB and a record size of 1 to the block's record area.
@@ -72,4 +72,4 @@ class TTableImage {
 
 }  // namespace remdo::tools
 
-#endif  // REMDO_TOOLS_DAMAGE_TABLEIMAGE_H_
+#endif  // REMDO_TOOLS_DAMAGE_TABLEMAP_H_
