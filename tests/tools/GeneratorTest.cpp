@@ -313,8 +313,8 @@ TEST(GeneratorDeterminism, SameSeedGivesTheSameBytes) {
   options.folders = 4;
   options.seed = 11;
   test::TScratchFolder first, second, third;
-  GenerateCatalogue(first.Path(), options);
-  GenerateCatalogue(second.Path(), options);
+  testing::GenerateUnsynced(first.Path(), options);
+  testing::GenerateUnsynced(second.Path(), options);
   const auto names = test::FilesBelow(first.Path(), {".db", ".px", ".mb"});
   ASSERT_EQ(names.size(), test::FilesBelow(second.Path(), {".db", ".px", ".mb"}).size());
   for (const std::string& path : names) {
@@ -329,7 +329,7 @@ TEST(GeneratorDeterminism, SameSeedGivesTheSameBytes) {
   }
   options.seed = 12;
   options.onlyTables = {"Books"};
-  GenerateCatalogue(third.Path(), options);
+  testing::GenerateUnsynced(third.Path(), options);
   EXPECT_NE(ReadRaw(first.Path() + "Books.db").records, ReadRaw(third.Path() + "Books.db").records);
 }
 
