@@ -356,10 +356,28 @@ TEST(GeneratorOptions, OnlyTablesAndLayoutChoices) {
   EXPECT_EQ(generated.Records("Genre"), -1);
 }
 
+// Structure 11 takes the group name width that the options give, for that
+// table only.
+TEST(GeneratorOptions, GroupNameWidthOfTheEarlierLayout) {
+  test::TScratchFolder folder;
+  TCatalogueOptions options;
+  options.currentLayout = false;
+  options.books = 30;
+  options.saveFolder = false;
+  options.groupNameWidth = 40;
+  options.onlyTables = {"GrpNames", "LocNames"};
+  const int before = paradox::GroupNameWidth();
+  GenerateCatalogue(folder.Path(), options);
+  EXPECT_EQ(paradox::GroupNameWidth(), before);
+  EXPECT_EQ(ReadRaw(folder / "GrpNames.db").Field("Name").width, 40);
+  EXPECT_EQ(ReadRaw(folder / "LocNames.db").Field("Name").width, 50);
+}
+
 TEST(GeneratorOptions, RefusesCountsThatMakeNoCatalogue) {
   test::TScratchFolder folder;
   for (const auto& change : {+[](TCatalogueOptions& o) { o.books = 0; }, +[](TCatalogueOptions& o) { o.folders = 10000; },
-                             +[](TCatalogueOptions& o) { o.memoPerMille = 1001; }}) {
+                             +[](TCatalogueOptions& o) { o.memoPerMille = 1001; },
+                             +[](TCatalogueOptions& o) { o.groupNameWidth = 256; }}) {
     TCatalogueOptions options;
     change(options);
     EXPECT_THROW(GenerateCatalogue(folder.Path(), options), EGeneratorError);
@@ -371,7 +389,8 @@ TEST(GeneratorCommand, ParsesTheCommandLine) {
   std::string folder;
   const TCatalogueOptions options =
       ParseGeneratorOptions({"--books", "2500", "C:\\FENRO\\", "--earlier", "--folders", "0", "--memo-share", "0.25",
-                             "--seed", "99", "--no-save", "--no-favourites", "--only", "Books", "--only", "Fldr*"},
+                             "--seed", "99", "--no-save", "--no-favourites", "--only", "Books", "--only", "Fldr*",
+                             "--group-name-width", "40"},
                             folder);
   EXPECT_EQ(folder, "C:\\FENRO\\");
   EXPECT_FALSE(options.currentLayout);
@@ -382,6 +401,7 @@ TEST(GeneratorCommand, ParsesTheCommandLine) {
   EXPECT_FALSE(options.saveFolder);
   EXPECT_FALSE(options.favouriteAuthors);
   EXPECT_EQ(options.onlyTables, (std::vector<std::string>{"Books", "Fldr*"}));
+  EXPECT_EQ(options.groupNameWidth, 40);
   EXPECT_EQ(ParseGeneratorOptions({"x", "--memo-share", "1"}, folder).memoPerMille, 1000);
   EXPECT_EQ(ParseGeneratorOptions({"x", "--memo-share", ".05"}, folder).memoPerMille, 50);
 }
@@ -389,7 +409,7 @@ TEST(GeneratorCommand, ParsesTheCommandLine) {
 TEST(GeneratorCommand, UsageErrorsExitWithTwo) {
   for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
            {}, {"--books", "10"}, {"a", "b"}, {"a", "--books", "0"}, {"a", "--books", "x"}, {"a", "--memo-share", "1.5"},
-           {"a", "--memo-share", "-1"}, {"a", "--folders", "10000"}, {"a", "--colour"}, {"a", "--seed"}}) {
+           {"a", "--memo-share", "-1"}, {"a", "--folders", "10000"}, {"a", "--group-name-width", "0"}, {"a", "--colour"}, {"a", "--seed"}}) {
     std::ostringstream out, err;
     EXPECT_EQ(RunGenerator(words, out, err), 2) << ::testing::PrintToString(words);
     EXPECT_NE(err.str().find("usage: remdo-generate"), std::string::npos);

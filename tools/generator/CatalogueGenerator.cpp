@@ -31,12 +31,33 @@ constexpr std::string_view kEarlierBackup[] = {
     "BookLoc.db", "BookRef.db", "Books.db",   "Books.mb",   "CharX.db",    "ExpTitle.db",
     kFolderTables, "Genre.db",  "GrpNames.db", "LocNames.db", "Prices.db", "Reissues.db"};
 
+// Sets the process-wide group name width for the life of the object (0:
+// leaves it alone).
+class TGroupNameWidth {
+ public:
+  explicit TGroupNameWidth(int width) : saved_(paradox::GroupNameWidth()), set_(width > 0) {
+    if (set_) paradox::SetGroupNameWidth(width);
+  }
+  ~TGroupNameWidth() {
+    if (set_) paradox::SetGroupNameWidth(saved_);
+  }
+  TGroupNameWidth(const TGroupNameWidth&) = delete;
+  TGroupNameWidth& operator=(const TGroupNameWidth&) = delete;
+
+ private:
+  const int saved_;
+  const bool set_;
+};
+
 void CheckOptions(const TCatalogueOptions& options) {
   if (options.books < 1 || options.books > 2000000000) {
     throw EGeneratorError("The number of books must be 1 to 2000000000, not " + std::to_string(options.books));
   }
   if (options.folders < 0 || options.folders > 9999) {
     throw EGeneratorError("The number of folders must be 0 to 9999, not " + std::to_string(options.folders));
+  }
+  if (options.groupNameWidth < 0 || options.groupNameWidth > 255) {
+    throw EGeneratorError("The group name width must be 1 to 255, not " + std::to_string(options.groupNameWidth));
   }
   if (options.memoPerMille < 0 || options.memoPerMille > 1000) {
     throw EGeneratorError("The memo share must be 0 to 1000 thousandths, not " +
@@ -101,6 +122,7 @@ TGeneratedCatalogue GenerateCatalogue(std::string_view dataFolder, const TCatalo
       options.currentLayout ? CurrentLayoutPlan(options) : EarlierLayoutPlan();
   for (const TTablePlan& table : plan) {
     if (!Wanted(options, table.name)) continue;
+    const TGroupNameWidth width(table.structure == 11 ? options.groupNameWidth : 0);
     TTableWriter writer(database, std::string(table.name), table.structure);
     table.fill(writer, model);
     result.tables.push_back({std::string(table.name), table.structure, writer.Finish()});

@@ -44,6 +44,10 @@ struct TCatalogueOptions {
   // Current layout: folder tables of the earlier layout's structure 14, as
   // a catalogue upgraded without converting them has.
   bool earlierFolderTables = false;
+  // Earlier layout: the width of GrpNames' Name column (structure 11 takes
+  // it from the process-wide setting, which the generator sets for the
+  // time it writes the table and restores afterwards); 0 keeps the setting.
+  int groupNameWidth = 0;
   // Only the tables whose names match one of these patterns ("Books",
   // "Fldr*"; case ignored); empty: every table.
   std::vector<std::string> onlyTables;

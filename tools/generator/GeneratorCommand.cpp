@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: remdo-generate FOLDER [--earlier] [--books N] [--folders N] [--memo-share FRACTION]\n"
     "                      [--seed N] [--no-save] [--no-favourites] [--earlier-folder-tables]\n"
-    "                      [--only TABLE]...\n";
+    "                      [--group-name-width N] [--only TABLE]...\n";
 
 std::uint64_t ParseNumber(const std::string& word, const std::string& option) {
   if (word.empty() || word.size() > 19 || word.find_first_not_of("0123456789") != std::string::npos) {
@@ -71,6 +71,10 @@ TCatalogueOptions ParseGeneratorOptions(const std::vector<std::string>& words, s
       options.favouriteAuthors = false;
     } else if (word == "--earlier-folder-tables") {
       options.earlierFolderTables = true;
+    } else if (word == "--group-name-width") {
+      const std::uint64_t width = ParseNumber(value(), word);
+      if (width < 1 || width > 255) throw std::invalid_argument("--group-name-width must be 1 to 255");
+      options.groupNameWidth = static_cast<int>(width);
     } else if (word == "--only") {
       options.onlyTables.push_back(value());
     } else if (!word.empty() && word[0] == '-') {

@@ -2,7 +2,7 @@
 // run it in-process:
 //   remdo-generate FOLDER [--earlier] [--books N] [--folders N]
 //       [--memo-share FRACTION] [--seed N] [--no-save] [--no-favourites]
-//       [--earlier-folder-tables] [--only TABLE]...
+//       [--earlier-folder-tables] [--group-name-width N] [--only TABLE]...
 // Prints one line per table written and the saved copies. Exit status 0,
 // 1 with a one-line message when generating fails, 2 for a usage error.
 #ifndef REMDO_TOOLS_GENERATOR_GENERATORCOMMAND_H_
