@@ -282,13 +282,11 @@ TEST_F(MemoValuesTest, PackingADamagedMemoFileKeepsItBeside) {
   table.AppendRecord({2, Text(100, 2)});
   table.Close();
   auto bytes = remdo::test::ReadWholeFile(PathOf("N.MB"));
-  const auto damaged = bytes;
   // The single-value block of record 1 loses its type.
   for (std::size_t at = memo::kUnit; at < bytes.size(); at += memo::kUnit) {
     if (bytes[at] == std::byte{2}) bytes[at] = std::byte{9};
   }
   remdo::test::WriteWholeFile(PathOf("N.MB"), bytes);
-  (void)damaged;
   TCrTblDesc pack;
   pack.tableName = "N.db";
   pack.tableType = "PARADOX";
