@@ -22,6 +22,7 @@
 #include "paradox/BlobDescriptor.h"
 #include "paradox/Database.h"
 #include "paradox/DbiCalls.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/EngineErrors.h"
 #include "paradox/Table.h"
 #include "paradox/TableFiles.h"
@@ -159,6 +160,10 @@ int RunCopy(TCommandContext& context) {
   database.Open();
   const std::string targetName(env::NamePart(targetData));
   const std::uint16_t code = paradox::DbiCreateTable(database.Handle(), true, DescriptorLike(source, targetName, context.err));
+  if (code == paradox::kDbiErrNotSupported) {
+    throw ECommandFailure(sourceData + ": the sort order of its language driver is not known, so its alpha keys "
+                                       "cannot be placed in order: " + paradox::EngineErrorDescription(code));
+  }
   if (code != 0) {
     throw ECommandFailure(targetData + ": the table cannot be created: " + paradox::EngineErrorDescription(code));
   }
