@@ -44,17 +44,34 @@ std::vector<std::byte> ReadHeaderBytes(env::TFile& file, std::uint64_t fileSize)
   return bytes;
 }
 
-// The header of a secondary index file; nothing when it cannot be read.
+// The header of a secondary index file; nothing when it is damaged. The
+// OS's failures to read it are thrown: a file that could not be read is no
+// reason to give up an index.
 std::optional<TTableHeader> ReadIndexHeader(env::TFileSystem& fileSystem, const std::string& path) {
+  auto file = fileSystem.Open(path, env::TOpenMode::kRead);
+  const std::uint64_t size = file->Size();
+  const std::vector<std::byte> bytes = ReadHeaderBytes(*file, size);
+  file->Close();
   try {
-    auto file = fileSystem.Open(path, env::TOpenMode::kRead);
-    const std::uint64_t size = file->Size();
-    TTableHeader header = TTableHeader::DecodeFrom(ReadHeaderBytes(*file, size), size, path);
-    file->Close();
-    return header;
-  } catch (const env::ERemdoError&) {
+    return TTableHeader::DecodeFrom(bytes, size, path);
+  } catch (const env::EDBEngineError&) {
     return std::nullopt;
   }
+}
+
+// The field number the name of a secondary index file stands for (".X0B":
+// 11), or 0 when the name is not of that form.
+std::size_t FieldNumberOfName(std::string_view name) {
+  const std::string_view extension = env::ExtensionPart(name);
+  if (extension.size() != 4) return 0;
+  std::size_t number = 0;
+  for (const char c : extension.substr(2)) {
+    const char u = env::UpperChar(c);
+    const int digit = u >= '0' && u <= '9' ? u - '0' : (u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1);
+    if (digit < 0) return 0;
+    number = number * 16 + static_cast<std::size_t>(digit);
+  }
+  return number;
 }
 
 bool SameShape(const THeaderField& a, const THeaderField& b) { return a.type == b.type && a.size == b.size; }
@@ -168,8 +185,11 @@ std::string TOpenTable::MemoPath() const {
 }
 
 // Every .Xnn file of a maintained single-field index whose fields match the
-// table becomes an index kept up to date; any other secondary index file
-// (composite, of a table without key, damaged) goes with the next write.
+// table becomes an index kept up to date. A .Xnn whose header is damaged is
+// taken for the index its name stands for (".X0B": field 11), so that the
+// next write rebuilds it rather than dropping it. Any other secondary index
+// file (composite, of a table without key, of fields that do not match)
+// goes with the next write.
 void TOpenTable::DiscoverSecondaryIndexes() {
   if (!IsKeyed()) return;
   const auto keyFields = static_cast<std::size_t>(header_.keyFieldCount);
@@ -177,12 +197,16 @@ void TOpenTable::DiscoverSecondaryIndexes() {
     const std::string_view extension = env::ExtensionPart(name);
     if (extension.size() != 4 || env::UpperChar(extension[1]) != 'X') continue;
     const auto x = ReadIndexHeader(fileSystem_, files_.folder + name);
-    if (!x || x->fileType != TFileType::kMaintainedIndexData || x->fields.size() != keyFields + 2) continue;
-    const std::size_t field = x->indexFieldNumber;
-    if (field < 1 || field > header_.fields.size() || !SameShape(x->fields[0], header_.fields[field - 1])) continue;
-    bool matches = x->fields.back().type == TFieldType::kShort;
-    for (std::size_t i = 0; i < keyFields; ++i) matches = matches && SameShape(x->fields[1 + i], header_.fields[i]);
-    if (!matches || std::any_of(secondary_.begin(), secondary_.end(), [&](const auto& i) { return i->Field() == field - 1; })) {
+    std::size_t field = x ? x->indexFieldNumber : FieldNumberOfName(name);
+    if (field < 1 || field > header_.fields.size() || IsBlobType(header_.fields[field - 1].type)) continue;
+    if (x) {
+      if (x->fileType != TFileType::kMaintainedIndexData || x->fields.size() != keyFields + 2) continue;
+      if (!SameShape(x->fields[0], header_.fields[field - 1])) continue;
+      bool matches = x->fields.back().type == TFieldType::kShort;
+      for (std::size_t i = 0; i < keyFields; ++i) matches = matches && SameShape(x->fields[1 + i], header_.fields[i]);
+      if (!matches) continue;
+    }
+    if (std::any_of(secondary_.begin(), secondary_.end(), [&](const auto& i) { return i->Field() == field - 1; })) {
       continue;
     }
     // An index whose order is not known is kept too: the table then refuses
@@ -316,7 +340,13 @@ void TOpenTable::AfterRecordChange(std::uint32_t slot) {
 
 // --- Memo values --------------------------------------------------------------
 
-std::vector<std::byte> TOpenTable::ReadBlob(std::span<const std::byte> field) { return memo_->Read(field); }
+std::vector<std::byte> TOpenTable::ReadBlob(std::span<const std::byte> field) {
+  try {
+    return memo_->Read(field);
+  } catch (...) {
+    RethrowAsEngineError(kDbiErrReadErr, "The memo file " + MemoPath() + " could not be read");
+  }
+}
 
 std::uint16_t TOpenTable::HighestBlobStamp() {
   std::uint16_t highest = 0;
@@ -335,7 +365,11 @@ TBlobDescriptor TOpenTable::StoreBlob(std::span<std::byte> field, TBlobKind kind
     throw EngineError(refusal, "The table " + files_.DataPath() + " cannot be changed");
   }
   const std::uint16_t highest = fileSystem_.FileExists(MemoPath()) ? 0 : HighestBlobStamp();
-  return memo_->Store(field, kind, value, highest);
+  try {
+    return memo_->Store(field, kind, value, highest);
+  } catch (...) {
+    RethrowAsEngineError(kDbiErrWriteErr, "The memo file " + MemoPath() + " could not be written");
+  }
 }
 
 void TOpenTable::DiscardBlob(const TBlobDescriptor& stored) { memo_->Discard(stored); }

@@ -124,7 +124,8 @@ class TOpenTable {
   // record holds it (throws the memo file's EDBEngineError, see MemoFile.h).
   // StoreBlob: writes a value for a record about to be posted and fills the
   // field; DiscardBlob: gives up a value stored for a record that was then
-  // refused. Both throw like TTableMemo.
+  // refused. Both throw like TTableMemo, and failures of the OS as
+  // EDBEngineError (READERR, WRITEERR).
   bool HasBlobFields() const { return !blobFields_.empty(); }
   std::vector<std::byte> ReadBlob(std::span<const std::byte> field);
   TBlobDescriptor StoreBlob(std::span<std::byte> field, TBlobKind kind, std::span<const std::byte> value);

@@ -215,10 +215,12 @@ TEST_F(SecondaryIndexTest, RewritesKeepTheIndexesAndOpeningReadsThem) {
   EXPECT_THROW(table.Open(), env::EDBEngineError);
 }
 
-TEST_F(SecondaryIndexTest, FilesThatAreNoMaintainedIndexGoWithARewrite) {
+TEST_F(SecondaryIndexTest, DamagedIndexFilesAreRebuiltOthersGoWithARewrite) {
   CreateBooks();
   remdo::test::WriteWholeFile(PathOf("Books.XG0"), std::string_view("a composite index"));
   remdo::test::WriteWholeFile(PathOf("Books.X05"), std::string_view("garbage"));
+  remdo::test::WriteWholeFile(PathOf("Books.X02"), std::string_view("damaged"));
+  remdo::test::WriteWholeFile(PathOf("Books.Y02"), std::string_view("damaged"));
   TTable table;
   Open(table);
   table.AppendRecord({1, 2, "x"});
