@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,18 @@ class TSecondaryIndexBuilder {
   void Write(env::TFile& dataFile, env::TFile& treeFile, const TTableHeader& data, std::uint8_t primaryStamp);
 
  private:
+  // Entries live in chunks of kChunkEntries, so that gathering them never
+  // copies or clears what was gathered.
+  static constexpr std::size_t kChunkShift = 16;
+  static constexpr std::size_t kChunkEntries = std::size_t{1} << kChunkShift;
+  std::byte* Entry(std::size_t i) const {
+    return chunks_[i >> kChunkShift].get() + (i & (kChunkEntries - 1)) * entryWidth_;
+  }
+  std::vector<std::uint32_t> SortedByValue() const;
+
   const TSecondaryIndex& index_;
   const std::size_t entryWidth_;  // entry key + 2 bytes of block number
-  std::vector<std::byte> entries_;
+  std::vector<std::unique_ptr<std::byte[]>> chunks_;
   std::size_t count_ = 0;
 };
 
