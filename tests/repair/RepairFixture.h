@@ -30,11 +30,15 @@
 #include "paradox/FieldSpec.h"
 #include "paradox/FieldValue.h"
 #include "paradox/LanguageDriver.h"
+#include "paradox/MemoFile.h"
+#include "paradox/MemoFileBuilder.h"
 #include "paradox/PxObject.h"
 #include "paradox/Table.h"
 #include "paradox/TableCatalogue.h"
 #include "paradox/TableCreation.h"
+#include "paradox/PxlibReader.h"
 #include "repair/RepairContext.h"
+#include "repair/TableCheck.h"
 #include "repair/RunReporter.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -229,9 +233,9 @@ class TRepairTest : public ::testing::Test {
   bool Exists(std::string_view name) const { return env::DefaultFileSystem().FileExists(Data(name)); }
   // The host path of a data-folder file, for independent readers.
   std::string HostPath(std::string_view name) const {
-    return env::DefaultFileSystem().FileExists(platform.drive.HostRoot() + "FENRO/" + std::string(name))
-               ? platform.drive.HostRoot() + "FENRO/" + std::string(name)
-               : Data(name);
+    std::string host = platform.drive.HostRoot() + "FENRO/" + std::string(name);
+    std::replace(host.begin(), host.end(), '\\', '/');
+    return env::DefaultFileSystem().FileExists(host) ? host : Data(name);
   }
 
   // Creates tableName (no extension) of a structure in the data folder (or
@@ -257,6 +261,39 @@ class TRepairTest : public ::testing::Test {
     return inserted;
   }
 
+  // A table of a structure with a memo column (Books 31, BookInfo 3, ...):
+  // made, its memo values stored in its memo file (records[i] gets
+  // memos[i]; an empty text leaves the field blank), the records inserted,
+  // and the memo column marked as memo in the header, as the catalogue
+  // application has it.
+  void MakeMemoTable(std::string_view tableName, std::int32_t structure, std::vector<Record> records,
+                     const std::vector<std::string>& memos, const std::string& folder = test::kDataFolder);
+
+  // Reads a repaired table back three ways: the engine opens it and walks
+  // count records in key order, the raw reader sees the same images in
+  // file order, and pxlib (given the data file alone, never a memo file)
+  // reads them too.
+  void ExpectReadable(std::string_view tableName, std::size_t count) {
+    const auto raw = RawRecords(Data(std::string(tableName) + ".db"));
+    EXPECT_EQ(raw.size(), count) << tableName;
+    paradox::TTable table;
+    table.SetDatabaseName(test::kDataFolder);
+    table.SetTableName(std::string(tableName));
+    table.Open();
+    std::vector<Record> walked;
+    for (table.First(); !table.Eof(); table.Next()) {
+      const auto buffer = table.ActiveBuffer();
+      walked.emplace_back(buffer.begin(), buffer.end());
+    }
+    table.Close();
+    EXPECT_EQ(walked, raw) << tableName;
+    if (paradox::testing::HavePxlib()) {
+      const auto pxlib = paradox::testing::ReadWithPxlib(HostPath(std::string(tableName) + ".db"));
+      ASSERT_TRUE(pxlib.has_value()) << tableName;
+      EXPECT_EQ(pxlib->records, raw) << tableName;
+    }
+  }
+
   // The file names of the data folder matching a pattern, sorted.
   std::vector<std::string> Files(std::string_view pattern) const {
     std::vector<std::string> names;
@@ -272,6 +309,42 @@ class TRepairTest : public ::testing::Test {
   paradox::TDatabase database;
   std::unique_ptr<TRepairContext> context;
 };
+
+inline void TRepairTest::MakeMemoTable(std::string_view tableName, std::int32_t structure, std::vector<Record> records,
+                                       const std::vector<std::string>& memos, const std::string& folder) {
+  MakeTable(tableName, structure, {}, folder);
+  const int memoField = *MemoFieldNumber(structure);
+  const auto specs = paradox::ReadFieldSpecs(paradox::GetTableSchema(structure));
+  const std::string memoName = specs.fields[static_cast<std::size_t>(memoField - 1)].name;
+  const TRecordMaker maker(structure);
+  {
+    paradox::TMemoFileBuilder builder(env::DefaultFileSystem(), folder + std::string(tableName) + ".mb");
+    for (std::size_t i = 0; i < records.size() && i < memos.size(); ++i) {
+      if (memos[i].empty()) continue;
+      const auto value = std::as_bytes(std::span<const char>(memos[i].data(), memos[i].size()));
+      builder.AddToField(std::span<std::byte>(records[i].data() + maker.Offset(memoName), maker.Width(memoName)),
+                         paradox::TBlobKind::kMemo, value);
+    }
+    builder.Finish();
+  }
+  paradox::TTable table;
+  table.SetDatabaseName(folder);
+  table.SetTableName(std::string(tableName) + ".db");
+  table.SetExclusive(true);
+  table.Open();
+  for (const auto& record : records) {
+    EXPECT_EQ(paradox::DbiInsertRecord(table.Handle(), paradox::TDbiLock::kNoLock, record), 0);
+  }
+  table.Close();
+  WriteMemoTypeCode(folder + std::string(tableName) + ".db", memoField);
+}
+
+// The memo value a record's field refers to in a memo file.
+inline std::string MemoText(const std::string& memoPath, const Record& record, std::size_t offset, std::size_t width) {
+  paradox::TMemoFile memo(env::DefaultFileSystem(), memoPath);
+  const auto value = memo.ReadField(std::span<const std::byte>(record.data() + offset, width));
+  return std::string(reinterpret_cast<const char*>(value.data()), value.size());
+}
 
 }  // namespace remdo::repair::testing
 
