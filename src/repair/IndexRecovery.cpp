@@ -87,6 +87,7 @@ void TTableCheck::ReadIndexFile(const std::string& fileName, int& phase) {
       keyLength += static_cast<std::size_t>(index.FieldByNumber(field).Width());
     }
     std::int64_t count = 0;
+    int shown = 0;
     const std::int32_t headerCount = index.RecordCount();
     if (!index.FirstRecord()) return;
     do {
@@ -94,7 +95,10 @@ void TTableCheck::ReadIndexFile(const std::string& fileName, int& phase) {
       std::fill(recordBuffer.begin(), recordBuffer.end(), std::byte{0});
       ApplyIndexRecord(index, keyLength, keyBuffer, recordBuffer);
       ++count;
-      if (headerCount > 0) run.SetProgress(ProgressPercent(count, headerCount));
+      if (headerCount > 0) {
+        const int percent = ProgressPercent(count, headerCount);
+        if (percent != shown) run.SetProgress(shown = percent);
+      }
     } while (run.KeepGoing() && index.NextRecord());
   } catch (const env::EReadError&) {
     // A damaged index file ends its phase; what was gathered stays.

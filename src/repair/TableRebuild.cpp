@@ -98,6 +98,7 @@ TTableCheck::TRebuildStop TTableCheck::WalkRecords(paradox::TPxObject& reader, T
   const bool testConversion = paradox::IsCurrentLayout() && request_.StructureNumber == kEarlierFolderStructure &&
                               reader.HasFields() && reader.FirstField()->TypeCode() == paradox::fieldtype::kNumber;
   std::unique_ptr<TFolderRecordConverter> converter;
+  int shown = -1;
   try {
     if (!reader.FirstRecord()) return TRebuildStop::kWalked;
     if (converting_) {
@@ -113,7 +114,12 @@ TTableCheck::TRebuildStop TTableCheck::WalkRecords(paradox::TPxObject& reader, T
         InsertRecord(reader.RecordData(), counts);
       }
       ++counts.read;
-      if (counts.headerCount > 0) run.SetProgress(ProgressPercent(counts.read, counts.headerCount));
+      // The bar moves only when the whole percentage changes; a million
+      // records would otherwise repaint it a million times.
+      if (counts.headerCount > 0) {
+        const int percent = ProgressPercent(counts.read, counts.headerCount);
+        if (percent != shown) run.SetProgress(shown = percent);
+      }
       if (counts.read % kMessageInterval == 0) run.ProcessMessages();
     } while (run.KeepGoing() && reader.NextRecord());
   } catch (const env::EReadError&) {

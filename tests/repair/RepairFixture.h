@@ -91,9 +91,9 @@ class TRecordingRun final : public TRunReporter {
   bool waitPanel = false;
   bool busyCursor = false;
   bool cancelEnabled = true;
-  long goes = 0;
-  long stopAfter = 1L << 40;
-  long messagesProcessed = 0;
+  std::int64_t goes = 0;
+  std::int64_t stopAfter = std::int64_t{1} << 40;
+  std::int64_t messagesProcessed = 0;
 };
 
 // Dialogs that record every box and answer questions No; for tests that
