@@ -55,7 +55,7 @@ void TBlobDescriptor::EncodeTo(std::byte* p) const {
 std::size_t LeaderSizeOf(std::size_t fieldWidth) {
   if (fieldWidth < TBlobDescriptor::kSize) {
     throw env::EDBEngineError(kDbiErrMemoCorrupt, "A blob field of " + std::to_string(fieldWidth) +
-                                                          " bytes is too short to hold its memo reference");
+                                                      " bytes is too short to hold its memo reference");
   }
   return fieldWidth - TBlobDescriptor::kSize;
 }

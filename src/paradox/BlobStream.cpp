@@ -32,7 +32,8 @@ std::size_t TBlobStream::Read(std::span<std::byte> out) {
 
 void TBlobStream::Write(std::span<const std::byte> data) {
   if (mode_ == TBlobStreamMode::kRead) {
-    throw EngineError(kDbiErrInvalidMode, "The blob stream of field \"" + field_.FieldName() + "\" is open for reading");
+    throw EngineError(kDbiErrInvalidMode,
+                      "The blob stream of field \"" + field_.FieldName() + "\" is open for reading");
   }
   if (position_ + data.size() > value_.size()) value_.resize(position_ + data.size());
   std::copy(data.begin(), data.end(), value_.begin() + static_cast<std::ptrdiff_t>(position_));
@@ -42,7 +43,8 @@ void TBlobStream::Write(std::span<const std::byte> data) {
 
 void TBlobStream::Truncate() {
   if (mode_ == TBlobStreamMode::kRead) {
-    throw EngineError(kDbiErrInvalidMode, "The blob stream of field \"" + field_.FieldName() + "\" is open for reading");
+    throw EngineError(kDbiErrInvalidMode,
+                      "The blob stream of field \"" + field_.FieldName() + "\" is open for reading");
   }
   value_.resize(position_);
   field_.SetAsBytes(value_);

@@ -258,9 +258,8 @@ const TCollation* FindCollationBySortOrder(std::uint8_t sortOrder) {
 
 const TCollation& RequireCollation(std::string_view driverName) {
   if (const TCollation* c = FindCollation(driverName)) return *c;
-  throw env::EDBEngineError(kDbiErrNotSupported,
-                            "The sort order of language driver '" + std::string(driverName) +
-                                "' is not supported: alpha keys cannot be placed in its order");
+  throw env::EDBEngineError(kDbiErrNotSupported, "The sort order of language driver '" + std::string(driverName) +
+                                                     "' is not supported: alpha keys cannot be placed in its order");
 }
 
 std::span<const std::string_view> SupportedDrivers() { return kSupported; }

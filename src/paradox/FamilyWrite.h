@@ -21,7 +21,8 @@
 namespace remdo::paradox {
 
 struct TOpenTable::TFamilyWrite {
-  TFamilyWrite(env::TFileSystem& fileSystem, const TTableFiles& files) : commit(fileSystem, files.folder, files.baseName) {}
+  TFamilyWrite(env::TFileSystem& fileSystem, const TTableFiles& files)
+      : commit(fileSystem, files.folder, files.baseName) {}
   TFamilyCommit commit;
   TTableHeader data;
   env::TFile* dataFile = nullptr;  // owned by the commit

@@ -50,7 +50,8 @@ int TKeyOrder::ComparePrefix(const std::byte* a, const std::byte* b, std::size_t
     if (offset >= length) break;
     const std::span<const std::byte> x(a + offset, field.width);
     const std::span<const std::byte> y(b + offset, field.width);
-    const int c = field.type == kAlphaCode ? collation_->Compare(x, y) : Sign(std::memcmp(x.data(), y.data(), field.width));
+    const int c =
+        field.type == kAlphaCode ? collation_->Compare(x, y) : Sign(std::memcmp(x.data(), y.data(), field.width));
     if (c != 0) return Sign(c);
     offset += field.width;
   }

@@ -96,7 +96,8 @@ void TSecondaryIndex::Remove(TRecordStore& records, std::uint32_t slot) {
 std::vector<std::uint32_t> SortedKeyOrder(std::span<const std::byte> keys, std::size_t stride, std::size_t n,
                                           const TKeyOrder& order) {
   std::vector<TPrefixed> items(n);
-  for (std::size_t i = 0; i < n; ++i) items[i] = {order.Prefix(keys.data() + i * stride), static_cast<std::uint32_t>(i)};
+  for (std::size_t i = 0; i < n; ++i)
+    items[i] = {order.Prefix(keys.data() + i * stride), static_cast<std::uint32_t>(i)};
   const bool decides = order.PrefixDecides();
   std::sort(items.begin(), items.end(), [&](const TPrefixed& a, const TPrefixed& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;

@@ -65,7 +65,8 @@ class TSecondaryIndex {
   std::size_t PositionOf(const TRecordStore& records, std::uint32_t slot) const;
 
  private:
-  int CompareSlotWithKey(const TRecordStore& records, std::uint32_t slot, const std::byte* key, std::size_t length) const;
+  int CompareSlotWithKey(const TRecordStore& records, std::uint32_t slot, const std::byte* key,
+                         std::size_t length) const;
 
   const std::size_t field_;
   const std::string name_;

@@ -120,7 +120,8 @@ TSecondaryIndexBuilder::TSecondaryIndexBuilder(const TSecondaryIndex& index)
     : index_(index), entryWidth_(index.EntryKeyWidth() + kHintWidth) {}
 
 void TSecondaryIndexBuilder::Add(const std::byte* record, std::uint32_t dataBlock) {
-  if ((count_ >> kChunkShift) == chunks_.size()) chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(kChunkEntries * entryWidth_));
+  if ((count_ >> kChunkShift) == chunks_.size())
+    chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(kChunkEntries * entryWidth_));
   std::byte* entry = Entry(count_);
   index_.EntryKeyOf(record, entry);
   EncodeFieldInteger(entry + index_.EntryKeyWidth(), dataBlock, kHintWidth);

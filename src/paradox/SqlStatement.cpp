@@ -101,8 +101,8 @@ class TParser {
   TSqlUpdate Statement() {
     TSqlUpdate update;
     if (!IsKeyword(Peek(), "UPDATE")) {
-      throw EngineError(kDbiErrQryNiy, "SQL statement: only UPDATE ... SET statements can be run, not \"" +
-                                           Peek().text + "\"");
+      throw EngineError(kDbiErrQryNiy,
+                        "SQL statement: only UPDATE ... SET statements can be run, not \"" + Peek().text + "\"");
     }
     Take();
     const TToken& table = Take();
@@ -173,8 +173,7 @@ class TParser {
 // it when it changed and nobody else holds it).
 class TTableHold {
  public:
-  explicit TTableHold(const std::string& path)
-      : table_(TEngineSession::Instance().AcquireTable(path, false)) {}
+  explicit TTableHold(const std::string& path) : table_(TEngineSession::Instance().AcquireTable(path, false)) {}
   ~TTableHold() {
     if (!released_) {
       try {
@@ -199,8 +198,8 @@ std::size_t FieldIndex(const TOpenTable& table, const TSqlUpdate& statement) {
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (env::SameText(fields[i].name, statement.fieldName)) return i;
   }
-  throw EngineError(kDbiErrQxFldSymNotFound,
-                    "SQL statement: the table " + statement.tableName + " has no field \"" + statement.fieldName + "\"");
+  throw EngineError(kDbiErrQxFldSymNotFound, "SQL statement: the table " + statement.tableName + " has no field \"" +
+                                                 statement.fieldName + "\"");
 }
 
 // A key field changed in every record: the new records are checked for
@@ -247,7 +246,8 @@ std::size_t RunSqlUpdate(TDbConnection& database, const TSqlUpdate& statement) {
       throw EngineError(kDbiErrInvalidFldXform, context + ": field \"" + field.name + "\" takes text only");
     }
     const std::string text = TextToTable(statement.value.Text(), table.CodePage());
-    blob.assign(reinterpret_cast<const std::byte*>(text.data()), reinterpret_cast<const std::byte*>(text.data()) + text.size());
+    blob.assign(reinterpret_cast<const std::byte*>(text.data()),
+                reinterpret_cast<const std::byte*>(text.data()) + text.size());
   } else {
     SetFieldValue({field, bytes.data(), table.CodePage()}, statement.value);
   }
@@ -262,7 +262,8 @@ std::size_t RunSqlUpdate(TDbConnection& database, const TSqlUpdate& statement) {
     const auto current = records.At(i);
     std::vector<std::byte> record(current.begin(), current.end());
     if (isBlob) {
-      (void)table.StoreBlob(std::span<std::byte>(record).subspan(offset, width), *BlobKindOf(static_cast<std::uint8_t>(field.type)), blob);
+      (void)table.StoreBlob(std::span<std::byte>(record).subspan(offset, width),
+                            *BlobKindOf(static_cast<std::uint8_t>(field.type)), blob);
     } else {
       std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(offset));
     }

@@ -35,7 +35,7 @@ struct TSqlUpdate {
   std::string tableName;  // as written
   std::string alias;      // empty when none was given
   std::string fieldName;
-  TValue value;           // text or integer
+  TValue value;  // text or integer
 };
 
 // Reads a statement. Throws EDBEngineError as described above.

@@ -49,20 +49,21 @@ inline std::vector<Record> ExpectedEntries(const std::string& dataPath, int fiel
   for (int i = 0; i < field - 1; ++i) offset += static_cast<std::size_t>(data.header.fields[i].Width());
   const auto width = static_cast<std::size_t>(data.header.fields[field - 1].Width());
   std::size_t keyWidth = 0;
-  for (int i = 0; i < data.header.keyFieldCount; ++i) keyWidth += static_cast<std::size_t>(data.header.fields[i].Width());
+  for (int i = 0; i < data.header.keyFieldCount; ++i)
+    keyWidth += static_cast<std::size_t>(data.header.fields[i].Width());
   std::vector<Record> entries;
   for (const TBlockRecords& block : ChainBlocks(dataPath)) {
     for (const Record& r : block.records) {
-      Record entry(r.begin() + static_cast<std::ptrdiff_t>(offset), r.begin() + static_cast<std::ptrdiff_t>(offset + width));
+      Record entry(r.begin() + static_cast<std::ptrdiff_t>(offset),
+                   r.begin() + static_cast<std::ptrdiff_t>(offset + width));
       entry.insert(entry.end(), r.begin(), r.begin() + static_cast<std::ptrdiff_t>(keyWidth));
       entry.resize(entry.size() + 2);
       EncodeFieldInteger(entry.data() + entry.size() - 2, block.number, 2);
       entries.push_back(std::move(entry));
     }
   }
-  std::sort(entries.begin(), entries.end(), [](const Record& a, const Record& b) {
-    return std::memcmp(a.data(), b.data(), a.size() - 2) < 0;
-  });
+  std::sort(entries.begin(), entries.end(),
+            [](const Record& a, const Record& b) { return std::memcmp(a.data(), b.data(), a.size() - 2) < 0; });
   return entries;
 }
 
@@ -77,7 +78,8 @@ inline std::size_t CheckTreeBelow(const TFileImage& tree, const std::vector<TBlo
     Record key;
     std::size_t count = 0;
     if (level == 1) {
-      const auto it = std::find_if(data.begin(), data.end(), [&](const TBlockRecords& b) { return b.number == entries[i].child; });
+      const auto it =
+          std::find_if(data.begin(), data.end(), [&](const TBlockRecords& b) { return b.number == entries[i].child; });
       if (it == data.end() || it->records.empty()) {
         ADD_FAILURE() << "index entry points to block " << entries[i].child;
         continue;

@@ -39,7 +39,9 @@ TFiles ReadFiles(const std::string& folder) {
   return files;
 }
 
-std::string Note(int key, int round) { return std::string(static_cast<std::size_t>(120 + key % 7 * 90), static_cast<char>('a' + (key + round) % 26)); }
+std::string Note(int key, int round) {
+  return std::string(static_cast<std::size_t>(120 + key % 7 * 90), static_cast<char>('a' + (key + round) % 26));
+}
 
 void OpenT(TTable& table, const std::string& folder) {
   table.SetDatabaseName(folder);
@@ -160,7 +162,9 @@ TEST_P(IndexMemoFaults, IndexesAndMemoValuesAreWhollyOldOrNew) {
         // writes: every record holds one of its two notes, whole.
         const std::map<int, std::string> notes = Notes(folder.Path());
         const std::map<int, std::string> expected = scenario.blockSizeChanges ? oldNotes : ExpectedAfterChange();
-        if (!triggered) EXPECT_EQ(notes, expected);
+        if (!triggered) {
+          EXPECT_EQ(notes, expected);
+        }
         for (const auto& [key, note] : notes) {
           EXPECT_TRUE(note == Note(key, 0) || note == Note(key, 1)) << key;
         }

@@ -24,8 +24,8 @@ namespace {
 using testing::Fld;
 using testing::ReadTableFile;
 using testing::Record;
-using testing::TFileImage;
 using testing::TableDesc;
+using testing::TFileImage;
 
 std::vector<std::byte> Bytes(std::string_view text) { return remdo::test::Bytes(text); }
 
@@ -43,7 +43,8 @@ class MemoValuesTest : public testing::TEngineTest {
     const std::string_view name = env::NamePart(path);
     const std::string base(name.substr(0, name.size() - env::ExtensionPart(name).size()));
     for (const auto& entry : env::RealFileSystem().Find(std::string(env::FolderPart(path)) + base + ".*", 0)) {
-      remdo::test::WriteWholeFile(PathOf(entry.name), remdo::test::ReadWholeFile(std::string(env::FolderPart(path)) + entry.name));
+      remdo::test::WriteWholeFile(PathOf(entry.name),
+                                  remdo::test::ReadWholeFile(std::string(env::FolderPart(path)) + entry.name));
     }
     return std::string(name);
   }
@@ -60,9 +61,10 @@ class MemoValuesTest : public testing::TEngineTest {
 TEST_F(MemoValuesTest, EveryKindOfValueReadsFromGenuineMemoFiles) {
   REMDO_SAMPLES_OR_SKIP(samples);
   int checked = 0;
-  for (const char* sample : {"paradoxdriver/db/HERCULES.DB", "paradoxdriver/fields/fmemo.db", "paradoxdriver/fields/graphic.db",
-                             "paradoxdriver/fields/graphic240.db", "paradoxdriver/fields/memo.db", "paradoxdriver/fields/ole.db",
-                             "rparadox/biolife.db", "rparadox/mushrooms.db", "medilink/testtab.DB"}) {
+  for (const char* sample :
+       {"paradoxdriver/db/HERCULES.DB", "paradoxdriver/fields/fmemo.db", "paradoxdriver/fields/graphic.db",
+        "paradoxdriver/fields/graphic240.db", "paradoxdriver/fields/memo.db", "paradoxdriver/fields/ole.db",
+        "rparadox/biolife.db", "rparadox/mushrooms.db", "medilink/testtab.DB"}) {
     SCOPED_TRACE(sample);
     remdo::test::TScratchFolder scratch;
     TTable table;
@@ -305,7 +307,10 @@ TEST_F(MemoValuesTest, ALanguageDriverChangeTranslatesMemoText) {
   TCrTblDesc desc = TableDesc("N.db", {Fld("Key", 'I'), Fld("Notes", 'M', 4)}, 1);
   testing::AddOption(desc, "LANGDRIVER", "DBWINUS0");
   Create(desc);
-  const std::string text = "\xC4rger \xFC" "ber " + Text(200, 1);  // A-umlaut, u-umlaut
+  const std::string text =
+      "\xC4rger \xFC"
+      "ber " +
+      Text(200, 1);  // A-umlaut, u-umlaut
   TTable table;
   Open(table, "N");
   table.AppendRecord({1, text});

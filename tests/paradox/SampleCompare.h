@@ -47,8 +47,8 @@ inline bool BlocksAreFull(const TFileImage& image) {
 
 // Header offsets whose bytes hold stale pointers, counters, times or names.
 inline bool IsExempt(const TTableHeader& header, std::size_t offset) {
-  static const std::pair<std::size_t, std::size_t> kRanges[] = {
-      {0x12, 0x13}, {0x16, 0x1D}, {0x2D, 0x37}, {0x40, 0x47}, {0x60, 0x63}, {0x70, 0x71}};
+  static const std::pair<std::size_t, std::size_t> kRanges[] = {{0x12, 0x13}, {0x16, 0x1D}, {0x2D, 0x37},
+                                                                {0x40, 0x47}, {0x60, 0x63}, {0x70, 0x71}};
   for (const auto& [first, last] : kRanges) {
     if (offset >= first && offset <= last) return true;
   }
@@ -62,9 +62,9 @@ inline bool IsExempt(const TTableHeader& header, std::size_t offset) {
 // names it.
 inline std::string HeaderRegion(std::size_t offset) {
   static const std::pair<std::size_t, const char*> kNamed[] = {
-      {0x05, "0x05"}, {0x1E, "0x1E"}, {0x1F, "0x1E"}, {0x49, "0x49"}, {0x4A, "0x49"}, {0x4B, "0x49"},
-      {0x4C, "0x49"}, {0x55, "0x55"}, {0x64, "0x64"}, {0x65, "0x64"}, {0x6A, "0x6A"}, {0x6B, "0x6A"},
-      {0x6C, "0x6C"}, {0x72, "0x72"}, {0x73, "0x72"}, {0x74, "0x72"}, {0x75, "0x72"}, {0x76, "0x72"}, {0x77, "0x72"}};
+      {0x05, "0x05"}, {0x1E, "0x1E"}, {0x1F, "0x1E"}, {0x49, "0x49"}, {0x4A, "0x49"}, {0x4B, "0x49"}, {0x4C, "0x49"},
+      {0x55, "0x55"}, {0x64, "0x64"}, {0x65, "0x64"}, {0x6A, "0x6A"}, {0x6B, "0x6A"}, {0x6C, "0x6C"}, {0x72, "0x72"},
+      {0x73, "0x72"}, {0x74, "0x72"}, {0x75, "0x72"}, {0x76, "0x72"}, {0x77, "0x72"}};
   for (const auto& [at, name] : kNamed) {
     if (at == offset) return name;
   }
@@ -78,7 +78,8 @@ inline std::string HeaderRegion(std::size_t offset) {
 inline std::set<std::string> Differences(const std::string& label, const TFileImage& ours, const TFileImage& theirs) {
   std::set<std::string> out;
   const std::size_t headerSize = std::max(ours.header.headerSize, theirs.header.headerSize);
-  const std::size_t numbersAt = theirs.header.HasExtension() ? TTableHeader::kFixedSize + GetU16(theirs.bytes.data() + 0x66) : 0;
+  const std::size_t numbersAt =
+      theirs.header.HasExtension() ? TTableHeader::kFixedSize + GetU16(theirs.bytes.data() + 0x66) : 0;
   for (std::size_t at = 0; at < headerSize; ++at) {
     if (IsExempt(theirs.header, at) || (at < ours.bytes.size() && ours.bytes[at] == theirs.bytes[at])) continue;
     if (numbersAt != 0 && at >= numbersAt && at < numbersAt + 2 * theirs.header.fields.size()) {
@@ -136,7 +137,8 @@ inline std::string Rebuild(const TFileImage& original, const std::string& dataPa
   table.SetDatabaseName(folder);
   table.SetTableName(name);
   table.Open();
-  for (const Record& record : original.records) EXPECT_EQ(DbiInsertRecord(table.Handle(), TDbiLock::kNoLock, record), 0);
+  for (const Record& record : original.records)
+    EXPECT_EQ(DbiInsertRecord(table.Handle(), TDbiLock::kNoLock, record), 0);
   table.Close();
   return folder + name;
 }

@@ -65,10 +65,14 @@ const std::map<std::string, std::set<std::string>>& KnownDifferences() {
   static const std::set<std::string> kCodePage = {"X 0x6A"};
   static const std::set<std::string> kCounters = {"X 0x49", "Y 0x49"};
   static const std::map<std::string, std::set<std::string>> known = {
-      {"paradoxdriver/db/CUSTOMER.DB CUSTOMER.X06", kCounters}, {"teverett/examples/CUSTOMER.DB CUSTOMER.X06", kCounters},
-      {"paradoxdriver/joins/C.DB C.X02", kCounters},            {"paradoxdriver/joins/C.DB C.X03", kCounters},
-      {"paradoxdriver/joins/fk1.db fk1.x02", kCodePage},        {"paradoxdriver/joins/fk2.db fk2.x02", kCodePage},
-      {"paradoxdriver/joins/fk3.db fk3.x03", kCodePage},        {"paradoxdriver/joins/multiple.db multiple.X02", kCodePage},
+      {"paradoxdriver/db/CUSTOMER.DB CUSTOMER.X06", kCounters},
+      {"teverett/examples/CUSTOMER.DB CUSTOMER.X06", kCounters},
+      {"paradoxdriver/joins/C.DB C.X02", kCounters},
+      {"paradoxdriver/joins/C.DB C.X03", kCounters},
+      {"paradoxdriver/joins/fk1.db fk1.x02", kCodePage},
+      {"paradoxdriver/joins/fk2.db fk2.x02", kCodePage},
+      {"paradoxdriver/joins/fk3.db fk3.x03", kCodePage},
+      {"paradoxdriver/joins/multiple.db multiple.X02", kCodePage},
       {"paradoxdriver/joins/multiple.db multiple.X04", kCodePage},
       {"paradoxdriver/joins/to_multiple.db to_multiple.X02", kCodePage},
   };
@@ -100,24 +104,26 @@ TEST(SampleSecondaryIndexes, RederivedIndexesEqualTheEnginesOwn) {
     std::replace(relative.begin(), relative.end(), '\\', '/');
     for (const TSampleIndex& index : indexes) {
       const std::string extension(env::ExtensionPart(index.path));
-      const std::string xName = SecondaryIndexFileName(env::NamePart(ours).substr(0, env::NamePart(ours).size() - 3),
-                                                       index.field, 'X');
+      const std::string xName =
+          SecondaryIndexFileName(env::NamePart(ours).substr(0, env::NamePart(ours).size() - 3), index.field, 'X');
       const TFileImage ourX = testing::ReadTableFile(folder / xName);
       EXPECT_EQ(EntriesWithoutHint(ourX), EntriesWithoutHint(index.image)) << index.path;
       ++rederived;
       if (!testing::BlocksAreFull(index.image)) continue;
       ++compared;
       std::set<std::string> differences = testing::Differences("X", ourX, index.image);
-      const std::string theirTree = index.path.substr(0, index.path.size() - 3) +
-                                    (extension[1] == 'X' ? "Y" : "y") + extension.substr(2);
-      TFileImage ourY = testing::ReadTableFile(folder / (xName.substr(0, xName.size() - 3) + "Y" + xName.substr(xName.size() - 2)));
+      const std::string theirTree =
+          index.path.substr(0, index.path.size() - 3) + (extension[1] == 'X' ? "Y" : "y") + extension.substr(2);
+      TFileImage ourY =
+          testing::ReadTableFile(folder / (xName.substr(0, xName.size() - 3) + "Y" + xName.substr(xName.size() - 2)));
       EXPECT_EQ(ourY.bytes[0x2C], ourX.bytes[0x2D]);
       const TFileImage theirY = testing::ReadTableFile(theirTree);
       ourY.bytes[0x2C] = theirY.bytes[0x2C];
       differences.merge(testing::Differences("Y", ourY, theirY));
       const std::string key = relative + " " + std::string(env::NamePart(index.path));
       const auto known = KnownDifferences().find(key);
-      const std::set<std::string> expected = known != KnownDifferences().end() ? known->second : std::set<std::string>{};
+      const std::set<std::string> expected =
+          known != KnownDifferences().end() ? known->second : std::set<std::string>{};
       std::string list;
       for (const auto& d : differences) list += "\"" + d + "\", ";
       EXPECT_EQ(differences, expected) << key << ": {" << list << "}";

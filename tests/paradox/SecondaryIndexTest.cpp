@@ -52,7 +52,8 @@ class SecondaryIndexTest : public testing::TEngineTest {
   }
   // The files match the records: entries, hints and trees.
   void ExpectIndexesMatch() {
-    for (const auto& [field, x, y] : {std::tuple{2, "Books.X02", "Books.Y02"}, std::tuple{3, "Books.X03", "Books.Y03"}}) {
+    for (const auto& [field, x, y] :
+         {std::tuple{2, "Books.X02", "Books.Y02"}, std::tuple{3, "Books.X03", "Books.Y03"}}) {
       SCOPED_TRACE(x);
       EXPECT_EQ(ReadTableFile(PathOf(x)).records, testing::ExpectedEntries(PathOf("Books.db"), field));
       testing::CheckIndexTree(PathOf(y), PathOf(x));

@@ -1,14 +1,13 @@
 // The SQL statement form: the fix-up statements of the folder conversion on
 // a folder table, the variants of the form that are accepted, and every
 // other text answered with an engine code.
-#include "paradox/SqlStatement.h"
-
 #include <gtest/gtest.h>
 
 #include "env/Errors.h"
 #include "paradox/EngineCodes.h"
 #include "paradox/EngineFixture.h"
 #include "paradox/Query.h"
+#include "paradox/SqlStatement.h"
 #include "paradox/Table.h"
 #include "paradox/TableCatalogue.h"
 #include "paradox/TableCreation.h"

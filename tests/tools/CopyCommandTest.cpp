@@ -88,7 +88,8 @@ TEST(CopyCommand, EverySampleTableIsCopiedWithItsRecordsValuesAndIndexes) {
     const std::string target = folder / std::string(env::NamePart(path));
     const TRun run = RunTool({"copy", path, target});
     const paradox::TTableHeader& header = original.header;
-    const auto keys = std::span<const paradox::THeaderField>(header.fields).first(static_cast<std::size_t>(header.keyFieldCount));
+    const auto keys =
+        std::span<const paradox::THeaderField>(header.fields).first(static_cast<std::size_t>(header.keyFieldCount));
     if (header.IsEncrypted() || paradox::NeedsUnknownOrder(keys, paradox::KeyCollationOf(header))) {
       EXPECT_EQ(run.status, 1);
       EXPECT_FALSE(run.err.empty());
@@ -105,10 +106,13 @@ TEST(CopyCommand, EverySampleTableIsCopiedWithItsRecordsValuesAndIndexes) {
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
       EXPECT_EQ(copy.header.fields[i].type, header.fields[i].type);
       EXPECT_EQ(copy.header.fields[i].size, header.fields[i].size);
-      if (header.HasExtension()) EXPECT_EQ(copy.header.fields[i].name, header.fields[i].name);
+      if (header.HasExtension()) {
+        EXPECT_EQ(copy.header.fields[i].name, header.fields[i].name);
+      }
     }
     EXPECT_EQ(CompareRecords(path, target), static_cast<int>(original.records.size()));
-    if (header.keyFieldCount > 0) paradox::testing::CheckIndexTree(std::string(env::ChangeExtension(target, ".PX")), target);
+    if (header.keyFieldCount > 0)
+      paradox::testing::CheckIndexTree(std::string(env::ChangeExtension(target, ".PX")), target);
     // The raw reader reads the copy's records in file order.
     paradox::TPxObject reader(env::RealFileSystem().Open(target, env::TOpenMode::kRead));
     std::size_t read = 0;
@@ -119,8 +123,8 @@ TEST(CopyCommand, EverySampleTableIsCopiedWithItsRecordsValuesAndIndexes) {
     for (const auto& entry : env::RealFileSystem().Find(base + ".x*", 0)) {
       const TFileImage x = ReadTableFile(std::string(env::FolderPart(path)) + entry.name);
       if (x.header.fileType != paradox::TFileType::kMaintainedIndexData) continue;
-      const std::string name = paradox::SecondaryIndexFileName(std::string(env::ChangeExtension(env::NamePart(target), "")),
-                                                               x.header.indexFieldNumber, 'X');
+      const std::string name = paradox::SecondaryIndexFileName(
+          std::string(env::ChangeExtension(env::NamePart(target), "")), x.header.indexFieldNumber, 'X');
       EXPECT_EQ(WithoutHint(ReadTableFile(folder / name)), WithoutHint(x)) << name;
     }
     ++copied;

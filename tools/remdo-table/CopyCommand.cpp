@@ -64,7 +64,7 @@ paradox::TCrTblDesc DescriptorLike(TTable& source, const std::string& name, std:
     f.name = field.name;
     f.type = paradox::EngineCodeOfType(field.type);
     f.units1 = static_cast<std::int16_t>(paradox::IsBlobType(field.type) ? field.size - paradox::kBlobReferenceSize
-                                                                          : field.size);
+                                                                         : field.size);
     desc.fields.push_back(f);
   }
   if (header.keyFieldCount > 0) {
@@ -113,7 +113,8 @@ std::vector<std::byte> WhatTheRecordHolds(const paradox::TField& field, std::spa
   if (!kind || paradox::HasBlobPrefix(*kind)) return {};
   const std::size_t leader = bytes.size() - paradox::TBlobDescriptor::kSize;
   const auto d = paradox::TBlobDescriptor::DecodeFrom(bytes.data() + leader);
-  return std::vector<std::byte>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(leader, d.length)));
+  return std::vector<std::byte>(bytes.begin(),
+                                bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(leader, d.length)));
 }
 
 void CopyRecord(TTable& source, TTable& target, TCopyReport& report, std::ostream& err) {
@@ -159,10 +160,13 @@ int RunCopy(TCommandContext& context) {
   database.SetDatabaseName(std::string(env::FolderPart(targetData)));
   database.Open();
   const std::string targetName(env::NamePart(targetData));
-  const std::uint16_t code = paradox::DbiCreateTable(database.Handle(), true, DescriptorLike(source, targetName, context.err));
+  const std::uint16_t code =
+      paradox::DbiCreateTable(database.Handle(), true, DescriptorLike(source, targetName, context.err));
   if (code == paradox::kDbiErrNotSupported) {
-    throw ECommandFailure(sourceData + ": the sort order of its language driver is not known, so its alpha keys "
-                                       "cannot be placed in order: " + paradox::EngineErrorDescription(code));
+    throw ECommandFailure(sourceData +
+                          ": the sort order of its language driver is not known, so its alpha keys "
+                          "cannot be placed in order: " +
+                          paradox::EngineErrorDescription(code));
   }
   if (code != 0) {
     throw ECommandFailure(targetData + ": the table cannot be created: " + paradox::EngineErrorDescription(code));

@@ -22,7 +22,8 @@ TEST(CopyPxlib, PxlibReadsEveryCopyOfASampleTable) {
   for (const std::string& path : test::FilesBelow(samples, {".db"})) {
     const auto original = paradox::testing::ReadTableFile(path);
     const auto& header = original.header;
-    const auto keys = std::span<const paradox::THeaderField>(header.fields).first(static_cast<std::size_t>(header.keyFieldCount));
+    const auto keys =
+        std::span<const paradox::THeaderField>(header.fields).first(static_cast<std::size_t>(header.keyFieldCount));
     if (header.IsEncrypted() || paradox::NeedsUnknownOrder(keys, paradox::KeyCollationOf(header))) continue;
     SCOPED_TRACE(path);
     test::TScratchFolder folder;
@@ -31,7 +32,8 @@ TEST(CopyPxlib, PxlibReadsEveryCopyOfASampleTable) {
     std::ostringstream err;
     (void)RunRemdoTable({"copy", path, target}, out, err);
     const auto ours = paradox::testing::ReadTableFile(target);
-    const std::string index = header.keyFieldCount > 0 ? std::string(env::ChangeExtension(target, ".PX")) : std::string();
+    const std::string index =
+        header.keyFieldCount > 0 ? std::string(env::ChangeExtension(target, ".PX")) : std::string();
     const auto pxlib = paradox::testing::ReadWithPxlib(target, index);
     ASSERT_TRUE(pxlib.has_value());
     EXPECT_EQ(pxlib->records, ours.records);
