@@ -5,7 +5,14 @@
 // process's peak memory. scripts/bench-engine runs it and compares it with
 // copying the resulting files.
 //
-//   BulkInsertBench key|random FOLDER [RECORDS]
+// plain: the table as created by the rebuild before its swap (no secondary
+// index, the memo column declared alpha). full: the table as the catalogue
+// has it, with its two secondary indexes (Main, Sort Title) and Blurb a memo
+// field; one record in ten refers to a memo value in the table's memo file,
+// which is written before the timing starts (as the swap keeps the old memo
+// file, raw records refer into it).
+//
+//   BulkInsertBench key|random plain|full FOLDER [RECORDS]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +24,7 @@
 #include "env/FileSystem.h"
 #include "paradox/Coding.h"
 #include "paradox/Database.h"
+#include "paradox/MemoFileBuilder.h"
 #include "paradox/DbiCalls.h"
 #include "paradox/Table.h"
 
@@ -47,7 +55,7 @@ void AddOption(TCrTblDesc& desc, const char* name, const std::string& value) {
   desc.optionalParams.push_back(param);
 }
 
-TCrTblDesc BooksDesc() {
+TCrTblDesc BooksDesc(bool full) {
   TCrTblDesc desc;
   desc.tableName = "Books.db";
   desc.tableType = "PARADOX";
@@ -64,6 +72,17 @@ TCrTblDesc BooksDesc() {
   primary.primary = primary.unique = primary.maintained = true;
   primary.keyFields = {1};
   desc.indexes.push_back(primary);
+  if (full) {
+    desc.fields.back().type = 262;  // Blurb: a memo of leader 1
+    desc.fields.back().units1 = 1;
+    for (const std::uint16_t field : {2, 4}) {
+      TIdxDesc index;
+      index.name = desc.fields[field - 1u].name;
+      index.maintained = true;
+      index.keyFields = {field};
+      desc.indexes.push_back(index);
+    }
+  }
   AddOption(desc, "LEVEL", "5");
   AddOption(desc, "BLOCK SIZE", "8192");
   AddOption(desc, "LANGDRIVER", "DBWINUS0");
@@ -78,6 +97,22 @@ void PutTitle(std::byte* p, std::int32_t book) {
   int n = 0;
   for (std::int32_t v = book; v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
   for (int i = 0; i < n; ++i) p[sizeof kPrefix - 1 + i] = static_cast<std::byte>(digits[n - 1 - i]);
+}
+
+// The memo file of the full table: a value for every tenth book, 40 to 400
+// bytes long; returns the blob field of each (leader and reference).
+std::vector<std::vector<std::byte>> WriteMemoFile(const std::string& path, int count) {
+  TMemoFileBuilder builder(env::RealFileSystem(), path);
+  std::vector<std::vector<std::byte>> fields;
+  std::string text;
+  for (int book = 10; book <= count; book += 10) {
+    text.assign(static_cast<std::size_t>(40 + book % 361), static_cast<char>('a' + book % 26));
+    std::vector<std::byte> field(11);
+    builder.AddToField(field, TBlobKind::kMemo, std::as_bytes(std::span<const char>(text)));
+    fields.push_back(std::move(field));
+  }
+  builder.Finish();
+  return fields;
 }
 
 void FillRecord(std::vector<std::byte>& record, std::int32_t book) {
@@ -104,7 +139,7 @@ long PeakMemoryKiB() {
   }
 }
 
-int Run(bool randomOrder, const std::string& folder, int count) {
+int Run(bool randomOrder, bool full, const std::string& folder, int count) {
   std::vector<std::int32_t> keys(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) keys[static_cast<std::size_t>(i)] = i + 1;
   if (randomOrder) std::shuffle(keys.begin(), keys.end(), std::mt19937(20240601));
@@ -112,10 +147,11 @@ int Run(bool randomOrder, const std::string& folder, int count) {
   TDatabase database;
   database.SetDatabaseName(folder);
   database.Open();
-  if (DbiCreateTable(database.Handle(), true, BooksDesc()) != 0) {
+  if (DbiCreateTable(database.Handle(), true, BooksDesc(full)) != 0) {
     std::fprintf(stderr, "cannot create the table\n");
     return 1;
   }
+  const std::vector<std::vector<std::byte>> memos = full ? WriteMemoFile(folder + "Books.MB", count) : decltype(memos){};
   TTable table;
   table.SetDatabaseName(folder);
   table.SetTableName("Books");
@@ -124,6 +160,7 @@ int Run(bool randomOrder, const std::string& folder, int count) {
   const auto start = std::chrono::steady_clock::now();
   for (const std::int32_t key : keys) {
     FillRecord(record, key);
+    if (full && key % 10 == 0) std::copy(memos[static_cast<std::size_t>(key / 10 - 1)].begin(), memos[static_cast<std::size_t>(key / 10 - 1)].end(), record.end() - 11);
     if (DbiInsertRecord(table.Handle(), TDbiLock::kNoLock, record) != 0) {
       std::fprintf(stderr, "insert failed\n");
       return 1;
@@ -140,10 +177,11 @@ int Run(bool randomOrder, const std::string& folder, int count) {
 }  // namespace remdo::paradox
 
 int main(int argc, char** argv) {
-  if (argc < 3 || (std::strcmp(argv[1], "key") != 0 && std::strcmp(argv[1], "random") != 0)) {
-    std::fprintf(stderr, "usage: BulkInsertBench key|random FOLDER [RECORDS]\n");
+  if (argc < 4 || (std::strcmp(argv[1], "key") != 0 && std::strcmp(argv[1], "random") != 0) ||
+      (std::strcmp(argv[2], "plain") != 0 && std::strcmp(argv[2], "full") != 0)) {
+    std::fprintf(stderr, "usage: BulkInsertBench key|random plain|full FOLDER [RECORDS]\n");
     return 2;
   }
-  const int count = argc > 3 ? std::atoi(argv[3]) : 1000000;
-  return remdo::paradox::Run(std::strcmp(argv[1], "random") == 0, argv[2], count);
+  const int count = argc > 4 ? std::atoi(argv[4]) : 1000000;
+  return remdo::paradox::Run(std::strcmp(argv[1], "random") == 0, std::strcmp(argv[2], "full") == 0, argv[3], count);
 }

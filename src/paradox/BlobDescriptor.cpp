@@ -17,7 +17,7 @@
 
 #include "env/Errors.h"
 #include "paradox/Coding.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 
 namespace remdo::paradox {
 
@@ -54,8 +54,8 @@ void TBlobDescriptor::EncodeTo(std::byte* p) const {
 
 std::size_t LeaderSizeOf(std::size_t fieldWidth) {
   if (fieldWidth < TBlobDescriptor::kSize) {
-    throw env::EDBEngineError(memocode::kMemoCorrupt, "A blob field of " + std::to_string(fieldWidth) +
-                                                          " bytes is too short to hold its memo reference");
+    throw env::EDBEngineError(kDbiErrMemoCorrupt, "A blob field of " + std::to_string(fieldWidth) +
+                                                      " bytes is too short to hold its memo reference");
   }
   return fieldWidth - TBlobDescriptor::kSize;
 }

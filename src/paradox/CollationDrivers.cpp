@@ -23,7 +23,7 @@
 #include "env/Errors.h"
 #include "env/Text.h"
 #include "paradox/Collation.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 
 namespace remdo::paradox {
 
@@ -258,9 +258,8 @@ const TCollation* FindCollationBySortOrder(std::uint8_t sortOrder) {
 
 const TCollation& RequireCollation(std::string_view driverName) {
   if (const TCollation* c = FindCollation(driverName)) return *c;
-  throw env::EDBEngineError(memocode::kNotSupported,
-                            "The sort order of language driver '" + std::string(driverName) +
-                                "' is not supported: alpha keys cannot be placed in its order");
+  throw env::EDBEngineError(kDbiErrNotSupported, "The sort order of language driver '" + std::string(driverName) +
+                                                     "' is not supported: alpha keys cannot be placed in its order");
 }
 
 std::span<const std::string_view> SupportedDrivers() { return kSupported; }

@@ -32,7 +32,7 @@ void TDataFileWriter::CloseBlock() {
   inBlock_ = 0;
 }
 
-void TDataFileWriter::Add(std::span<const std::byte> record) {
+std::uint32_t TDataFileWriter::Add(std::span<const std::byte> record) {
   if (block_ == nullptr) {
     block_ = blocks_.NewBlock();
     // The block before this one is still buffered: link it forward.
@@ -40,7 +40,9 @@ void TDataFileWriter::Add(std::span<const std::byte> record) {
   }
   std::copy_n(record.data(), recordSize_, block_ + TBlockHeader::kSize + inBlock_ * recordSize_);
   ++records_;
+  const std::uint32_t number = blocks_.BlockCount();
   if (++inBlock_ == perBlock_) CloseBlock();
+  return number;
 }
 
 void TDataFileWriter::Finish() {

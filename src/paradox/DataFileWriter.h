@@ -39,9 +39,10 @@ class TDataFileWriter {
   // filled in by Finish. keyWidth: bytes of the leading key (0: no index).
   TDataFileWriter(env::TFile& file, TTableHeader& header, std::size_t keyWidth);
 
-  // Appends one record of header.recordSize bytes. Throws the file's write
-  // error, or EDBEngineError (table full).
-  void Add(std::span<const std::byte> record);
+  // Appends one record of header.recordSize bytes and returns the number of
+  // the block that holds it. Throws the file's write error, or
+  // EDBEngineError (table full).
+  std::uint32_t Add(std::span<const std::byte> record);
   // Writes the last block and the header. Throws the file's write error.
   void Finish();
 

@@ -82,7 +82,7 @@ std::uint16_t DbiGetRecordForKey(TCursorHandle cursor, bool /*directKey*/, std::
     if (at < records.Count() && std::memcmp(records.At(at).data(), key.data(), width) == 0) found = at;
   }
   if (!found) return kDbiErrRecNotFound;
-  cursor->MoveTo(*found);
+  cursor->MoveToRecord(*found);
   if (!record.empty()) {
     const auto current = cursor->Current();
     std::copy(current.begin(), current.end(), record.begin());
@@ -94,8 +94,8 @@ std::uint16_t DbiModifyRecord(TCursorHandle cursor, std::span<const std::byte> r
   if (const std::uint16_t code = Guard(cursor)) return code;
   if (!cursor->HasCurrent()) return kDbiErrNoCurrRec;
   std::size_t moved = 0;
-  const std::uint16_t code = cursor->Table().Modify(cursor->Position(), record, &moved);
-  if (code == kDbiErrNone) cursor->MoveTo(moved);
+  const std::uint16_t code = cursor->Table().Modify(cursor->RecordPosition(), record, &moved);
+  if (code == kDbiErrNone) cursor->MoveToRecord(moved);
   return code;
 }
 

@@ -102,8 +102,10 @@ inline constexpr std::uint16_t kDbiErrNotInitialized = 10758;
 inline constexpr std::uint16_t kDbiErrMultipleInit = 10759;
 inline constexpr std::uint16_t kDbiErrTableReadOnly = 10763;
 
+inline constexpr std::uint16_t kDbiErrQryNiy = 11884;
 inline constexpr std::uint16_t kDbiErrQryEmpty = 11886;
 inline constexpr std::uint16_t kDbiErrQrySyntErr = 11891;
+inline constexpr std::uint16_t kDbiErrQxFldSymNotFound = 11893;
 inline constexpr std::uint16_t kDbiErrSqlParse = 11949;
 inline constexpr std::uint16_t kDbiErrNoSuchRelOrAlias = 11946;
 

@@ -4,13 +4,23 @@
 // conversions). Writing is allowed only while the table is being edited or
 // inserted into; otherwise, and for conversions that fail, EDBEngineError is
 // thrown.
+//
+// Blob fields (memo, BLOB, formatted memo, OLE, graphic): AsString gives a
+// memo or formatted memo value as text translated from the table's code
+// page, any other blob value as its bytes; AsBytes gives the value's bytes
+// as stored (graphic and OLE values with their 8-byte prefix). A value whose
+// memo file is missing or damaged throws EDBEngineError (BLOBFILEMISSING,
+// MEMOCORRUPT, INVALIDBLOBOFFSET) for this field alone. Written values are
+// stored when the record is posted.
 #ifndef REMDO_PARADOX_FIELD_H_
 #define REMDO_PARADOX_FIELD_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "paradox/FieldValue.h"
 #include "paradox/TableHeader.h"
@@ -30,6 +40,12 @@ class TField {
   // The size byte: width of alpha and bytes fields, decimals of BCD.
   int Size() const;
   int Offset() const;
+
+  bool IsBlob() const;
+  std::vector<std::byte> AsBytes() const;
+  void SetAsBytes(std::span<const std::byte> value);
+  // The length of a blob field's value.
+  std::size_t BlobSize() const;
 
   bool IsNull() const;
   void Clear();

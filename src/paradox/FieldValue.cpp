@@ -185,17 +185,21 @@ void PutBlobText(const TFieldRef& ref, std::string_view text) {
   PutU32(ref.bytes + LeaderSize(ref) + 4, static_cast<std::uint32_t>(text.size()));
 }
 
-std::string ToTableText(const TFieldRef& ref, std::string_view text) {
-  if (ref.codePage == 0 || ref.codePage == env::kCodePageWindowsLatin1) return std::string(text);
-  return env::ConvertCodePage(text, env::kCodePageWindowsLatin1, ref.codePage);
-}
+std::string ToTableText(const TFieldRef& ref, std::string_view text) { return TextToTable(text, ref.codePage); }
 
-std::string FromTableText(const TFieldRef& ref, std::string_view text) {
-  if (ref.codePage == 0 || ref.codePage == env::kCodePageWindowsLatin1) return std::string(text);
-  return env::ConvertCodePage(text, ref.codePage, env::kCodePageWindowsLatin1);
-}
+std::string FromTableText(const TFieldRef& ref, std::string_view text) { return TextFromTable(text, ref.codePage); }
 
 }  // namespace
+
+std::string TextToTable(std::string_view text, std::uint16_t codePage) {
+  if (codePage == 0 || codePage == env::kCodePageWindowsLatin1) return std::string(text);
+  return env::ConvertCodePage(text, env::kCodePageWindowsLatin1, codePage);
+}
+
+std::string TextFromTable(std::string_view text, std::uint16_t codePage) {
+  if (codePage == 0 || codePage == env::kCodePageWindowsLatin1) return std::string(text);
+  return env::ConvertCodePage(text, codePage, env::kCodePageWindowsLatin1);
+}
 
 // Days from the civil calendar: the proleptic Gregorian count with day 1 on
 // 1 January 0001.

@@ -78,6 +78,11 @@ TDateTime GetFieldDateTime(const TFieldRef& ref);
 void SetFieldDateTime(const TFieldRef& ref, TDateTime value);
 void SetFieldValue(const TFieldRef& ref, const TValue& value);
 
+// Text between the program (Windows-1252) and a table's code page (0: no
+// translation), as alpha and memo fields store it.
+std::string TextFromTable(std::string_view text, std::uint16_t codePage);
+std::string TextToTable(std::string_view text, std::uint16_t codePage);
+
 // Day numbers (1 = 1 January 0001, proleptic Gregorian) and calendar dates.
 std::int32_t DayNumber(int year, int month, int day);
 void CalendarDate(std::int32_t dayNumber, int& year, int& month, int& day);

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "env/Errors.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/MemoFormat.h"
 
 namespace remdo::paradox {
@@ -44,19 +44,19 @@ std::string BlockName(std::uint8_t type) {
 // they lie inside the file, so a short read means the file changed.
 void ReadExactly(env::TFile& file, std::uint64_t offset, std::span<std::byte> out) {
   if (file.ReadAt(offset, out) != out.size()) {
-    ThrowMemoError(memocode::kMemoCorrupt, file.Path(), "the file ended while reading at offset " + Hex(offset));
+    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(), "the file ended while reading at offset " + Hex(offset));
   }
 }
 
 void CheckStamp(const env::TFile& file, const TBlobDescriptor& d, std::uint32_t length, std::uint16_t modification) {
   const std::string where = "the value at offset " + Hex(d.blockOffset);
   if (length != d.length) {
-    ThrowMemoError(memocode::kMemoCorrupt, file.Path(),
+    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(),
                    where + " holds " + std::to_string(length) + " bytes, but the record's reference says " +
                        std::to_string(d.length));
   }
   if (modification != d.modification) {
-    ThrowMemoError(memocode::kMemoCorrupt, file.Path(),
+    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(),
                    where + " has modification number " + std::to_string(modification) +
                        ", but the record's reference has " + std::to_string(d.modification) +
                        " (the reference is stale)");
@@ -65,7 +65,7 @@ void CheckStamp(const env::TFile& file, const TBlobDescriptor& d, std::uint32_t 
 
 void CheckInside(const env::TFile& file, std::uint64_t end, std::uint64_t fileSize, std::uint32_t blockOffset) {
   if (end > fileSize) {
-    ThrowMemoError(memocode::kMemoCorrupt, file.Path(),
+    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(),
                    "the block at offset " + Hex(blockOffset) + " runs past the end of the file (" +
                        std::to_string(fileSize) + " bytes" +
                        (fileSize % memo::kUnit != 0 ? ", not a multiple of 4096)" : ")"));
@@ -74,7 +74,7 @@ void CheckInside(const env::TFile& file, std::uint64_t end, std::uint64_t fileSi
 
 void CheckBlockType(const env::TFile& file, std::uint8_t found, TBlockType wanted, std::uint32_t blockOffset) {
   if (found == static_cast<std::uint8_t>(wanted)) return;
-  ThrowMemoError(memocode::kMemoCorrupt, file.Path(),
+  ThrowMemoError(kDbiErrMemoCorrupt, file.Path(),
                  "the block at offset " + Hex(blockOffset) + " is " + BlockName(found) + ", not " +
                      BlockName(static_cast<std::uint8_t>(wanted)) + " as the record's reference says");
 }
@@ -86,7 +86,7 @@ TBlobLocation LocateSingle(env::TFile& file, std::uint64_t fileSize, const TBlob
   CheckBlockType(file, std::to_integer<std::uint8_t>(raw[0]), TBlockType::kSingle, d.blockOffset);
   const auto header = memo::TSingleBlockHeader::DecodeFrom(raw.data());
   if (header.units == 0 || memo::UnitsForSingle(header.length) > header.units) {
-    ThrowMemoError(memocode::kMemoCorrupt, file.Path(),
+    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(),
                    "the block at offset " + Hex(d.blockOffset) + " claims " + std::to_string(header.length) +
                        " bytes in " + std::to_string(header.units) + " units of 4096 bytes");
   }
@@ -105,10 +105,10 @@ TBlobLocation LocateEntry(env::TFile& file, std::uint64_t fileSize, const TBlobD
   const auto entry = memo::TSubEntry::DecodeFrom(raw.data() + memo::kEntryTable + d.index * memo::kEntrySize);
   const std::string name = "entry " + std::to_string(d.index) + " of the block at offset " + Hex(d.blockOffset);
   if (!entry.InUse()) {
-    ThrowMemoError(memocode::kInvalidBlobOffset, file.Path(), name + " is not in use (the reference is stale)");
+    ThrowMemoError(kDbiErrInvalidBlobOffset, file.Path(), name + " is not in use (the reference is stale)");
   }
   if (!entry.IsWellFormed()) {
-    ThrowMemoError(memocode::kMemoCorrupt, file.Path(), name + " lies outside the block's data area");
+    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(), name + " lies outside the block's data area");
   }
   CheckStamp(file, d, entry.Length(), entry.modification);
   const std::uint64_t data = std::uint64_t{d.blockOffset} + std::uint64_t{entry.firstChunk} * memo::kChunk;
@@ -125,13 +125,13 @@ void ThrowMemoError(std::uint16_t code, const std::string& path, const std::stri
 std::uint64_t CheckMemoHeader(env::TFile& file) {
   const std::uint64_t size = file.Size();
   if (size < memo::kUnit) {
-    ThrowMemoError(memocode::kMemoCorrupt, file.Path(),
+    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(),
                    "the file is " + std::to_string(size) + " bytes long, shorter than its 4096-byte header");
   }
   std::array<std::byte, 1> type{};
   ReadExactly(file, 0, type);
   if (type[0] != std::byte{0}) {
-    ThrowMemoError(memocode::kMemoCorrupt, file.Path(),
+    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(),
                    "the file does not start with a memo header block (it is damaged or encrypted)");
   }
   return size;
@@ -139,23 +139,23 @@ std::uint64_t CheckMemoHeader(env::TFile& file) {
 
 TBlobLocation LocateBlob(env::TFile& file, std::uint64_t fileSize, const TBlobDescriptor& d) {
   if (d.blockOffset == 0) {
-    ThrowMemoError(memocode::kInvalidBlobOffset, file.Path(),
+    ThrowMemoError(kDbiErrInvalidBlobOffset, file.Path(),
                    "a record's reference to a value of " + std::to_string(d.length) +
                        " bytes names no memo block (offset 0 is the header)");
   }
   if (d.blockOffset % memo::kUnit != 0) {
     ThrowMemoError(
-        memocode::kInvalidBlobOffset, file.Path(),
+        kDbiErrInvalidBlobOffset, file.Path(),
         "a record's reference points to offset " + Hex(d.blockOffset) + ", which is not the start of a memo block");
   }
   if (d.blockOffset >= fileSize) {
-    ThrowMemoError(memocode::kInvalidBlobOffset, file.Path(),
+    ThrowMemoError(kDbiErrInvalidBlobOffset, file.Path(),
                    "a record's reference points to offset " + Hex(d.blockOffset) + ", beyond the end of the file (" +
                        std::to_string(fileSize) + " bytes)");
   }
   if (d.IsSingleBlock()) return LocateSingle(file, fileSize, d);
   if (d.index > TBlobDescriptor::kMaxEntryIndex) {
-    ThrowMemoError(memocode::kInvalidBlobOffset, file.Path(),
+    ThrowMemoError(kDbiErrInvalidBlobOffset, file.Path(),
                    "a record's reference names entry " + std::to_string(d.index) + " of the block at offset " +
                        Hex(d.blockOffset) + "; entries run from 0 to 63");
   }
@@ -170,7 +170,7 @@ TMemoFile::~TMemoFile() = default;
 void TMemoFile::EnsureOpen() {
   if (file_) return;
   if (!fileSystem_.FileExists(path_)) {
-    throw env::EDBEngineError(memocode::kBlobFileMissing, "The memo file " + path_ + " is missing");
+    throw env::EDBEngineError(kDbiErrBlobFileMissing, "The memo file " + path_ + " is missing");
   }
   auto file = fileSystem_.Open(path_, env::TOpenMode::kRead);
   size_ = CheckMemoHeader(*file);
@@ -179,7 +179,7 @@ void TMemoFile::EnsureOpen() {
 
 std::vector<std::byte> ReadStoredBlob(env::TFile& file, std::uint64_t fileSize, const TBlobDescriptor& descriptor) {
   if (descriptor.IsBlank()) {
-    ThrowMemoError(memocode::kInvalidBlobOffset, file.Path(), "a blank reference has no stored value");
+    ThrowMemoError(kDbiErrInvalidBlobOffset, file.Path(), "a blank reference has no stored value");
   }
   const TBlobLocation at = LocateBlob(file, fileSize, descriptor);
   std::vector<std::byte> value(at.length);
@@ -193,7 +193,7 @@ std::optional<std::vector<std::byte>> ValueInRecord(std::span<const std::byte> f
   if (d.IsBlank()) return std::vector<std::byte>{};
   if (!d.IsLeaderOnly()) return std::nullopt;
   if (d.length > leader) {
-    ThrowMemoError(memocode::kInvalidBlobOffset, path,
+    ThrowMemoError(kDbiErrInvalidBlobOffset, path,
                    "a record's reference to a value of " + std::to_string(d.length) +
                        " bytes names no memo block, "
                        "and its leader holds only " +

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "env/Errors.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/MemoFile.h"
 
 namespace remdo::paradox {
@@ -28,7 +28,7 @@ TMemoFileBuilder::~TMemoFileBuilder() = default;
 
 std::uint32_t TMemoFileBuilder::TakeUnits(std::uint64_t units) {
   if (end_ > kLastBlockOffset) {
-    ThrowMemoError(memocode::kTableFull, file_->Path(), "the file cannot grow beyond 4 GB");
+    ThrowMemoError(kDbiErrTableFull, file_->Path(), "the file cannot grow beyond 4 GB");
   }
   const auto offset = static_cast<std::uint32_t>(end_);
   end_ += units * memo::kUnit;
@@ -39,7 +39,7 @@ TBlobDescriptor TMemoFileBuilder::Add(TBlobKind kind, std::span<const std::byte>
   if (!file_) throw env::EWriteError("Memo file: a value was added after the file was finished");
   if (value.empty()) return {};
   if (value.size() > 0xFFFFFFFFu) {
-    ThrowMemoError(memocode::kInvalidBlobLength, file_->Path(), "a value of more than 4 GB cannot be stored");
+    ThrowMemoError(kDbiErrInvalidBlobLen, file_->Path(), "a value of more than 4 GB cannot be stored");
   }
   const auto length = static_cast<std::uint32_t>(value.size());
   if (FitsInLeader(kind, length, leaderSize)) return {0, 0, length, 0};
@@ -103,7 +103,7 @@ TBlobDescriptor TMemoFileBuilder::AddSingle(std::span<const std::byte> value) {
   const auto length = static_cast<std::uint32_t>(value.size());
   const std::uint32_t units = memo::UnitsForSingle(length);
   if (units > memo::kMaxBlockUnits) {
-    ThrowMemoError(memocode::kInvalidBlobLength, file_->Path(),
+    ThrowMemoError(kDbiErrInvalidBlobLen, file_->Path(),
                    "a value of " + std::to_string(length) + " bytes is longer than one memo block can hold");
   }
   const std::uint32_t offset = TakeUnits(units);

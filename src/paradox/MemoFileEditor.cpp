@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "env/Errors.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/MemoFile.h"
 #include "paradox/MemoFileBuilder.h"
 
@@ -107,7 +107,7 @@ void Compact(std::byte* block) {
 TMemoFileEditor::TMemoFileEditor(env::TFileSystem& fileSystem, std::string path)
     : fileSystem_(fileSystem), path_(std::move(path)) {
   if (!fileSystem_.FileExists(path_)) {
-    throw env::EDBEngineError(memocode::kBlobFileMissing, "The memo file " + path_ + " is missing");
+    throw env::EDBEngineError(kDbiErrBlobFileMissing, "The memo file " + path_ + " is missing");
   }
   file_ = fileSystem_.Open(path_, env::TOpenMode::kReadWrite);
   size_ = CheckMemoHeader(*file_);
@@ -171,12 +171,12 @@ std::uint16_t TMemoFileEditor::NextModification() {
 TBlobDescriptor TMemoFileEditor::Store(TBlobKind kind, std::span<const std::byte> value, std::size_t leaderSize) {
   if (value.empty()) return {};
   if (value.size() > 0xFFFFFFFFu) {
-    ThrowMemoError(memocode::kInvalidBlobLength, path_, "a value of more than 4 GB cannot be stored");
+    ThrowMemoError(kDbiErrInvalidBlobLen, path_, "a value of more than 4 GB cannot be stored");
   }
   const auto length = static_cast<std::uint32_t>(value.size());
   if (FitsInLeader(kind, length, leaderSize)) return {0, 0, length, 0};
   if (length > memo::kSubAllocThreshold && memo::UnitsForSingle(length) > memo::kMaxBlockUnits) {
-    ThrowMemoError(memocode::kInvalidBlobLength, path_,
+    ThrowMemoError(kDbiErrInvalidBlobLen, path_,
                    "a value of " + std::to_string(length) + " bytes is longer than one memo block can hold");
   }
   (void)File();
@@ -256,7 +256,7 @@ std::size_t TMemoFileEditor::TakeSpace(std::uint32_t units) {
     offset = blocks_.back().offset;
     blocks_.pop_back();
   }
-  if (offset > kLastBlockOffset) ThrowMemoError(memocode::kTableFull, path_, "the file cannot grow beyond 4 GB");
+  if (offset > kLastBlockOffset) ThrowMemoError(kDbiErrTableFull, path_, "the file cannot grow beyond 4 GB");
   blocks_.push_back({static_cast<std::uint32_t>(offset), TBlockType::kFree, units});
   size_ = std::max(size_, offset + std::uint64_t{units} * memo::kUnit);
   return blocks_.size() - 1;

@@ -28,21 +28,26 @@ void KeepWhatTheRecordHolds(const TBlobFieldRef& ref, const TBlobDescriptor& los
 }  // namespace
 
 std::vector<TBlobCopyFailure> CopyBlobValues(TMemoFile& from, TMemoFileBuilder& to,
-                                             std::span<const TBlobFieldRef> fields) {
+                                             std::span<const TBlobFieldRef> fields, const TBlobTransform& transform) {
   std::vector<TBlobCopyFailure> failures;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const TBlobFieldRef& ref = fields[i];
     const TBlobDescriptor d = DescriptorOfField(ref.field);
     std::vector<std::byte> value;
     try {
-      // Blank and leader-only values stay in the record as they are.
-      if (ValueInRecord(ref.field, from.Path())) continue;
-      value = from.ReadStored(d);
+      if (auto inRecord = ValueInRecord(ref.field, from.Path())) {
+        // Blank and leader-only values stay in the record as they are.
+        if (!transform || inRecord->empty()) continue;
+        value = std::move(*inRecord);
+      } else {
+        value = from.ReadStored(d);
+      }
     } catch (const env::EDBEngineError& e) {
       failures.push_back({i, e.Code(), e.what()});
       KeepWhatTheRecordHolds(ref, d);
       continue;
     }
+    if (transform) transform(ref.kind, value);
     to.AddToField(ref.field, ref.kind, value);
   }
   return failures;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,9 +43,14 @@ struct TBlobCopyFailure {
 // the leader-only value of their leader's bytes (the first bytes of the
 // lost value), graphic and OLE fields become blank, since a part of their
 // payload is no value. The others go on. Leader-only and blank fields are
-// left as they are. Throws only for failures of writing the new file.
+// left as they are, unless transform is given: then every non-blank value
+// passes through it (a restructure translating memo text to another code
+// page) and is stored anew. Throws only for failures of writing the new
+// file.
+using TBlobTransform = std::function<void(TBlobKind kind, std::vector<std::byte>& value)>;
 std::vector<TBlobCopyFailure> CopyBlobValues(TMemoFile& from, TMemoFileBuilder& to,
-                                             std::span<const TBlobFieldRef> fields);
+                                             std::span<const TBlobFieldRef> fields,
+                                             const TBlobTransform& transform = {});
 
 // Packs a memo file: writes a new one at newPath with the values the fields
 // refer to, rewrites the fields, and finishes the new file (flushed and

@@ -1,24 +1,17 @@
-// Loading, changing and writing one table. Writing always produces complete
-// files from the records in table order (full blocks, bulk-built index), so
-// a table the engine has written is always packed.
+// Loading and changing one table; writing its family is in TableWrite.cpp.
 #include "paradox/OpenTable.h"
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
 
 #include "env/CodePage.h"
 #include "env/Errors.h"
+#include "env/Path.h"
+#include "env/Text.h"
 #include "paradox/BlockChain.h"
-#include "paradox/Collation.h"
 #include "paradox/Coding.h"
-#include "paradox/DataFileWriter.h"
 #include "paradox/EngineCodes.h"
 #include "paradox/EngineErrors.h"
-#include "paradox/FamilyCommit.h"
-#include "paradox/IndexBuilder.h"
-#include "paradox/MemoFormat.h"
-#include "paradox/SortingLoad.h"
+#include "paradox/FamilyWrite.h"
 
 namespace remdo::paradox {
 
@@ -27,17 +20,6 @@ namespace {
 // Changes kept in memory for the next save; beyond this a save rewrites the
 // family instead (bulk loads need no journal and no copy of every record).
 constexpr std::size_t kMaxLogBytes = 8 << 20;
-// Header word 0x16 of a keyed file: a stale pointer in genuine files, never 0.
-constexpr std::uint32_t kKeyedWorkspace = 0x6BE00000;
-
-std::uint32_t NewGenerationTag() {
-  static std::uint32_t counter = 0;
-  const auto now = static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
-  std::uint64_t mix = now ^ (static_cast<std::uint64_t>(++counter) << 40);
-  mix ^= mix >> 31;
-  mix *= 0x9E3779B97F4A7C15ull;
-  return static_cast<std::uint32_t>(mix >> 32) | 1u;
-}
 
 [[noreturn]] void RethrowAsEngineError(std::uint16_t code, const std::string& context) {
   try {
@@ -62,6 +44,38 @@ std::vector<std::byte> ReadHeaderBytes(env::TFile& file, std::uint64_t fileSize)
   return bytes;
 }
 
+// The header of a secondary index file; nothing when it is damaged. The
+// OS's failures to read it are thrown: a file that could not be read is no
+// reason to give up an index.
+std::optional<TTableHeader> ReadIndexHeader(env::TFileSystem& fileSystem, const std::string& path) {
+  auto file = fileSystem.Open(path, env::TOpenMode::kRead);
+  const std::uint64_t size = file->Size();
+  const std::vector<std::byte> bytes = ReadHeaderBytes(*file, size);
+  file->Close();
+  try {
+    return TTableHeader::DecodeFrom(bytes, size, path);
+  } catch (const env::EDBEngineError&) {
+    return std::nullopt;
+  }
+}
+
+// The field number the name of a secondary index file stands for (".X0B":
+// 11), or 0 when the name is not of that form.
+std::size_t FieldNumberOfName(std::string_view name) {
+  const std::string_view extension = env::ExtensionPart(name);
+  if (extension.size() != 4) return 0;
+  std::size_t number = 0;
+  for (const char c : extension.substr(2)) {
+    const char u = env::UpperChar(c);
+    const int digit = u >= '0' && u <= '9' ? u - '0' : (u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1);
+    if (digit < 0) return 0;
+    number = number * 16 + static_cast<std::size_t>(digit);
+  }
+  return number;
+}
+
+bool SameShape(const THeaderField& a, const THeaderField& b) { return a.type == b.type && a.size == b.size; }
+
 }  // namespace
 
 TOpenTable::TOpenTable(env::TFileSystem& fileSystem, TTableFiles files, TTableHeader header)
@@ -70,17 +84,11 @@ TOpenTable::TOpenTable(env::TFileSystem& fileSystem, TTableFiles files, TTableHe
   ResetJournal({});
 }
 
-// A family being written: the commit that owns its new files, the data
-// file's header and the writer filling its blocks.
-struct TOpenTable::TFamilyWrite {
-  TFamilyWrite(env::TFileSystem& fileSystem, const TTableFiles& files) : commit(fileSystem, files.folder, files.baseName) {}
-  TFamilyCommit commit;
-  TTableHeader data;
-  env::TFile* dataFile = nullptr;  // owned by the commit
-  std::unique_ptr<TDataFileWriter> writer;
-};
-
 TOpenTable::~TOpenTable() = default;
+
+std::unique_ptr<TRecordStore> TOpenTable::NewStore() const {
+  return std::make_unique<TRecordStore>(header_.recordSize, primaryOrder_, canOrderKeys_);
+}
 
 TRecordStore& TOpenTable::Records() {
   if (stream_ || sorting_) Materialize();
@@ -95,6 +103,7 @@ void TOpenTable::Materialize() {
   std::unique_ptr<TFamilyWrite> write = std::move(stream_);
   std::unique_ptr<TSortingLoad> sorting = std::move(sorting_);
   ++streamVersion_;
+  InvalidateIndexes();
   try {
     if (sorting) {
       sorting->Merge([this](std::span<const std::byte> record) { records_->LoadAppend(record); });
@@ -110,7 +119,7 @@ void TOpenTable::Materialize() {
     }
     (void)records_->Loaded();
   } catch (...) {
-    records_ = std::make_unique<TRecordStore>(header_.recordSize, keyWidth_, canOrderKeys_);
+    records_ = NewStore();
     dirty_ = false;
     RethrowAsEngineError(kDbiErrWriteErr, "The records loaded into " + files_.DataPath() + " could not be kept");
   }
@@ -128,11 +137,12 @@ std::uint64_t TOpenTable::Version() const {
 }
 
 void TOpenTable::Reload() {
+  InvalidateIndexes();
   try {
     auto file = fileSystem_.Open(files_.DataPath(), env::TOpenMode::kRead);
     const std::uint64_t size = file->Size();
     const TTableHeader onDisk = TTableHeader::DecodeFrom(ReadHeaderBytes(*file, size), size, files_.DataPath());
-    records_ = std::make_unique<TRecordStore>(header_.recordSize, keyWidth_, canOrderKeys_);
+    records_ = NewStore();
     TBlockChainReader chain(*file, onDisk, size);
     TChainBlock block;
     while (chain.Next(block)) {
@@ -150,25 +160,65 @@ void TOpenTable::Reload() {
 void TOpenTable::Prepare() {
   std::size_t offset = 0;
   offsets_.clear();
+  blobFields_.clear();
   for (std::size_t i = 0; i < header_.fields.size(); ++i) {
     offsets_.push_back(offset);
     if (header_.fields[i].type == TFieldType::kAutoIncrement && !autoIncrementField_) autoIncrementField_ = i;
+    if (IsBlobType(header_.fields[i].type)) blobFields_.push_back(i);
     offset += static_cast<std::size_t>(header_.fields[i].Width());
   }
   header_.recordSize = static_cast<std::uint16_t>(offset);
   driver_ = header_.HasExtension() ? FindLanguageDriver(header_.sortOrderName)
                                    : FindLanguageDriverBySortOrder(header_.sortOrder);
-  keyWidth_ = 0;
-  canOrderKeys_ = true;
-  // Alpha keys order as bytes under a binary collation only.
-  // TODO(engine II): order alpha keys of the international drivers too.
-  const TCollation* collation = driver_ != nullptr ? FindCollation(driver_->name) : nullptr;
-  for (int i = 0; i < header_.keyFieldCount; ++i) {
-    const auto& field = header_.fields[static_cast<std::size_t>(i)];
-    keyWidth_ += static_cast<std::size_t>(field.Width());
-    if (field.type == TFieldType::kAlpha && (collation == nullptr || !collation->IsBinary())) canOrderKeys_ = false;
+  collation_ = KeyCollationOf(header_);
+  const auto keyFields = std::span<const THeaderField>(header_.fields).first(static_cast<std::size_t>(header_.keyFieldCount));
+  const std::optional<TKeyOrder> order = TKeyOrder::OfFields(keyFields, collation_);
+  canOrderKeys_ = order.has_value();
+  primaryOrder_ = order ? *order : TKeyOrder(KeyFieldsOf(keyFields), nullptr);
+  keyWidth_ = primaryOrder_.Width();
+  records_ = NewStore();
+  memo_ = std::make_unique<TTableMemo>(fileSystem_, MemoPath());
+}
+
+std::string TOpenTable::MemoPath() const {
+  return files_.folder + (files_.memo.empty() ? files_.baseName + ".MB" : files_.memo);
+}
+
+// Every .Xnn file of a maintained single-field index whose fields match the
+// table becomes an index kept up to date. A .Xnn whose header is damaged is
+// taken for the index its name stands for (".X0B": field 11), so that the
+// next write rebuilds it rather than dropping it. Any other secondary index
+// file (composite, of a table without key, of fields that do not match)
+// goes with the next write.
+void TOpenTable::DiscoverSecondaryIndexes() {
+  if (!IsKeyed()) return;
+  const auto keyFields = static_cast<std::size_t>(header_.keyFieldCount);
+  for (const std::string& name : files_.secondary) {
+    const std::string_view extension = env::ExtensionPart(name);
+    if (extension.size() != 4 || env::UpperChar(extension[1]) != 'X') continue;
+    const auto x = ReadIndexHeader(fileSystem_, files_.folder + name);
+    std::size_t field = x ? x->indexFieldNumber : FieldNumberOfName(name);
+    if (field < 1 || field > header_.fields.size() || IsBlobType(header_.fields[field - 1].type)) continue;
+    if (x) {
+      if (x->fileType != TFileType::kMaintainedIndexData || x->fields.size() != keyFields + 2) continue;
+      if (!SameShape(x->fields[0], header_.fields[field - 1])) continue;
+      bool matches = x->fields.back().type == TFieldType::kShort;
+      for (std::size_t i = 0; i < keyFields; ++i) matches = matches && SameShape(x->fields[1 + i], header_.fields[i]);
+      if (!matches) continue;
+    }
+    if (std::any_of(secondary_.begin(), secondary_.end(), [&](const auto& i) { return i->Field() == field - 1; })) {
+      continue;
+    }
+    // An index whose order is not known is kept too: the table then refuses
+    // changes instead of leaving the index stale or dropping it.
+    TSecondaryIndex& index = RegisterIndex(field - 1);
+    index.dataFile = name;
+    const std::string tree = std::string(name.substr(0, name.size() - 3)) + (extension[1] == 'X' ? "Y" : "y") +
+                             std::string(extension.substr(2));
+    for (const std::string& other : files_.secondary) {
+      if (env::SameText(other, tree)) index.treeFile = other;
+    }
   }
-  records_ = std::make_unique<TRecordStore>(header_.recordSize, keyWidth_, canOrderKeys_);
 }
 
 std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::string_view dataPath) {
@@ -190,9 +240,17 @@ std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::
       }
     }
     if (!table->records_->Loaded()) {
-      throw EngineError(kDbiErrFileCorrupt, "The table " + path + " is damaged: its records are not in key order");
+      if (table->primaryOrder_.IsBytewise()) {
+        throw EngineError(kDbiErrFileCorrupt, "The table " + path + " is damaged: its records are not in key order");
+      }
+      // The engine that wrote the table orders its alpha keys differently
+      // from our reading of the driver's rules: its order is kept, and
+      // nothing that needs the order is changed.
+      table->records_->KeepLoadOrder();
+      table->canOrderKeys_ = false;
     }
     file->Close();
+    table->DiscoverSecondaryIndexes();
     table->ResetJournal(headerBytes);
     table->Replay(table->journal_->Load());
     return table;
@@ -209,8 +267,124 @@ std::uint16_t TOpenTable::CodePage() const {
 std::uint16_t TOpenTable::ChangeRefusal() const {
   if (!IsWritableLevel(header_.Level())) return kDbiErrTableLevel;
   if (header_.IsEncrypted()) return kDbiErrTblEncrypted;
+  // Index entries tie by primary key: without its order they cannot be built.
+  if (!secondary_.empty() && !canOrderKeys_) return kDbiErrNotSupported;
+  for (const auto& index : secondary_) {
+    if (NeedsUnknownOrder(std::span<const THeaderField>(&header_.fields[index->Field()], 1), collation_)) {
+      return kDbiErrNotSupported;
+    }
+  }
   return kDbiErrNone;
 }
+
+// --- Secondary indexes --------------------------------------------------------
+
+TSecondaryIndex* TOpenTable::FindSecondaryIndex(std::string_view name) {
+  for (const auto& index : secondary_) {
+    if (env::SameText(index->Name(), name)) return index.get();
+  }
+  return nullptr;
+}
+
+TSecondaryIndex& TOpenTable::OrderedIndex(TSecondaryIndex& index) {
+  if (NeedsUnknownOrder(std::span<const THeaderField>(&header_.fields[index.Field()], 1), collation_)) {
+    throw EngineError(kDbiErrNotSupported, "The sort order of language driver '" + header_.sortOrderName +
+                                               "' is not known: the index " + index.Name() + " cannot be used");
+  }
+  TRecordStore& records = Records();
+  if (!index.Built()) index.Build(records);
+  return index;
+}
+
+std::uint16_t TOpenTable::AddSecondaryIndex(std::size_t field) {
+  if (field >= header_.fields.size() || IsBlobType(header_.fields[field].type)) return kDbiErrInvalidIndexStruct;
+  if (!IsKeyed()) return kDbiErrNotSupported;
+  for (const auto& index : secondary_) {
+    if (index->Field() == field) return kDbiErrIndexExists;
+  }
+  if (NeedsUnknownOrder(std::span<const THeaderField>(&header_.fields[field], 1), collation_)) return kDbiErrNotSupported;
+  RegisterIndex(field);
+  return kDbiErrNone;
+}
+
+TSecondaryIndex& TOpenTable::RegisterIndex(std::size_t field) {
+  const std::span<const THeaderField> fields(header_.fields);
+  std::vector<TKeyField> entry = KeyFieldsOf(fields.subspan(field, 1));
+  const std::vector<TKeyField> primary = KeyFieldsOf(fields.first(static_cast<std::size_t>(header_.keyFieldCount)));
+  entry.insert(entry.end(), primary.begin(), primary.end());
+  auto index = std::make_unique<TSecondaryIndex>(header_, offsets_, field, TKeyOrder(std::move(entry), collation_));
+  const int number = static_cast<int>(field) + 1;
+  index->dataFile = SecondaryIndexFileName(files_.baseName, number, 'X');
+  index->treeFile = SecondaryIndexFileName(files_.baseName, number, 'Y');
+  // An existing file of that name keeps its spelling, so that it is
+  // replaced rather than joined by a second one on a case-sensitive disk.
+  for (const std::string& existing : files_.secondary) {
+    if (env::SameText(existing, index->dataFile)) index->dataFile = existing;
+    if (env::SameText(existing, index->treeFile)) index->treeFile = existing;
+  }
+  secondary_.push_back(std::move(index));
+  return *secondary_.back();
+}
+
+void TOpenTable::InvalidateIndexes() {
+  for (auto& index : secondary_) index->Invalidate();
+}
+
+void TOpenTable::BeforeRecordChange(std::uint32_t slot) {
+  for (auto& index : secondary_) index->Remove(*records_, slot);
+}
+
+void TOpenTable::AfterRecordChange(std::uint32_t slot) {
+  for (auto& index : secondary_) index->Add(*records_, slot);
+}
+
+// --- Memo values --------------------------------------------------------------
+
+std::vector<std::byte> TOpenTable::ReadBlob(std::span<const std::byte> field) {
+  try {
+    return memo_->Read(field);
+  } catch (...) {
+    RethrowAsEngineError(kDbiErrReadErr, "The memo file " + MemoPath() + " could not be read");
+  }
+}
+
+std::uint16_t TOpenTable::HighestBlobStamp() {
+  std::uint16_t highest = 0;
+  Records().ForEach([&](std::span<const std::byte> record) {
+    for (const std::size_t i : blobFields_) {
+      const std::size_t end = offsets_[i] + static_cast<std::size_t>(header_.fields[i].Width());
+      const TBlobDescriptor d = TBlobDescriptor::DecodeFrom(record.data() + end - TBlobDescriptor::kSize);
+      highest = std::max(highest, d.modification);
+    }
+  });
+  return highest;
+}
+
+TBlobDescriptor TOpenTable::StoreBlob(std::span<std::byte> field, TBlobKind kind, std::span<const std::byte> value) {
+  if (const std::uint16_t refusal = ChangeRefusal()) {
+    throw EngineError(refusal, "The table " + files_.DataPath() + " cannot be changed");
+  }
+  const std::uint16_t highest = fileSystem_.FileExists(MemoPath()) ? 0 : HighestBlobStamp();
+  try {
+    return memo_->Store(field, kind, value, highest);
+  } catch (...) {
+    RethrowAsEngineError(kDbiErrWriteErr, "The memo file " + MemoPath() + " could not be written");
+  }
+}
+
+void TOpenTable::DiscardBlob(const TBlobDescriptor& stored) { memo_->Discard(stored); }
+
+// The values a record stops referring to wait for release after the commit.
+void TOpenTable::NoteReplacedBlobs(std::span<const std::byte> before, std::span<const std::byte> after) {
+  for (const std::size_t i : blobFields_) {
+    const std::size_t end = offsets_[i] + static_cast<std::size_t>(header_.fields[i].Width());
+    const TBlobDescriptor old = TBlobDescriptor::DecodeFrom(before.data() + end - TBlobDescriptor::kSize);
+    if (!after.empty() && TBlobDescriptor::DecodeFrom(after.data() + end - TBlobDescriptor::kSize) == old) continue;
+    memo_->ReleaseLater(old);
+  }
+}
+
+// --- Changes ------------------------------------------------------------------
 
 void TOpenTable::Log(TJournalOp op) {
   dirty_ = true;
@@ -241,7 +415,7 @@ bool TOpenTable::CanBulkLoad(std::size_t position) const {
 // written so far are read back from the unfinished data file into it.
 void TOpenTable::StartSorting() {
   auto sorting = std::make_unique<TSortingLoad>(fileSystem_, files_.DataPath() + ".runs" + std::string(kNewSuffix),
-                                                RecordSize(), keyWidth_);
+                                                RecordSize(), primaryOrder_);
   if (stream_) {
     std::unique_ptr<TFamilyWrite> write = std::move(stream_);
     write->writer->Finish();
@@ -260,16 +434,16 @@ void TOpenTable::StartSorting() {
 std::optional<std::uint16_t> TOpenTable::BulkInsert(std::span<const std::byte> record, std::size_t position) {
   const auto key = record.first(keyWidth_);
   if (!stream_ && !sorting_) {
+    InvalidateIndexes();
     stream_ = BeginWrite();
     lastKey_.clear();
   }
   ++streamVersion_;
   if (stream_) {
-    const bool inOrder = IsKeyed() ? lastKey_.empty() || std::lexicographical_compare(lastKey_.begin(), lastKey_.end(),
-                                                                                        key.begin(), key.end())
+    const bool inOrder = IsKeyed() ? lastKey_.empty() || primaryOrder_.Compare(lastKey_.data(), key.data()) < 0
                                    : position >= RecordCount();
     if (inOrder) {
-      stream_->writer->Add(record);
+      WriteRecord(*stream_, record);
       lastKey_.assign(key.begin(), key.end());
       return kDbiErrNone;
     }
@@ -294,7 +468,7 @@ std::uint16_t TOpenTable::Insert(std::span<const std::byte> record, std::size_t 
       // The half-made load is discarded: the table is as before the load.
       stream_.reset();
       sorting_.reset();
-      records_ = std::make_unique<TRecordStore>(header_.recordSize, keyWidth_, canOrderKeys_);
+      records_ = NewStore();
       dirty_ = false;
       RethrowAsEngineError(kDbiErrWriteErr, "The table " + files_.DataPath() + " could not be written");
     }
@@ -307,7 +481,9 @@ std::uint16_t TOpenTable::Insert(std::span<const std::byte> record, std::size_t 
     }
   }
   TRecordStore& records = Records();
-  if (!records.Insert(record, position)) return kDbiErrKeyViol;
+  std::uint32_t slot = 0;
+  if (!records.Insert(record, position, &slot)) return kDbiErrKeyViol;
+  AfterRecordChange(slot);
   if (at != nullptr) *at = IsKeyed() ? *records.Find(record.first(keyWidth_)) : std::min(position, records.Count() - 1);
   NoteAutoIncrement(record);
   Log({TJournalOpKind::kInsert, static_cast<std::uint32_t>(IsKeyed() ? 0 : position), {},
@@ -323,7 +499,12 @@ std::uint16_t TOpenTable::Modify(std::size_t position, std::span<const std::byte
   std::vector<std::byte> before(current.begin(), current.end());
   const bool keyChanges = !std::equal(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(keyWidth_), record.begin());
   if (keyChanges && !canOrderKeys_) return kDbiErrNotSupported;
-  if (!records.Replace(position, record, moved)) return kDbiErrKeyViol;
+  const std::uint32_t slot = records.SlotAt(position);
+  BeforeRecordChange(slot);
+  const bool replaced = records.Replace(position, record, moved);
+  AfterRecordChange(slot);
+  if (!replaced) return kDbiErrKeyViol;
+  NoteReplacedBlobs(before, record);
   NoteAutoIncrement(record);
   Log({TJournalOpKind::kModify, static_cast<std::uint32_t>(position), std::move(before),
        std::vector<std::byte>(record.begin(), record.end())});
@@ -336,7 +517,9 @@ std::uint16_t TOpenTable::Delete(std::size_t position) {
   const std::span<const std::byte> current = records.At(position);
   TJournalOp op{TJournalOpKind::kDelete, static_cast<std::uint32_t>(position),
                 std::vector<std::byte>(current.begin(), current.end()), {}};
+  BeforeRecordChange(records.SlotAt(position));
   records.Remove(position);
+  NoteReplacedBlobs(op.before, {});
   Log(std::move(op));
   return kDbiErrNone;
 }
@@ -345,7 +528,10 @@ bool TOpenTable::ApplyOp(const TJournalOp& op) {
   const bool keyed = records_->IsKeyed();
   if (op.kind == TJournalOpKind::kInsert) {
     NoteAutoIncrement(op.after);
-    return records_->Insert(op.after, op.position);
+    std::uint32_t slot = 0;
+    if (!records_->Insert(op.after, op.position, &slot)) return false;
+    AfterRecordChange(slot);
+    return true;
   }
   std::optional<std::size_t> position;
   if (keyed) {
@@ -356,12 +542,18 @@ bool TOpenTable::ApplyOp(const TJournalOp& op) {
   if (!position) return false;
   const auto current = records_->At(*position);
   if (!std::equal(current.begin(), current.end(), op.before.begin(), op.before.end())) return false;
+  const std::uint32_t slot = records_->SlotAt(*position);
+  BeforeRecordChange(slot);
   if (op.kind == TJournalOpKind::kDelete) {
     records_->Remove(*position);
+    NoteReplacedBlobs(op.before, {});
     return true;
   }
   NoteAutoIncrement(op.after);
-  return records_->Replace(*position, op.after, nullptr);
+  const bool replaced = records_->Replace(*position, op.after, nullptr);
+  AfterRecordChange(slot);
+  if (replaced) NoteReplacedBlobs(op.before, op.after);
+  return replaced;
 }
 
 void TOpenTable::Replay(std::vector<TJournalOp> ops) {
@@ -389,119 +581,6 @@ void TOpenTable::SaveChanges() {
   }
   log_.clear();
   logBytes_ = 0;
-}
-
-TTableHeader TOpenTable::DataHeaderForWrite() const {
-  TTableHeader data = header_;
-  const bool keyed = header_.keyFieldCount > 0;
-  data.fileType = keyed ? TFileType::kKeyedTable : TFileType::kUnkeyedTable;
-  data.tableName = files_.dataName;
-  data.workspace = keyed ? kKeyedWorkspace : 0;
-  data.generationTag = NewGenerationTag();
-  data.modifiedTime = static_cast<std::uint32_t>(std::time(nullptr));
-  data.changeCount1 = static_cast<std::uint8_t>(header_.changeCount1 + 1);
-  data.indexStamp = 0;
-  data.primaryStamp = 0;
-  data.checksum = 0;
-  return data;
-}
-
-TTableHeader TOpenTable::IndexHeaderFor(const TTableHeader& data) const {
-  TTableHeader index;
-  index.fileType = TFileType::kPrimaryIndex;
-  index.versionCode = data.versionCode;
-  index.sortOrder = data.sortOrder;
-  index.blockSize = IndexBlockSizeFor(keyWidth_ + 6);
-  index.fields.assign(data.fields.begin(), data.fields.begin() + data.keyFieldCount);
-  for (auto& field : index.fields) field.name.clear();
-  index.tableName = files_.baseName + ".PX";
-  index.indexStamp = data.changeCount1;
-  index.changeCount0 = static_cast<std::uint16_t>(data.changeCount0 + 1);
-  index.changeCount1 = 0;
-  index.changeCount2 = 0;
-  index.changeCount4 = 0;
-  // 2 in every empty index the engine wrote, 1 in every index it built in bulk.
-  index.autoIncrement = data.recordCount == 0 ? 2 : 1;
-  return index;
-}
-
-std::unique_ptr<TOpenTable::TFamilyWrite> TOpenTable::BeginWrite() {
-  auto write = std::make_unique<TFamilyWrite>(fileSystem_, files_);
-  write->data = DataHeaderForWrite();
-  write->dataFile = &write->commit.Create(files_.dataName);
-  write->writer = std::make_unique<TDataFileWriter>(*write->dataFile, write->data, IsKeyed() ? keyWidth_ : 0);
-  return write;
-}
-
-void TOpenTable::EndWrite(TFamilyWrite& write, TWriteMode mode) {
-  const bool blobs = std::any_of(header_.fields.begin(), header_.fields.end(),
-                                 [](const THeaderField& f) { return IsBlobType(f.type); });
-  const std::string indexName = files_.primaryIndex.empty() ? files_.baseName + ".PX" : files_.primaryIndex;
-  const std::string memoName = files_.memo.empty() ? files_.baseName + ".MB" : files_.memo;
-  TFamilyCommit& commit = write.commit;
-  write.data.autoIncrement = header_.autoIncrement;
-  write.writer->Finish();
-  if (IsKeyed()) {
-    TTableHeader index = IndexHeaderFor(write.data);
-    WriteIndexFile(commit.Create(indexName), index, write.writer->Leaves());
-  } else if (!files_.primaryIndex.empty()) {
-    commit.Remove(files_.primaryIndex);
-  }
-  if (blobs && (mode == TWriteMode::kCreate || files_.memo.empty())) {
-    std::vector<std::byte> header(memo::kUnit);
-    memo::THeaderBlock{}.EncodeTo(header.data());
-    commit.Create(memoName).WriteAt(0, header);
-  } else if (mode == TWriteMode::kCreate && !files_.memo.empty()) {
-    commit.Remove(files_.memo);
-  }
-  if (mode == TWriteMode::kCreate && !files_.validity.empty()) commit.Remove(files_.validity);
-  // Secondary indexes are not maintained by this engine yet: an index file
-  // that no longer matches the records would make the table unusable to
-  // the catalogue's engine, so it goes with the rewrite.
-  for (const auto& name : files_.secondary) commit.Remove(name);
-  journal_->Close();
-  commit.Remove(files_.journal.empty() ? files_.baseName + std::string(kJournalExtension) : files_.journal);
-  commit.Commit();
-  header_ = write.data;
-  files_.primaryIndex = IsKeyed() ? indexName : std::string();
-  if (blobs) files_.memo = memoName;
-  if (mode == TWriteMode::kCreate) {
-    if (!blobs) files_.memo.clear();
-    files_.validity.clear();
-  }
-  files_.secondary.clear();
-  files_.journal.clear();
-  ResetJournal(header_.EncodeTo());
-  log_.clear();
-  logBytes_ = 0;
-  logOverflow_ = false;
-  dirty_ = false;
-}
-
-void TOpenTable::WriteFamily(TWriteMode mode) {
-  try {
-    if (stream_) {
-      std::unique_ptr<TFamilyWrite> write = std::move(stream_);
-      EndWrite(*write, mode);
-      reloadNeeded_ = true;  // the records are in the new file only
-      return;
-    }
-    if (sorting_) {
-      std::unique_ptr<TSortingLoad> sorting = std::move(sorting_);
-      std::unique_ptr<TFamilyWrite> write = BeginWrite();
-      TDataFileWriter& writer = *write->writer;
-      sorting->Merge([&writer](std::span<const std::byte> record) { writer.Add(record); });
-      EndWrite(*write, mode);
-      reloadNeeded_ = true;
-      return;
-    }
-    std::unique_ptr<TFamilyWrite> write = BeginWrite();
-    TDataFileWriter& writer = *write->writer;
-    Records().ForEach([&writer](std::span<const std::byte> record) { writer.Add(record); });
-    EndWrite(*write, mode);
-  } catch (...) {
-    RethrowAsEngineError(kDbiErrWriteErr, "The table " + files_.DataPath() + " could not be written");
-  }
 }
 
 }  // namespace remdo::paradox

@@ -15,23 +15,25 @@ constexpr std::uint64_t kTombstone = ~std::uint64_t{0};
 constexpr std::uint64_t kSlotMask = 0xFFFFFFFFull;
 }  // namespace
 
+TRecordStore::TRecordStore(std::size_t recordSize, TKeyOrder order, bool ordered)
+    : recordSize_(recordSize),
+      keyOrder_(std::move(order)),
+      keyWidth_(keyOrder_.Width()),
+      ordered_(ordered),
+      perChunk_(std::max<std::size_t>(1, kChunkBytes / recordSize)) {}
+
 TRecordStore::TRecordStore(std::size_t recordSize, std::size_t keyWidth, bool byteOrdered)
-    : recordSize_(recordSize), keyWidth_(keyWidth), byteOrdered_(byteOrdered), perChunk_(std::max<std::size_t>(1, kChunkBytes / recordSize)) {}
+    : TRecordStore(recordSize, TKeyOrder(keyWidth), byteOrdered) {}
 
-std::uint64_t TRecordStore::Prefix(const std::byte* key) const {
-  std::uint64_t prefix = 0;
-  const std::size_t n = std::min<std::size_t>(8, keyWidth_);
-  for (std::size_t i = 0; i < n; ++i) prefix = (prefix << 8) | std::to_integer<std::uint64_t>(key[i]);
-  return n == 0 ? 0 : prefix << (8 * (8 - n));
+TRecordStore::TEntry TRecordStore::EntryOf(std::uint32_t slot) const { return {keyOrder_.Prefix(Slot(slot)), slot}; }
+
+bool TRecordStore::SameKey(const std::byte* a, const std::byte* b) const {
+  return keyWidth_ == 0 || std::memcmp(a, b, keyWidth_) == 0;
 }
-
-TRecordStore::TEntry TRecordStore::EntryOf(std::uint32_t slot) const { return {Prefix(Slot(slot)), slot}; }
-
-int TRecordStore::CompareKey(const std::byte* a, const std::byte* b) const { return std::memcmp(a, b, keyWidth_); }
 
 bool TRecordStore::Less(const TEntry& a, const TEntry& b) const {
   if (a.prefix != b.prefix) return a.prefix < b.prefix;
-  return keyWidth_ > 8 && CompareKey(Slot(a.slot), Slot(b.slot)) < 0;
+  return !keyOrder_.PrefixDecides() && keyOrder_.Compare(Slot(a.slot), Slot(b.slot)) < 0;
 }
 
 std::uint32_t TRecordStore::NewSlot(std::span<const std::byte> record) {
@@ -49,9 +51,15 @@ std::uint32_t TRecordStore::NewSlot(std::span<const std::byte> record) {
 
 void TRecordStore::LoadAppend(std::span<const std::byte> record) { order_.push_back(EntryOf(NewSlot(record))); }
 
+void TRecordStore::KeepLoadOrder() {
+  Order();
+  ordered_ = false;
+  ++version_;
+}
+
 bool TRecordStore::Loaded() {
   ++version_;
-  if (!IsKeyed() || !byteOrdered_) return true;
+  if (!IsKeyed() || !ordered_) return true;
   for (std::size_t i = 1; i < order_.size(); ++i) {
     if (!Less(order_[i - 1], order_[i])) return false;
   }
@@ -80,10 +88,11 @@ void TRecordStore::Order() {
   ++version_;
 }
 
-bool TRecordStore::Insert(std::span<const std::byte> record, std::size_t position) {
+bool TRecordStore::Insert(std::span<const std::byte> record, std::size_t position, std::uint32_t* slotOut) {
   ++version_;
   if (!IsKeyed()) {
     const std::uint32_t slot = NewSlot(record);
+    if (slotOut != nullptr) *slotOut = slot;
     order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(std::min(position, order_.size())), EntryOf(slot));
     return true;
   }
@@ -94,6 +103,7 @@ bool TRecordStore::Insert(std::span<const std::byte> record, std::size_t positio
   const std::size_t at = HashProbe(record.data(), hash, found);
   if (found) return false;
   const std::uint32_t slot = NewSlot(record);
+  if (slotOut != nullptr) *slotOut = slot;
   if (hash_[at] == 0) ++hashUsed_;
   hash_[at] = (hash & ~kSlotMask) | (static_cast<std::uint64_t>(slot) + 1);
   const TEntry entry = EntryOf(slot);
@@ -114,14 +124,14 @@ std::size_t TRecordStore::LowerBound(std::span<const std::byte> prefix) {
   Order();
   const std::size_t length = std::min(prefix.size(), keyWidth_);
   const auto it = std::partition_point(order_.begin(), order_.end(), [&](const TEntry& e) {
-    return std::memcmp(Slot(e.slot), prefix.data(), length) < 0;
+    return keyOrder_.ComparePrefix(Slot(e.slot), prefix.data(), length) < 0;
   });
   return static_cast<std::size_t>(it - order_.begin());
 }
 
 std::size_t TRecordStore::PositionOfSlot(std::uint32_t slot) {
   Order();
-  if (IsKeyed() && byteOrdered_) {
+  if (IsKeyed() && ordered_) {
     const TEntry probe = EntryOf(slot);
     const auto it = std::lower_bound(order_.begin(), order_.end(), probe,
                                      [this](const TEntry& a, const TEntry& b) { return Less(a, b); });
@@ -131,6 +141,11 @@ std::size_t TRecordStore::PositionOfSlot(std::uint32_t slot) {
     if (order_[i].slot == slot) return i;
   }
   return order_.size();
+}
+
+std::uint32_t TRecordStore::SlotAt(std::size_t position) {
+  Order();
+  return order_[position].slot;
 }
 
 std::optional<std::size_t> TRecordStore::Find(std::span<const std::byte> key) {
@@ -159,7 +174,7 @@ void TRecordStore::Remove(std::size_t position) {
 bool TRecordStore::Replace(std::size_t position, std::span<const std::byte> record, std::size_t* moved) {
   Order();
   const std::uint32_t slot = order_[position].slot;
-  if (!IsKeyed() || CompareKey(Slot(slot), record.data()) == 0) {
+  if (!IsKeyed() || SameKey(Slot(slot), record.data())) {
     std::memcpy(Slot(slot), record.data(), recordSize_);
     if (moved != nullptr) *moved = position;
     return true;
@@ -232,7 +247,7 @@ std::size_t TRecordStore::HashProbe(const std::byte* key, std::uint64_t hash, bo
       continue;
     }
     if ((bucket & ~kSlotMask) == (hash & ~kSlotMask) &&
-        CompareKey(Slot(static_cast<std::uint32_t>((bucket & kSlotMask) - 1)), key) == 0) {
+        SameKey(Slot(static_cast<std::uint32_t>((bucket & kSlotMask) - 1)), key)) {
       found = true;
       return i;
     }

@@ -7,8 +7,11 @@
 // lookups cost O(1). Records inserted out of key order wait in a pending
 // list and are sorted into the order in one pass when ordered access is next
 // needed; records arriving in key order go straight to the end. Keys compare
-// as unsigned bytes (every numeric encoding and the binary collations order
-// that way).
+// in their key order (KeyOrder.h): as bytes for numeric keys and binary
+// collations, through the language driver's collation for other alpha keys.
+//
+// Slots are stable: a record keeps its slot while it lives, whatever moves
+// around it, so that secondary orders can refer to records by slot.
 #ifndef REMDO_PARADOX_RECORDSTORE_H_
 #define REMDO_PARADOX_RECORDSTORE_H_
 
@@ -19,15 +22,20 @@
 #include <span>
 #include <vector>
 
+#include "paradox/KeyOrder.h"
+
 namespace remdo::paradox {
 
 class TRecordStore {
  public:
-  // keyWidth: bytes of the leading key; 0 for a table without key.
-  // byteOrdered: keys order as unsigned bytes. When false (alpha keys of a
-  // driver whose order is unknown) the store keeps the order it was loaded
-  // in, finds records by exact key only, and must not be given inserts or key
-  // changes; the owner refuses those.
+  // order: the order of the leading key (width 0 for a table without key).
+  // ordered: false when the key order is not known (alpha keys of a driver
+  // whose order is unknown, or records that were found in another order than
+  // ours): the store keeps the order it was loaded in, finds records by
+  // exact key only, and must not be given inserts or key changes; the owner
+  // refuses those.
+  TRecordStore(std::size_t recordSize, TKeyOrder order, bool ordered = true);
+  // A key of keyWidth bytes ordered as bytes.
   TRecordStore(std::size_t recordSize, std::size_t keyWidth, bool byteOrdered = true);
 
   std::size_t RecordSize() const { return recordSize_; }
@@ -37,15 +45,22 @@ class TRecordStore {
   // Changes whenever positions in the order may have moved.
   std::uint64_t Version() const { return version_; }
 
+  const TKeyOrder& KeyOrder() const { return keyOrder_; }
+  bool IsOrdered() const { return ordered_; }
+
   // Appends a record read from a file, without checks; Loaded() ends the
   // load. Returns false from Loaded() when a keyed store's records were not
   // in strictly ascending key order.
   void LoadAppend(std::span<const std::byte> record);
   bool Loaded();
+  // Gives up the key order: the records stay in the order they were loaded
+  // in (see the constructor's ordered).
+  void KeepLoadOrder();
 
   // Inserts a record. Keyed: false (nothing changed) when its key is
   // present. Without key: the record goes to position (Count() appends).
-  bool Insert(std::span<const std::byte> record, std::size_t position);
+  // *slot receives the new record's slot.
+  bool Insert(std::span<const std::byte> record, std::size_t position, std::uint32_t* slot = nullptr);
 
   // The record at a position of the order (sorts pending records first).
   std::span<const std::byte> At(std::size_t position);
@@ -55,6 +70,12 @@ class TRecordStore {
   // The position of the record with exactly this key, if any: keyed only.
   std::optional<std::size_t> Find(std::span<const std::byte> key);
   bool Contains(std::span<const std::byte> key);
+
+  // Slots: the slot of the record at a position, the record in a slot, and
+  // the position of the record in a slot.
+  std::uint32_t SlotAt(std::size_t position);
+  std::span<const std::byte> RecordOfSlot(std::uint32_t slot) const { return {Slot(slot), recordSize_}; }
+  std::size_t PositionOfSlot(std::uint32_t slot);
 
   // Removes the record at a position.
   void Remove(std::size_t position);
@@ -84,9 +105,8 @@ class TRecordStore {
   }
   std::uint32_t NewSlot(std::span<const std::byte> record);
   TEntry EntryOf(std::uint32_t slot) const;
-  std::uint64_t Prefix(const std::byte* key) const;
   bool Less(const TEntry& a, const TEntry& b) const;
-  int CompareKey(const std::byte* a, const std::byte* b) const;
+  bool SameKey(const std::byte* a, const std::byte* b) const;
 
   // Hash of keys: bucket = (hash >> 32 << 32) | (slot + 1); 0 empty,
   // kTombstone removed. The bucket's place comes from its upper half, so the
@@ -99,11 +119,11 @@ class TRecordStore {
   void HashInsert(std::uint32_t slot);
   void HashErase(std::uint32_t slot);
   std::optional<std::uint32_t> HashFind(const std::byte* key) const;
-  std::size_t PositionOfSlot(std::uint32_t slot);
 
   const std::size_t recordSize_;
+  const TKeyOrder keyOrder_;
   const std::size_t keyWidth_;
-  const bool byteOrdered_;
+  bool ordered_;
   const std::size_t perChunk_;
   std::vector<std::unique_ptr<std::byte[]>> chunks_;
   std::uint32_t slotsUsed_ = 0;

@@ -32,28 +32,19 @@ bool SameKey(const std::byte* a, const std::byte* b, std::size_t width) {
   return true;
 }
 
-int CompareKey(const std::byte* a, const std::byte* b, std::size_t width) {
-  for (std::size_t i = 0; i < width; ++i) {
-    if (a[i] != b[i]) return std::to_integer<int>(a[i]) - std::to_integer<int>(b[i]);
-  }
-  return 0;
-}
-
-std::uint64_t PrefixOf(const std::byte* key, std::size_t width) {
-  std::uint64_t prefix = 0;
-  const std::size_t n = std::min<std::size_t>(8, width);
-  for (std::size_t i = 0; i < n; ++i) prefix = (prefix << 8) | std::to_integer<std::uint64_t>(key[i]);
-  return n == 0 ? 0 : prefix << (8 * (8 - n));
-}
-
 }  // namespace
 
 TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath, std::size_t recordSize,
                            std::size_t keyWidth, std::size_t runBytes)
+    : TSortingLoad(fileSystem, std::move(scratchPath), recordSize, TKeyOrder(keyWidth), runBytes) {}
+
+TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath, std::size_t recordSize,
+                           TKeyOrder order, std::size_t runBytes)
     : fileSystem_(fileSystem),
       scratchPath_(std::move(scratchPath)),
       recordSize_(recordSize),
-      keyWidth_(keyWidth),
+      order_(std::move(order)),
+      keyWidth_(order_.Width()),
       runCapacity_(std::clamp<std::size_t>(runBytes / recordSize, 4, 65535)),
       run_(runCapacity_ * recordSize) {
   std::size_t buckets = 1;
@@ -123,7 +114,7 @@ bool TSortingLoad::InSpilledRuns(const std::byte* key) const {
     std::size_t high = run.count;
     while (low < high) {
       const std::size_t mid = (low + high) / 2;
-      const int order = CompareKey(run.keys.data() + mid * keyWidth_, key, keyWidth_);
+      const int order = order_.Compare(run.keys.data() + mid * keyWidth_, key);
       if (order == 0) return true;
       if (order < 0) {
         low = mid + 1;
@@ -155,10 +146,10 @@ bool TSortingLoad::Add(std::span<const std::byte> record) {
 
 std::vector<std::uint32_t> TSortingLoad::SortedRunOrder() const {
   std::vector<TPrefixed> keys(inRun_);
-  for (std::size_t i = 0; i < inRun_; ++i) keys[i] = {PrefixOf(RunRecord(i), keyWidth_), static_cast<std::uint32_t>(i)};
+  for (std::size_t i = 0; i < inRun_; ++i) keys[i] = {order_.Prefix(RunRecord(i)), static_cast<std::uint32_t>(i)};
   std::sort(keys.begin(), keys.end(), [this](const TPrefixed& a, const TPrefixed& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    return keyWidth_ > 8 && CompareKey(RunRecord(a.index), RunRecord(b.index), keyWidth_) < 0;
+    return !order_.PrefixDecides() && order_.Compare(RunRecord(a.index), RunRecord(b.index)) < 0;
   });
   std::vector<std::uint32_t> order(inRun_);
   for (std::size_t i = 0; i < inRun_; ++i) order[i] = keys[i].index;
@@ -228,11 +219,11 @@ void TSortingLoad::Merge(const std::function<void(std::span<const std::byte>)>& 
   };
   auto later = [&](const THead& a, const THead& b) {
     if (a.prefix != b.prefix) return a.prefix > b.prefix;
-    return keyWidth_ > 8 && CompareKey(current(a.source), current(b.source), keyWidth_) > 0;
+    return !order_.PrefixDecides() && order_.Compare(current(a.source), current(b.source)) > 0;
   };
   std::vector<THead> heap;
   auto push = [&](std::size_t r) {
-    heap.push_back({PrefixOf(current(r), keyWidth_), r});
+    heap.push_back({order_.Prefix(current(r)), r});
     std::push_heap(heap.begin(), heap.end(), later);
   };
   for (std::size_t r = 0; r < sources.size(); ++r) push(r);

@@ -9,7 +9,8 @@
 // 65535 records) by a hash small enough to stay in the processor's cache,
 // against earlier runs by a Bloom filter over every key and, when the
 // filter cannot rule a key out, a binary search of each run's sorted keys.
-// Keys compare as unsigned bytes.
+// Keys compare in their key order (KeyOrder.h); equal keys are equal bytes,
+// so the hash and the filter work on the bytes.
 #ifndef REMDO_PARADOX_SORTINGLOAD_H_
 #define REMDO_PARADOX_SORTINGLOAD_H_
 
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "env/FileSystem.h"
+#include "paradox/KeyOrder.h"
 
 namespace remdo::paradox {
 
@@ -31,6 +33,9 @@ class TSortingLoad {
 
   // scratchPath: a file of the load's own, created on the first spilled run
   // and removed by the destructor. runBytes: the size of a run.
+  TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath, std::size_t recordSize, TKeyOrder order,
+               std::size_t runBytes = kDefaultRunBytes);
+  // Keys of keyWidth bytes ordered as bytes.
   TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath, std::size_t recordSize, std::size_t keyWidth,
                std::size_t runBytes = kDefaultRunBytes);
   ~TSortingLoad();
@@ -67,6 +72,7 @@ class TSortingLoad {
   env::TFileSystem& fileSystem_;
   const std::string scratchPath_;
   const std::size_t recordSize_;
+  const TKeyOrder order_;
   const std::size_t keyWidth_;
   const std::size_t runCapacity_;
   std::unique_ptr<env::TFile> scratch_;

@@ -7,18 +7,27 @@
 // Failures that stop a step are thrown as EDBEngineError with the engine's
 // code: opening a missing or damaged table, posting a record the engine
 // refuses (a key violation), writing the table's files on close, editing a
-// closed table. FindKey answers whether it found the key.
+// closed table, reading a memo value whose memo file is missing or damaged
+// (the other fields read on). FindKey answers whether it found the key.
+//
+// Blob fields (memo, BLOB, formatted memo, OLE, graphic) hold their values
+// in the table's memo file. A value written to such a field while editing
+// waits in the table component until Post, which stores it in the memo file
+// and puts its reference into the record; Cancel forgets it.
 #ifndef REMDO_PARADOX_TABLE_H_
 #define REMDO_PARADOX_TABLE_H_
 
 #include <cstddef>
 #include <initializer_list>
+#include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "paradox/BlobDescriptor.h"
 #include "paradox/Cursor.h"
 #include "paradox/Engine.h"
 #include "paradox/Field.h"
@@ -41,7 +50,9 @@ class TTable {
   void SetDatabaseName(std::string folder) { databaseName_ = std::move(folder); }
   const std::string& TableName() const { return tableName_; }
   void SetTableName(std::string name) { tableName_ = std::move(name); }
-  // Empty: the primary index, the only index this engine opens yet.
+  // Empty: the primary index; otherwise the name of a single-field
+  // secondary index (the indexed field's name), whose order navigation and
+  // FindKey follow.
   const std::string& IndexName() const { return indexName_; }
   void SetIndexName(std::string name) { indexName_ = std::move(name); }
   bool Exclusive() const { return exclusive_; }
@@ -87,9 +98,11 @@ class TTable {
   void Cancel();
   void Delete();
 
-  // Searches the primary index for the record whose first values.size() key
-  // fields equal the values; found: it becomes current. Not found: false,
-  // the cursor stays where it was.
+  // Searches the active index for the record whose first values.size() key
+  // fields equal the values; found: it becomes current (the first of them
+  // for a secondary index). Not found: false, the cursor stays where it
+  // was. The key fields of a secondary index are the indexed field, then
+  // the primary key fields.
   bool FindKey(std::initializer_list<TValue> values);
   bool FindKey(std::span<const TValue> values);
   // Append, fill the fields in order from the values, Post.
@@ -102,14 +115,25 @@ class TTable {
   TCursorHandle Handle() const { return cursor_.get(); }
   TDbHandle DBHandle() const { return database_; }
 
-  // For TField.
+  // For TField and TBlobStream.
   TFieldRef FieldRef(std::size_t index, bool forWriting);
   const THeaderField& FieldDef(std::size_t index) const;
+  // The value of a blob field in the active record: a value written since
+  // Edit/Insert, or the stored one. Throws the memo file's EDBEngineError.
+  std::vector<std::byte> BlobValue(std::size_t index);
+  // Sets the value of a blob field of the record being edited or inserted;
+  // stored in the memo file by Post.
+  void SetBlobValue(std::size_t index, std::vector<std::byte> value);
 
  private:
   void CheckActive() const;
   void CheckBrowseMode();
   void LoadBuffer();
+  void ResetEdit();
+  std::vector<TBlobDescriptor> StorePendingBlobs();
+  void DiscardStoredBlobs(const std::vector<TBlobDescriptor>& stored, const std::vector<std::byte>& before);
+  std::optional<std::size_t> FindInTable(std::span<const TValue> values);
+  std::optional<std::size_t> FindInIndex(TSecondaryIndex& index, std::span<const TValue> values);
   TOpenTable& Data() const { return cursor_->Table(); }
 
   std::string databaseName_;
@@ -123,6 +147,7 @@ class TTable {
   std::vector<std::byte> buffer_;
   std::size_t insertPosition_ = 0;
   bool modified_ = false;
+  std::map<std::size_t, std::vector<std::byte>> pendingBlobs_;
 };
 
 }  // namespace remdo::paradox

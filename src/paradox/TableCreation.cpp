@@ -79,6 +79,15 @@ bool CreateParadoxTable(TDbHandle database, std::string_view tableFileName, std:
       EngineErrorText(code);
       throw EngineError(code, "Adding the primary index to " + std::string(tableFileName));
     }
+    for (const int number : reading.IndexedFields()) {
+      const TFieldSpec& spec = reading.fields[static_cast<std::size_t>(number - 1)];
+      TIdxDesc secondary;
+      secondary.name = spec.name;
+      secondary.maintained = true;
+      secondary.keyFields.push_back(static_cast<std::uint16_t>(number));
+      CheckEngineResult(DbiAddIndex(database, nullptr, tableFileName, kParadoxTableType, secondary, {}),
+                        "Adding the index " + spec.name + " to " + std::string(tableFileName));
+    }
   }
   return true;
 }

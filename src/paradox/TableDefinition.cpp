@@ -13,8 +13,13 @@
 #include "paradox/DbiCalls.h"
 #include "paradox/EngineCodes.h"
 #include "paradox/EngineErrors.h"
+#include "paradox/FamilyCommit.h"
 #include "paradox/IndexBuilder.h"
+#include "paradox/MemoFile.h"
+#include "paradox/MemoFileBuilder.h"
+#include "paradox/MemoPack.h"
 #include "paradox/OpenTable.h"
+#include "paradox/TableCreation.h"
 #include "paradox/TableFiles.h"
 
 namespace remdo::paradox {
@@ -38,6 +43,11 @@ std::uint16_t Answer(F&& step) {
     return step();
   } catch (const env::EDBEngineError& error) {
     return error.Code();
+  } catch (const env::EReadError&) {
+    return kDbiErrReadErr;
+  } catch (const env::ERemdoError&) {
+    // Files of the memo copy that could not be created or written.
+    return kDbiErrWriteErr;
   }
 }
 
@@ -147,31 +157,133 @@ TTableHeader NewTableHeader(const std::string& fileName, std::vector<THeaderFiel
   return header;
 }
 
+// The field (0-based) a secondary index descriptor asks a maintained
+// single-field index for, or an error code. Only the indexes named after
+// their field, on one field, ascending, case-sensitive and maintained are
+// built (.Xnn/.Ynn); composite and other named indexes (.XGn) are not.
+std::uint16_t SecondaryIndexField(const TIdxDesc& index, const std::vector<THeaderField>& fields, std::size_t& field) {
+  if (index.keyFields.size() != 1 || index.expression || index.subset) return kDbiErrInvalidIndexStruct;
+  const std::size_t number = index.keyFields[0];
+  if (number < 1 || number > fields.size() || IsBlobType(fields[number - 1].type)) return kDbiErrInvalidIndexStruct;
+  if (!index.maintained || index.unique || index.descending || index.caseInsensitive) return kDbiErrNotSupported;
+  if (!index.name.empty() && !env::SameText(index.name, fields[number - 1].name)) return kDbiErrNotSupported;
+  field = number - 1;
+  return kDbiErrNone;
+}
+
+// A memo file whose values could not all be copied stays beside the table
+// under the first free name of <memo>.lost, <memo>.lost2, ..., so that no
+// byte of it is lost with the pack.
+void KeepDamagedMemoFile(const std::string& memoPath) {
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  std::string keep = memoPath + ".lost";
+  for (int n = 2; fileSystem.FileExists(keep); ++n) keep = memoPath + ".lost" + std::to_string(n);
+  (void)CopyFileContents(memoPath, keep);
+}
+
+// Translates the text of alpha fields between code pages, in place.
+void TranslateAlpha(const TOpenTable& target, std::vector<std::byte>& record, std::uint16_t from, std::uint16_t to) {
+  for (std::size_t i = 0; i < target.Header().fields.size(); ++i) {
+    const THeaderField& field = target.Header().fields[i];
+    if (field.type != TFieldType::kAlpha) continue;
+    auto* text = reinterpret_cast<char*>(record.data() + target.FieldOffset(i));
+    const std::string converted = env::ConvertCodePage(std::string_view(text, strnlen(text, field.size)), from, to);
+    std::fill_n(text, field.size, '\0');
+    std::copy_n(converted.data(), std::min<std::size_t>(converted.size(), field.size), text);
+  }
+}
+
+// Copies the blob values of a restructured table into a new memo file.
+class TMemoCopy {
+ public:
+  TMemoCopy(const TOpenTable& source, std::uint16_t from, std::uint16_t to)
+      : memoPath_(source.MemoPath()),
+        scratchName_(std::string(env::NamePart(memoPath_)) + ".pack" + std::string(kNewSuffix)),
+        scratchPath_(source.Files().folder + scratchName_),
+        reader_(env::DefaultFileSystem(), memoPath_),
+        builder_(env::DefaultFileSystem(), scratchPath_) {
+    if (from != 0 && to != 0 && from != to) {
+      transform_ = [from, to](TBlobKind kind, std::vector<std::byte>& value) {
+        if (kind != TBlobKind::kMemo) return;
+        const std::string text = env::ConvertCodePage(
+            std::string_view(reinterpret_cast<const char*>(value.data()), value.size()), from, to);
+        value.assign(reinterpret_cast<const std::byte*>(text.data()), reinterpret_cast<const std::byte*>(text.data()) + text.size());
+      };
+    }
+  }
+  ~TMemoCopy() {
+    if (!adopted_) (void)env::DefaultFileSystem().Remove(scratchPath_);
+  }
+
+  void Copy(const TOpenTable& table, std::vector<std::byte>& record) {
+    std::vector<TBlobFieldRef> refs;
+    for (std::size_t i = 0; i < table.Header().fields.size(); ++i) {
+      const THeaderField& field = table.Header().fields[i];
+      if (!IsBlobType(field.type)) continue;
+      refs.push_back({*BlobKindOf(static_cast<std::uint8_t>(field.type)),
+                      std::span<std::byte>(record).subspan(table.FieldOffset(i), static_cast<std::size_t>(field.Width()))});
+    }
+    lost_ += CopyBlobValues(reader_, builder_, refs, transform_).size();
+  }
+
+  // Finishes the new file and hands it to target for its next write.
+  void HandTo(TOpenTable& target) {
+    builder_.Finish();
+    reader_.Close();
+    if (lost_ > 0 && env::DefaultFileSystem().FileExists(memoPath_)) KeepDamagedMemoFile(memoPath_);
+    target.AdoptMemoFile(scratchName_);
+  }
+  // The write is done: the scratch file is the table's memo file now, or
+  // was renamed back to its scratch name by a failed commit.
+  void Adopted(bool done) { adopted_ = done; }
+
+ private:
+  const std::string memoPath_;
+  const std::string scratchName_;
+  const std::string scratchPath_;
+  TMemoFile reader_;
+  TMemoFileBuilder builder_;
+  TBlobTransform transform_;
+  std::size_t lost_ = 0;
+  bool adopted_ = false;
+};
+
 // Moves every record of source into a table of the new header (translating
-// alpha text when the code page changes) and writes that table's family.
-std::uint16_t RewriteAs(TOpenTable& source, TTableHeader header) {
+// alpha and memo text when the code page changes), with source's secondary
+// indexes and the extra one asked for, copying the blob values into a new
+// memo file, and writes that table's family.
+std::uint16_t RewriteAs(TOpenTable& source, TTableHeader header, std::optional<std::size_t> extraIndex = std::nullopt) {
   TOpenTable target(env::DefaultFileSystem(), source.Files(), std::move(header));
   if (target.IsKeyed() && !target.CanOrderKeys()) return kDbiErrNotSupported;
+  for (std::size_t i = 0; i < source.SecondaryIndexCount(); ++i) {
+    if (const std::uint16_t code = target.AddSecondaryIndex(source.SecondaryIndexAt(i).Field())) return code;
+  }
+  if (extraIndex) {
+    if (const std::uint16_t code = target.AddSecondaryIndex(*extraIndex)) return code;
+  }
   const std::uint16_t from = source.CodePage();
   const std::uint16_t to = target.CodePage();
   const bool translate = from != 0 && to != 0 && from != to;
+  std::unique_ptr<TMemoCopy> memo;
+  if (target.HasBlobFields()) memo = std::make_unique<TMemoCopy>(source, from, to);
   std::vector<std::byte> copy(source.RecordSize());
   std::uint16_t code = kDbiErrNone;
   source.Records().ForEach([&](std::span<const std::byte> record) {
     if (code != kDbiErrNone) return;
     std::copy(record.begin(), record.end(), copy.begin());
-    for (std::size_t i = 0; translate && i < target.Header().fields.size(); ++i) {
-      const THeaderField& field = target.Header().fields[i];
-      if (field.type != TFieldType::kAlpha) continue;
-      auto* text = reinterpret_cast<char*>(copy.data() + target.FieldOffset(i));
-      const std::string converted = env::ConvertCodePage(std::string_view(text, strnlen(text, field.size)), from, to);
-      std::fill_n(text, field.size, '\0');
-      std::copy_n(converted.data(), std::min<std::size_t>(converted.size(), field.size), text);
-    }
+    if (translate) TranslateAlpha(target, copy, from, to);
+    if (memo) memo->Copy(target, copy);
     code = target.Insert(copy, target.RecordCount(), nullptr);
   });
   if (code != kDbiErrNone) return code;
-  target.WriteFamily(TWriteMode::kRewrite);
+  if (memo) memo->HandTo(target);
+  try {
+    target.WriteFamily(TWriteMode::kRewrite);
+  } catch (...) {
+    if (memo) memo->Adopted(false);
+    throw;
+  }
+  if (memo) memo->Adopted(true);
   return kDbiErrNone;
 }
 
@@ -202,9 +314,18 @@ std::uint16_t DbiCreateTable(TDbHandle database, bool overwrite, const TCrTblDes
     }
   }
   int keyLength = 0;
+  std::vector<std::size_t> indexed;
   for (const auto& index : desc.indexes) {
-    if (!index.primary) return kDbiErrNotSupported;  // secondary indexes: added by DbiAddIndex later
+    if (!index.primary) continue;
     if (const std::uint16_t code = PrimaryKeyLength(index, fields, keyLength)) return code;
+  }
+  for (const auto& index : desc.indexes) {
+    if (index.primary) continue;
+    std::size_t field = 0;
+    if (const std::uint16_t code = SecondaryIndexField(index, fields, field)) return code;
+    // Maintained indexes need a primary key.
+    if (keyLength == 0) return kDbiErrNotSupported;
+    indexed.push_back(field);
   }
   const std::string path = TableDataPath(database->Folder(), desc.tableName);
   env::TFileSystem& fileSystem = env::DefaultFileSystem();
@@ -219,6 +340,9 @@ std::uint16_t DbiCreateTable(TDbHandle database, bool overwrite, const TCrTblDes
   return Answer([&] {
     TOpenTable table(fileSystem, FindTableFiles(fileSystem, path), std::move(header));
     if (table.IsKeyed() && !table.CanOrderKeys()) return kDbiErrNotSupported;
+    for (const std::size_t field : indexed) {
+      if (const std::uint16_t code = table.AddSecondaryIndex(field)) return code;
+    }
     table.WriteFamily(TWriteMode::kCreate);
     return kDbiErrNone;
   });
@@ -229,13 +353,20 @@ std::uint16_t DbiAddIndex(TDbHandle database, TCursorHandle cursor, std::string_
   if (const std::uint16_t code = Guard(database)) return code;
   if (!IsParadoxType(driverType)) return kDbiErrUnknownTblType;
   if (cursor != nullptr) return kDbiErrNeedExclAccess;  // indexes are added to closed tables only
-  // TODO(engine II): maintained single-field secondary indexes (.Xnn/.Ynn).
-  if (!index.primary) return kDbiErrNotSupported;
   return Answer([&] {
     std::uint16_t code = kDbiErrNone;
     auto table = LoadClosed(database, tableName, code);
     if (code != kDbiErrNone) return code;
     TTableHeader header = table->Header();
+    if (!index.primary) {
+      std::size_t field = 0;
+      if ((code = SecondaryIndexField(index, header.fields, field)) != kDbiErrNone) return code;
+      if (header.keyFieldCount == 0) return kDbiErrNotSupported;  // maintained indexes need a primary key
+      for (std::size_t i = 0; i < table->SecondaryIndexCount(); ++i) {
+        if (table->SecondaryIndexAt(i).Field() == field) return kDbiErrIndexExists;
+      }
+      return RewriteAs(*table, std::move(header), field);
+    }
     int keyLength = 0;
     if ((code = PrimaryKeyLength(index, header.fields, keyLength)) != kDbiErrNone) return code;
     if (header.keyFieldCount == keyLength) return kDbiErrIndexExists;

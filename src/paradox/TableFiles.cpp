@@ -20,6 +20,16 @@ bool IsSecondaryIndexExtension(std::string_view extension) {
   return first == 'X' || first == 'Y';
 }
 
+std::string SecondaryIndexFileName(std::string_view baseName, int fieldNumber, char kind) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string name(baseName);
+  name += '.';
+  name += kind;
+  name += kDigits[(fieldNumber >> 4) & 0xF];
+  name += kDigits[fieldNumber & 0xF];
+  return name;
+}
+
 std::vector<std::string> TTableFiles::Family() const {
   std::vector<std::string> names;
   for (const std::string* name : {&primaryIndex, &memo, &validity, &journal}) {

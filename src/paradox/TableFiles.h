@@ -39,6 +39,15 @@ TTableFiles FindTableFiles(env::TFileSystem& fileSystem, std::string_view dataPa
 // X or Y followed by two characters.
 bool IsSecondaryIndexExtension(std::string_view extension);
 
+// The file names of the single-field secondary index on the field with this
+// 1-based number: the base name, a dot, 'X' (entries) or 'Y' (their tree)
+// and the field number in two upper-case hexadecimal digits ("Books.X04",
+// "Fldr0001.X0B"). Field numbers up to 9 read the same in decimal, as every
+// engine-written file shows; that 10 and above are hexadecimal is believed,
+// not confirmed (no such file was seen). This is the only place that rule
+// lives.
+std::string SecondaryIndexFileName(std::string_view baseName, int fieldNumber, char kind);
+
 }  // namespace remdo::paradox
 
 #endif  // REMDO_PARADOX_TABLEFILES_H_

@@ -5,7 +5,7 @@
 
 #include "env/Errors.h"
 #include "paradox/BlobDescriptor.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 #include "support/TestSupport.h"
 
 namespace remdo::paradox {
@@ -98,7 +98,7 @@ TEST(BlobDescriptor, FieldsNarrowerThanTheReferenceAreDamage) {
     (void)DescriptorOfField(field);
     FAIL() << "no error";
   } catch (const env::EDBEngineError& e) {
-    EXPECT_EQ(e.Code(), memocode::kMemoCorrupt);
+    EXPECT_EQ(e.Code(), kDbiErrMemoCorrupt);
     EXPECT_NE(std::string(e.what()).find("9 bytes"), std::string::npos);
   }
   EXPECT_THROW(EncodeBlobField(field, TBlobKind::kMemo, Bytes("x"), {}), env::EDBEngineError);

@@ -9,7 +9,7 @@
 #include "env/Errors.h"
 #include "paradox/Coding.h"
 #include "paradox/Collation.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 
 namespace remdo::paradox {
 namespace {
@@ -143,7 +143,7 @@ TEST(Collation, DriversAreFoundByNameOrSortByteAndTheOthersRefused) {
     (void)RequireCollation("DBWINWE0");
     FAIL() << "no error";
   } catch (const env::EDBEngineError& e) {
-    EXPECT_EQ(e.Code(), memocode::kNotSupported);
+    EXPECT_EQ(e.Code(), kDbiErrNotSupported);
     EXPECT_NE(std::string(e.what()).find("'DBWINWE0'"), std::string::npos);
   }
   EXPECT_EQ(RequireCollation("intl").DriverName(), "intl");

@@ -7,7 +7,7 @@
 #include "MemoCheck.h"
 #include "env/Errors.h"
 #include "paradox/Coding.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/MemoFile.h"
 #include "paradox/MemoFileBuilder.h"
 #include "paradox/MemoFileEditor.h"
@@ -151,14 +151,14 @@ TEST_F(MemoFileEditing, MissingAndForeignFilesAreRefused) {
     TMemoFileEditor editor(env::DefaultFileSystem(), path_);
     FAIL() << "opened a missing file";
   } catch (const env::EDBEngineError& e) {
-    EXPECT_EQ(e.Code(), memocode::kBlobFileMissing);
+    EXPECT_EQ(e.Code(), kDbiErrBlobFileMissing);
   }
   test::WriteWholeFile(path_, std::vector<std::byte>(4096, std::byte{0x3D}));
   try {
     TMemoFileEditor editor(env::DefaultFileSystem(), path_);
     FAIL() << "opened a foreign file";
   } catch (const env::EDBEngineError& e) {
-    EXPECT_EQ(e.Code(), memocode::kMemoCorrupt);
+    EXPECT_EQ(e.Code(), kDbiErrMemoCorrupt);
   }
 }
 

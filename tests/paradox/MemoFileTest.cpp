@@ -6,7 +6,7 @@
 
 #include "env/Errors.h"
 #include "paradox/Coding.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/MemoFile.h"
 #include "paradox/MemoFileBuilder.h"
 #include "support/FaultFileSystem.h"
@@ -78,18 +78,18 @@ TEST_F(MemoFileRead, BadReferencesAreReportedWithTheirCode) {
     const char* fragment;
   };
   const Case cases[] = {
-      {{0x10000, 0xFF, 5000, 1}, memocode::kInvalidBlobOffset, "beyond the end of the file"},
-      {{0x1800, 0xFF, 5000, 1}, memocode::kInvalidBlobOffset, "not the start of a memo block"},
-      {{0x1000, 0x40, 100, 1}, memocode::kInvalidBlobOffset, "entries run from 0 to 63"},
-      {{0, 0xFF, 100, 1}, memocode::kInvalidBlobOffset, "offset 0 is the header"},
-      {{0x1000, 10, 100, 1}, memocode::kInvalidBlobOffset, "entry 10 of the block at offset 0x1000 is not in use"},
-      {{0x2000, 63, 100, 1}, memocode::kMemoCorrupt, "is a single-value block, not a shared block"},
-      {{0x1000, 0xFF, 100, 1}, memocode::kMemoCorrupt, "is a shared block, not a single-value block"},
-      {{0x1000, 63, 101, 1}, memocode::kMemoCorrupt, "holds 100 bytes, but the record's reference says 101"},
-      {{0x2000, 0xFF, 4999, 1}, memocode::kMemoCorrupt, "holds 5000 bytes"},
-      {{0x1000, 63, 100, 2}, memocode::kMemoCorrupt, "modification number 1"},
-      {{0x2000, 0xFF, 5000, 7}, memocode::kMemoCorrupt, "(the reference is stale)"},
-      {{}, memocode::kInvalidBlobOffset, "a blank reference"},
+      {{0x10000, 0xFF, 5000, 1}, kDbiErrInvalidBlobOffset, "beyond the end of the file"},
+      {{0x1800, 0xFF, 5000, 1}, kDbiErrInvalidBlobOffset, "not the start of a memo block"},
+      {{0x1000, 0x40, 100, 1}, kDbiErrInvalidBlobOffset, "entries run from 0 to 63"},
+      {{0, 0xFF, 100, 1}, kDbiErrInvalidBlobOffset, "offset 0 is the header"},
+      {{0x1000, 10, 100, 1}, kDbiErrInvalidBlobOffset, "entry 10 of the block at offset 0x1000 is not in use"},
+      {{0x2000, 63, 100, 1}, kDbiErrMemoCorrupt, "is a single-value block, not a shared block"},
+      {{0x1000, 0xFF, 100, 1}, kDbiErrMemoCorrupt, "is a shared block, not a single-value block"},
+      {{0x1000, 63, 101, 1}, kDbiErrMemoCorrupt, "holds 100 bytes, but the record's reference says 101"},
+      {{0x2000, 0xFF, 4999, 1}, kDbiErrMemoCorrupt, "holds 5000 bytes"},
+      {{0x1000, 63, 100, 2}, kDbiErrMemoCorrupt, "modification number 1"},
+      {{0x2000, 0xFF, 5000, 7}, kDbiErrMemoCorrupt, "(the reference is stale)"},
+      {{}, kDbiErrInvalidBlobOffset, "a blank reference"},
   };
   for (const auto& c : cases) ExpectError(c.d, c.code, c.fragment);
 }
@@ -104,20 +104,20 @@ TEST_F(MemoFileRead, DamagedBlocksAreReportedNotReadOutsideTheFile) {
   };
   const Case cases[] = {
       // The single block freed, or of a type that does not exist.
-      {0x2000, {4}, &large_, memocode::kMemoCorrupt, "is a free block"},
-      {0x2000, {9}, &large_, memocode::kMemoCorrupt, "unknown type 9"},
+      {0x2000, {4}, &large_, kDbiErrMemoCorrupt, "is a free block"},
+      {0x2000, {9}, &large_, kDbiErrMemoCorrupt, "unknown type 9"},
       // Its unit count too small for its length, or zero.
-      {0x2001, {1, 0}, &large_, memocode::kMemoCorrupt, "claims 5000 bytes in 1 units"},
-      {0x2001, {0, 0}, &large_, memocode::kMemoCorrupt, "in 0 units"},
+      {0x2001, {1, 0}, &large_, kDbiErrMemoCorrupt, "claims 5000 bytes in 1 units"},
+      {0x2001, {0, 0}, &large_, kDbiErrMemoCorrupt, "in 0 units"},
       // A length of 200 000 000 bytes in 65535 units: consistent, but past
       // the end of the file; nothing of that size is allocated.
-      {0x2001, {0xFF, 0xFF, 0x00, 0xC2, 0xEB, 0x0B}, nullptr, memocode::kMemoCorrupt, "runs past the end"},
+      {0x2001, {0xFF, 0xFF, 0x00, 0xC2, 0xEB, 0x0B}, nullptr, kDbiErrMemoCorrupt, "runs past the end"},
       // Entry 63 pointing outside the data area.
-      {0x1000 + 12 + 63 * 5, {250, 7}, &small_, memocode::kMemoCorrupt, "outside the block's data area"},
-      {0x1000 + 12 + 63 * 5, {10}, &small_, memocode::kMemoCorrupt, "outside the block's data area"},
-      {0x1000 + 12 + 63 * 5 + 4, {17}, &small_, memocode::kMemoCorrupt, "outside the block's data area"},
+      {0x1000 + 12 + 63 * 5, {250, 7}, &small_, kDbiErrMemoCorrupt, "outside the block's data area"},
+      {0x1000 + 12 + 63 * 5, {10}, &small_, kDbiErrMemoCorrupt, "outside the block's data area"},
+      {0x1000 + 12 + 63 * 5 + 4, {17}, &small_, kDbiErrMemoCorrupt, "outside the block's data area"},
       // The shared block overwritten by a single block header.
-      {0x1000, {2}, &small_, memocode::kMemoCorrupt, "not a shared block"},
+      {0x1000, {2}, &small_, kDbiErrMemoCorrupt, "not a shared block"},
   };
   const TBlobDescriptor huge{0x2000, 0xFF, 200000000, 1};
   for (const auto& c : cases) {
@@ -128,13 +128,13 @@ TEST_F(MemoFileRead, DamagedBlocksAreReportedNotReadOutsideTheFile) {
 
 TEST_F(MemoFileRead, MissingShortOrForeignFilesAreReported) {
   ASSERT_TRUE(env::DefaultFileSystem().Remove(path_));
-  ExpectError(small_, memocode::kBlobFileMissing, "is missing");
+  ExpectError(small_, kDbiErrBlobFileMissing, "is missing");
 
   WriteWholeFile(path_, std::vector<std::byte>(bytes_.begin(), bytes_.begin() + 4000));
-  ExpectError(small_, memocode::kMemoCorrupt, "shorter than its 4096-byte header");
+  ExpectError(small_, kDbiErrMemoCorrupt, "shorter than its 4096-byte header");
 
   Damage(0, {0x3D});  // an encrypted file starts with ciphertext
-  ExpectError(small_, memocode::kMemoCorrupt, "damaged or encrypted");
+  ExpectError(small_, kDbiErrMemoCorrupt, "damaged or encrypted");
 }
 
 TEST_F(MemoFileRead, ATruncatedFileStillGivesTheValuesItHolds) {
@@ -142,10 +142,10 @@ TEST_F(MemoFileRead, ATruncatedFileStillGivesTheValuesItHolds) {
   WriteWholeFile(path_, std::vector<std::byte>(bytes_.begin(), bytes_.begin() + 0x2000 + 3000));
   TMemoFile memo(env::DefaultFileSystem(), path_);
   EXPECT_EQ(memo.ReadStored(small_), Pattern(100, 1));
-  ExpectError(large_, memocode::kMemoCorrupt, "runs past the end of the file (11192 bytes, not a multiple of 4096)");
+  ExpectError(large_, kDbiErrMemoCorrupt, "runs past the end of the file (11192 bytes, not a multiple of 4096)");
   // Cut inside the shared block's entry table.
   WriteWholeFile(path_, std::vector<std::byte>(bytes_.begin(), bytes_.begin() + 0x1000 + 100));
-  ExpectError(small_, memocode::kMemoCorrupt, "runs past the end");
+  ExpectError(small_, kDbiErrMemoCorrupt, "runs past the end");
 }
 
 TEST_F(MemoFileRead, FieldsReadFromTheRecordNeedNoFile) {
@@ -161,7 +161,7 @@ TEST_F(MemoFileRead, FieldsReadFromTheRecordNeedNoFile) {
     (void)memo.ReadField(field);
     FAIL() << "no error";
   } catch (const env::EDBEngineError& e) {
-    EXPECT_EQ(e.Code(), memocode::kBlobFileMissing);
+    EXPECT_EQ(e.Code(), kDbiErrBlobFileMissing);
   }
   // A leader-only reference longer than the leader.
   EncodeBlobField(field, TBlobKind::kMemo, test::Bytes("abc"), {0, 0, 5, 0});
@@ -169,7 +169,7 @@ TEST_F(MemoFileRead, FieldsReadFromTheRecordNeedNoFile) {
     (void)memo.ReadField(field);
     FAIL() << "no error";
   } catch (const env::EDBEngineError& e) {
-    EXPECT_EQ(e.Code(), memocode::kInvalidBlobOffset);
+    EXPECT_EQ(e.Code(), kDbiErrInvalidBlobOffset);
     EXPECT_NE(std::string(e.what()).find("leader holds only 4"), std::string::npos) << e.what();
   }
 }

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "MemoCheck.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/MemoFile.h"
 #include "paradox/MemoFileBuilder.h"
 #include "paradox/MemoPack.h"
@@ -50,9 +50,9 @@ TEST(MemoPack, KeepsReferencedValuesAndSalvagesTheLostOnes) {
   const auto failures = PackMemoFile(env::DefaultFileSystem(), oldPath, folder / "NEW.MB", refs);
   ASSERT_EQ(failures.size(), 3u);
   EXPECT_EQ(failures[0].fieldIndex, 4u);
-  EXPECT_EQ(failures[0].code, memocode::kInvalidBlobOffset);
+  EXPECT_EQ(failures[0].code, kDbiErrInvalidBlobOffset);
   EXPECT_EQ(failures[1].fieldIndex, 5u);
-  EXPECT_EQ(failures[1].code, memocode::kMemoCorrupt);
+  EXPECT_EQ(failures[1].code, kDbiErrMemoCorrupt);
   EXPECT_EQ(failures[2].fieldIndex, 7u);
 
   EXPECT_EQ(test::CheckMemoStructure(test::ReadWholeFile(folder / "NEW.MB")), std::vector<std::string>{});
@@ -78,7 +78,7 @@ TEST(MemoPack, AMissingMemoFileLosesOnlyTheStoredValues) {
   std::vector<TBlobFieldRef> refs{{TBlobKind::kMemo, fields[0]}, {TBlobKind::kMemo, fields[1]}};
   const auto failures = PackMemoFile(env::DefaultFileSystem(), folder / "GONE.MB", folder / "NEW.MB", refs);
   ASSERT_EQ(failures.size(), 1u);
-  EXPECT_EQ(failures[0].code, memocode::kBlobFileMissing);
+  EXPECT_EQ(failures[0].code, kDbiErrBlobFileMissing);
   TMemoFile packed(env::DefaultFileSystem(), folder / "NEW.MB");
   EXPECT_EQ(packed.ReadField(fields[0]), Pattern(4, 1));
   EXPECT_EQ(packed.ReadField(fields[1]), test::Bytes("ok"));

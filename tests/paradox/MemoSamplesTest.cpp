@@ -11,7 +11,7 @@
 #include "env/Errors.h"
 #include "env/Path.h"
 #include "paradox/BlobDescriptor.h"
-#include "paradox/MemoCodes.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/MemoFile.h"
 #include "paradox/MemoFileBuilder.h"
 #include "paradox/MemoFileEditor.h"
@@ -78,7 +78,7 @@ TEST(MemoSamples, EveryValueOfEveryRecordReadsAndMatchesItsLeader) {
         } catch (const env::EDBEngineError& e) {
           // Only a table without its memo file may fail, and only so.
           ASSERT_FALSE(hasFile) << t.table.path << " record " << r << ": " << e.what();
-          EXPECT_EQ(e.Code(), memocode::kBlobFileMissing);
+          EXPECT_EQ(e.Code(), kDbiErrBlobFileMissing);
           ++missing;
           continue;
         }
@@ -195,7 +195,7 @@ TEST(MemoSamples, AnEncryptedMemoFileIsReportedNotRead) {
     (void)memo.ReadStored({0x1000, 0xFF, 5000, 1});
     FAIL() << "read an encrypted file";
   } catch (const env::EDBEngineError& e) {
-    EXPECT_EQ(e.Code(), memocode::kMemoCorrupt);
+    EXPECT_EQ(e.Code(), kDbiErrMemoCorrupt);
     EXPECT_NE(std::string(e.what()).find("encrypted"), std::string::npos);
   }
 }

@@ -197,7 +197,10 @@ TEST_F(TableDefinitionTest, AddingThePrimaryIndexSortsTheRecordsOrAnswersKeyViol
   secondary.name = "Token";
   secondary.maintained = true;
   secondary.keyFields = {2};
-  EXPECT_EQ(DbiAddIndex(Db(), nullptr, "T.db", "PARADOX", secondary, {}), kDbiErrNotSupported);
+  EXPECT_EQ(DbiAddIndex(Db(), nullptr, "T.db", "PARADOX", secondary, {}), kDbiErrNone);
+  EXPECT_TRUE(Exists("T.X02"));
+  EXPECT_TRUE(Exists("T.Y02"));
+  EXPECT_EQ(DbiAddIndex(Db(), nullptr, "T.db", "PARADOX", secondary, {}), kDbiErrIndexExists);
 }
 
 TEST_F(TableDefinitionTest, OldLevelTablesAreRestructuredToLevelFour) {

@@ -56,6 +56,8 @@ struct TCommand {
 int RunInfo(TCommandContext& context);
 // Writes every record the walk finds as CSV.
 int RunDump(TCommandContext& context);
+// Rebuilds a table family through the engine under another name.
+int RunCopy(TCommandContext& context);
 
 // Checks that exactly count arguments were given (EUsageError otherwise).
 void RequireArguments(const TCommandContext& context, std::size_t count);

@@ -1,0 +1,193 @@
+// remdo-table copy SRC DST: rebuilds a whole table family through the engine,
+// the way a user repairs one table by hand: a new table DST of the same
+// fields, key, level, block size and language driver, with every maintained
+// single-field secondary index of SRC, gets every record of SRC in its
+// order, memo and BLOB values included. DST's family (data file, primary
+// index, .Xnn/.Ynn, memo file) is replaced as a whole.
+//
+// What cannot be carried over is named on the error stream, and the copy
+// goes on: a level 3 table is written at level 4 (the engine writes levels
+// 4, 5 and 7), composite or named indexes (.XGn) and indexes of tables
+// without key are not built, a blob value the memo file no longer holds
+// keeps only what its record holds (the leader's first bytes of a memo,
+// nothing of a graphic or OLE value). A table the engine cannot read, or
+// whose alpha keys follow a language driver of unknown order, is refused
+// (exit status 1).
+#include <string>
+#include <vector>
+
+#include "env/Errors.h"
+#include "env/Path.h"
+#include "env/Text.h"
+#include "paradox/BlobDescriptor.h"
+#include "paradox/Database.h"
+#include "paradox/DbiCalls.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
+#include "paradox/Table.h"
+#include "paradox/TableFiles.h"
+#include "remdo-table/Commands.h"
+
+namespace remdo::tools {
+
+namespace {
+
+using paradox::TTable;
+
+constexpr int kLowestWrittenLevel = 4;
+
+struct TCopyReport {
+  std::size_t records = 0;
+  std::size_t storedValues = 0;
+  std::size_t lostValues = 0;
+};
+
+void AddOption(paradox::TCrTblDesc& desc, const std::string& name, const std::string& value) {
+  paradox::TFldDesc param;
+  param.name = name;
+  param.offset = static_cast<std::uint16_t>(desc.optionalData.size());
+  param.length = static_cast<std::uint16_t>(value.size() + 1);
+  for (const char c : value) desc.optionalData.push_back(static_cast<std::byte>(c));
+  desc.optionalData.push_back(std::byte{0});
+  desc.optionalParams.push_back(param);
+}
+
+// The creation descriptor of a table like source's, named name.
+paradox::TCrTblDesc DescriptorLike(TTable& source, const std::string& name, std::ostream& err) {
+  paradox::TOpenTable& table = source.Handle()->Table();
+  const paradox::TTableHeader& header = table.Header();
+  paradox::TCrTblDesc desc;
+  desc.tableName = name;
+  desc.tableType = std::string(paradox::kParadoxTableType);
+  for (const auto& field : header.fields) {
+    paradox::TFldDesc f;
+    f.name = field.name;
+    f.type = paradox::EngineCodeOfType(field.type);
+    f.units1 = static_cast<std::int16_t>(paradox::IsBlobType(field.type) ? field.size - paradox::kBlobReferenceSize
+                                                                         : field.size);
+    desc.fields.push_back(f);
+  }
+  if (header.keyFieldCount > 0) {
+    paradox::TIdxDesc primary;
+    primary.primary = primary.unique = primary.maintained = true;
+    for (int i = 1; i <= header.keyFieldCount; ++i) primary.keyFields.push_back(static_cast<std::uint16_t>(i));
+    desc.indexes.push_back(primary);
+  }
+  for (std::size_t i = 0; i < table.SecondaryIndexCount(); ++i) {
+    paradox::TIdxDesc index;
+    index.name = table.SecondaryIndexAt(i).Name();
+    index.maintained = true;
+    index.keyFields.push_back(static_cast<std::uint16_t>(table.SecondaryIndexAt(i).FieldNumber()));
+    desc.indexes.push_back(index);
+  }
+  int level = header.Level();
+  if (level < kLowestWrittenLevel) {
+    err << "remdo-table: note: the level " << level << " table is written at level " << kLowestWrittenLevel << "\n";
+    level = kLowestWrittenLevel;
+  }
+  AddOption(desc, "LEVEL", std::to_string(level));
+  AddOption(desc, "BLOCK SIZE", std::to_string(header.blockSize));
+  if (table.Driver() != nullptr) AddOption(desc, "LANGDRIVER", std::string(table.Driver()->name));
+  return desc;
+}
+
+// The index files of source's family that the copy does not rebuild.
+void NoteIndexesNotCopied(TTable& source, std::ostream& err) {
+  paradox::TOpenTable& table = source.Handle()->Table();
+  for (const std::string& name : table.Files().secondary) {
+    bool copied = false;
+    for (std::size_t i = 0; i < table.SecondaryIndexCount(); ++i) {
+      const auto& index = table.SecondaryIndexAt(i);
+      copied = copied || env::SameText(index.dataFile, name) || env::SameText(index.treeFile, name);
+    }
+    if (!copied) {
+      err << "remdo-table: note: " << env::Cp1252ToUtf8(name)
+          << " is not copied (only maintained single-field indexes are built)\n";
+    }
+  }
+}
+
+// What a record keeps of a blob value that cannot be read.
+std::vector<std::byte> WhatTheRecordHolds(const paradox::TField& field, std::span<const std::byte> bytes) {
+  const auto kind = paradox::BlobKindOf(static_cast<std::uint8_t>(field.DataType()));
+  if (!kind || paradox::HasBlobPrefix(*kind)) return {};
+  const std::size_t leader = bytes.size() - paradox::TBlobDescriptor::kSize;
+  const auto d = paradox::TBlobDescriptor::DecodeFrom(bytes.data() + leader);
+  return std::vector<std::byte>(bytes.begin(),
+                                bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(leader, d.length)));
+}
+
+void CopyRecord(TTable& source, TTable& target, TCopyReport& report, std::ostream& err) {
+  target.Append();
+  const auto from = source.ActiveBuffer();
+  const auto to = target.ActiveBuffer();
+  std::copy(from.begin(), from.end(), to.begin());
+  for (int i = 0; i < source.FieldCount(); ++i) {
+    paradox::TField& field = source.Fields(i);
+    if (!field.IsBlob()) continue;
+    const auto bytes = from.subspan(static_cast<std::size_t>(field.Offset()), static_cast<std::size_t>(field.Size()));
+    std::vector<std::byte> value;
+    try {
+      value = field.AsBytes();
+      if (paradox::IsStoredBlob(paradox::DescriptorOfField(bytes))) ++report.storedValues;
+    } catch (const env::EDBEngineError& e) {
+      ++report.lostValues;
+      err << "remdo-table: warning: record " << report.records + 1 << ", field \""
+          << env::Cp1252ToUtf8(field.FieldName()) << "\": " << env::Cp1252ToUtf8(e.what()) << "\n";
+      value = WhatTheRecordHolds(field, bytes);
+    }
+    target.Fields(i).SetAsBytes(value);
+  }
+  target.Post();
+  ++report.records;
+}
+
+}  // namespace
+
+int RunCopy(TCommandContext& context) {
+  RequireArguments(context, 2);
+  const std::string& sourcePath = context.arguments[0];
+  const std::string& targetPath = context.arguments[1];
+  const std::string sourceData = paradox::TableDataPath(env::FolderPart(sourcePath), env::NamePart(sourcePath));
+  const std::string targetData = paradox::TableDataPath(env::FolderPart(targetPath), env::NamePart(targetPath));
+  if (env::SameText(sourceData, targetData)) throw EUsageError("the copy must go to another table");
+  (void)paradox::DbiInit(nullptr);
+  TTable source;
+  source.SetDatabaseName(std::string(env::FolderPart(sourceData)));
+  source.SetTableName(std::string(env::NamePart(sourceData)));
+  source.Open();
+  paradox::TDatabase database;
+  database.SetDatabaseName(std::string(env::FolderPart(targetData)));
+  database.Open();
+  const std::string targetName(env::NamePart(targetData));
+  const std::uint16_t code =
+      paradox::DbiCreateTable(database.Handle(), true, DescriptorLike(source, targetName, context.err));
+  if (code == paradox::kDbiErrNotSupported) {
+    throw ECommandFailure(sourceData +
+                          ": the sort order of its language driver is not known, so its alpha keys "
+                          "cannot be placed in order: " +
+                          paradox::EngineErrorDescription(code));
+  }
+  if (code != 0) {
+    throw ECommandFailure(targetData + ": the table cannot be created: " + paradox::EngineErrorDescription(code));
+  }
+  NoteIndexesNotCopied(source, context.err);
+  TTable target;
+  target.SetDatabaseName(database.DatabaseName());
+  target.SetTableName(targetName);
+  target.SetExclusive(true);
+  target.Open();
+  TCopyReport report;
+  for (source.First(); !source.Eof() && source.RecordCount() > 0; source.Next()) {
+    CopyRecord(source, target, report, context.err);
+  }
+  target.Close();
+  source.Close();
+  context.out << "copied " << report.records << " record" << (report.records == 1 ? "" : "s") << " ("
+              << report.storedValues << " stored memo value" << (report.storedValues == 1 ? "" : "s");
+  if (report.lostValues > 0) context.out << ", " << report.lostValues << " lost";
+  context.out << ") from " << env::Cp1252ToUtf8(sourceData) << " to " << env::Cp1252ToUtf8(targetData) << "\n";
+  return report.lostValues > 0 ? kExitFailure : kExitOk;
+}
+
+}  // namespace remdo::tools
