@@ -23,6 +23,7 @@
 #include "app/FormView.h"
 #include "app/RunMode.h"
 #include "paradox/Database.h"
+#include "repair/RepairContext.h"
 #include "repair/RunReporter.h"
 #include "repair/RunState.h"
 
@@ -65,6 +66,10 @@ class TMainForm final : public repair::TRunReporter {
   // The engine connection to the data folder, open from the start of the
   // run to its ending.
   paradox::TDatabase Database1;
+  // What the repair steps work with: this window as their reporter, the
+  // connection above and the table components Table1, Table2, ExpTitleTbl
+  // and SaveExpTitleTbl. The table sequence hands it to CheckTable.
+  repair::TRepairContext Repair{*this, Database1};
 
   repair::TRunState RunState;
   // A line logged before the next line only if one follows.

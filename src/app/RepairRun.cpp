@@ -110,7 +110,8 @@ void TMainForm::Preamble() {
   Database1.Open();
   SetRunning(true);
   RunState.FailureCount = 0;
-  RunState.RunStartText = DateTimeText(Now());
+  RunState.RunStartTime = Now();
+  RunState.RunStartText = DateTimeText(RunState.RunStartTime);
   RunState.BooksOk = false;
   RunState.ExpandedTitlesOk = false;
   RunState.ConvertFolderTables = false;

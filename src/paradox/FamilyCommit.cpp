@@ -207,15 +207,18 @@ void TFamilyCommit::Apply() {
   for (auto& entry : entries_) {
     if (!entry.existed) continue;
     const std::string final = PathOf(entry.name);
+    failure_ = {TFailedStep::kAside, entry.name, {}};
     check(fileSystem_.Rename(final, final + std::string(kAsideSuffix), true), "move " + final + " aside");
     entry.asideDone = true;
   }
   for (auto& entry : entries_) {
     if (!HasNew(entry)) continue;
     const std::string final = PathOf(entry.name);
+    failure_ = {TFailedStep::kRenameIn, entry.name, entry.source};
     check(fileSystem_.Rename(NewPathOf(entry), final, false), "rename the new " + final + " into place");
     entry.renameDone = true;
   }
+  failure_ = {TFailedStep::kOther, {}, {}};
   check(fileSystem_.SyncFolder(folder_), "sync the folder " + folder_);
 }
 
@@ -238,6 +241,7 @@ void TFamilyCommit::RollBack() noexcept {
 void TFamilyCommit::Commit() {
   SettleFamilyCommit(fileSystem_, folder_, tableName_);
   bool markerWritten = false;
+  failure_ = {TFailedStep::kOther, {}, {}};
   try {
     for (auto& entry : entries_) {
       if (!entry.file) continue;
@@ -260,6 +264,7 @@ void TFamilyCommit::Commit() {
     throw EngineError(kDbiErrWriteErr, "The table " + folder_ + tableName_ + " could not be written. " + error.what());
   }
   committed_ = true;
+  failure_ = {};
   bool clean = true;
   for (const auto& entry : entries_) {
     if (entry.asideDone) clean = fileSystem_.Remove(PathOf(entry.name) + std::string(kAsideSuffix)).ok && clean;

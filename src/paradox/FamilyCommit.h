@@ -52,6 +52,18 @@ class TFamilyCommit {
   // marker stays for the next settlement to finish the clean-up).
   void Commit();
 
+  // Which step made the last Commit fail, for callers that report the file
+  // in their own words: an old file that could not be moved from its place
+  // (kAside), a new file that could not be renamed in (kRenameIn), or
+  // anything else (writing, the marker, the folder sync: kOther).
+  enum class TFailedStep { kNone, kAside, kRenameIn, kOther };
+  struct TFailure {
+    TFailedStep step = TFailedStep::kNone;
+    std::string name;    // final file name of the failed step
+    std::string source;  // an adopted file's name; empty otherwise
+  };
+  const TFailure& Failure() const { return failure_; }
+
  private:
   struct TEntry {
     std::string name;                  // final file name
@@ -76,6 +88,7 @@ class TFamilyCommit {
   const std::string tableName_;
   std::vector<TEntry> entries_;
   bool committed_ = false;
+  TFailure failure_;
 };
 
 // Settles every commit marker in folder (trailing separator) that a crash

@@ -64,13 +64,12 @@ void TPxObject::ReadHeader() {
   if (headerSize < kMinHeaderSize || headerSize > kMaxHeaderSize) return;
   header_.assign(static_cast<std::size_t>(headerSize), std::byte{0});
   std::copy(start.begin(), start.end(), header_.begin());
-  try {
-    stream_.ReadBuffer(std::span<std::byte>(header_).subspan(start.size()));
-  } catch (const env::EReadError&) {
-    // The file is shorter than its header: the zeros make every later
-    // record access fail with "Block size not defined.".
-    std::fill(header_.begin(), header_.end(), std::byte{0});
-  }
+  // A file shorter than its header: the zeros make every later record
+  // access fail with "Block size not defined.". A failure of the OS to read
+  // is no short file and passes as the stream's read error: a header read
+  // as zeros would claim a table without records.
+  const auto rest = std::span<std::byte>(header_).subspan(start.size());
+  if (stream_.Read(rest) != rest.size()) std::fill(header_.begin(), header_.end(), std::byte{0});
 }
 
 // Reads the field descriptions and names. Every position is checked against

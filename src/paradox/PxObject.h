@@ -8,7 +8,8 @@
 //
 // What is thrown, and when (every error is env::EReadError):
 //  - Construction: only the stream's read error for a file shorter than 4
-//    bytes (or when the OS fails to read those 4 bytes or the size). Any
+//    bytes (or when the OS fails to read those 4 bytes, the size or the
+//    rest of the header). Any
 //    other file gives a reader, without header when the header size is not
 //    81 to 32766, with a header of zeros when the file is shorter than its
 //    header, and without fields when the field count or a field name is bad.

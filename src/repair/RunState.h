@@ -39,6 +39,9 @@ struct TRunState {
   TStartState StartState = TStartState::kCreated;
   // The start of the run in the system's short date and long time format.
   std::string RunStartText;
+  // The start of the run in seconds since 1970-01-01 UTC; 0 before a run.
+  // It names the run's folder of rejected records.
+  std::int64_t RunStartTime = 0;
   // Tables that failed; a retry that repairs a folder table takes one back.
   std::int32_t FailureCount = 0;
   // Names of failed tables, joined by ",".

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "env/Errors.h"
+#include "env/MemoryFile.h"
 #include "paradox/TableImage.h"
 
 namespace remdo::paradox {
@@ -96,6 +97,30 @@ TEST(PxObject, FileShorterThanItsHeaderHasAHeaderOfZeros) {
   EXPECT_EQ(reader->RecordSize(), 0);
   EXPECT_FALSE(reader->HasFields());
   ExpectReadError([&] { (void)reader->FirstRecord(); }, "Block size not defined.");
+}
+
+// A disk that fails while the header is read is no short file: a header
+// of zeros would make a table of records look empty.
+TEST(PxObject, FailureToReadTheHeaderIsAReadError) {
+  class TFailingFile final : public env::TFile {
+   public:
+    explicit TFailingFile(TBytes bytes) : memory_(std::move(bytes)) {}
+    const std::string& Path() const override { return memory_.Path(); }
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::byte> out) override {
+      if (++reads_ > 1) throw env::EReadError("Cannot read file: device error");
+      return memory_.ReadAt(offset, out);
+    }
+    void WriteAt(std::uint64_t, std::span<const std::byte>) override {}
+    std::uint64_t Size() override { return memory_.Size(); }
+    void Truncate(std::uint64_t) override {}
+    void Flush() override {}
+    void Close() override {}
+
+   private:
+    env::TMemoryFile memory_;
+    int reads_ = 0;
+  };
+  EXPECT_THROW(TPxObject(std::make_unique<TFailingFile>(SmallTable(1, 2).Build())), env::EReadError);
 }
 
 TEST(PxObject, BlockSizeByteMustBeOneTo32) {

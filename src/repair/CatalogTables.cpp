@@ -1,0 +1,46 @@
+// Opening catalogue tables and probing a table file's field count.
+#include "repair/CatalogTables.h"
+
+#include <array>
+#include <cstddef>
+
+#include "env/FileSystem.h"
+#include "paradox/Coding.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
+#include "paradox/PxObject.h"
+#include "repair/RepairContext.h"
+
+namespace remdo::repair {
+
+std::unique_ptr<paradox::TTable> OpenCatalogTable(std::string_view tableName, std::string_view indexName) {
+  auto table = std::make_unique<paradox::TTable>();
+  table->SetDatabaseName(TRepairContext::DataFolder());
+  table->SetTableName(std::string(tableName));
+  table->SetIndexName(std::string(indexName));
+  table->Open();
+  if (!table->Active()) return nullptr;
+  return table;
+}
+
+bool RunSqlStatement(std::string_view statement) {
+  if (statement.empty()) return true;
+  // TODO(repair): the engine's statement runner arrives with engine II.
+  throw paradox::EngineError(paradox::kDbiErrNotSupported, "Running \"" + std::string(statement) + "\"");
+}
+
+std::int32_t ProbeStructure(std::string_view fileName, std::int32_t resultForB, std::int32_t resultForA,
+                            std::int32_t countA, std::int32_t countB) {
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  const std::string path = TRepairContext::DataFolder() + std::string(fileName);
+  if (!fileSystem.FileExists(path)) return 0;
+  auto file = fileSystem.Open(path, env::TOpenMode::kRead);
+  std::array<std::byte, 2> count{};
+  if (file->ReadAt(paradox::pxheader::kFieldCount, count) != count.size()) return 0;
+  const std::int32_t fields = paradox::GetS16(count.data());
+  if (fields == countB) return resultForB;
+  if (fields == countA) return resultForA;
+  return 0;
+}
+
+}  // namespace remdo::repair

@@ -1,0 +1,40 @@
+// Small operations on the catalogue's tables that several repair steps and
+// the table sequence share: opening a table of the data folder through the
+// engine's table component and the structure probe of a folder table.
+#ifndef REMDO_REPAIR_CATALOGTABLES_H_
+#define REMDO_REPAIR_CATALOGTABLES_H_
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "paradox/Table.h"
+
+namespace remdo::repair {
+
+// Opens the Paradox table tableName in the data folder on the index
+// indexName (empty: the primary index) and returns it open; the caller owns
+// it. When the table does not become active it is freed and nothing is
+// returned. An engine error while opening (no such table, a damaged or
+// locked table, an unknown index) is not caught: EDBEngineError passes.
+std::unique_ptr<paradox::TTable> OpenCatalogTable(std::string_view tableName, std::string_view indexName);
+
+// Runs one local SQL statement with the data folder as its database; an
+// empty text does nothing. Returns true. The engine's errors (a statement
+// it cannot parse, a missing table or field, a value that does not fit) are
+// not caught: EDBEngineError passes.
+bool RunSqlStatement(std::string_view statement);
+
+// Reads the field count (16-bit little-endian at offset 33) of the file
+// fileName in the data folder: resultForB when it equals countB, else
+// resultForA when it equals countA, else 0. A missing file, or one too short
+// to hold the count, gives 0. The table sequence asks
+// ProbeStructure(folder table file, 14, 0, 0, 5): 14 for a folder table of
+// the earlier layout (5 fields), otherwise 0. Throws EFOpenError when the
+// file exists but cannot be opened.
+std::int32_t ProbeStructure(std::string_view fileName, std::int32_t resultForB, std::int32_t resultForA,
+                            std::int32_t countA, std::int32_t countB);
+
+}  // namespace remdo::repair
+
+#endif  // REMDO_REPAIR_CATALOGTABLES_H_

@@ -1,0 +1,173 @@
+// The table check driver: which tables are checked, the checks before the
+// repair chain (the file is there and writable, a fresh scratch table, the
+// same record layout), and the chain itself.
+#include "repair/TableCheck.h"
+
+#include "env/Errors.h"
+#include "env/FileStream.h"
+#include "env/FileSystem.h"
+#include "env/Text.h"
+#include "paradox/PxObject.h"
+#include "paradox/TableCatalogue.h"
+#include "paradox/TableCreation.h"
+
+namespace remdo::repair {
+
+namespace {
+
+// Read-only, hidden, system, volume label and archive files; no folders.
+constexpr std::uint32_t kFileSearchMask = 47;
+constexpr std::int32_t kTolerancePlain = 5000;
+constexpr std::int32_t kToleranceExtra = 10000;
+
+struct TSignature {
+  std::string text;
+  bool readError = false;
+  int fieldCount = 0;
+};
+
+// "|" and the width of each field in order ("|4|30|20"); empty after the
+// raw reader's read error.
+TSignature FieldSizeSignature(const std::string& path) {
+  TSignature signature;
+  try {
+    paradox::TPxObject reader(env::TFileStream(env::DefaultFileSystem(), path, env::TOpenMode::kRead));
+    signature.fieldCount = reader.FieldCount();
+    for (int i = 0; i < reader.FieldCount(); ++i) {
+      signature.text += "|" + std::to_string(reader.FieldByNumber(i).Width());
+    }
+  } catch (const env::EReadError&) {
+    signature.text.clear();
+    signature.readError = true;
+  }
+  return signature;
+}
+
+}  // namespace
+
+bool CheckTable(TRepairContext& context, std::string_view displayName, std::string_view tableName,
+                std::int32_t structureNumber, std::int32_t missingTolerance, bool restoreFromSave,
+                bool verifyMissing) {
+  TTableCheckRequest request{std::string(displayName), std::string(tableName), structureNumber, missingTolerance,
+                             restoreFromSave, verifyMissing};
+  TTableCheck check(context, std::move(request));
+  return check.Run();
+}
+
+TTableCheck::TTableCheck(TRepairContext& context, TTableCheckRequest request)
+    : context_(context), request_(std::move(request)) {}
+
+std::string TTableCheck::DataPath(std::string_view name) const {
+  return TRepairContext::DataFolder() + std::string(name);
+}
+
+std::string TTableCheck::TablePath() const { return DataPath(request_.TableName + ".db"); }
+
+bool TTableCheck::Run() {
+  TRunReporter& run = Reporter();
+  if (run.RunOption("STRICT")) {
+    request_.VerifyMissing = false;
+    request_.RestoreFromSave = false;
+    request_.MissingTolerance = 0;
+  }
+  State().MissingRecords = 0;
+  ReadToleranceFiles();
+  if (request_.StructureNumber == 0) return false;
+  if (!run.KeepGoing()) return false;
+  if (!TableSelected()) return false;
+  run.LogLine("Checking " + request_.DisplayName + "...");
+  if (!env::DefaultFileSystem().FileExists(TablePath())) {
+    run.LogLine("  -- table not found: " + request_.TableName);
+    return FailureEnding();
+  }
+  ResetReadOnlyFiles();
+  if (!CreateScratchTable(kScratchTable)) return FailureEnding();
+  const bool skipFormat = request_.StructureNumber == 40 || request_.StructureNumber == 41;
+  if (!skipFormat && !CheckTableFormat()) return FailureEnding();
+  if (RunRepairChain()) return true;
+  // A rebuild that refused records of the wrong size fails as a layout
+  // mismatch does.
+  if (layoutRefused_) return FailureEnding();
+  if (run.KeepGoing()) {
+    ++State().FailureCount;
+    RecordFailedTable();
+  }
+  return false;
+}
+
+void TTableCheck::ReadToleranceFiles() {
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  const std::string plain = DataPath("tp" + request_.TableName + ".chk");
+  if (fileSystem.FileExists(plain)) {
+    request_.MissingTolerance = kTolerancePlain;
+    (void)fileSystem.Remove(plain);
+  }
+  const std::string extra = DataPath("tx" + request_.TableName + ".chk");
+  if (fileSystem.FileExists(extra)) {
+    request_.MissingTolerance = kToleranceExtra;
+    (void)fileSystem.Remove(extra);
+  }
+}
+
+bool TTableCheck::RunRepairChain() {
+  restoreRequested_ = false;
+  layoutRefused_ = false;
+  TRunReporter& run = Reporter();
+  if (!RebuildTable() || !run.KeepGoing()) return false;
+  if (!SwapInRebuiltTable() || !run.KeepGoing()) return false;
+  if (!RestoreStep() || !run.KeepGoing()) return false;
+  return PackTable();
+}
+
+bool TTableCheck::FailureEnding() {
+  ++State().FailureCount;
+  RecordFailedTable();
+  Reporter().LogLine("  -- error");
+  return false;
+}
+
+bool TTableCheck::CreateScratchTable(std::string_view fileName) {
+  const std::int32_t structure = request_.StructureNumber;
+  return paradox::CreateParadoxTable(context_.Database().Handle(), fileName,
+                                     paradox::SchemaLanguageDriver(structure), paradox::GetTableSchema(structure),
+                                     paradox::SchemaLevel(structure));
+}
+
+bool TTableCheck::CheckTableFormat() {
+  TRunReporter& run = Reporter();
+  const TSignature table = FieldSizeSignature(TablePath());
+  if (table.readError) run.LogLine("     fields       : " + std::to_string(table.fieldCount));
+  TSignature scratch = FieldSizeSignature(DataPath(kScratchTable));
+  if (scratch.readError) scratch.text = "error";
+  if (!table.text.empty() && table.text == scratch.text) return true;
+  if (!table.text.empty()) {
+    run.LogLine("  -- incorrect table format");
+    run.LogLine("  -- please check for upgrade");
+  } else {
+    run.LogLine("  -- unreadable table format");
+  }
+  return false;
+}
+
+bool TTableCheck::ResetReadOnlyFiles() {
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  TRunReporter& run = Reporter();
+  for (const auto& entry : fileSystem.Find(DataPath(request_.TableName + ".*"), kFileSearchMask)) {
+    if ((entry.attributes & env::attr::kReadOnly) == 0) continue;
+    run.LogLine("  -- file " + entry.name + " marked read-only");
+    if (!fileSystem.SetAttributes(DataPath(entry.name), env::attr::kArchive)) {
+      run.LogLine("     read-only status could not be reset");
+    }
+  }
+  return true;
+}
+
+void TTableCheck::RecordFailedTable() { AppendToNameList(State().FailedTables, request_.TableName); }
+
+bool TTableCheck::TableSelected() const {
+  TRunReporter& run = Reporter();
+  if (!run.RunOption("TABLENAME")) return true;
+  return run.RunOption(env::UpperCase(request_.TableName));
+}
+
+}  // namespace remdo::repair

@@ -1,0 +1,148 @@
+// The swap of a rebuilt table: the scratch table's data and index files
+// become the table's through the engine's family commit, so that a failure
+// rolls back and a crash leaves the old files or the new ones, never a
+// mixture. The memo file is not part of the swap: the rebuilt records still
+// refer to the values in it. When records are still missing, the old files
+// are first copied into the run's Rejected folder, so that nothing is
+// deleted that the new table does not replace in full.
+#include <array>
+#include <cstddef>
+
+#include "env/Dialogs.h"
+#include "env/Errors.h"
+#include "env/FileSystem.h"
+#include "env/Path.h"
+#include "env/Text.h"
+#include "paradox/FamilyCommit.h"
+#include "paradox/PxFieldObject.h"
+#include "repair/RejectedFiles.h"
+#include "repair/TableCheck.h"
+
+namespace remdo::repair {
+
+namespace {
+
+constexpr std::uint32_t kFileSearchMask = 47;
+// The type code of field n (counting from 1) is at 118 + 2n: the field
+// descriptors start at 120 with a type and a size byte per field.
+constexpr std::uint64_t kTypeCodeBase = 118;
+
+// Data file, primary index and secondary index files take part in a swap.
+bool TakesPartInSwap(std::string_view name) {
+  std::string_view extension = env::ExtensionPart(name);
+  if (extension.empty()) return false;
+  const std::string upper = env::UpperCase(extension.substr(1));
+  return upper == "DB" || upper == "PX" || (!upper.empty() && (upper[0] == 'X' || upper[0] == 'Y'));
+}
+
+bool IsMemoFile(std::string_view name) { return env::SameText(env::ExtensionPart(name), ".mb"); }
+
+}  // namespace
+
+std::optional<int> MemoFieldNumber(std::int32_t structureNumber) {
+  switch (structureNumber) {
+    case 1: return 10;
+    case 2: return 11;
+    case 3: return 8;
+    case 25: return 8;
+    case 31: return 21;
+    case 34: return 17;
+    case 42: return 21;
+    default: return std::nullopt;
+  }
+}
+
+void WriteMemoTypeCode(std::string_view dataPath, int fieldNumber) {
+  auto file = env::DefaultFileSystem().Open(dataPath, env::TOpenMode::kReadWrite);
+  const std::array<std::byte, 1> code{std::byte{paradox::fieldtype::kMemo}};
+  file->WriteAt(kTypeCodeBase + 2 * static_cast<std::uint64_t>(fieldNumber), code);
+  file->Close();
+}
+
+bool TTableCheck::MarkMemoField(int fieldNumber) {
+  WriteMemoTypeCode(DataPath(kScratchTable), fieldNumber);
+  return true;
+}
+
+bool TTableCheck::SwapInRebuiltTable() {
+  if (const auto memoField = MemoFieldNumber(request_.StructureNumber)) MarkMemoField(*memoField);
+  TRunReporter& run = Reporter();
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  const std::string folder = TRepairContext::DataFolder();
+  const std::string& table = request_.TableName;
+  paradox::TFamilyCommit commit(fileSystem, folder, table);
+  bool adopted = false;
+  for (const auto& entry : fileSystem.Find(folder + std::string(kScratchBase) + ".*", kFileSearchMask)) {
+    run.ProcessMessages();
+    if (!TakesPartInSwap(entry.name)) continue;
+    commit.Adopt(entry.name, table + env::LowerCase(env::ExtensionPart(entry.name)));
+    adopted = true;
+  }
+  // Without a rebuilt table nothing of the old one is touched.
+  if (!adopted) {
+    run.SetMessage("");
+    return false;
+  }
+  for (const auto& entry : fileSystem.Find(folder + table + ".*", kFileSearchMask)) {
+    run.ProcessMessages();
+    if (TakesPartInSwap(entry.name)) commit.Remove(entry.name);
+  }
+  if (State().MissingRecords > 0 && !KeepOriginalFiles()) {
+    run.SetMessage("");
+    return false;
+  }
+  try {
+    commit.Commit();
+  } catch (const env::EDBEngineError& error) {
+    ShowSwapFailure(commit.Failure(), error.what());
+    run.SetMessage("");
+    return false;
+  }
+  run.SetMessage("");
+  return true;
+}
+
+bool TTableCheck::KeepOriginalFiles() {
+  const std::string folder = TRepairContext::DataFolder();
+  std::vector<std::string> names;
+  for (const auto& entry : env::DefaultFileSystem().Find(folder + request_.TableName + ".*", kFileSearchMask)) {
+    if (TakesPartInSwap(entry.name) || IsMemoFile(entry.name)) names.push_back(entry.name);
+  }
+  if (names.empty()) return true;
+  try {
+    const std::string where = repair::KeepOriginalFiles(context_, request_.TableName, names);
+    Reporter().LogLine("~  -- kept the old table files in " + where);
+    return true;
+  } catch (const env::ERemdoError& error) {
+    Reporter().LogLine("  -- the old table files could not be kept: " + std::string(error.what()));
+    return false;
+  }
+}
+
+void TTableCheck::ShowSwapFailure(const paradox::TFamilyCommit::TFailure& failure, const std::string& message) const {
+  using TStep = paradox::TFamilyCommit::TFailedStep;
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  const std::string path = TRepairContext::DataFolder() + failure.name;
+  if (failure.step == TStep::kAside) {
+    const auto attributes = fileSystem.Attributes(path);
+    std::string text = "Could not delete " + failure.name;
+    if (!attributes) {
+      text += " (file missing)";
+    } else if ((*attributes & (env::attr::kReadOnly | env::attr::kSystem)) != 0) {
+      text += " (file marked read-only)";
+    }
+    env::ShowErrorBox(text);
+  } else if (failure.step == TStep::kRenameIn && !failure.source.empty()) {
+    env::ShowErrorBox("Could not rename\r" + failure.source + "\r" + "to" + failure.name);
+  } else {
+    env::ShowErrorBox(message);
+  }
+}
+
+bool TTableCheck::RestoreStep() {
+  if (!restoreRequested_) return true;
+  Reporter().LogLine("  -- restoring data");
+  return RestoreFromSavedCopy();
+}
+
+}  // namespace remdo::repair

@@ -1,0 +1,195 @@
+// The table check driver: which tables are checked, the checks before the
+// repair chain and how each outcome is logged and counted.
+#include "repair/TableCheck.h"
+
+#include <gtest/gtest.h>
+
+#include "paradox/Coding.h"
+#include "repair/RepairFixture.h"
+
+namespace remdo::repair {
+namespace {
+
+using testing::Record;
+using testing::TRecordMaker;
+using testing::TRepairTest;
+
+// Genre (structure 27): Book I*, Token S*+, Prop S.
+std::vector<Record> GenreRecords(int count) {
+  const TRecordMaker maker(27);
+  std::vector<Record> records;
+  for (int i = 1; i <= count; ++i) records.push_back(maker.Make({{"Book", i}, {"Token", i % 7 + 1}, {"Prop", 3}}));
+  return records;
+}
+
+class TableCheckTest : public TRepairTest {
+ protected:
+  bool Check(std::string_view display, std::string_view table, std::int32_t structure, std::int32_t tolerance = 0,
+             bool restore = false, bool verify = false) {
+    return CheckTable(*context, display, table, structure, tolerance, restore, verify);
+  }
+  // Makes record `to` of the file a copy of record `from` (keys clash).
+  void DuplicateRecord(std::string_view name, std::size_t from, std::size_t to) {
+    const auto offsets = testing::RecordOffsets(Data(name));
+    const auto records = testing::RawRecords(Data(name));
+    testing::PatchFile(Data(name), offsets.at(to), records.at(from));
+  }
+};
+
+TEST_F(TableCheckTest, TablesNotCheckedLeaveNoTrace) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(3)), 3u);
+  const auto before = test::ReadWholeFile(Data("Genre.db"));
+  struct {
+    const char* what;
+    std::int32_t structure;
+    bool stopped;
+    std::set<std::string> options;
+  } cases[] = {
+      {"structure 0", 0, false, {}},
+      {"stopped run", 27, true, {}},
+      {"TABLENAME without the table", 27, false, {"TABLENAME", "BOOKS"}},
+  };
+  for (const auto& c : cases) {
+    run.lines.clear();
+    run.options = c.options;
+    run.state.Running = !c.stopped;
+    EXPECT_FALSE(Check("Genres", "Genre", c.structure)) << c.what;
+    EXPECT_TRUE(run.lines.empty()) << c.what;
+    EXPECT_EQ(run.state.FailureCount, 0) << c.what;
+    EXPECT_EQ(run.state.FailedTables, "") << c.what;
+  }
+  EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
+  EXPECT_FALSE(Exists("temptbl1.db"));
+}
+
+TEST_F(TableCheckTest, TableNameFilterLetsNamedTablesThrough) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(3)), 3u);
+  run.options = {"TABLENAME", "BOOKS", "GENRE"};
+  EXPECT_TRUE(Check("Genres", "Genre", 27));
+  EXPECT_EQ(run.lines.front(), "Checking Genres...");
+}
+
+TEST_F(TableCheckTest, MissingTableIsCountedAndNamed) {
+  EXPECT_FALSE(Check("Genres", "Genre", 27));
+  EXPECT_EQ(run.lines, (std::vector<std::string>{"Checking Genres...", "  -- table not found: Genre", "  -- error"}));
+  EXPECT_EQ(run.state.FailureCount, 1);
+  EXPECT_EQ(run.state.FailedTables, "Genre");
+  EXPECT_FALSE(Check("Books", "Books", 31));
+  EXPECT_EQ(run.state.FailureCount, 2);
+  EXPECT_EQ(run.state.FailedTables, "Genre,Books");
+}
+
+TEST_F(TableCheckTest, OtherFieldSizesAreAnIncorrectFormat) {
+  // The earlier layout's genre table: Book is an 8-byte number.
+  ASSERT_EQ(MakeTable("Genre", 8, {}), 0u);
+  const auto before = test::ReadWholeFile(Data("Genre.db"));
+  EXPECT_FALSE(Check("Genres", "Genre", 27));
+  EXPECT_EQ(run.lines, (std::vector<std::string>{"Checking Genres...", "  -- incorrect table format",
+                                                 "  -- please check for upgrade", "  -- error"}));
+  EXPECT_EQ(run.state.FailureCount, 1);
+  EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
+}
+
+TEST_F(TableCheckTest, UnreadableFieldListIsAnUnreadableFormat) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(2)), 2u);
+  // Turn the field names into one run of 30 letters: no valid name.
+  auto bytes = test::ReadWholeFile(Data("Genre.db"));
+  const std::string names("Book\0Token\0Prop", 15);
+  const auto at = std::search(bytes.begin(), bytes.end(), reinterpret_cast<const std::byte*>(names.data()),
+                              reinterpret_cast<const std::byte*>(names.data()) + names.size());
+  ASSERT_NE(at, bytes.end());
+  std::fill(at, at + 30, std::byte{'x'});
+  test::WriteWholeFile(Data("Genre.db"), bytes);
+  EXPECT_FALSE(Check("Genres", "Genre", 27));
+  EXPECT_EQ(run.lines, (std::vector<std::string>{"Checking Genres...", "     fields       : 3",
+                                                 "  -- unreadable table format", "  -- error"}));
+}
+
+TEST_F(TableCheckTest, HealthyTableIsRebuiltAndSwappedIn) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(1000)), 1000u);
+  const auto records = testing::RawRecords(Data("Genre.db"));
+  EXPECT_TRUE(Check("Genres", "Genre", 27));
+  EXPECT_EQ(run.lines, (std::vector<std::string>{"Checking Genres...", "~  -- transferred data [1000]"}));
+  EXPECT_EQ(run.state.MissingRecords, 0);
+  EXPECT_EQ(run.state.FailureCount, 0);
+  EXPECT_EQ(testing::RawRecords(Data("Genre.db")), records);
+  EXPECT_TRUE(Exists("Genre.px"));
+  EXPECT_TRUE(Files("temptbl1.*").empty());
+  EXPECT_TRUE(Files("Genre.*.old").empty());
+  EXPECT_FALSE(Exists("Rejected"));
+}
+
+TEST_F(TableCheckTest, StrictModeDropsTheToleranceButToleranceFilesCount) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(20)), 20u);
+  DuplicateRecord("Genre.db", 4, 5);
+  const auto before = test::ReadWholeFile(Data("Genre.db"));
+  run.options = {"STRICT"};
+  EXPECT_FALSE(Check("Genres", "Genre", 27, 8));
+  EXPECT_EQ(run.lines.at(1), "  -- transfer missing 1 record");
+  EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
+  EXPECT_EQ(run.state.FailureCount, 1);
+
+  // tp...chk allows 5000, even in strict mode, and goes once seen.
+  platform.DataFile("tpGenre.chk");
+  run.lines.clear();
+  EXPECT_TRUE(Check("Genres", "Genre", 27));
+  EXPECT_EQ(run.lines.at(1), "~  -- transferred data [20]");
+  EXPECT_EQ(run.state.MissingRecords, 1);
+  EXPECT_FALSE(Exists("tpGenre.chk"));
+}
+
+TEST_F(TableCheckTest, ToleranceFilesAreDeletedEvenWhenNothingIsChecked) {
+  platform.DataFile("tpGenre.chk");
+  platform.DataFile("txGenre.chk");
+  EXPECT_FALSE(Check("Genres", "Genre", 0));
+  EXPECT_FALSE(Exists("tpGenre.chk"));
+  EXPECT_FALSE(Exists("txGenre.chk"));
+  EXPECT_TRUE(run.lines.empty());
+}
+
+TEST_F(TableCheckTest, IncompleteRebuildWithoutFlagsLeavesTheTable) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(20)), 20u);
+  DuplicateRecord("Genre.db", 1, 2);
+  DuplicateRecord("Genre.db", 1, 3);
+  const auto before = test::ReadWholeFile(Data("Genre.db"));
+  EXPECT_FALSE(Check("Genres", "Genre", 27));
+  const auto lines = run.FileLines();
+  EXPECT_EQ(lines.at(1), "  -- transfer missing 2 records");
+  EXPECT_EQ(run.state.MissingRecords, 2);
+  EXPECT_EQ(run.state.FailureCount, 1);
+  EXPECT_EQ(run.state.FailedTables, "Genre");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "  -- error"), 0);
+  EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
+}
+
+TEST_F(TableCheckTest, RestoreWithoutSavedCopyFails) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(20)), 20u);
+  DuplicateRecord("Genre.db", 1, 2);
+  const auto before = test::ReadWholeFile(Data("Genre.db"));
+  EXPECT_FALSE(Check("Genres", "Genre", 27, 0, true));
+  EXPECT_EQ(run.state.FailureCount, 1);
+  EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
+}
+
+TEST_F(TableCheckTest, ReadOnlyFilesAreResetAndTheCheckGoesOn) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(5)), 5u);
+  ASSERT_TRUE(env::DefaultFileSystem().SetAttributes(Data("Genre.db"), env::attr::kReadOnly));
+  EXPECT_TRUE(Check("Genres", "Genre", 27));
+  EXPECT_EQ(run.lines.at(1), "  -- file Genre.db marked read-only");
+  EXPECT_EQ(run.lines.at(2), "~  -- transferred data [5]");
+}
+
+TEST_F(TableCheckTest, EncryptedTableTransfersNothing) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(5)), 5u);
+  const auto before = test::ReadWholeFile(Data("Genre.db"));
+  testing::PatchU32(Data("Genre.db"), paradox::pxheader::kExtendedEncryption, 0x12345678);
+  EXPECT_FALSE(Check("Genres", "Genre", 27));
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, "File marked as encrypted: Genre");
+  EXPECT_EQ(dialogs.boxes[0].caption, "Error");
+  EXPECT_EQ(run.lines.at(1), "  -- transfer missing 5 records");
+  (void)before;
+}
+
+}  // namespace
+}  // namespace remdo::repair

@@ -1,0 +1,180 @@
+// The swap of a rebuilt table and the pack step.
+#include <gtest/gtest.h>
+
+#include "paradox/PxFieldObject.h"
+#include "repair/RepairFixture.h"
+#include "repair/TableCheck.h"
+#include "support/FaultFileSystem.h"
+
+namespace remdo::repair {
+namespace {
+
+using testing::Record;
+using testing::TRecordMaker;
+using testing::TRepairTest;
+
+std::vector<Record> Genres(int count) {
+  const TRecordMaker maker(27);
+  std::vector<Record> records;
+  for (int i = 1; i <= count; ++i) records.push_back(maker.Make({{"Book", i}, {"Token", 1 + i % 5}}));
+  return records;
+}
+
+class TableSwapTest : public TRepairTest {
+ protected:
+  TTableCheck Check(std::string table, std::int32_t structure) {
+    return TTableCheck(*context, {table, table, structure, 0, false, false});
+  }
+  std::string Text(std::string_view name) { return platform.Read(Data(name)); }
+};
+
+TEST_F(TableSwapTest, DataAndIndexFilesAreReplacedMemoAndValidityStay) {
+  const TRecordMaker maker(31);
+  MakeMemoTable("Books", 31, {maker.Make({{"Book", 1}, {"Title", "One"}}), maker.Make({{"Book", 2}})},
+                {"the first book's blurb, longer than its leader", ""});
+  platform.DataFile("Books.X02", "old index");
+  platform.DataFile("Books.Y02", "old index tree");
+  platform.DataFile("Books.val", "validity");
+  const auto memo = test::ReadWholeFile(Data("Books.mb"));
+  EXPECT_TRUE(CheckTable(*context, "Books", "Books", 31, 8, false, false));
+  EXPECT_EQ(Text("Books.val"), "validity");
+  EXPECT_EQ(test::ReadWholeFile(Data("Books.mb")), memo);
+  // Every file of the new family comes from the scratch table, its
+  // extension in lower case; the old index files are gone or replaced.
+  for (const auto& name : Files("Books.*")) {
+    if (name == "Books.mb" || name == "Books.val") continue;
+    EXPECT_EQ(name, env::LowerCase(name).replace(0, 5, "Books")) << name;
+  }
+  for (const char* name : {"Books.X02", "Books.Y02"}) {
+    if (Exists(name)) {
+      EXPECT_NE(Text(name), "old index");
+    }
+  }
+  EXPECT_TRUE(Files("temptbl1.*").empty());
+  // The memo column is a memo column again.
+  const auto header = test::ReadWholeFile(Data("Books.db"));
+  EXPECT_EQ(header.at(118 + 2 * 21), std::byte{paradox::fieldtype::kMemo});
+  ExpectReadable("Books", 2);
+}
+
+TEST_F(TableSwapTest, MemoColumnIsMarkedByStructure) {
+  const struct {
+    std::int32_t structure;
+    std::optional<int> field;
+  } cases[] = {{1, 10}, {2, 11}, {3, 8}, {25, 8}, {31, 21}, {34, 17}, {42, 21}, {15, {}}, {27, {}}, {0, {}}};
+  for (const auto& c : cases) EXPECT_EQ(MemoFieldNumber(c.structure), c.field) << c.structure;
+
+  const TRecordMaker maker(3);
+  MakeMemoTable("BookInfo", 3, {maker.Make({{"Book", 5.0}, {"Rating", "good"}})}, {"personal notes on book five"});
+  EXPECT_TRUE(CheckTable(*context, "Personal notes", "BookInfo", 3, 0, true, false));
+  const auto header = test::ReadWholeFile(Data("BookInfo.db"));
+  EXPECT_EQ(header.at(118 + 2 * 8), std::byte{paradox::fieldtype::kMemo});
+  const auto records = testing::RawRecords(Data("BookInfo.db"));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(testing::MemoText(Data("BookInfo.mb"), records[0], maker.Offset("Notes"), 26),
+            "personal notes on book five");
+}
+
+TEST_F(TableSwapTest, WithoutRebuiltFilesNothingIsTouched) {
+  MakeTable("Genre", 27, Genres(3));
+  const auto before = test::ReadWholeFile(Data("Genre.db"));
+  EXPECT_FALSE(Check("Genre", 27).SwapInRebuiltTable());
+  EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
+  EXPECT_TRUE(Exists("Genre.px"));
+}
+
+// Failing each file-system call of the swap in turn: a failure rolls back
+// and names the file in the box the user sees; the old family stays whole
+// until the swap goes through.
+TEST_F(TableSwapTest, FailedDeleteOrRenameRollsBackAndSaysWhich) {
+  MakeTable("Genre", 27, Genres(40));
+  MakeTable("temptbl1", 27, Genres(50));
+  const auto oldData = test::ReadWholeFile(Data("Genre.db"));
+  const auto oldIndex = test::ReadWholeFile(Data("Genre.px"));
+  const auto newData = test::ReadWholeFile(Data("temptbl1.db"));
+  test::TFaultFileSystem faults(platform.drive.fileSystem);
+  std::set<std::string> texts;
+  bool swapped = false;
+  for (long n = 1; n < 100 && !swapped; ++n) {
+    dialogs.boxes.clear();
+    env::InstallFileSystem(&faults);
+    faults.Arm(n, test::TFault::kFail);
+    auto check = Check("Genre", 27);
+    swapped = check.SwapInRebuiltTable();
+    faults.Disarm();
+    env::InstallFileSystem(&platform.drive.fileSystem);
+    if (swapped) break;
+    ASSERT_EQ(dialogs.boxes.size(), 1u) << n;
+    texts.insert(dialogs.boxes[0].text);
+    EXPECT_EQ(dialogs.boxes[0].caption, "! Error !");
+    EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), oldData) << n;
+    EXPECT_EQ(test::ReadWholeFile(Data("Genre.px")), oldIndex) << n;
+    EXPECT_EQ(test::ReadWholeFile(Data("temptbl1.db")), newData) << n;
+    EXPECT_TRUE(Files("*.old").empty()) << n;
+    EXPECT_TRUE(Files("*.commit").empty()) << n;
+  }
+  ASSERT_TRUE(swapped);
+  EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), newData);
+  EXPECT_EQ(texts.count("Could not delete Genre.db"), 1u);
+  EXPECT_EQ(texts.count("Could not delete Genre.px"), 1u);
+  EXPECT_EQ(texts.count("Could not rename\rtemptbl1.db\rtoGenre.db"), 1u);
+}
+
+class PackTest : public TableSwapTest {};
+
+TEST_F(PackTest, PackWantedFollowsTheMarkerAndTheStructure) {
+  auto wanted = [&](std::int32_t structure) { return Check("Books", structure).PackWanted(); };
+  for (const std::int32_t s : {1, 2, 3, 15, 25, 31, 34, 27, 21}) EXPECT_FALSE(wanted(s)) << s;
+  EXPECT_TRUE(wanted(42));
+  platform.DataFile("packmemo.ini");
+  for (const std::int32_t s : {1, 2, 3, 15, 25, 31, 34, 42}) EXPECT_TRUE(wanted(s)) << s;
+  for (const std::int32_t s : {27, 21, 14, 4}) EXPECT_FALSE(wanted(s)) << s;
+  ASSERT_TRUE(env::DefaultFileSystem().Remove(Data("packmemo.ini")));
+  run.options = {"PACKMEMO"};
+  EXPECT_TRUE(wanted(31));
+  EXPECT_FALSE(wanted(27));
+}
+
+TEST_F(PackTest, ChecksPackWhenAskedAndOnlyThen) {
+  const struct {
+    const char* what;
+    std::set<std::string> options;
+    bool marker;
+    std::int32_t structure;
+    bool packed;
+  } cases[] = {
+      {"packmemo.ini, books", {}, true, 31, true},
+      {"packmemo.ini, genres", {}, true, 27, false},
+      {"PACK", {"PACK"}, false, 27, true},
+      {"PACK and NOPACK", {"PACK", "NOPACK"}, false, 31, false},
+      {"PACK on an installation", {"PACK", "INST"}, false, 27, false},
+      {"structure 42", {}, false, 42, true},
+      {"nothing", {}, false, 31, false},
+  };
+  const TRecordMaker books(31);
+  for (const auto& c : cases) {
+    run.lines.clear();
+    run.messages.clear();
+    run.options = c.options;
+    if (c.marker) platform.DataFile("packmemo.ini");
+    if (c.structure == 27) {
+      MakeTable("T", 27, Genres(4));
+    } else {
+      MakeMemoTable("T", c.structure, {books.Make({{"Book", 1}})}, {"a blurb longer than one byte"});
+    }
+    EXPECT_TRUE(CheckTable(*context, "T", "T", c.structure, 0, false, false)) << c.what;
+    EXPECT_EQ(run.lines.back() == "  -- table packed.", c.packed) << c.what;
+    EXPECT_FALSE(run.waitPanel) << c.what;
+    EXPECT_TRUE(run.cancelEnabled) << c.what;
+    if (c.packed) {
+      EXPECT_TRUE(run.choices[TChoice::kClipboard]) << c.what;
+      EXPECT_TRUE(run.choices[TChoice::kAutoClose]) << c.what;
+      EXPECT_FALSE(run.choices[TChoice::kTurnOffOnlineOptions]) << c.what;
+      EXPECT_EQ(std::count(run.messages.begin(), run.messages.end(), "Packing table \"T\"..."), 1) << c.what;
+    }
+    (void)env::DefaultFileSystem().Remove(Data("packmemo.ini"));
+  }
+}
+
+}  // namespace
+}  // namespace remdo::repair
