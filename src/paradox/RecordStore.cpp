@@ -49,7 +49,12 @@ std::uint32_t TRecordStore::NewSlot(std::span<const std::byte> record) {
   return slot;
 }
 
-void TRecordStore::LoadAppend(std::span<const std::byte> record) { order_.push_back(EntryOf(NewSlot(record))); }
+void TRecordStore::LoadAppend(std::span<const std::byte> record) {
+  order_.push_back(EntryOf(NewSlot(record)));
+  // A lookup before the load (into the then empty store) built the hash;
+  // it is rebuilt with the loaded records at the next lookup.
+  hashBuilt_ = false;
+}
 
 void TRecordStore::KeepLoadOrder() {
   Order();

@@ -229,5 +229,28 @@ TEST(EngineDamage, EncryptedAndOldTablesAreRefusedOrReadOnly) {
   old.Close();
 }
 
+// The pattern of a recovery from index files: every record looked up
+// before it is inserted (in key order, a bulk load), then every record
+// looked up again in another order and changed. Nothing may be inserted
+// twice and every record must be found.
+TEST_F(DbiCallsTest, LookupsBetweenOrderedInsertsThenChangesInAnotherOrder) {
+  constexpr int kCount = 450;
+  Record found(8);
+  for (int book = 1; book <= kCount; ++book) {
+    ASSERT_EQ(DbiGetRecordForKey(table_.Handle(), false, 0, 0, GenreRecord(book, 1, 0), found), kDbiErrRecNotFound);
+    ASSERT_EQ(Insert(GenreRecord(book, 1, 0)), kDbiErrNone);
+    ASSERT_EQ(DbiGetRecordForKey(table_.Handle(), false, 0, 0, GenreRecord(book, 1, 0), found), kDbiErrNone) << book;
+  }
+  for (int i = 0; i < kCount; ++i) {
+    const int book = (i * 197) % kCount + 1;
+    ASSERT_EQ(DbiGetRecordForKey(table_.Handle(), false, 0, 0, GenreRecord(book, 1, 0), found), kDbiErrNone) << book;
+    ASSERT_EQ(DbiModifyRecord(table_.Handle(), GenreRecord(book, 1, 7), true), kDbiErrNone) << book;
+  }
+  EXPECT_EQ(table_.RecordCount(), kCount);
+  table_.Close();
+  table_.Open();
+  EXPECT_EQ(table_.RecordCount(), kCount);
+}
+
 }  // namespace
 }  // namespace remdo::paradox
