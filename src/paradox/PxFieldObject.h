@@ -20,32 +20,37 @@
 #include <span>
 #include <string>
 
+#include "paradox/FieldType.h"
+
 namespace remdo::paradox {
 
 class TPxObject;
 
-// Field type codes as stored in a table header.
+// Field type codes as stored in a table header. The reader works on the
+// raw byte, since a damaged header may hold a byte that names no type; the
+// codes themselves are those of TFieldType.
 namespace fieldtype {
-constexpr std::uint8_t kAlpha = 1;
-constexpr std::uint8_t kDate = 2;
-constexpr std::uint8_t kShort = 3;
-constexpr std::uint8_t kLong = 4;
-constexpr std::uint8_t kMoney = 5;
-constexpr std::uint8_t kNumber = 6;
-constexpr std::uint8_t kLogical = 9;
-constexpr std::uint8_t kMemo = 12;
-constexpr std::uint8_t kBlob = 13;
-constexpr std::uint8_t kFormattedMemo = 14;
-constexpr std::uint8_t kOle = 15;
-constexpr std::uint8_t kGraphic = 16;
-constexpr std::uint8_t kTime = 20;
-constexpr std::uint8_t kTimestamp = 21;
-constexpr std::uint8_t kAutoIncrement = 22;
-constexpr std::uint8_t kBcd = 23;
-constexpr std::uint8_t kBytes = 24;
+constexpr std::uint8_t Code(TFieldType type) { return static_cast<std::uint8_t>(type); }
+constexpr std::uint8_t kAlpha = Code(TFieldType::kAlpha);
+constexpr std::uint8_t kDate = Code(TFieldType::kDate);
+constexpr std::uint8_t kShort = Code(TFieldType::kShort);
+constexpr std::uint8_t kLong = Code(TFieldType::kLong);
+constexpr std::uint8_t kMoney = Code(TFieldType::kMoney);
+constexpr std::uint8_t kNumber = Code(TFieldType::kNumber);
+constexpr std::uint8_t kLogical = Code(TFieldType::kLogical);
+constexpr std::uint8_t kMemo = Code(TFieldType::kMemo);
+constexpr std::uint8_t kBlob = Code(TFieldType::kBlob);
+constexpr std::uint8_t kFormattedMemo = Code(TFieldType::kFormattedMemo);
+constexpr std::uint8_t kOle = Code(TFieldType::kOle);
+constexpr std::uint8_t kGraphic = Code(TFieldType::kGraphic);
+constexpr std::uint8_t kTime = Code(TFieldType::kTime);
+constexpr std::uint8_t kTimestamp = Code(TFieldType::kTimestamp);
+constexpr std::uint8_t kAutoIncrement = Code(TFieldType::kAutoIncrement);
+constexpr std::uint8_t kBcd = Code(TFieldType::kBcd);
+constexpr std::uint8_t kBytes = Code(TFieldType::kBytes);
 
 // Width of a BCD field in the record, whatever its size byte says.
-constexpr int kBcdWidth = 17;
+using paradox::kBcdWidth;
 
 // Memo, BLOB, formatted memo, OLE and graphic: a leader in the record
 // followed by a 10-byte descriptor of the data in the memo file.

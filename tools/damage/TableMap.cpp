@@ -12,15 +12,9 @@
 #include <cstddef>
 
 #include "paradox/Coding.h"
+#include "paradox/FieldType.h"
 
 namespace remdo::tools {
-
-namespace {
-
-constexpr int kBcdType = 0x17;
-constexpr int kBcdWidth = 17;
-
-}  // namespace
 
 TTableMap TTableMap::Read(env::TFile& file) {
   TTableMap image;
@@ -69,7 +63,7 @@ void TTableMap::ReadKeyWidth(env::TFile& file, int fileType, int version) {
   int width = 0;
   for (int i = 0; i < keyFieldCount_; ++i) {
     const int type = std::to_integer<int>(pairs[2u * i]);
-    width += type == kBcdType ? kBcdWidth : std::to_integer<int>(pairs[2u * i + 1]);
+    width += type == static_cast<int>(paradox::TFieldType::kBcd) ? paradox::kBcdWidth : std::to_integer<int>(pairs[2u * i + 1]);
   }
   keyWidth_ = std::min(width, recordSize_);
 }
