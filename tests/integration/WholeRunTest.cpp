@@ -18,6 +18,8 @@
 #include "generator/CatalogueGenerator.h"
 #include "generator/Words.h"
 #include "repair/AutomaticBackup.h"
+#include "repair/RepairContext.h"
+#include "support/PassThroughFileSystem.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -107,6 +109,9 @@ class TWholeRun {
   }
 
   test::TAppPlatform platform;
+  // The runs write scratch data: no flushes.
+  test::TPassThroughFileSystem files{platform.drive.fileSystem, false};
+  test::TInstalledFileSystem filesInstalled{files};
   test::TScriptedDialogs dialogs;
   test::TInstalledDialogs installed;
   TCommandLine commandLine;
@@ -194,7 +199,10 @@ TEST(WholeRun, DamagedCatalogueLogLineByLine) {
     ASSERT_NE(at, tables.end()) << line;
     tables.insert(at, more.begin(), more.end());
   };
-  after("Checking Books...", {"  -- recovering books"});
+  // The refused record and the old files are kept aside, not lost.
+  const std::string rejected = "Rejected\\" + repair::RunStampText(run.form->RunState.RunStartTime) + "\\";
+  after("Checking Books...", {"  -- kept 1 refused record in " + rejected + "Books.db",
+                              "  -- kept the old table files in " + rejected + "Original\\", "  -- recovering books"});
   before("Checking Genres...", {"    Cannot find Genre.db -- retrieving backup"});
   after("Checking Genres...", {"  -- recovering genres"});
   before("Checking Characters...", {"    Cannot find CharX.db -- retrieving backup"});

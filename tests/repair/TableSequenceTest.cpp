@@ -18,9 +18,12 @@
 #include "generator/Words.h"
 #include "paradox/TableCatalogue.h"
 #include "paradox/TableCreation.h"
+#include "repair/AutomaticBackup.h"
+#include "repair/CatalogTables.h"
 #include "repair/FolderWalk.h"
 #include "repair/Helpers.h"
 #include "repair/RepairFixture.h"
+#include "support/PassThroughFileSystem.h"
 
 namespace remdo::repair {
 namespace {
@@ -30,50 +33,8 @@ using testing::TRecordMaker;
 using testing::TRepairTest;
 using Lines = std::vector<std::string>;
 
-// Passes every call on to the file system below it; when a watched file is
-// created, puts a marker line into the run's log, so that a test sees
-// where in the log a file was taken back.
-class TCopyMarkingFileSystem final : public env::TFileSystem {
- public:
-  TCopyMarkingFileSystem(env::TFileSystem& base, Lines& log) : base_(base), log_(log) {}
-  std::set<std::string> watched;
-
-  std::unique_ptr<env::TFile> Open(std::string_view path, env::TOpenMode mode) override {
-    if ((mode == env::TOpenMode::kCreate || mode == env::TOpenMode::kCreateNew) && watched.count(std::string(path))) {
-      log_.push_back("<created " + std::string(path) + ">");
-    }
-    return base_.Open(path, mode);
-  }
-  bool FileExists(std::string_view path) override { return base_.FileExists(path); }
-  bool FolderExists(std::string_view path) override { return base_.FolderExists(path); }
-  std::optional<std::uint32_t> Attributes(std::string_view path) override { return base_.Attributes(path); }
-  env::TIoResult SetAttributes(std::string_view path, std::uint32_t bits) override {
-    return base_.SetAttributes(path, bits);
-  }
-  env::TIoResult Rename(std::string_view from, std::string_view to, bool replace) override {
-    return base_.Rename(from, to, replace);
-  }
-  env::TIoResult Remove(std::string_view path) override { return base_.Remove(path); }
-  env::TIoResult MakeFolder(std::string_view path) override { return base_.MakeFolder(path); }
-  env::TIoResult RemoveFolder(std::string_view path) override { return base_.RemoveFolder(path); }
-  env::TIoResult SyncFolder(std::string_view path) override { return base_.SyncFolder(path); }
-  std::vector<env::TFindEntry> Find(std::string_view pattern, std::uint32_t mask) override {
-    return base_.Find(pattern, mask);
-  }
-  std::optional<std::int64_t> ModifiedTime(std::string_view path) override { return base_.ModifiedTime(path); }
-  env::TIoResult SetModifiedTime(std::string_view path, std::int64_t unixSeconds) override {
-    return base_.SetModifiedTime(path, unixSeconds);
-  }
-  std::string TempFolder() override { return base_.TempFolder(); }
-
- private:
-  env::TFileSystem& base_;
-  Lines& log_;
-};
-
 class TableSequenceTest : public TRepairTest {
  protected:
-  ~TableSequenceTest() override { env::InstallFileSystem(&platform.drive.fileSystem); }
 
   tools::TGeneratedCatalogue Generate(bool currentLayout = true, int folders = 3,
                                       const std::function<void(tools::TCatalogueOptions&)>& adjust = {}) {
@@ -94,10 +55,14 @@ class TableSequenceTest : public TRepairTest {
   void RemoveSaved(std::string_view file) {
     ASSERT_TRUE(env::DefaultFileSystem().Remove(SaveFolder() + std::string(file)));
   }
-  // Marks in the log where these files of the data folder are created.
+  // Puts a line into the log where one of these files of the data folder
+  // is created, so that a test sees where a file was taken back.
   void MarkCopies(std::initializer_list<const char*> names) {
-    for (const char* name : names) marker_.watched.insert(Data(name));
-    env::InstallFileSystem(&marker_);
+    std::set<std::string> watched;
+    for (const char* name : names) watched.insert(Data(name));
+    files_.onCreate = [this, watched](std::string_view path) {
+      if (watched.count(std::string(path)) != 0) run.lines.push_back("<created " + std::string(path) + ">");
+    };
   }
   Lines CheckingLines() const {
     Lines out;
@@ -115,7 +80,9 @@ class TableSequenceTest : public TRepairTest {
   }
   static std::string Transferred(std::int64_t n) { return "~  -- transferred data [" + std::to_string(n) + "]"; }
 
-  TCopyMarkingFileSystem marker_{platform.drive.fileSystem, run.lines};
+  // The runs write scratch data: no flushes.
+  test::TPassThroughFileSystem files_{platform.drive.fileSystem, false};
+  test::TInstalledFileSystem filesInstalled_{files_};
 };
 
 // Book, Release and EntryDate of every record of a table, in key order.
@@ -253,7 +220,7 @@ TEST_F(TableSequenceTest, SecondRetryRepairsAFolderAndTakesItsFailureBack) {
   run.state.FailureCount = 2;  // two earlier failures stay counted
   EXPECT_TRUE(CheckFolderTable(*context, 1, "Reading"));
   EXPECT_EQ(run.lines, (Lines{"Checking Reading......", "  -- incorrect table format", "  -- please check for upgrade",
-                              "  -- error", "Checking Reading......(retry 2)...", Transferred(5),
+                              "  -- error", "Checking Reading...(retry 2)...", Transferred(5),
                               "  -- folder repaired"}));
   EXPECT_EQ(run.state.FailureCount, 2);
   EXPECT_EQ(run.state.FailedTables, "Fldr0001");
@@ -267,18 +234,29 @@ TEST_F(TableSequenceTest, EarlierLayoutFolderIsConvertedByTheFirstRetry) {
   });
   EXPECT_TRUE(CheckFolderTable(*context, 2, "Wish list"));
   const Lines checks = CheckingLines();
-  EXPECT_EQ(checks, (Lines{"Checking Wish list......", "Checking Wish list......(retry)..."}));
+  EXPECT_EQ(checks, (Lines{"Checking Wish list......", "Checking Wish list...(retry)..."}));
   EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), "  -- folder repaired"), 1);
   EXPECT_EQ(run.state.FailureCount, 0);
   EXPECT_EQ(ProbeStructure("Fldr0002.db", 14, 0, 0, 5), 0);  // now of the current layout
+  const auto rows = FolderRows("Fldr0002");
+  ASSERT_FALSE(rows.empty());
+  for (const auto& row : rows) EXPECT_EQ(row.entryDate, 1863105790);
 }
 
 TEST_F(TableSequenceTest, AFolderThatFailsEveryRetryIsCountedForEachFailedCheck) {
   paradox::TFieldSpecList narrow = {"Book, I*", "Release, S*", "Note, A10"};
   ASSERT_TRUE(paradox::CreateParadoxTable(database.Handle(), "Fldr0003.db", "DBWINUS0", narrow, 5));
+  {
+    paradox::TTable table;
+    table.SetDatabaseName(test::kDataFolder);
+    table.SetTableName("Fldr0003.db");
+    table.Open();
+    table.AppendRecord({1, 1, "lent"});
+    table.Close();
+  }
   EXPECT_FALSE(CheckFolderTable(*context, 3, "Loans"));
   const Lines checks = CheckingLines();
-  EXPECT_EQ(checks, (Lines{"Checking Loans......", "Checking Loans......(retry 2)..."}));
+  EXPECT_EQ(checks, (Lines{"Checking Loans......", "Checking Loans...(retry 2)..."}));
   EXPECT_EQ(run.state.FailureCount, 2);
   EXPECT_EQ(run.state.FailedTables, "Fldr0003,Fldr0003");
   EXPECT_FALSE(Logged("  -- folder repaired"));
