@@ -6,9 +6,8 @@
 
 #include "env/FileSystem.h"
 #include "paradox/Coding.h"
-#include "paradox/EngineCodes.h"
-#include "paradox/EngineErrors.h"
 #include "paradox/PxObject.h"
+#include "paradox/Query.h"
 #include "repair/RepairContext.h"
 
 namespace remdo::repair {
@@ -25,8 +24,11 @@ std::unique_ptr<paradox::TTable> OpenCatalogTable(std::string_view tableName, st
 
 bool RunSqlStatement(std::string_view statement) {
   if (statement.empty()) return true;
-  // TODO(repair): the engine's statement runner arrives with engine II.
-  throw paradox::EngineError(paradox::kDbiErrNotSupported, "Running \"" + std::string(statement) + "\"");
+  paradox::TQuery query;
+  query.SetDatabaseName(TRepairContext::DataFolder());
+  query.SetSQL(std::string(statement));
+  query.ExecSQL();
+  return true;
 }
 
 std::int32_t ProbeStructure(std::string_view fileName, std::int32_t resultForB, std::int32_t resultForA,

@@ -1,5 +1,5 @@
 // A table component opened for one repair step: opened exclusively on a
-// folder and table name when made, and closed when the step leaves its
+// folder and table name (and an index, when one is named) when made, and closed when the step leaves its
 // scope, also when an error leaves it. Close() reports a failure to write
 // the table; the destructor, reached when an error is already on its way,
 // swallows it.
@@ -16,11 +16,12 @@ namespace remdo::repair {
 class TStepTable {
  public:
   // Throws what TTable::Open throws (EDBEngineError).
-  TStepTable(paradox::TTable& table, std::string folder, std::string name) : table_(table) {
+  TStepTable(paradox::TTable& table, std::string folder, std::string name, std::string indexName = {})
+      : table_(table) {
     table_.Close();
     table_.SetDatabaseName(std::move(folder));
     table_.SetTableName(std::move(name));
-    table_.SetIndexName({});
+    table_.SetIndexName(std::move(indexName));
     table_.SetExclusive(true);
     table_.Open();
   }

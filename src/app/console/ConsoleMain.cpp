@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/TableSequence.h"
 #include "app/console/ConsoleApp.h"
 #include "app/console/posix/PosixTerminal.h"
 
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
   std::setlocale(LC_TIME, "");
   remdo::app::console::TPosixTerminal terminal;
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return remdo::app::console::RunConsole(argc > 0 ? argv[0] : "remdo", args, terminal);
+  return remdo::app::console::RunConsole(argc > 0 ? argv[0] : "remdo", args, terminal,
+                                         remdo::app::RepairTableSequence());
 }

@@ -12,6 +12,7 @@
 
 #include "app/ErrorHandler.h"
 #include "app/StartUp.h"
+#include "app/TableSequence.h"
 #include "app/win32/Win32Dialogs.h"
 #include "app/win32/Win32Support.h"
 #include "app/win32/Win32Window.h"
@@ -89,7 +90,9 @@ int WindowsMain() {
   try {
     const TCommandLine commandLine = ProcessCommandLine();
     const TStartResult start = StartUp(commandLine);
-    if (start.outcome == TStartOutcome::kOpenWindow) RunProgressWindow(commandLine, start.installedMark);
+    if (start.outcome == TStartOutcome::kOpenWindow) {
+      RunProgressWindow(commandLine, start.installedMark, RepairTableSequence());
+    }
     return start.outcome == TStartOutcome::kOpenWindow || start.outcome == TStartOutcome::kFinished ? 0 : 1;
   } catch (...) {
     ShowUncaughtError(std::current_exception());

@@ -1,6 +1,6 @@
 // The shell on Linux: the multi-file copy as a plain copy through the file
-// system, the "open" verb through xdg-open (a Windows program through Wine,
-// in the prefix in use), and another program's window looked for among the
+// system, the "open" verb through xdg-open (a Windows program, known by the
+// "MZ" its file begins with, through Wine in the prefix in use), and another program's window looked for among the
 // processes: a Windows program runs under Wine as a process whose name or
 // first argument is its program file.
 #include <dirent.h>
@@ -94,6 +94,20 @@ bool Spawn(std::vector<std::string> argv, std::vector<std::string> environment) 
   return got == 0;
 }
 
+// A Windows program: a file that begins with the "MZ" of a PE image,
+// whatever its name.
+bool IsWindowsProgram(const std::string& hostPath) {
+  const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::array<char, 2> magic{};
+  ssize_t got = 0;
+  do {
+    got = ::read(fd, magic.data(), magic.size());
+  } while (got < 0 && errno == EINTR);
+  ::close(fd);
+  return got == 2 && magic[0] == 'M' && magic[1] == 'Z';
+}
+
 std::string ReadSmallFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {};
@@ -140,7 +154,7 @@ class TPosixShell final : public TShell {
     if (IsAddress(target)) return Spawn({"xdg-open", Cp1252ToUtf8(target)}, {});
     const std::string host = posix::HostPath(target);
     if (host.empty()) return false;
-    if (!SameText(ExtensionPart(target), ".exe")) return Spawn({"xdg-open", host}, {});
+    if (!IsWindowsProgram(host)) return Spawn({"xdg-open", host}, {});
     std::vector<std::string> argv{"wine", host};
     for (std::string& word : Words(parameters)) argv.push_back(std::move(word));
     std::vector<std::string> environment;
