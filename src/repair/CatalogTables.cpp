@@ -1,4 +1,4 @@
-// Opening catalogue tables and probing a table file's field count.
+// Opening catalogue tables, running SQL statements and probing a table file's field count.
 #include "repair/CatalogTables.h"
 
 #include <array>
@@ -9,6 +9,7 @@
 #include "paradox/EngineCodes.h"
 #include "paradox/EngineErrors.h"
 #include "paradox/PxObject.h"
+#include "paradox/SqlStatement.h"
 #include "repair/RepairContext.h"
 
 namespace remdo::repair {
@@ -23,10 +24,15 @@ std::unique_ptr<paradox::TTable> OpenCatalogTable(std::string_view tableName, st
   return table;
 }
 
-bool RunSqlStatement(std::string_view statement) {
+bool RunSqlStatement(TRepairContext& context, std::string_view statement) {
   if (statement.empty()) return true;
-  // TODO(repair): the engine's statement runner arrives with engine II.
-  throw paradox::EngineError(paradox::kDbiErrNotSupported, "Running \"" + std::string(statement) + "\"");
+  paradox::TDbHandle database = context.Database().Handle();
+  if (database == nullptr) {
+    throw paradox::EngineError(paradox::kDbiErrInvalidHndl,
+                               "Running \"" + std::string(statement) + "\": the data folder is not connected");
+  }
+  (void)paradox::RunSqlUpdate(*database, paradox::ParseSqlStatement(statement));
+  return true;
 }
 
 std::int32_t ProbeStructure(std::string_view fileName, std::int32_t resultForB, std::int32_t resultForA,
