@@ -90,8 +90,9 @@ struct TCursorProps {
 
 // Adds an index to the closed table tableName of the database's folder.
 // The primary index sorts the records and builds the .PX; a key present
-// twice answers kDbiErrKeyViol and changes nothing. Secondary indexes are
-// not built by this engine yet: kDbiErrNotSupported.
+// twice answers kDbiErrKeyViol and changes nothing. A secondary index is a
+// maintained single-field index of a keyed table (a table without primary
+// key answers kDbiErrNotSupported; one already there kDbiErrIndexExists).
 [[nodiscard]] std::uint16_t DbiAddIndex(TDbHandle database, TCursorHandle cursor, std::string_view tableName,
                                         std::string_view driverType, const TIdxDesc& index,
                                         std::string_view keyViolationTable);

@@ -1,7 +1,8 @@
 // The query component of the class library over the engine: one local SQL
 // statement run on the tables of a database's folder (see SqlStatement.h for
-// the one form the engine runs). The repair's RunSqlStatement sets the data
-// folder as the database name and the statement's text, and calls ExecSQL.
+// the one form the engine runs). It connects to its folder for each run; the
+// repair's RunSqlStatement runs its statements on the run's own connection
+// instead (RunSqlUpdate).
 #ifndef REMDO_PARADOX_QUERY_H_
 #define REMDO_PARADOX_QUERY_H_
 

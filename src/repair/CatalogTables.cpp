@@ -1,4 +1,4 @@
-// Opening catalogue tables and probing a table file's field count.
+// Opening catalogue tables, running SQL statements and probing a table file's field count.
 #include "repair/CatalogTables.h"
 
 #include <array>
@@ -6,8 +6,10 @@
 
 #include "env/FileSystem.h"
 #include "paradox/Coding.h"
+#include "paradox/EngineCodes.h"
+#include "paradox/EngineErrors.h"
 #include "paradox/PxObject.h"
-#include "paradox/Query.h"
+#include "paradox/SqlStatement.h"
 #include "repair/RepairContext.h"
 
 namespace remdo::repair {
@@ -22,12 +24,14 @@ std::unique_ptr<paradox::TTable> OpenCatalogTable(std::string_view tableName, st
   return table;
 }
 
-bool RunSqlStatement(std::string_view statement) {
+bool RunSqlStatement(TRepairContext& context, std::string_view statement) {
   if (statement.empty()) return true;
-  paradox::TQuery query;
-  query.SetDatabaseName(TRepairContext::DataFolder());
-  query.SetSQL(std::string(statement));
-  query.ExecSQL();
+  paradox::TDbHandle database = context.Database().Handle();
+  if (database == nullptr) {
+    throw paradox::EngineError(paradox::kDbiErrInvalidHndl,
+                               "Running \"" + std::string(statement) + "\": the data folder is not connected");
+  }
+  (void)paradox::RunSqlUpdate(*database, paradox::ParseSqlStatement(statement));
   return true;
 }
 

@@ -1,6 +1,7 @@
 // Small operations on the catalogue's tables that several repair steps and
 // the table sequence share: opening a table of the data folder through the
-// engine's table component and the structure probe of a folder table.
+// engine's table component, running one SQL statement and the structure
+// probe of a folder table.
 #ifndef REMDO_REPAIR_CATALOGTABLES_H_
 #define REMDO_REPAIR_CATALOGTABLES_H_
 
@@ -12,6 +13,8 @@
 
 namespace remdo::repair {
 
+class TRepairContext;
+
 // Opens the Paradox table tableName in the data folder on the index
 // indexName (empty: the primary index) and returns it open; the caller owns
 // it. When the table does not become active it is freed and nothing is
@@ -19,11 +22,12 @@ namespace remdo::repair {
 // locked table, an unknown index) is not caught: EDBEngineError passes.
 std::unique_ptr<paradox::TTable> OpenCatalogTable(std::string_view tableName, std::string_view indexName);
 
-// Runs one local SQL statement with the data folder as its database; an
-// empty text does nothing. Returns true. The engine's errors (a statement
-// it cannot parse, a missing table or field, a value that does not fit) are
-// not caught: EDBEngineError passes.
-bool RunSqlStatement(std::string_view statement);
+// Runs one local SQL statement on the run's database, the connection on the
+// data folder (see paradox/SqlStatement.h for the form); an empty text does
+// nothing. Returns true. The engine's errors (a statement it cannot parse, a
+// missing table or field, a value that does not fit, a connection that is
+// not open) are not caught: EDBEngineError passes.
+bool RunSqlStatement(TRepairContext& context, std::string_view statement);
 
 // Reads the field count (16-bit little-endian at offset 33) of the file
 // fileName in the data folder: resultForB when it equals countB, else

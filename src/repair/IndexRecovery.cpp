@@ -5,11 +5,14 @@
 // field. The partial records gather in the scratch table RecTbl and then go
 // into the rebuilt table.
 //
-// The index files are as damaged as the table may be: every copy is kept
-// inside the index record and inside the record buffer, whatever sizes and
-// field numbers the index file declares.
+// The index files are as damaged as the table may be: a file whose header
+// does not fit the table is skipped with a line in the log file, a file that
+// cannot be read to its end yields what was read before, and every copy is
+// kept inside the index record and inside the record buffer, whatever sizes
+// and field numbers the index file declares.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "env/Dialogs.h"
 #include "env/Errors.h"
@@ -41,6 +44,39 @@ void CopyInside(std::span<const std::byte> source, std::size_t from, std::span<s
   if (from >= source.size() || to >= target.size()) return;
   const std::size_t n = std::min({count, source.size() - from, target.size() - to});
   std::memcpy(target.data() + to, source.data() + from, n);
+}
+
+bool IsIndexData(const paradox::TPxObject& index) {
+  return index.FileType() == kIndexData || index.FileType() == kMaintainedIndexData;
+}
+
+// Why a single-field index file cannot serve the table: empty when it can.
+// A record size other than the sum of the file's field widths, a key other
+// than the table's or an indexed field that is not the table's field of that
+// number means a damaged header: every record would be read out of step or
+// put in the wrong place, and what came back would be rubbish. Throws
+// env::EReadError for a file without readable fields.
+std::string IndexMismatch(const paradox::TPxObject& index, const TTableLayout& layout, std::size_t keyLength) {
+  std::size_t width = 0;
+  for (const paradox::TPxFieldObject* field = index.FirstField(); field != nullptr; field = field->Next()) {
+    width += static_cast<std::size_t>(field->Width());
+  }
+  if (static_cast<std::size_t>(index.RecordSize()) != width) {
+    return "record size " + std::to_string(index.RecordSize()) + " in the header, " + std::to_string(width) +
+           " bytes of fields";
+  }
+  std::size_t tableKey = 0;
+  for (std::size_t i = 0; i < layout.keyFieldCount && i < layout.fields.size(); ++i) tableKey += layout.fields[i].size;
+  if (layout.keyFieldCount == 0 || keyLength != tableKey) return "its key does not match the table's";
+  const auto header = index.HeaderBytes();
+  const std::size_t n = header.size() > paradox::pxheader::kIndexFieldNumber
+                            ? std::to_integer<std::size_t>(header[paradox::pxheader::kIndexFieldNumber])
+                            : 0;
+  if (n < 1 || n > layout.fields.size() ||
+      layout.fields[n - 1].size != static_cast<std::size_t>(index.FieldByNumber(0).Width())) {
+    return "its indexed field " + std::to_string(n) + " does not match the table's";
+  }
+  return {};
 }
 
 }  // namespace
@@ -83,8 +119,15 @@ void TTableCheck::ReadIndexFile(const std::string& fileName, int& phase) {
   try {
     // The primary key as the index record stores it: fields 2 to k + 1.
     std::size_t keyLength = 0;
-    for (int field = 1; field <= layout.keyFieldCount; ++field) {
-      keyLength += static_cast<std::size_t>(index.FieldByNumber(field).Width());
+    if (IsIndexData(index)) {
+      for (int field = 1; field <= layout.keyFieldCount; ++field) {
+        keyLength += static_cast<std::size_t>(index.FieldByNumber(field).Width());
+      }
+      const std::string mismatch = IndexMismatch(index, layout, keyLength);
+      if (!mismatch.empty()) {
+        run.LogLine("~     index file " + fileName + " skipped: " + mismatch);
+        return;
+      }
     }
     std::int64_t count = 0;
     int shown = 0;
@@ -100,14 +143,17 @@ void TTableCheck::ReadIndexFile(const std::string& fileName, int& phase) {
         if (percent != shown) run.SetProgress(shown = percent);
       }
     } while (run.KeepGoing() && index.NextRecord());
-  } catch (const env::EReadError&) {
+  } catch (const env::EReadError& error) {
     // A damaged index file ends its phase; what was gathered stays.
+    if (IsIndexData(index)) {
+      run.LogLine("~     index file " + fileName + " could not be read to its end: " + error.what());
+    }
   }
 }
 
 void TTableCheck::ApplyIndexRecord(paradox::TPxObject& index, std::size_t keyLength, std::vector<std::byte>& keyBuffer,
                                    std::vector<std::byte>& recordBuffer) {
-  if (index.FileType() != kIndexData && index.FileType() != kMaintainedIndexData) return;
+  if (!IsIndexData(index)) return;
   const std::span<const std::byte> record = index.RecordData();
   const std::size_t keyAt = static_cast<std::size_t>(index.FieldByNumber(1).Offset());
   CopyInside(record, keyAt, keyBuffer, 0, keyLength);

@@ -7,7 +7,9 @@
 
 #include "env/Errors.h"
 #include "env/FileSystem.h"
+#include "paradox/BlobStream.h"
 #include "paradox/DbiCalls.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/FieldValue.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/Helpers.h"
@@ -135,15 +137,31 @@ void TTableCheck::AppendSavedRecord(paradox::TTable& current, paradox::TTable& s
   if (memoIndex_ && *memoIndex_ < fields) CopyMemoValue(current, saved, *memoIndex_);
 }
 
-}  // namespace remdo::repair
-
-namespace remdo::repair {
-
 void TTableCheck::CopyMemoValue(paradox::TTable& current, paradox::TTable& saved, int fieldIndex) {
-  // TODO(repair): memo values through the engine's blob streams (engine II).
-  (void)current;
-  (void)saved;
-  (void)fieldIndex;
+  std::vector<std::byte> value;
+  try {
+    const paradox::TBlobStream source(saved.Fields(fieldIndex), paradox::TBlobStreamMode::kRead);
+    value = source.Bytes();
+  } catch (const env::EDBEngineError& error) {
+    // A saved column that is no blob field at all is a copy of another
+    // structure: that ends the check.
+    if (error.Code() == paradox::kDbiErrNotABlob) throw;
+    // The saved copy's memo file has lost this value: the record stays
+    // without its memo, as when the engine refuses it below.
+    return;
+  }
+  if (value.empty()) return;
+  try {
+    current.Edit();
+    {
+      paradox::TBlobStream target(current.Fields(fieldIndex), paradox::TBlobStreamMode::kWrite);
+      target.Write(value);
+    }
+    current.Post();
+  } catch (const env::EDBEngineError&) {
+    // The record stays without its memo; the merge goes on.
+    current.Cancel();
+  }
 }
 
 }  // namespace remdo::repair

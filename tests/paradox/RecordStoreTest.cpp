@@ -24,6 +24,18 @@ Record Make(int high, int low, int value) {
   return record;
 }
 
+TEST(RecordStore, RecordsLoadedAfterALookupAreFound) {
+  TRecordStore store(12, 4);
+  EXPECT_FALSE(store.Find(Make(1, 0, 0)).has_value());  // builds the hash of the empty store
+  store.LoadAppend(Make(1, 0, 10));
+  store.LoadAppend(Make(2, 0, 20));
+  EXPECT_TRUE(store.Loaded());
+  EXPECT_EQ(store.Find(std::span<const std::byte>(Make(2, 0, 0)).first(4)), std::optional<std::size_t>(1));
+  EXPECT_FALSE(store.Insert(Make(1, 0, 30), 0));  // a loaded key is taken
+  EXPECT_TRUE(store.Insert(Make(3, 0, 30), 0));
+  EXPECT_EQ(store.Count(), 3u);
+}
+
 TEST(RecordStore, KeyedStoreMatchesAnOrderedMap) {
   for (const std::size_t keyWidth : {4u, 8u, 12u}) {
     SCOPED_TRACE(keyWidth);

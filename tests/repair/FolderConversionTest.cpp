@@ -3,8 +3,12 @@
 // structures refuse records of another size.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "paradox/Coding.h"
+#include "paradox/EngineCodes.h"
 #include "paradox/PxObject.h"
+#include "repair/CatalogTables.h"
 #include "repair/FolderConversion.h"
 #include "repair/RepairFixture.h"
 #include "repair/TableCheck.h"
@@ -122,6 +126,89 @@ TEST_F(FolderConversionTest, RecordsAreCarriedFieldByField) {
     }
     scratch.Close();
   }
+}
+
+TEST_F(FolderConversionTest, EarlierFolderTableWithRecordsIsConvertedAndFilledIn) {
+  const struct {
+    const char* table;
+    std::int32_t structure;
+    int fields;
+  } cases[] = {{"Fldr0004", 21, 12}, {"Fldr0003", 22, 13}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.table);
+    run.lines.clear();
+    run.state.ConvertFolderTables = false;
+    // 12 is a book number of the current catalogue: the table is due.
+    MakeTable(c.table, kEarlierFolderStructure, OldFolder({250000, 12, 13.5}));
+    const auto old = test::ReadWholeFile(Data(std::string(c.table) + ".db"));
+    EXPECT_TRUE(CheckTable(*context, "Folder", c.table, kEarlierFolderStructure, 0, false, false));
+    EXPECT_TRUE(run.state.ConvertFolderTables);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"Checking Folder...", "~  -- transferred data [3]",
+                                                   "~  -- transferred data [3]"}));
+    EXPECT_EQ(run.state.FailureCount, 0);
+    EXPECT_EQ(FieldCountOf(Data(std::string(c.table) + ".db")), c.fields);
+    EXPECT_EQ(test::ReadWholeFile(Data("temp-" + std::string(c.table) + ".db")), old);
+
+    const TRecordMaker maker(c.structure);
+    std::map<std::string, Record> byBook;
+    for (const auto& record : testing::RawRecords(Data(std::string(c.table) + ".db"))) {
+      byBook[maker.Text(record, "Book")] = record;
+    }
+    // Book 13.5 rounds to 14; Release follows the old record order.
+    const std::pair<const char*, int> expected[] = {{"12", 2}, {"14", 3}, {"250000", 1}};
+    ASSERT_EQ(byBook.size(), std::size(expected));
+    for (const auto& [book, release] : expected) {
+      SCOPED_TRACE(book);
+      ASSERT_EQ(byBook.count(book), 1u);
+      const Record& record = byBook[book];
+      // Carried field by field from the old record.
+      EXPECT_EQ(maker.Text(record, "Release"), std::to_string(release));
+      EXPECT_EQ(maker.Text(record, "Sort Title"), "sort \xE9 " + std::to_string(release));  // e acute
+      EXPECT_EQ(maker.Text(record, "Key"), "key " + std::to_string(release));
+      EXPECT_EQ(maker.Text(record, "Series"), "series");
+      // Set by the statements.
+      EXPECT_EQ(maker.Text(record, "Condition"), "");
+      EXPECT_EQ(maker.Text(record, "Price"), "0");
+      EXPECT_EQ(maker.Text(record, "Qty"), "0");
+      EXPECT_EQ(maker.Text(record, "EntryDate"), "1863105790");
+      EXPECT_EQ(maker.Text(record, "Prop"), "0");
+      if (c.structure == 22) {
+        EXPECT_EQ(maker.Text(record, "E"), "");
+      }
+      // Neither carried nor set.
+      EXPECT_EQ(maker.Text(record, "Num"), "");
+      EXPECT_EQ(maker.Text(record, "ByDate"), "");
+    }
+    ExpectReadable(c.table, 3);
+  }
+}
+
+TEST_F(FolderConversionTest, RunSqlStatementRunsOnTheRunsDatabase) {
+  const TRecordMaker maker(21);
+  MakeTable("temptbl1", 21,
+            {maker.Make({{"Book", 1}, {"Release", 1}, {"Qty", 4}}), maker.Make({{"Book", 2}, {"Release", 1}})});
+  EXPECT_TRUE(RunSqlStatement(*context, ""));
+  EXPECT_TRUE(RunSqlStatement(*context, "Update 'temptbl1' as D set D.\"Qty\" = 7"));
+  for (const auto& record : testing::RawRecords(Data("temptbl1.db"))) EXPECT_EQ(maker.Text(record, "Qty"), "7");
+
+  // Failures are the engine's errors; nothing catches them here.
+  const auto before = test::ReadWholeFile(Data("temptbl1.db"));
+  try {
+    RunSqlStatement(*context, "Update 'temptbl1' as D set D.\"Quantity\" = 0");
+    ADD_FAILURE() << "no error for a missing field";
+  } catch (const env::EDBEngineError& e) {
+    EXPECT_EQ(e.Code(), paradox::kDbiErrQxFldSymNotFound);
+  }
+  EXPECT_THROW(RunSqlStatement(*context, "Update 'nosuchtable' as D set D.\"Qty\" = 0"), env::EDBEngineError);
+  EXPECT_EQ(test::ReadWholeFile(Data("temptbl1.db")), before);
+  database.Close();
+  try {
+    RunSqlStatement(*context, "Update 'temptbl1' as D set D.\"Qty\" = 0");
+    ADD_FAILURE() << "no error without a connection";
+  } catch (const env::EDBEngineError& e) {
+    EXPECT_EQ(e.Code(), paradox::kDbiErrInvalidHndl);
+  }
+  EXPECT_EQ(test::ReadWholeFile(Data("temptbl1.db")), before);
 }
 
 TEST_F(FolderConversionTest, StatementsGiveTheAddedFieldsTheirValues) {

@@ -103,5 +103,71 @@ TEST_F(SavedCopyMergeTest, KeysAreSearchedWithTheirOwnType) {
   EXPECT_EQ(run.messages.back(), "Merging recovered records...");
 }
 
+TEST_F(SavedCopyMergeTest, RestoredRecordsComeBackWithTheirMemoValues) {
+  constexpr std::int32_t kBooks = 31;
+  const TRecordMaker maker(kBooks);
+  std::vector<Record> records;
+  std::vector<std::string> memos;
+  for (int i = 1; i <= 6; ++i) {
+    records.push_back(maker.Make({{"Book", i}, {"Title", "Title " + std::to_string(i)}}));
+    memos.push_back(i == 5 ? "" : "the blurb of book " + std::to_string(i) + ", kept in the memo file");
+  }
+  MakeMemoTable("Books", kBooks, records, memos);
+  auto savedMemos = memos;
+  savedMemos[2] = "a saved blurb that must not replace the present one";
+  MakeMemoTable("Books", kBooks, records, savedMemos, kSave);
+  // Books 4 and 5 become copies of book 3: the rebuild loses both.
+  const auto offsets = testing::RecordOffsets(Data("Books.db"));
+  const auto third = testing::RawRecords(Data("Books.db")).at(2);
+  testing::PatchFile(Data("Books.db"), offsets.at(3), third);
+  testing::PatchFile(Data("Books.db"), offsets.at(4), third);
+
+  EXPECT_TRUE(CheckTable(*context, "Books", "Books", kBooks, 0, true, false));
+  EXPECT_EQ(run.state.MissingRecords, 2);
+  EXPECT_EQ(run.state.FailureCount, 0);
+  paradox::TTable table;
+  table.SetDatabaseName(test::kDataFolder);
+  table.SetTableName("Books");
+  table.Open();
+  std::vector<std::pair<std::string, std::string>> books;
+  for (table.First(); !table.Eof(); table.Next()) {
+    books.emplace_back(table.FieldByName("Title").AsString(), table.FieldByName("Blurb").AsString());
+  }
+  table.Close();
+  std::vector<std::pair<std::string, std::string>> expected;
+  for (int i = 1; i <= 6; ++i) expected.emplace_back("Title " + std::to_string(i), memos[i - 1]);
+  EXPECT_EQ(books, expected);
+  // The memo file itself holds the restored value where the record points.
+  for (const auto& record : testing::RawRecords(Data("Books.db"))) {
+    if (maker.Text(record, "Book") != "4") continue;
+    EXPECT_EQ(testing::MemoText(Data("Books.mb"), record, maker.Offset("Blurb"), maker.Width("Blurb")), memos[3]);
+  }
+  ExpectReadable("Books", 6);
+}
+
+TEST_F(SavedCopyMergeTest, ASavedMemoValueThatCannotBeReadLeavesTheRecordWithoutIt) {
+  constexpr std::int32_t kBooks = 31;
+  const TRecordMaker maker(kBooks);
+  std::vector<Record> records;
+  for (int i = 1; i <= 3; ++i) records.push_back(maker.Make({{"Book", i}, {"Title", "T" + std::to_string(i)}}));
+  const std::vector<std::string> memos = {"blurb one, long enough", "blurb two, long enough", "blurb three, long"};
+  MakeMemoTable("Books", kBooks, {records[0]}, {memos[0]});
+  MakeMemoTable("Books", kBooks, records, memos, kSave);
+  // The saved copy's memo file loses its value blocks.
+  const auto memoFile = test::ReadWholeFile(kSave + "Books.mb");
+  testing::TruncateFile(kSave + "Books.mb", 4096);
+  ASSERT_GT(memoFile.size(), 4096u);
+  TTableCheck check(*context, {"Books", "Books", kBooks, 0, true, false});
+  {
+    TStepTable current(context->Table1, test::kDataFolder, "Books");
+    TStepTable saved(context->Table2, kSave, "Books");
+    EXPECT_TRUE(check.MergeSavedCopy(*current, *saved));
+    current.Close();
+  }
+  const auto after = testing::RawRecords(Data("Books.db"));
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(maker.Text(after[2], "Title"), "T3");
+}
+
 }  // namespace
 }  // namespace remdo::repair
