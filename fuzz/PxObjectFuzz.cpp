@@ -1,7 +1,8 @@
 // Fuzz target for the raw table reader: any bytes as a table file. The
 // reader is made over them, its layout read, every record walked and every
-// field decoded, also as remdo-table's dump would. The only error allowed
-// is the reader's read error.
+// field decoded, also as remdo-table's dump would, blob values read from
+// the same bytes taken as the table's memo file. The only error allowed is
+// the reader's read error.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "env/Errors.h"
 #include "env/MemoryFile.h"
 #include "paradox/PxObject.h"
+#include "remdo-table/BlobValues.h"
 #include "remdo-table/ValueText.h"
 
 namespace {
@@ -45,7 +47,7 @@ void ReadLayout(TPxObject& reader) {
 
 // Fields that lie beyond the record raise the read error; that is tried on
 // the first record only, to keep the runs fast.
-void DecodeFields(TPxObject& reader, bool firstRecord) {
+void DecodeFields(TPxObject& reader, bool firstRecord, remdo::tools::TBlobValues& blobs) {
   const std::span<const std::byte> record = reader.RecordData();
   volatile std::byte sink{};
   for (const std::byte b : record) sink = sink ^ b;  // the whole record must be readable
@@ -57,7 +59,7 @@ void DecodeFields(TPxObject& reader, bool firstRecord) {
       field->DecodeValue(value);
       (void)field->AsFloat();
       (void)field->AsInteger();
-      (void)remdo::tools::FieldText(*field, firstRecord ? 0 : 1252);  // 0: an unknown code page
+      (void)remdo::tools::FieldText(*field, firstRecord ? 0 : 1252, blobs);  // 0: an unknown code page
       if (firstRecord) {
         (void)field->IsEmpty();
         (void)field->AsShort();
@@ -72,12 +74,12 @@ void DecodeFields(TPxObject& reader, bool firstRecord) {
   }
 }
 
-void WalkAll(TPxObject& reader) {
+void WalkAll(TPxObject& reader, remdo::tools::TBlobValues& blobs) {
   try {
     if (reader.FirstRecord()) {
       bool first = true;
       do {
-        DecodeFields(reader, first);
+        DecodeFields(reader, first, blobs);
         first = false;
       } while (reader.NextRecord());
       (void)reader.NextRecord();  // past the end stays at the end
@@ -102,6 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;  // shorter than 4 bytes
   }
   ReadLayout(*reader);
-  WalkAll(*reader);
+  remdo::tools::TBlobValues blobs(std::make_unique<remdo::env::TMemoryFile>(bytes, "fuzz.mb"));
+  WalkAll(*reader, blobs);
   return 0;
 }

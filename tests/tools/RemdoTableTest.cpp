@@ -1,6 +1,7 @@
 // remdo-table run in-process on hand-built table files: the CSV of every
-// field type, code page conversion, the info report, and the exit status
-// and one-line message for usage errors and damaged files.
+// field type (memo and graphic values from a memo file), code page
+// conversion, the info report, and the exit status and one-line message for
+// usage errors and damaged files.
 #include "remdo-table/RemdoTable.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "env/FileSystem.h"
+#include "paradox/MemoFileBuilder.h"
 #include "paradox/TableImage.h"
 #include "support/TestSupport.h"
 
@@ -36,8 +39,10 @@ TRun RunTool(const std::vector<std::string>& words) {
   return {status, out.str(), err.str()};
 }
 
-// One table with a field of every type the tool writes.
-TTableImage EveryType() {
+// One table with a field of every type the tool writes: a record with a
+// value in each (picture: the graphic field's bytes, blank when empty), a
+// blank record, and when note is given a record with that memo field alone.
+TTableImage EveryType(const TBytes& picture = {}, const TBytes& note = {}) {
   TTableImage t;
   t.fields = {{ft::kAlpha, 10, "Name"},  {ft::kDate, 4, "Day"},        {ft::kShort, 2, "Small"},
               {ft::kLong, 4, "Big"},     {ft::kMoney, 8, "Price"},     {ft::kNumber, 8, "Ratio"},
@@ -48,12 +53,18 @@ TTableImage EveryType() {
   bcd[0] = std::byte{0xC2};
   bcd[15] = std::byte{0x01};
   bcd[16] = std::byte{0x23};
-  const TBytes memo = Raw({'h', 'i', '\r', '\n', 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0});
-  const TBytes picture = Raw({0xAB, 0xCD, 0, 0, 0, 0, 0, 0, 0x10, 0x27, 0, 0});  // 10000 bytes, leader AB CD
+  const TBytes memo = Raw({'h', 'i', '\r', '\n', 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0});  // 4 bytes in the leader
   const TBytes filled = Record({Alpha("a,\"b\"", 10), Int(728783, 4), Int(-5, 2), Int(70000, 4), test::Float(-2.5),
                                 test::Float(1.25), Raw({0x81}), Int(3601000, 4), test::Float(63716202001000.0),
-                                Int(1, 4), bcd, Raw({0x01, 0x0A, 0xFF}), memo, picture});
-  t.blocks = {{filled, Blank(static_cast<int>(filled.size()))}};
+                                Int(1, 4), bcd, Raw({0x01, 0x0A, 0xFF}), memo, picture.empty() ? Blank(12) : picture});
+  const int size = static_cast<int>(filled.size());
+  std::vector<TBytes> records = {filled, Blank(size)};
+  if (!note.empty()) {
+    TBytes noteOnly = Blank(size);
+    std::copy(note.begin(), note.end(), noteOnly.end() - 12 - static_cast<std::ptrdiff_t>(note.size()));
+    records.push_back(noteOnly);
+  }
+  t.blocks = {records};
   return t;
 }
 
@@ -68,14 +79,27 @@ class RemdoTable : public ::testing::Test {
 };
 
 TEST_F(RemdoTable, DumpWritesEveryTypeAsCsv) {
-  const auto run = RunTool({"dump", Write("every.db", EveryType().Build())});
+  // A graphic and a memo longer than their leaders, in the table's memo file.
+  TBytes picture(12);
+  TBytes note(15);
+  {
+    paradox::TMemoFileBuilder memo(env::RealFileSystem(), folder_ / "every.MB");
+    TBytes graphic(10000, std::byte{0xCD});
+    graphic[8] = std::byte{0xAB};
+    memo.AddToField(picture, paradox::TBlobKind::kGraphic, graphic);
+    memo.AddToField(note, paradox::TBlobKind::kMemo, test::Bytes("a longer memo,\r\nwith a \x01 control"));
+    memo.Finish();
+  }
+  ASSERT_EQ(picture[0], std::byte{0xAB});  // the leader shows the payload after the prefix
+  const auto run = RunTool({"dump", Write("every.db", EveryType(picture, note).Build())});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
             "Name,Day,Small,Big,Price,Ratio,Flag,At,Stamp,Id,Amount,Raw,Note,Picture\r\n"
             "\"a,\"\"b\"\"\",1996-05-04,-5,70000,-2.5,1.25,true,01:00:01,2020-02-01T01:00:01,1,1.23,010AFF,"
-            "\"hi\r\n\",ABCD\r\n"
-            ",,,,,,,,,,,,,\r\n");
+            "\"hi\r\n\",<10000 bytes>\r\n"
+            ",,,,,,,,,,,,,\r\n"
+            ",,,,,,,,,,,,\"a longer memo,\r\nwith a \\x01 control\",\r\n");
 }
 
 TEST_F(RemdoTable, DumpConvertsTheTablesCodePageToUtf8) {

@@ -1,6 +1,6 @@
 // Value texts of remdo-table's CSV: calendar conversion at its edges, times,
-// timestamps, BCD in both signs and with the engine's junk digits, CSV
-// quoting.
+// timestamps, BCD in both signs and with the engine's junk digits, memo
+// and BLOB values, CSV quoting.
 #include "remdo-table/ValueText.h"
 
 #include <gtest/gtest.h>
@@ -79,6 +79,32 @@ TEST(ValueText, CsvQuotingFollowsRfc4180) {
 TEST(ValueText, HexIsUpperCaseTwoDigitsPerByte) {
   EXPECT_EQ(HexText(Raw({0x00, 0x0A, 0xFF, 0x31})), "000AFF31");
   EXPECT_EQ(HexText({}), "");
+}
+
+TEST(ValueText, MemoTextKeepsLineBreaksAndShowsOtherControlBytes) {
+  struct Case { test::TBytes value; std::uint16_t codePage; std::string text; };
+  const Case cases[] = {
+      {Raw({'a', '\r', '\n', 'b', '\t', 'c'}), 1252, "a\r\nb\tc"},
+      {Raw({'x', 0x00, 0x07, 0x1B, 0x7F, 'y'}), 1252, "x\\x00\\x07\\x1B\\x7Fy"},
+      {Raw({0xE9, '\\', 'n'}), 1252, "\xC3\xA9\\n"},  // e acute; a backslash stays as it is
+      {Raw({0x81, 0x01}), 437, "\xC3\xBC\\x01"},        // u umlaut; 437's glyph for 01 is not used
+      {{}, 1252, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MemoText(c.value, c.codePage), c.text) << c.text;
+}
+
+TEST(ValueText, BlobValuesByKind) {
+  using paradox::TBlobKind;
+  const auto text = Raw({'h', 'i', 0x00});
+  EXPECT_EQ(BlobText(TBlobKind::kMemo, text, 1252), "hi\\x00");
+  EXPECT_EQ(BlobText(TBlobKind::kFormattedMemo, text, 1252), "hi\\x00");
+  EXPECT_EQ(BlobText(TBlobKind::kBinary, text, 1252), "<3 bytes>");
+  EXPECT_EQ(BlobText(TBlobKind::kGraphic, test::TBytes(10000), 1252), "<10000 bytes>");
+  EXPECT_EQ(BlobText(TBlobKind::kOle, Raw({1}), 1252), "<1 byte>");
+  EXPECT_EQ(BlobText(TBlobKind::kBinary, {}, 1252), "");  // blank, whatever the leader holds
+  EXPECT_EQ(UnreadableText(TBlobKind::kMemo, "The memo file C:\\D\xE9j\\A.MB is missing"),
+            "<memo unreadable: The memo file C:\\D\xC3\xA9j\\A.MB is missing>");  // e acute in UTF-8
+  EXPECT_EQ(UnreadableText(TBlobKind::kGraphic, "why"), "<graphic unreadable: why>");
 }
 
 }  // namespace

@@ -54,7 +54,8 @@ struct TCommand {
 
 // Prints the table file's layout, counts and companion files.
 int RunInfo(TCommandContext& context);
-// Writes every record the walk finds as CSV.
+// Writes every record the walk finds as CSV, memo values included; fails
+// (after the whole dump) when a memo value could not be read.
 int RunDump(TCommandContext& context);
 // Rebuilds a table family through the engine under another name.
 int RunCopy(TCommandContext& context);

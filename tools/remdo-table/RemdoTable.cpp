@@ -15,7 +15,9 @@ namespace {
 
 const TCommand kCommands[] = {
     {"info", "FILE", "layout, counts and companion files of a table file", RunInfo},
-    {"dump", "FILE", "every record of a table file as CSV (UTF-8) on standard output", RunDump},
+    {"dump", "FILE",
+     "every record of a table file as CSV (UTF-8) on standard output, with the memo texts and BLOB sizes of its .MB",
+     RunDump},
     {"copy", "SRC DST", "rebuild table SRC through the engine as DST: fields, level, block size, driver, indexes, memos",
      RunCopy},
 };

@@ -4,9 +4,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "env/CodePage.h"
-#include "paradox/Coding.h"
+#include "env/Text.h"
 
 namespace remdo::tools {
 
@@ -17,7 +18,6 @@ namespace ft = paradox::fieldtype;
 constexpr std::int64_t kMsPerDay = 86400000;
 constexpr std::int64_t kUnixEpochDay = 719163;  // 1970-01-01 as a date field's day number
 constexpr std::int64_t kLastDay = 3652059;      // 9999-12-31
-constexpr std::size_t kBlobDescriptorSize = 10;
 
 struct TCivilDate {
   std::int64_t year;
@@ -58,23 +58,18 @@ std::string IsoTime(std::int64_t milliseconds) {
   return out;
 }
 
-// The text of a blob field's leader: as many bytes as the descriptor's
-// length gives, at most the leader's size.
-std::span<const std::byte> LeaderBytes(std::span<const std::byte> bytes) {
-  if (bytes.size() < kBlobDescriptorSize) return bytes;
-  const std::size_t leader = bytes.size() - kBlobDescriptorSize;
-  const std::uint32_t length = paradox::GetU32(bytes.data() + leader + 4);
-  return bytes.first(std::min<std::size_t>(leader, length));
+const char* BlobKindName(paradox::TBlobKind kind) {
+  switch (kind) {
+    case paradox::TBlobKind::kMemo: return "memo";
+    case paradox::TBlobKind::kBinary: return "BLOB";
+    case paradox::TBlobKind::kFormattedMemo: return "formatted memo";
+    case paradox::TBlobKind::kOle: return "OLE value";
+    case paradox::TBlobKind::kGraphic: return "graphic";
+  }
+  return "blob";
 }
 
-std::string BytesAsText(std::span<const std::byte> bytes) {
-  std::string text;
-  for (const auto b : bytes) {
-    if (b == std::byte{0}) break;
-    text.push_back(static_cast<char>(b));
-  }
-  return text;
-}
+bool IsShownControl(unsigned char c) { return (c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F; }
 
 }  // namespace
 
@@ -140,8 +135,42 @@ std::string HexText(std::span<const std::byte> bytes) {
   return text;
 }
 
-std::string FieldText(const paradox::TPxFieldObject& field, std::uint16_t codePage) {
+std::string MemoText(std::span<const std::byte> value, std::uint16_t codePage) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(value.size());
+  for (const auto b : value) {
+    const auto c = std::to_integer<unsigned char>(b);
+    if (!IsShownControl(c)) {
+      text.push_back(static_cast<char>(c));
+      continue;
+    }
+    text += "\\x";
+    text.push_back(kDigits[c >> 4]);
+    text.push_back(kDigits[c & 0x0F]);
+  }
+  return env::CodePageToUtf8(text, codePage);
+}
+
+std::string BlobText(paradox::TBlobKind kind, std::span<const std::byte> value, std::uint16_t codePage) {
+  if (value.empty()) return "";
+  if (kind == paradox::TBlobKind::kMemo || kind == paradox::TBlobKind::kFormattedMemo) {
+    return MemoText(value, codePage);
+  }
+  return "<" + std::to_string(value.size()) + (value.size() == 1 ? " byte>" : " bytes>");
+}
+
+std::string UnreadableText(paradox::TBlobKind kind, std::string_view why) {
+  return "<" + std::string(BlobKindName(kind)) + " unreadable: " + env::Cp1252ToUtf8(why) + ">";
+}
+
+std::string FieldText(const paradox::TPxFieldObject& field, std::uint16_t codePage, TBlobValues& blobs) {
   if (field.IsEmpty()) return "";
+  if (const auto kind = paradox::BlobKindOf(field.TypeCode())) {
+    std::string problem;
+    const auto value = blobs.Read(field.RawBytes(), problem);
+    return value ? BlobText(*kind, *value, codePage) : UnreadableText(*kind, problem);
+  }
   switch (field.TypeCode()) {
     case ft::kAlpha: return env::CodePageToUtf8(field.AsText(), codePage);
     case ft::kDate: return DateText(field.AsLong());
@@ -154,11 +183,6 @@ std::string FieldText(const paradox::TPxFieldObject& field, std::uint16_t codePa
     case ft::kTime: return TimeText(field.AsLong());
     case ft::kTimestamp: return TimestampText(field.AsDouble());
     case ft::kBcd: return BcdText(field.RawBytes());
-    case ft::kMemo:
-    case ft::kFormattedMemo: return env::CodePageToUtf8(BytesAsText(LeaderBytes(field.RawBytes())), codePage);
-    case ft::kBlob:
-    case ft::kOle:
-    case ft::kGraphic: return HexText(LeaderBytes(field.RawBytes()));
     default: return HexText(field.RawBytes());
   }
 }

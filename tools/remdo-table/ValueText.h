@@ -1,8 +1,8 @@
 // Field values as text for remdo-table's CSV output: numbers in their
 // shortest exact form, dates and times in ISO 8601, logical values as
 // true/false, BCD as decimal text, bytes as hexadecimal, alpha and memo
-// texts converted from the table's code page to UTF-8. Blank fields are
-// empty texts.
+// texts converted from the table's code page to UTF-8, binary, OLE and
+// graphic values as their size. Blank fields are empty texts.
 #ifndef REMDO_TOOLS_REMDO_TABLE_VALUETEXT_H_
 #define REMDO_TOOLS_REMDO_TABLE_VALUETEXT_H_
 
@@ -12,7 +12,9 @@
 #include <string>
 #include <string_view>
 
+#include "paradox/BlobDescriptor.h"
 #include "paradox/PxFieldObject.h"
+#include "remdo-table/BlobValues.h"
 
 namespace remdo::tools {
 
@@ -35,11 +37,24 @@ std::string BcdText(std::span<const std::byte> bytes);
 // Upper-case hexadecimal, two digits per byte.
 std::string HexText(std::span<const std::byte> bytes);
 
-// The CSV text of a field of the reader's current record (UTF-8). Memo and
-// formatted memo fields show the text of their in-record leader, the other
-// blob types the leader's bytes in hexadecimal. Throws what the field's
-// decoders throw.
-std::string FieldText(const paradox::TPxFieldObject& field, std::uint16_t codePage);
+// A memo's text in UTF-8: every byte of the value converted from the code
+// page, except control bytes other than tab, CR and LF (a memo's line
+// breaks), which are shown as \xNN so that the dump stays readable text.
+std::string MemoText(std::span<const std::byte> value, std::uint16_t codePage);
+// The text of a whole blob value: memo and formatted memo values as
+// MemoText, binary, OLE and graphic values as "<N bytes>" (N the value's
+// length, an OLE or graphic value's 8-byte prefix included); a blank value
+// (length 0) as the empty text.
+std::string BlobText(paradox::TBlobKind kind, std::span<const std::byte> value, std::uint16_t codePage);
+// What stands for a value that cannot be read: "<memo unreadable: why>",
+// "<graphic unreadable: why>", ... (why in Windows-1252, shown as UTF-8).
+std::string UnreadableText(paradox::TBlobKind kind, std::string_view why);
+
+// The CSV text of a field of the reader's current record (UTF-8). Blob
+// fields show their whole value as blobs reads it (BlobText), or
+// UnreadableText when it cannot be read (blobs counts those). Throws what
+// the field's decoders throw; a blob value's problems are never thrown.
+std::string FieldText(const paradox::TPxFieldObject& field, std::uint16_t codePage, TBlobValues& blobs);
 
 // One CSV field (RFC 4180): quoted when it holds a comma, a quote, CR or LF,
 // with quotes doubled.
