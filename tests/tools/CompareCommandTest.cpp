@@ -30,9 +30,7 @@ class CompareCommand : public ::testing::Test {
     testing::GenerateUnsynced(after_.Path(), options);
   }
 
-  void MakeFolder(const std::string& relative) {
-    env::DefaultFileSystem().MakeFolder(after_ / relative);
-  }
+  void MakeFolder(const std::string& relative) { env::DefaultFileSystem().MakeFolder(after_ / relative); }
   // Copies a file of the before folder into the after folder under another
   // name (relative to the after folder).
   void CopyBefore(const std::string& name, const std::string& to) {

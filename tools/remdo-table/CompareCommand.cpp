@@ -17,9 +17,8 @@ namespace {
 void WriteRow(std::ostream& out, const std::string& name, const TTableComparison& t) {
   char line[160];
   std::snprintf(line, sizeof line, "%-10s %9lld %9lld %9lld %9lld %9lld %6lld", name.c_str(),
-                static_cast<long long>(t.before), static_cast<long long>(t.after),
-                static_cast<long long>(t.recovered), static_cast<long long>(t.rejected),
-                static_cast<long long>(t.original), static_cast<long long>(t.lost));
+                static_cast<long long>(t.before), static_cast<long long>(t.after), static_cast<long long>(t.recovered),
+                static_cast<long long>(t.rejected), static_cast<long long>(t.original), static_cast<long long>(t.lost));
   out << line;
 }
 
