@@ -5,9 +5,9 @@
 #include <iterator>
 #include <string_view>
 
+#include "remdo-table/Commands.h"
 #include "env/Errors.h"
 #include "env/Text.h"
-#include "remdo-table/Commands.h"
 
 namespace remdo::tools {
 
@@ -16,8 +16,8 @@ namespace {
 const TCommand kCommands[] = {
     {"info", "FILE", "layout, counts and companion files of a table file", RunInfo},
     {"dump", "FILE", "every record of a table file as CSV (UTF-8) on standard output", RunDump},
-    {"copy", "SRC DST",
-     "rebuild table SRC through the engine as DST: fields, level, block size, driver, indexes, memos", RunCopy},
+    {"copy", "SRC DST", "rebuild table SRC through the engine as DST: fields, level, block size, driver, indexes, memos",
+     RunCopy},
     {"compare", "BEFORE AFTER",
      "records per table of a data folder before and after a repair run: found, recovered, rejected, kept, lost",
      RunCompare},
