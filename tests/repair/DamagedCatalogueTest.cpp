@@ -6,15 +6,12 @@
 // engine, the raw reader and pxlib.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "damage/Damage.h"
 #include "env/FileCopy.h"
 #include "env/Path.h"
 #include "generator/CatalogueGenerator.h"
 #include "remdo-table/FolderCompare.h"
 #include "repair/RepairFixture.h"
-#include "tools/GeneratedCatalogue.h"
 
 namespace remdo::repair {
 namespace {
@@ -22,22 +19,14 @@ namespace {
 using testing::TRepairTest;
 using tools::TDamageKind;
 
-constexpr const char* kBeforeFolder = "C:\\Before\\";
-
-// One catalogue for the whole test program, generated into a scratch folder
-// without waiting for the disk; each case copies it into its data folder.
-const tools::testing::TSharedCatalogue& Catalogue() {
-  static std::unique_ptr<tools::testing::TSharedCatalogue> catalogue;
-  if (!catalogue) {
-    catalogue = std::make_unique<tools::testing::TSharedCatalogue>();
-    tools::TCatalogueOptions options;
-    options.books = 1200;
-    options.folders = 4;
-    options.memoPerMille = 400;
-    options.seed = 5;
-    catalogue->generated = tools::testing::GenerateUnsynced(catalogue->folder.Path(), options);
-  }
-  return *catalogue;
+// The catalogue of every case, generated into the data folder.
+tools::TCatalogueOptions CatalogueOptions() {
+  tools::TCatalogueOptions options;
+  options.books = 800;
+  options.folders = 4;
+  options.memoPerMille = 400;
+  options.seed = 5;
+  return options;
 }
 
 // Copies the plain files of folder from into folder to (made when missing).
@@ -66,10 +55,12 @@ void PrintTo(const TDamageCase& c, std::ostream* out) { *out << c.label; }
 class DamagedCatalogueTest : public TRepairTest, public ::testing::WithParamInterface<TDamageCase> {
  protected:
   void SetUp() override {
-    const std::string source = Catalogue().folder.Path();
-    CopyFiles(source, test::kDataFolder);
-    CopyFiles(source + "Save" + env::SeparatorOf(source), Data("Save\\"));
+    // A data folder without the rejected records of an earlier case.
+    test::RemoveTree(Data("Rejected"));
+    tools::GenerateCatalogue(test::kDataFolder, CatalogueOptions());
   }
+  // The data folder's files as the check finds them.
+  test::TScratchFolder before_;
 };
 
 TEST_P(DamagedCatalogueTest, NoRecordIsLostAndTheRepairedTableReadsBack) {
@@ -78,14 +69,14 @@ TEST_P(DamagedCatalogueTest, NoRecordIsLostAndTheRepairedTableReadsBack) {
   tools::TDamageOptions options;
   options.seed = 3;
   const tools::TDamageReport damage = tools::Damage(c.kind, Data(table + ".db"), options);
-  CopyFiles(test::kDataFolder, kBeforeFolder);
+  CopyFiles(test::kDataFolder, before_.Path());
 
   const bool repaired = CheckTable(*context, table, table, c.structure, c.tolerance, c.restore, c.verify);
   EXPECT_EQ(repaired, c.repaired) << ::testing::PrintToString(run.FileLines());
   EXPECT_EQ(run.state.FailureCount, repaired ? 0 : 1);
 
   const tools::TFolderComparison comparison =
-      tools::CompareFolders(env::DefaultFileSystem(), kBeforeFolder, test::kDataFolder);
+      tools::CompareFolders(env::DefaultFileSystem(), before_.Path(), test::kDataFolder);
   for (const auto& row : comparison.tables) {
     EXPECT_EQ(row.lost, 0) << row.name << " " << row.note;
     if (env::SameText(row.name, table)) {
