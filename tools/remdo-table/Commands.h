@@ -59,6 +59,8 @@ int RunInfo(TCommandContext& context);
 int RunDump(TCommandContext& context);
 // Rebuilds a table family through the engine under another name.
 int RunCopy(TCommandContext& context);
+// Compares a data folder before and after a repair run, table by table.
+int RunCompare(TCommandContext& context);
 
 // Checks that exactly count arguments were given (EUsageError otherwise).
 void RequireArguments(const TCommandContext& context, std::size_t count);

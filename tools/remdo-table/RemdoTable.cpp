@@ -20,6 +20,9 @@ const TCommand kCommands[] = {
      RunDump},
     {"copy", "SRC DST", "rebuild table SRC through the engine as DST: fields, level, block size, driver, indexes, memos",
      RunCopy},
+    {"compare", "BEFORE AFTER",
+     "records per table of a data folder before and after a repair run: found, recovered, rejected, kept, lost",
+     RunCompare},
 };
 
 void PrintUsage(std::ostream& err) {
