@@ -82,18 +82,6 @@ TEST(RecordStore, KeyedStoreMatchesAnOrderedMap) {
   }
 }
 
-TEST(RecordStore, RecordsLoadedAfterALookupAreFound) {
-  TRecordStore store(12, 4);
-  const Record one = Make(1, 0, 0);
-  const Record two = Make(2, 0, 0);
-  EXPECT_FALSE(store.Find(std::span(one).first(4)).has_value());
-  store.LoadAppend(Make(1, 0, 5));
-  store.LoadAppend(Make(2, 0, 6));
-  ASSERT_TRUE(store.Loaded());
-  EXPECT_EQ(store.Find(std::span(two).first(4)), std::optional<std::size_t>(1));
-  EXPECT_FALSE(store.Insert(Make(1, 0, 9), 0));
-}
-
 TEST(RecordStore, UnkeyedStoreKeepsInsertionPositions) {
   TRecordStore store(12, 0);
   EXPECT_TRUE(store.Insert(Make(1, 0, 0), 0));

@@ -74,6 +74,7 @@ TEST_F(CompareCommand, RecordsGoneFromTheTableAreLostUnlessKept) {
   MakeFolder(kStamp);
   MakeFolder(std::string(kStamp) + "Original");
   CopyBefore("Books.db", std::string(kStamp) + "Original\\Books.db");
+  CopyBefore("Books.mb", std::string(kStamp) + "Original\\Books.mb");  // kept with its memo values
   CopyBefore("Prices.db", std::string(kStamp) + "Prices_2.db");
   CopyBefore("Prices.db", std::string(kStamp) + "Prices_x.db");  // not a name the run gives Prices
 

@@ -11,6 +11,7 @@
 #include "env/Text.h"
 #include "paradox/PxObject.h"
 #include "remdo-table/TableFile.h"
+#include "remdo-table/BlobValues.h"
 #include "remdo-table/ValueText.h"
 
 namespace remdo::tools {
@@ -149,6 +150,8 @@ std::vector<std::string> RecordTexts(env::TFileSystem& fileSystem, const std::st
     return rows;
   }
   const std::uint16_t codePage = TableCodePage(reader);
+  // Memo values are compared by their whole text, wherever they are stored.
+  TBlobValues blobs(fileSystem, path);
   try {
     if (!reader.FirstRecord()) return rows;
     std::string row;
@@ -156,7 +159,7 @@ std::vector<std::string> RecordTexts(env::TFileSystem& fileSystem, const std::st
       row.clear();
       for (const auto* field = reader.FirstField(); field != nullptr; field = field->Next()) {
         if (field != reader.FirstField()) row += kUnitSeparator;
-        row += FieldText(*field, codePage);
+        row += FieldText(*field, codePage, blobs);
       }
       rows.push_back(row);
     } while (reader.NextRecord());
