@@ -88,6 +88,12 @@ TOpenTable* TEngineSession::FindOpenTable(std::string_view dataPath) {
   return it == tables_.end() ? nullptr : it->second.get();
 }
 
+void TEngineSession::MarkScratchTable(std::string_view dataPath) { scratchTables_.insert(PathKey(dataPath)); }
+
+bool TEngineSession::IsScratchTable(std::string_view dataPath) const {
+  return scratchTables_.contains(PathKey(dataPath));
+}
+
 TOpenTable& TEngineSession::AcquireTable(std::string_view dataPath, bool exclusive) {
   const std::string key = PathKey(dataPath);
   auto it = tables_.find(key);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -71,10 +72,18 @@ class TEngineSession {
   // The table at dataPath when some cursor holds it open.
   TOpenTable* FindOpenTable(std::string_view dataPath);
 
+  // Declares the table at dataPath a scratch table for the rest of the
+  // session: a working copy that a crash may lose, so its writes skip the
+  // flushes and folder syncs (TDurability::kScratch). Whatever takes its
+  // files over makes them durable.
+  void MarkScratchTable(std::string_view dataPath);
+  bool IsScratchTable(std::string_view dataPath) const;
+
  private:
   bool started_ = false;
   std::map<std::string, std::unique_ptr<TDbConnection>> connections_;
   std::map<std::string, std::unique_ptr<TOpenTable>> tables_;
+  std::set<std::string> scratchTables_;
 };
 
 // The key under which a path is registered: upper case, '/' for separators.

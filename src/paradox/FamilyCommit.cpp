@@ -141,8 +141,9 @@ bool SettleLines(env::TFileSystem& fs, const std::string& folder, const std::vec
 
 }  // namespace
 
-TFamilyCommit::TFamilyCommit(env::TFileSystem& fileSystem, std::string folder, std::string tableName)
-    : fileSystem_(fileSystem), folder_(std::move(folder)), tableName_(std::move(tableName)) {}
+TFamilyCommit::TFamilyCommit(env::TFileSystem& fileSystem, std::string folder, std::string tableName,
+                             TDurability durability)
+    : fileSystem_(fileSystem), folder_(std::move(folder)), tableName_(std::move(tableName)), durability_(durability) {}
 
 TFamilyCommit::~TFamilyCommit() {
   if (!committed_) DiscardTemporaries();
@@ -196,8 +197,27 @@ void TFamilyCommit::WriteMarker() {
   const std::string text = EncodeMarker(lines);
   auto marker = fileSystem_.Open(PathOf(tableName_) + std::string(kMarkerExtension), env::TOpenMode::kCreate);
   marker->WriteAt(0, std::as_bytes(std::span<const char>(text)));
-  marker->Flush();
+  if (Durable()) marker->Flush();
   marker->Close();
+}
+
+// Every new file is on disk before the marker names it. An adopted file was
+// written by a scratch commit that did not flush it.
+void TFamilyCommit::FlushNewFiles() {
+  for (auto& entry : entries_) {
+    if (entry.file) {
+      if (Durable()) entry.file->Flush();
+      entry.file->Close();
+    } else if (!entry.source.empty() && Durable()) {
+      auto adopted = fileSystem_.Open(PathOf(entry.source), env::TOpenMode::kReadWrite);
+      adopted->Flush();
+      adopted->Close();
+    }
+  }
+}
+
+void TFamilyCommit::SyncFolder() {
+  if (Durable()) (void)fileSystem_.SyncFolder(folder_);
 }
 
 void TFamilyCommit::Apply() {
@@ -219,7 +239,7 @@ void TFamilyCommit::Apply() {
     entry.renameDone = true;
   }
   failure_ = {TFailedStep::kOther, {}, {}};
-  check(fileSystem_.SyncFolder(folder_), "sync the folder " + folder_);
+  if (Durable()) check(fileSystem_.SyncFolder(folder_), "sync the folder " + folder_);
 }
 
 void TFamilyCommit::RollBack() noexcept {
@@ -235,7 +255,7 @@ void TFamilyCommit::RollBack() noexcept {
   if (!ok) return;  // the marker stays; the next settlement finishes the roll-back
   DiscardTemporaries();
   fileSystem_.Remove(PathOf(tableName_) + std::string(kMarkerExtension));
-  fileSystem_.SyncFolder(folder_);
+  SyncFolder();
 }
 
 void TFamilyCommit::Commit() {
@@ -243,11 +263,7 @@ void TFamilyCommit::Commit() {
   bool markerWritten = false;
   failure_ = {TFailedStep::kOther, {}, {}};
   try {
-    for (auto& entry : entries_) {
-      if (!entry.file) continue;
-      entry.file->Flush();
-      entry.file->Close();
-    }
+    FlushNewFiles();
     // A removal of a file that does not exist is no step at all.
     std::erase_if(entries_, [&](const TEntry& e) { return !HasNew(e) && !fileSystem_.FileExists(PathOf(e.name)); });
     WriteMarker();
@@ -269,7 +285,7 @@ void TFamilyCommit::Commit() {
   for (const auto& entry : entries_) {
     if (entry.asideDone) clean = fileSystem_.Remove(PathOf(entry.name) + std::string(kAsideSuffix)).ok && clean;
   }
-  if (clean && fileSystem_.Remove(PathOf(tableName_) + std::string(kMarkerExtension)).ok) fileSystem_.SyncFolder(folder_);
+  if (clean && fileSystem_.Remove(PathOf(tableName_) + std::string(kMarkerExtension)).ok) SyncFolder();
 }
 
 void SettleFamilyCommit(env::TFileSystem& fileSystem, std::string_view folder, std::string_view tableName) {

@@ -10,6 +10,11 @@
 // point of commit rolls everything back and is thrown; a marker left behind
 // by a crash is settled by SettleFamilyCommits: rolled forward when every
 // new file is in place, back otherwise.
+//
+// A scratch family (a table rebuilt on the side, worth nothing after a
+// crash) is committed the same way but without the flushes and folder
+// syncs; they would cost most of a repair's time. The durable commit that
+// adopts its files (the swap) flushes them before its marker is written.
 #ifndef REMDO_PARADOX_FAMILYCOMMIT_H_
 #define REMDO_PARADOX_FAMILYCOMMIT_H_
 
@@ -26,11 +31,14 @@ inline constexpr std::string_view kNewSuffix = ".new";
 inline constexpr std::string_view kAsideSuffix = ".old";
 inline constexpr std::string_view kMarkerExtension = ".commit";
 
+enum class TDurability { kDurable, kScratch };
+
 class TFamilyCommit {
  public:
   // folder has a trailing separator; tableName is the base name of the
   // family ("Books"), which names the marker.
-  TFamilyCommit(env::TFileSystem& fileSystem, std::string folder, std::string tableName);
+  TFamilyCommit(env::TFileSystem& fileSystem, std::string folder, std::string tableName,
+                TDurability durability = TDurability::kDurable);
   ~TFamilyCommit();
   TFamilyCommit(const TFamilyCommit&) = delete;
   TFamilyCommit& operator=(const TFamilyCommit&) = delete;
@@ -43,8 +51,11 @@ class TFamilyCommit {
   void Remove(std::string_view fileName);
   // Makes an existing, complete file of the folder (sourceName, for example
   // a rebuilt scratch table's "temptbl1.DB") become fileName: the swap of a
-  // rebuilt table. A roll-back renames it back; it is never deleted.
+  // rebuilt table. A durable commit flushes it first. A roll-back renames
+  // it back; it is never deleted.
   void Adopt(std::string_view sourceName, std::string_view fileName);
+
+  bool Durable() const { return durability_ == TDurability::kDurable; }
 
   // Carries the commit out. Throws EDBEngineError (write error) naming the
   // file that failed, after rolling back to the old family; a failure after
@@ -78,14 +89,17 @@ class TFamilyCommit {
   // Where an entry's new file waits: its temporary or adopted file.
   std::string NewPathOf(const TEntry& entry) const;
   static bool HasNew(const TEntry& entry) { return entry.file != nullptr || !entry.source.empty(); }
+  void FlushNewFiles();
   void WriteMarker();
   void Apply();
+  void SyncFolder();
   void RollBack() noexcept;
   void DiscardTemporaries() noexcept;
 
   env::TFileSystem& fileSystem_;
   const std::string folder_;
   const std::string tableName_;
+  const TDurability durability_;
   std::vector<TEntry> entries_;
   bool committed_ = false;
   TFailure failure_;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "paradox/DataFileWriter.h"
+#include "paradox/Engine.h"
 #include "paradox/FamilyCommit.h"
 #include "paradox/OpenTable.h"
 #include "paradox/SecondaryIndexBuilder.h"
@@ -22,7 +23,9 @@ namespace remdo::paradox {
 
 struct TOpenTable::TFamilyWrite {
   TFamilyWrite(env::TFileSystem& fileSystem, const TTableFiles& files)
-      : commit(fileSystem, files.folder, files.baseName) {}
+      : commit(fileSystem, files.folder, files.baseName,
+               TEngineSession::Instance().IsScratchTable(files.DataPath()) ? TDurability::kScratch
+                                                                           : TDurability::kDurable) {}
   TFamilyCommit commit;
   TTableHeader data;
   env::TFile* dataFile = nullptr;  // owned by the commit

@@ -146,7 +146,7 @@ void TOpenTable::WriteMemoFile(TFamilyWrite& write, TWriteMode mode, const std::
   } else if (mode == TWriteMode::kCreate && exists) {
     memo_->Close();
     commit.Remove(memoName);
-  } else {
+  } else if (commit.Durable()) {
     memo_->Flush();
   }
 }

@@ -7,6 +7,7 @@
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
 #include "env/Text.h"
+#include "paradox/Engine.h"
 #include "paradox/PxObject.h"
 #include "paradox/TableCatalogue.h"
 #include "paradox/TableCreation.h"
@@ -126,9 +127,13 @@ bool TTableCheck::FailureEnding() {
   return false;
 }
 
+// Scratch tables are written without flushes; the swap makes the adopted
+// files durable.
 bool TTableCheck::CreateScratchTable(std::string_view fileName) {
   const std::int32_t structure = request_.StructureNumber;
-  return paradox::CreateParadoxTable(context_.Database().Handle(), fileName,
+  paradox::TDbHandle database = context_.Database().Handle();
+  if (database != nullptr) paradox::TEngineSession::Instance().MarkScratchTable(database->Folder() + std::string(fileName));
+  return paradox::CreateParadoxTable(database, fileName,
                                      paradox::SchemaLanguageDriver(structure), paradox::GetTableSchema(structure),
                                      paradox::SchemaLevel(structure));
 }

@@ -1,7 +1,8 @@
 // A file system that passes every call on to another one, for tests that
 // watch or speed up what goes through it: without syncs it skips the
 // flushes and folder syncs (whole runs over scratch data whose durability no
-// test looks at), and onCreate hears of every file created.
+// test looks at), onCreate hears of every file created and onSync of every
+// flush and folder sync asked for.
 //
 // Header-only, so that the test programs of every layer can use it.
 #ifndef REMDO_TESTS_SUPPORT_PASSTHROUGHFILESYSTEM_H_
@@ -24,12 +25,15 @@ class TPassThroughFileSystem final : public env::TFileSystem {
   // Called with the path (as the program wrote it) before a file is
   // created or truncated.
   std::function<void(std::string_view)> onCreate;
+  // Called with the file's or the folder's path when a flush or a folder
+  // sync is asked for, whether or not it is passed on.
+  std::function<void(std::string_view)> onSync;
 
   std::unique_ptr<env::TFile> Open(std::string_view path, env::TOpenMode mode) override {
     if (onCreate && (mode == env::TOpenMode::kCreate || mode == env::TOpenMode::kCreateNew)) onCreate(path);
     auto file = base_.Open(path, mode);
-    if (syncs_) return file;
-    return std::make_unique<TUnsyncedFile>(std::move(file));
+    if (syncs_ && !onSync) return file;
+    return std::make_unique<TWatchedFile>(*this, std::move(file));
   }
   bool FileExists(std::string_view path) override { return base_.FileExists(path); }
   bool FolderExists(std::string_view path) override { return base_.FolderExists(path); }
@@ -44,6 +48,7 @@ class TPassThroughFileSystem final : public env::TFileSystem {
   env::TIoResult MakeFolder(std::string_view path) override { return base_.MakeFolder(path); }
   env::TIoResult RemoveFolder(std::string_view path) override { return base_.RemoveFolder(path); }
   env::TIoResult SyncFolder(std::string_view path) override {
+    if (onSync) onSync(path);
     return syncs_ ? base_.SyncFolder(path) : env::TIoResult::Success();
   }
   std::vector<env::TFindEntry> Find(std::string_view pattern, std::uint32_t mask) override {
@@ -56,18 +61,23 @@ class TPassThroughFileSystem final : public env::TFileSystem {
   std::string TempFolder() override { return base_.TempFolder(); }
 
  private:
-  class TUnsyncedFile final : public env::TFile {
+  class TWatchedFile final : public env::TFile {
    public:
-    explicit TUnsyncedFile(std::unique_ptr<env::TFile> file) : file_(std::move(file)) {}
+    TWatchedFile(TPassThroughFileSystem& owner, std::unique_ptr<env::TFile> file)
+        : owner_(owner), file_(std::move(file)) {}
     const std::string& Path() const override { return file_->Path(); }
     std::size_t ReadAt(std::uint64_t offset, std::span<std::byte> out) override { return file_->ReadAt(offset, out); }
     void WriteAt(std::uint64_t offset, std::span<const std::byte> data) override { file_->WriteAt(offset, data); }
     std::uint64_t Size() override { return file_->Size(); }
     void Truncate(std::uint64_t size) override { file_->Truncate(size); }
-    void Flush() override {}
+    void Flush() override {
+      if (owner_.onSync) owner_.onSync(file_->Path());
+      if (owner_.syncs_) file_->Flush();
+    }
     void Close() override { file_->Close(); }
 
    private:
+    TPassThroughFileSystem& owner_;
     std::unique_ptr<env::TFile> file_;
   };
 
