@@ -39,7 +39,8 @@ class CompareCommand : public ::testing::Test {
   void Truncate(const test::TScratchFolder& folder, const std::string& table) {
     Damage(TDamageKind::kTruncatedFile, folder / table, TDamageOptions{});
   }
-  const TTableComparison& Row(const TFolderComparison& comparison, const std::string& name) {
+  // A copy: callers often pass a comparison that lives only for the call.
+  TTableComparison Row(const TFolderComparison& comparison, const std::string& name) {
     for (const auto& table : comparison.tables) {
       if (table.name == name) return table;
     }
@@ -93,7 +94,7 @@ TEST_F(CompareCommand, RecordsGoneFromTheTableAreLostUnlessKept) {
   // Without the rejected rows, the cut-off Prices records are lost, and
   // the command says so in its status.
   env::DefaultFileSystem().Remove(after_ / (std::string(kStamp) + "Prices_2.db"));
-  const auto& lostPrices = Row(Compare(), "Prices");
+  const auto lostPrices = Row(Compare(), "Prices");
   EXPECT_EQ(lostPrices.lost, lostPrices.before - lostPrices.after);
   std::ostringstream out;
   std::ostringstream err;
@@ -123,7 +124,7 @@ TEST_F(CompareCommand, RecordsTheBeforeTableLackedAreRecovered) {
 
 TEST_F(CompareCommand, ATableThatCannotBeWalkedIsNoted) {
   test::WriteWholeFile(after_ / "Prices.db", std::string_view("not a table at all, only text"));
-  const auto& prices = Row(Compare(), "Prices");
+  const auto prices = Row(Compare(), "Prices");
   EXPECT_EQ(prices.after, 0);
   EXPECT_EQ(prices.lost, prices.before);
   EXPECT_NE(prices.note, "");
