@@ -1,4 +1,5 @@
-// Opening catalogue tables, running SQL statements and probing a table file's field count.
+// Opening and creating catalogue tables, running SQL statements and probing
+// a table file's field count.
 #include "repair/CatalogTables.h"
 
 #include <array>
@@ -10,6 +11,8 @@
 #include "paradox/EngineErrors.h"
 #include "paradox/PxObject.h"
 #include "paradox/SqlStatement.h"
+#include "paradox/TableCatalogue.h"
+#include "paradox/TableCreation.h"
 #include "repair/RepairContext.h"
 
 namespace remdo::repair {
@@ -33,6 +36,12 @@ bool RunSqlStatement(TRepairContext& context, std::string_view statement) {
   }
   (void)paradox::RunSqlUpdate(*database, paradox::ParseSqlStatement(statement));
   return true;
+}
+
+bool CreateCatalogTable(TRepairContext& context, std::string_view fileName, std::int32_t structureNumber) {
+  return paradox::CreateParadoxTable(context.Database().Handle(), fileName,
+                                     paradox::SchemaLanguageDriver(structureNumber),
+                                     paradox::GetTableSchema(structureNumber), paradox::SchemaLevel(structureNumber));
 }
 
 std::int32_t ProbeStructure(std::string_view fileName, std::int32_t resultForB, std::int32_t resultForA,

@@ -1,7 +1,7 @@
 // Small operations on the catalogue's tables that several repair steps and
 // the table sequence share: opening a table of the data folder through the
-// engine's table component, running one SQL statement and the structure
-// probe of a folder table.
+// engine's table component, running one SQL statement, creating a table of
+// a built-in structure and the structure probe of a folder table.
 #ifndef REMDO_REPAIR_CATALOGTABLES_H_
 #define REMDO_REPAIR_CATALOGTABLES_H_
 
@@ -28,6 +28,12 @@ std::unique_ptr<paradox::TTable> OpenCatalogTable(std::string_view tableName, st
 // missing table or field, a value that does not fit, a connection that is
 // not open) are not caught: EDBEngineError passes.
 bool RunSqlStatement(TRepairContext& context, std::string_view statement);
+
+// Creates the empty table fileName ("temptbl1.db") of the catalogue's
+// structure number in the run's database, the data folder: its fields,
+// key, secondary indexes, language driver and level as the table catalogue
+// gives them. Returns what CreateParadoxTable returns.
+bool CreateCatalogTable(TRepairContext& context, std::string_view fileName, std::int32_t structureNumber);
 
 // Reads the field count (16-bit little-endian at offset 33) of the file
 // fileName in the data folder: resultForB when it equals countB, else

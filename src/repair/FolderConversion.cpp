@@ -109,7 +109,9 @@ bool TTableCheck::ConvertFolderTable(std::int32_t firstHeaderCount) {
   converting_ = false;
   result = result && Reporter().KeepGoing();
   if (result && State().ConvertFolderTables && firstHeaderCount > 0) {
-    for (const auto& statement : FolderConversionStatements(request_.StructureNumber)) RunSqlStatement(context_, statement);
+    for (const auto& statement : FolderConversionStatements(request_.StructureNumber)) {
+      RunSqlStatement(context_, statement);
+    }
   }
   paradox::CopyFileContents(TablePath(), DataPath("temp-" + request_.TableName + ".db"));
   return result;

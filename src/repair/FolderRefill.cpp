@@ -3,13 +3,11 @@
 // books of every folder. Only Book and Release can be had from there; the
 // catalogue application fills in the rest of each row, and the EntryDate
 // far in the future marks the rows as refilled.
-#include "repair/FolderWalk.h"
-
 #include <string>
 
 #include "env/Errors.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableCreation.h"
+#include "repair/CatalogTables.h"
+#include "repair/FolderWalk.h"
 #include "repair/Helpers.h"
 #include "repair/StepTable.h"
 
@@ -17,7 +15,6 @@ namespace remdo::repair {
 
 namespace {
 
-constexpr std::int32_t kSpecialFolder = 3;
 // Let the window repaint every so many refilled records.
 constexpr int kRecordsBetweenMessages = 64;
 
@@ -93,10 +90,7 @@ void TransferFolderRows(TRepairContext& context, std::int32_t n) {
 bool RecreateFolderTable(TRepairContext& context, std::int32_t n, std::string_view title) {
   TRunReporter& run = context.Run();
   run.LogLine(std::string(title) + " folder missing -- recreating");
-  const std::int32_t structure = n == kSpecialFolder ? 22 : 21;
-  if (!paradox::CreateParadoxTable(context.Database().Handle(), FolderTableName(n) + ".db",
-                                   paradox::SchemaLanguageDriver(structure), paradox::GetTableSchema(structure),
-                                   paradox::SchemaLevel(structure))) {
+  if (!CreateCatalogTable(context, FolderTableName(n) + ".db", FolderStructure(n))) {
     run.LogLine("  -- unable to create file");
     ++context.State().FailureCount;
     return false;

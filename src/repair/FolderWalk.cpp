@@ -25,7 +25,6 @@ constexpr std::int32_t kFolderTolerance = 7;
 constexpr std::int32_t kSpecialFolder = 3;
 constexpr std::int32_t kEarlierFolderFields = 5;
 
-std::int32_t FolderStructure(std::int32_t n) { return n == kSpecialFolder ? 22 : 21; }
 // The folder structures whose check skips the layout comparison.
 std::int32_t UncomparedFolderStructure(std::int32_t n) { return n == kSpecialFolder ? 41 : 40; }
 
@@ -74,6 +73,8 @@ void CheckNumberedFolders(TRepairContext& context) {
 }
 
 }  // namespace
+
+std::int32_t FolderStructure(std::int32_t n) { return n == kSpecialFolder ? 22 : 21; }
 
 void CheckFolderTables(TRepairContext& context) {
   if (context.State().ExpandedTitlesOk) {

@@ -24,6 +24,9 @@ inline constexpr std::int32_t kNumberedFolders = 250;
 // value less 1000.
 inline constexpr std::int32_t kRefilledEntryDate = 2147482647;
 
+// The structure of folder n's table: folder 3 has a layout of its own.
+std::int32_t FolderStructure(std::int32_t n);
+
 // The current format's folder tables: the walk over the folder titles when
 // ExpandedTitlesOk, otherwise every existing table of folders 1 to 250.
 void CheckFolderTables(TRepairContext& context);

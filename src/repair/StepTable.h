@@ -1,8 +1,8 @@
 // A table component opened for one repair step: opened exclusively on a
-// folder and table name (and an index, when one is named) when made, and closed when the step leaves its
-// scope, also when an error leaves it. Close() reports a failure to write
-// the table; the destructor, reached when an error is already on its way,
-// swallows it.
+// folder and table name (and an index, when one is named) when made, and
+// closed when the step leaves its scope, also when an error leaves it.
+// Close() reports a failure to write the table; the destructor, reached when
+// an error is already on its way, swallows it.
 #ifndef REMDO_REPAIR_STEPTABLE_H_
 #define REMDO_REPAIR_STEPTABLE_H_
 
@@ -16,8 +16,7 @@ namespace remdo::repair {
 class TStepTable {
  public:
   // Throws what TTable::Open throws (EDBEngineError).
-  TStepTable(paradox::TTable& table, std::string folder, std::string name, std::string indexName = {})
-      : table_(table) {
+  TStepTable(paradox::TTable& table, std::string folder, std::string name, std::string indexName = {}) : table_(table) {
     table_.Close();
     table_.SetDatabaseName(std::move(folder));
     table_.SetTableName(std::move(name));

@@ -9,8 +9,7 @@
 #include "env/Text.h"
 #include "paradox/Engine.h"
 #include "paradox/PxObject.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableCreation.h"
+#include "repair/CatalogTables.h"
 
 namespace remdo::repair {
 
@@ -130,12 +129,11 @@ bool TTableCheck::FailureEnding() {
 // Scratch tables are written without flushes; the swap makes the adopted
 // files durable.
 bool TTableCheck::CreateScratchTable(std::string_view fileName) {
-  const std::int32_t structure = request_.StructureNumber;
-  paradox::TDbHandle database = context_.Database().Handle();
-  if (database != nullptr) paradox::TEngineSession::Instance().MarkScratchTable(database->Folder() + std::string(fileName));
-  return paradox::CreateParadoxTable(database, fileName,
-                                     paradox::SchemaLanguageDriver(structure), paradox::GetTableSchema(structure),
-                                     paradox::SchemaLevel(structure));
+  const paradox::TDbHandle database = context_.Database().Handle();
+  if (database != nullptr) {
+    paradox::TEngineSession::Instance().MarkScratchTable(database->Folder() + std::string(fileName));
+  }
+  return CreateCatalogTable(context_, fileName, request_.StructureNumber);
 }
 
 bool TTableCheck::CheckTableFormat() {

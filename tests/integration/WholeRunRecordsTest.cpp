@@ -11,53 +11,28 @@
 #include <string>
 #include <vector>
 
-#include "app/AppTestPlatform.h"
-#include "app/FormTestSupport.h"
-#include "app/MainForm.h"
-#include "app/TableSequence.h"
 #include "damage/Damage.h"
 #include "env/FileCopy.h"
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "generator/CatalogueGenerator.h"
+#include "integration/WholeRunFixture.h"
 #include "paradox/PxObject.h"
+#include "paradox/PxlibReader.h"
 #include "paradox/Table.h"
 #include "remdo-table/FolderCompare.h"
 #include "repair/AutomaticBackup.h"
-#include "support/PassThroughFileSystem.h"
-#include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
-
-#ifdef REMDO_HAVE_PXLIB
-extern "C" {
-#include <paradox.h>
-}
-#endif
 
 namespace remdo::app {
 namespace {
 
 using test::kDataFolder;
-using test::kProgramFolder;
 constexpr const char* kBeforeFolder = "C:\\Before\\";
 
-class TDamagedRun {
+class TDamagedRun : public testing::TWholeRunFixture {
  public:
-  TDamagedRun()
-      : installed(dialogs),
-        commandLine(kProgramFolder + std::string("FenroRemdo.exe"), {}),
-        form(std::make_unique<TMainForm>(commandLine, view, false)) {
-    form->SetTableSequence(RepairTableSequence());
-  }
-  ~TDamagedRun() {
-    try {
-      if (created) form->FormDestroy();
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << "FormDestroy: " << e.what();
-    }
-  }
-
   void Generate(std::int32_t books, int folders, std::uint64_t seed) {
     tools::TCatalogueOptions options;
     options.books = books;
@@ -79,52 +54,7 @@ class TDamagedRun {
       test::WriteWholeFile(kBeforeFolder + entry.name, test::ReadWholeFile(kDataFolder + entry.name));
     }
   }
-  void Run() {
-    form->FormCreate();
-    created = true;
-    form->FormPaint();
-    form->Timer1Timer();
-  }
-  bool Logged(const std::string& line) const {
-    const auto& log = form->LogFileMemo.lines;
-    return std::count(log.begin(), log.end(), line) > 0;
-  }
-
-  test::TAppPlatform platform;
-  test::TPassThroughFileSystem files{platform.drive.fileSystem, false};
-  test::TInstalledFileSystem filesInstalled{files};
-  test::TScriptedDialogs dialogs;
-  test::TInstalledDialogs installed;
-  TCommandLine commandLine;
-  test::THeadlessView view;
-  std::unique_ptr<TMainForm> form;
-  tools::TGeneratedCatalogue catalogue;
-  bool created = false;
 };
-
-// The records pxlib reads from a data file, or -1 when it cannot open it.
-long PxlibRecords(const std::string& hostPath) {
-#ifdef REMDO_HAVE_PXLIB
-  pxdoc_t* doc = PX_new();
-  if (doc == nullptr || PX_open_file(doc, hostPath.c_str()) < 0) {
-    if (doc != nullptr) PX_delete(doc);
-    return -1;
-  }
-  const int count = PX_get_num_records(doc);
-  std::vector<char> data(static_cast<std::size_t>(PX_get_recordsize(doc)));
-  long read = 0;
-  for (int i = 0; i < count; ++i) {
-    if (PX_get_record(doc, i, data.data()) == nullptr) break;
-    ++read;
-  }
-  PX_close(doc);
-  PX_delete(doc);
-  return read;
-#else
-  (void)hostPath;
-  return -2;
-#endif
-}
 
 // Every table of the data folder reads back: the raw walk without a read
 // error and with the header's count, the engine's count, pxlib's.
@@ -144,9 +74,12 @@ void ExpectEveryTableReadable(const TDamagedRun& run) {
     EXPECT_EQ(static_cast<std::size_t>(table.RecordCount()), rows.size()) << entry.name;
     table.Close();
 
-    const long pxlib = PxlibRecords(run.platform.drive.HostRoot() + "FENRO/" + entry.name);
-    if (pxlib != -2) {
-      EXPECT_EQ(pxlib, static_cast<long>(rows.size())) << entry.name;
+    if (paradox::testing::HavePxlib()) {
+      const auto pxlib = paradox::testing::ReadWithPxlib(run.platform.drive.HostRoot() + "FENRO/" + entry.name);
+      EXPECT_TRUE(pxlib.has_value()) << "pxlib cannot open " << entry.name;
+      if (pxlib) {
+        EXPECT_EQ(pxlib->records.size(), rows.size()) << entry.name;
+      }
     }
   }
 }
@@ -164,7 +97,7 @@ TEST(WholeRunRecords, DamagedCatalogueLosesNoRecordAndReadsBack) {
   run.Damage(tools::TDamageKind::kBlockNextLink, "CharX", 14);
   run.Damage(tools::TDamageKind::kStaleIndexes, "Calendar", 15);
   run.KeepBefore();
-  run.Run();
+  run.Start();
 
   EXPECT_TRUE(run.Logged("All tables completed.")) << ::testing::PrintToString(run.form->LogFileMemo.lines);
   EXPECT_EQ(run.form->RunState.FailureCount, 0);
@@ -180,7 +113,7 @@ TEST(WholeRunRecords, HealthyCatalogueKeepsEveryRecord) {
   TDamagedRun run;
   run.Generate(300, 3, 22);
   run.KeepBefore();
-  run.Run();
+  run.Start();
   EXPECT_TRUE(run.Logged("All tables completed."));
   const auto comparison = tools::CompareFolders(env::DefaultFileSystem(), kBeforeFolder, kDataFolder);
   for (const auto& table : comparison.tables) {

@@ -9,43 +9,25 @@
 #include <string>
 #include <vector>
 
-#include "app/AppTestPlatform.h"
-#include "app/FormTestSupport.h"
-#include "app/MainForm.h"
-#include "app/TableSequence.h"
 #include "damage/Damage.h"
 #include "env/FileSystem.h"
 #include "generator/CatalogueGenerator.h"
 #include "generator/Words.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/RepairContext.h"
-#include "support/PassThroughFileSystem.h"
-#include "support/ScriptedDialogs.h"
+#include "integration/WholeRunFixture.h"
 #include "support/TestSupport.h"
 
 namespace remdo::app {
 namespace {
 
 using test::kDataFolder;
-using test::kProgramFolder;
 using test::THeadlessView;
 using Lines = std::vector<std::string>;
 
-class TWholeRun {
+class TWholeRun : public testing::TWholeRunFixture {
  public:
-  explicit TWholeRun(std::vector<std::string> params = {})
-      : installed(dialogs),
-        commandLine(kProgramFolder + std::string("FenroRemdo.exe"), std::move(params)),
-        form(std::make_unique<TMainForm>(commandLine, view, false)) {
-    form->SetTableSequence(RepairTableSequence());
-  }
-  ~TWholeRun() {
-    try {
-      if (created) form->FormDestroy();
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << "FormDestroy: " << e.what();
-    }
-  }
+  using TWholeRunFixture::TWholeRunFixture;
 
   void Generate(bool currentLayout, int folders) {
     tools::TCatalogueOptions options;
@@ -55,12 +37,6 @@ class TWholeRun {
     options.memoPerMille = 250;
     options.seed = 11;
     catalogue = tools::GenerateCatalogue(kDataFolder, options);
-  }
-  void Start() {
-    form->FormCreate();
-    created = true;
-    form->FormPaint();
-    form->Timer1Timer();
   }
   void RemoveTable(std::string_view name) {
     auto& fileSystem = env::DefaultFileSystem();
@@ -84,11 +60,6 @@ class TWholeRun {
     }
     return lines;
   }
-  bool Logged(const std::string& line) const {
-    const auto& log = form->LogFileMemo.lines;
-    return std::count(log.begin(), log.end(), line) > 0;
-  }
-
   // --- The lines the run should write ---
   Lines Heading(bool installation = false) const {
     Lines lines = {"Remdo 4.47.2  \x97 File Pack and Repair for FENRO", "", "    " + form->RunState.RunStartText};
@@ -107,18 +78,6 @@ class TWholeRun {
     return {"", result, "", "FENRO files found at:", "    C:\\FENRO\\", "",
             "Last automatic file backup on " + THeadlessView::UtcText(saved.value_or(0))};
   }
-
-  test::TAppPlatform platform;
-  // The runs write scratch data: no flushes.
-  test::TPassThroughFileSystem files{platform.drive.fileSystem, false};
-  test::TInstalledFileSystem filesInstalled{files};
-  test::TScriptedDialogs dialogs;
-  test::TInstalledDialogs installed;
-  TCommandLine commandLine;
-  THeadlessView view;
-  std::unique_ptr<TMainForm> form;
-  tools::TGeneratedCatalogue catalogue;
-  bool created = false;
 };
 
 void Append(Lines& lines, const Lines& more) { lines.insert(lines.end(), more.begin(), more.end()); }

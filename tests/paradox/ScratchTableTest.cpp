@@ -90,7 +90,9 @@ TEST(ScratchTables, AdoptingFlushesEveryAdoptedFileBeforeTheMarker) {
   TEventLog log;
   log.Watch(fileSystem);
   TFamilyCommit commit(fileSystem, folder.Path(), "Books");
-  for (const char* extension : {".DB", ".PX", ".X02"}) commit.Adopt(std::string("temptbl1") + extension, "Books" + std::string(extension));
+  for (const char* extension : {".DB", ".PX", ".X02"}) {
+    commit.Adopt(std::string("temptbl1") + extension, "Books" + std::string(extension));
+  }
   commit.Commit();
 
   const auto marker = std::find(log.events.begin(), log.events.end(), "create BOOKS.COMMIT");
@@ -103,7 +105,9 @@ TEST(ScratchTables, AdoptingFlushesEveryAdoptedFileBeforeTheMarker) {
   EXPECT_FALSE(env::RealFileSystem().FileExists(folder / "temptbl1.DB"));
 
   // A scratch commit adopting the same way syncs nothing at all.
-  for (const char* name : {"temptbl2.DB", "temptbl2.PX"}) remdo::test::WriteWholeFile(folder / name, std::string_view("n"));
+  for (const char* name : {"temptbl2.DB", "temptbl2.PX"}) {
+    remdo::test::WriteWholeFile(folder / name, std::string_view("n"));
+  }
   log.events.clear();
   TFamilyCommit scratch(fileSystem, folder.Path(), "temptbl1", TDurability::kScratch);
   scratch.Adopt("temptbl2.DB", "temptbl1.DB");

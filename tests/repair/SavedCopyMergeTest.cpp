@@ -33,6 +33,17 @@ std::vector<Record> Locales(int count) {
 class SavedCopyMergeTest : public TRepairTest {
  protected:
   SavedCopyMergeTest() { platform.drive.Folder(kSave); }
+
+  // Merges the saved copy of a table into the table in the data folder, as
+  // the check does after a rebuild that lost records.
+  bool MergeFromSave(const std::string& name, std::int32_t structure) {
+    TTableCheck check(*context, {name, name, structure, 0, true, false});
+    TStepTable current(context->Table1, test::kDataFolder, name);
+    TStepTable saved(context->Table2, kSave, name);
+    const bool merged = check.MergeSavedCopy(*current, *saved);
+    current.Close();
+    return merged;
+  }
 };
 
 TEST_F(SavedCopyMergeTest, MissingRecordsComeBackAndPresentOnesStay) {
@@ -86,13 +97,7 @@ TEST_F(SavedCopyMergeTest, KeysAreSearchedWithTheirOwnType) {
             {maker.Make({{"Book", 17.0}, {"Release", 1}, {"Qty", 9}}),
              maker.Make({{"Book", 17.5}, {"Release", 1}, {"Qty", 2}, {"Price1", 3.25}})},
             kSave);
-  TTableCheck check(*context, {"Prices", "Prices", 13, 0, true, false});
-  {
-    TStepTable current(context->Table1, test::kDataFolder, "Prices");
-    TStepTable saved(context->Table2, kSave, "Prices");
-    EXPECT_TRUE(check.MergeSavedCopy(*current, *saved));
-    current.Close();
-  }
+  EXPECT_TRUE(MergeFromSave("Prices", 13));
   const auto records = testing::RawRecords(Data("Prices.db"));
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(maker.Text(records[0], "Qty"), "1");
@@ -157,13 +162,7 @@ TEST_F(SavedCopyMergeTest, ASavedMemoValueThatCannotBeReadLeavesTheRecordWithout
   const auto memoFile = test::ReadWholeFile(kSave + "Books.mb");
   testing::TruncateFile(kSave + "Books.mb", 4096);
   ASSERT_GT(memoFile.size(), 4096u);
-  TTableCheck check(*context, {"Books", "Books", kBooks, 0, true, false});
-  {
-    TStepTable current(context->Table1, test::kDataFolder, "Books");
-    TStepTable saved(context->Table2, kSave, "Books");
-    EXPECT_TRUE(check.MergeSavedCopy(*current, *saved));
-    current.Close();
-  }
+  EXPECT_TRUE(MergeFromSave("Books", kBooks));
   const auto after = testing::RawRecords(Data("Books.db"));
   ASSERT_EQ(after.size(), 3u);
   EXPECT_EQ(maker.Text(after[2], "Title"), "T3");

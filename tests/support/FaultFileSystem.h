@@ -15,6 +15,7 @@
 #include <string>
 
 #include "env/FileSystem.h"
+#include "support/InstalledFileSystem.h"
 
 namespace remdo::test {
 
@@ -61,16 +62,6 @@ class TFaultFileSystem final : public env::TFileSystem {
   TFault fault_ = TFault::kFail;
   bool triggered_ = false;
   std::string failedCall_;
-};
-
-// Installs a file system as the program's default for the life of the
-// object, restoring the previous state afterwards.
-class TInstalledFileSystem {
- public:
-  explicit TInstalledFileSystem(env::TFileSystem& fileSystem) { env::InstallFileSystem(&fileSystem); }
-  ~TInstalledFileSystem() { env::InstallFileSystem(nullptr); }
-  TInstalledFileSystem(const TInstalledFileSystem&) = delete;
-  TInstalledFileSystem& operator=(const TInstalledFileSystem&) = delete;
 };
 
 }  // namespace remdo::test

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "env/FileSystem.h"
+#include "support/InstalledFileSystem.h"
 
 namespace remdo::test {
 
@@ -83,21 +84,6 @@ class TPassThroughFileSystem final : public env::TFileSystem {
 
   env::TFileSystem& base_;
   const bool syncs_;
-};
-
-// Installs a file system for the life of the object and puts the earlier
-// one back.
-class TInstalledFileSystem {
- public:
-  explicit TInstalledFileSystem(env::TFileSystem& fileSystem) : previous_(&env::DefaultFileSystem()) {
-    env::InstallFileSystem(&fileSystem);
-  }
-  ~TInstalledFileSystem() { env::InstallFileSystem(previous_); }
-  TInstalledFileSystem(const TInstalledFileSystem&) = delete;
-  TInstalledFileSystem& operator=(const TInstalledFileSystem&) = delete;
-
- private:
-  env::TFileSystem* const previous_;
 };
 
 }  // namespace remdo::test

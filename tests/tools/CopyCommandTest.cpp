@@ -20,6 +20,7 @@
 #include "paradox/Table.h"
 #include "remdo-table/RemdoTable.h"
 #include "support/TestSupport.h"
+#include "tools/ToolRun.h"
 
 namespace remdo::tools {
 namespace {
@@ -27,19 +28,8 @@ namespace {
 using paradox::testing::ReadTableFile;
 using paradox::testing::Record;
 using paradox::testing::TFileImage;
-
-struct TRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-TRun RunTool(const std::vector<std::string>& words) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = RunRemdoTable(words, out, err);
-  return {status, out.str(), err.str()};
-}
+using testing::RunTool;
+using testing::TRun;
 
 void Open(paradox::TTable& table, const std::string& path) {
   table.SetDatabaseName(std::string(env::FolderPart(path)));

@@ -18,64 +18,16 @@
 #include "remdo-table/ValueText.h"
 #include "support/TestSupport.h"
 #include "tools/GeneratedCatalogue.h"
+#include "tools/ToolRun.h"
 
 namespace remdo::tools {
 namespace {
 
-using TRow = std::vector<std::string>;
-
-struct TRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-TRun RunTool(const std::vector<std::string>& words) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = RunRemdoTable(words, out, err);
-  return {status, out.str(), err.str()};
-}
-
-// The rows of RFC 4180 text with CR LF record ends.
-std::vector<TRow> ParseCsv(const std::string& text) {
-  std::vector<TRow> rows;
-  TRow row;
-  std::string cell;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c != '"') {
-        cell += c;
-      } else if (i + 1 < text.size() && text[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else {
-        quoted = false;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      row.push_back(std::move(cell));
-      cell.clear();
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      row.push_back(std::move(cell));
-      cell.clear();
-      rows.push_back(std::move(row));
-      row.clear();
-      ++i;
-    } else {
-      cell += c;
-    }
-  }
-  return rows;
-}
-
-std::uint16_t CodePageOf(const std::string& path) {
-  const paradox::TPxObject reader(env::TFileStream(env::DefaultFileSystem(), path, env::TOpenMode::kRead));
-  return TableCodePage(reader);
-}
+using testing::CodePageOf;
+using testing::ParseCsv;
+using testing::RunTool;
+using testing::TRow;
+using testing::TRun;
 
 // Checks every blob column of the dump's rows against the values the engine
 // reads, as sorted lists (the engine may walk the records in key order).
@@ -190,14 +142,12 @@ TEST_F(DumpCommandMemoFile, AMissingOrDamagedFileCostsOnlyTheValuesStoredInIt) {
   } cases[] = {
       {"missing", nullptr, "The memo file " + env::ChangeExtension(path_, ".MB") + " is missing",
        [](const auto&) { return true; }},
-      {"not a memo file", [](auto& bytes) { bytes[0] = std::byte{0x41}; },
-       "does not start with a memo header block", [](const auto&) { return true; }},
+      {"not a memo file", [](auto& bytes) { bytes[0] = std::byte{0x41}; }, "does not start with a memo header block",
+       [](const auto&) { return true; }},
       {"cut after its header", [](auto& bytes) { bytes.resize(paradox::memo::kUnit); }, "beyond the end of the file",
        [](const auto&) { return true; }},
       {"first block zeroed",
-       [](auto& bytes) {
-         std::fill(bytes.begin() + kFirstBlock, bytes.begin() + 2 * kFirstBlock, std::byte{0});
-       },
+       [](auto& bytes) { std::fill(bytes.begin() + kFirstBlock, bytes.begin() + 2 * kFirstBlock, std::byte{0}); },
        "is the header block", [](const auto& d) { return d.blockOffset == kFirstBlock; }},
   };
   for (const auto& c : cases) {

@@ -20,6 +20,7 @@
 #include "generator/CatalogueGenerator.h"
 #include "paradox/Coding.h"
 #include "paradox/PxObject.h"
+#include "support/PassThroughFileSystem.h"
 #include "support/TestSupport.h"
 
 namespace remdo::tools::testing {
@@ -38,68 +39,13 @@ inline TCatalogueOptions SharedOptions(bool currentLayout) {
   return options;
 }
 
-// The real file system without its flushes and folder syncs: the shared
+// Generates a catalogue without waiting for the disk: the shared
 // catalogues are scratch data whose durability no test looks at, and every
-// test program makes its own, so they are written without waiting for the
-// disk.
-class TUnsyncedFileSystem final : public env::TFileSystem {
- public:
-  class TFileWrapper final : public env::TFile {
-   public:
-    explicit TFileWrapper(std::unique_ptr<env::TFile> file) : file_(std::move(file)) {}
-    const std::string& Path() const override { return file_->Path(); }
-    std::size_t ReadAt(std::uint64_t offset, std::span<std::byte> out) override { return file_->ReadAt(offset, out); }
-    void WriteAt(std::uint64_t offset, std::span<const std::byte> data) override { file_->WriteAt(offset, data); }
-    std::uint64_t Size() override { return file_->Size(); }
-    void Truncate(std::uint64_t size) override { file_->Truncate(size); }
-    void Flush() override {}
-    void Close() override { file_->Close(); }
-
-   private:
-    std::unique_ptr<env::TFile> file_;
-  };
-
-  std::unique_ptr<env::TFile> Open(std::string_view path, env::TOpenMode mode) override {
-    return std::make_unique<TFileWrapper>(base_.Open(path, mode));
-  }
-  bool FileExists(std::string_view path) override { return base_.FileExists(path); }
-  bool FolderExists(std::string_view path) override { return base_.FolderExists(path); }
-  std::optional<std::uint32_t> Attributes(std::string_view path) override { return base_.Attributes(path); }
-  env::TIoResult SetAttributes(std::string_view path, std::uint32_t bits) override {
-    return base_.SetAttributes(path, bits);
-  }
-  env::TIoResult Rename(std::string_view from, std::string_view to, bool replace) override {
-    return base_.Rename(from, to, replace);
-  }
-  env::TIoResult Remove(std::string_view path) override { return base_.Remove(path); }
-  env::TIoResult MakeFolder(std::string_view path) override { return base_.MakeFolder(path); }
-  env::TIoResult RemoveFolder(std::string_view path) override { return base_.RemoveFolder(path); }
-  env::TIoResult SyncFolder(std::string_view) override { return env::TIoResult::Success(); }
-  std::vector<env::TFindEntry> Find(std::string_view pattern, std::uint32_t mask) override {
-    return base_.Find(pattern, mask);
-  }
-  std::optional<std::int64_t> ModifiedTime(std::string_view path) override { return base_.ModifiedTime(path); }
-  env::TIoResult SetModifiedTime(std::string_view path, std::int64_t unixSeconds) override {
-    return base_.SetModifiedTime(path, unixSeconds);
-  }
-  std::string TempFolder() override { return base_.TempFolder(); }
-
- private:
-  env::TFileSystem& base_ = env::RealFileSystem();
-};
-
-// Generates a catalogue without waiting for the disk (see above).
+// test program makes its own.
 inline TGeneratedCatalogue GenerateUnsynced(const std::string& folder, const TCatalogueOptions& options) {
-  TUnsyncedFileSystem unsynced;
-  env::InstallFileSystem(&unsynced);
-  try {
-    TGeneratedCatalogue generated = GenerateCatalogue(folder, options);
-    env::InstallFileSystem(nullptr);
-    return generated;
-  } catch (...) {
-    env::InstallFileSystem(nullptr);
-    throw;
-  }
+  test::TPassThroughFileSystem unsynced(env::RealFileSystem(), false);
+  const test::TInstalledFileSystem installed(unsynced);
+  return GenerateCatalogue(folder, options);
 }
 
 struct TSharedCatalogue {
@@ -154,8 +100,8 @@ struct TRawTable {
   }
   std::span<const std::byte> Bytes(std::size_t record, std::string_view name) const {
     const TRawField& field = Field(name);
-    return std::span<const std::byte>(records[record]).subspan(static_cast<std::size_t>(field.offset),
-                                                               static_cast<std::size_t>(field.width));
+    return std::span<const std::byte>(records[record])
+        .subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width));
   }
 };
 

@@ -13,6 +13,7 @@
 #include "paradox/MemoFileBuilder.h"
 #include "paradox/TableImage.h"
 #include "support/TestSupport.h"
+#include "tools/ToolRun.h"
 
 namespace remdo::tools {
 namespace {
@@ -25,19 +26,8 @@ using test::Raw;
 using test::Record;
 using test::TBytes;
 using test::TTableImage;
-
-struct TRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-TRun RunTool(const std::vector<std::string>& words) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = RunRemdoTable(words, out, err);
-  return {status, out.str(), err.str()};
-}
+using testing::RunTool;
+using testing::TRun;
 
 // One table with a field of every type the tool writes: a record with a
 // value in each (picture: the graphic field's bytes, blank when empty), a

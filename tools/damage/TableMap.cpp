@@ -63,7 +63,8 @@ void TTableMap::ReadKeyWidth(env::TFile& file, int fileType, int version) {
   int width = 0;
   for (int i = 0; i < keyFieldCount_; ++i) {
     const int type = std::to_integer<int>(pairs[2u * i]);
-    width += type == static_cast<int>(paradox::TFieldType::kBcd) ? paradox::kBcdWidth : std::to_integer<int>(pairs[2u * i + 1]);
+    width += type == static_cast<int>(paradox::TFieldType::kBcd) ? paradox::kBcdWidth
+                                                                 : std::to_integer<int>(pairs[2u * i + 1]);
   }
   keyWidth_ = std::min(width, recordSize_);
 }

@@ -18,9 +18,7 @@ namespace remdo::tools {
 namespace {
 
 // Where the memo file of the table at dataPath is when it is not found.
-std::string ExpectedMemoPath(const std::string& dataPath) {
-  return env::ChangeExtension(dataPath, ".MB");
-}
+std::string ExpectedMemoPath(const std::string& dataPath) { return env::ChangeExtension(dataPath, ".MB"); }
 
 }  // namespace
 

@@ -10,8 +10,8 @@
 #include "env/Path.h"
 #include "env/Text.h"
 #include "paradox/PxObject.h"
-#include "remdo-table/TableFile.h"
 #include "remdo-table/BlobValues.h"
+#include "remdo-table/TableFile.h"
 #include "remdo-table/ValueText.h"
 
 namespace remdo::tools {

@@ -136,18 +136,15 @@ std::string HexText(std::span<const std::byte> bytes) {
 }
 
 std::string MemoText(std::span<const std::byte> value, std::uint16_t codePage) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
   text.reserve(value.size());
-  for (const auto b : value) {
+  for (const std::byte& b : value) {
     const auto c = std::to_integer<unsigned char>(b);
-    if (!IsShownControl(c)) {
+    if (IsShownControl(c)) {
+      text += "\\x" + HexText(std::span<const std::byte>(&b, 1));
+    } else {
       text.push_back(static_cast<char>(c));
-      continue;
     }
-    text += "\\x";
-    text.push_back(kDigits[c >> 4]);
-    text.push_back(kDigits[c & 0x0F]);
   }
   return env::CodePageToUtf8(text, codePage);
 }

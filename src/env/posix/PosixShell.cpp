@@ -1,8 +1,8 @@
 // The shell on Linux: the multi-file copy as a plain copy through the file
 // system, the "open" verb through xdg-open (a Windows program, known by the
-// "MZ" its file begins with, through Wine in the prefix in use), and another program's window looked for among the
-// processes: a Windows program runs under Wine as a process whose name or
-// first argument is its program file.
+// "MZ" its file begins with, through Wine in the prefix in use), and another
+// program's window looked for among the processes: a Windows program runs
+// under Wine as a process whose name or first argument is its program file.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -26,12 +26,15 @@ extern "C" {
 #include "remdo-table/TableFile.h"
 #include "remdo-table/ValueText.h"
 #include "support/TestSupport.h"
+#include "tools/ToolRun.h"
 
 namespace remdo::tools {
 namespace {
 
 namespace ft = paradox::fieldtype;
-using TRow = std::vector<std::string>;
+using testing::CodePageOf;
+using testing::ParseCsv;
+using testing::TRow;
 
 // pxlib's day numbers are the same as the table's; its own calendar turns
 // them into dates, independently of remdo-table's.
@@ -200,46 +203,6 @@ TPxlibTable ReadWithPxlib(const std::string& path, std::uint16_t codePage) {
   PX_close(px);
   PX_delete(px);
   return table;
-}
-
-// Splits RFC 4180 CSV with CR LF line ends into rows.
-std::vector<TRow> ParseCsv(const std::string& text) {
-  std::vector<TRow> rows;
-  TRow row;
-  std::string cell;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        cell += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      row.push_back(cell);
-      cell.clear();
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      row.push_back(cell);
-      rows.push_back(row);
-      row.clear();
-      cell.clear();
-      ++i;
-    } else {
-      cell += c;
-    }
-  }
-  return rows;
-}
-
-std::uint16_t CodePageOf(const std::string& path) {
-  const paradox::TPxObject reader(env::TFileStream(env::DefaultFileSystem(), path, env::TOpenMode::kRead));
-  return TableCodePage(reader);
 }
 
 // The dump's rows without the blob columns, as pxlib's rows are made.
