@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "env/FileSystem.h"
-#include "paradox/Coding.h"
-#include "paradox/Database.h"
-#include "paradox/MemoFileBuilder.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/Table.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/components/Database.h"
+#include "paradox/components/Table.h"
+#include "paradox/engine/DbiCalls.h"
+#include "paradox/memo/MemoFileBuilder.h"
 
 namespace remdo::paradox {
 namespace {

@@ -15,8 +15,8 @@
 #include "env/DataFolder.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
-#include "paradox/Database.h"
-#include "paradox/Engine.h"
+#include "paradox/components/Database.h"
+#include "paradox/engine/Engine.h"
 #include "repair/RepairContext.h"
 #include "repair/TableCheck.h"
 

@@ -8,9 +8,9 @@
 
 #include "env/FileSystem.h"
 #include "env/Path.h"
-#include "paradox/Database.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/Table.h"
+#include "paradox/components/Database.h"
+#include "paradox/components/Table.h"
+#include "paradox/engine/DbiCalls.h"
 
 namespace remdo::paradox {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "env/Errors.h"
 #include "env/MemoryFile.h"
-#include "paradox/PxObject.h"
+#include "paradox/format/PxObject.h"
 #include "remdo-table/BlobValues.h"
 #include "remdo-table/ValueText.h"
 

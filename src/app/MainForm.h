@@ -22,7 +22,7 @@
 #include "app/Components.h"
 #include "app/FormView.h"
 #include "app/RunMode.h"
-#include "paradox/Database.h"
+#include "paradox/components/Database.h"
 #include "repair/RepairContext.h"
 #include "repair/RunReporter.h"
 #include "repair/RunState.h"

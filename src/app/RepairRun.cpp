@@ -12,16 +12,16 @@
 #include "app/MainForm.h"
 #include "app/RunReport.h"
 #include "app/Version.h"
+#include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
 #include "env/Dialogs.h"
 #include "env/EngineVersion.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/SystemInfo.h"
-#include "paradox/Engine.h"
-#include "paradox/EngineCodes.h"
-#include "paradox/EngineErrors.h"
-#include "paradox/TableCatalogue.h"
+#include "paradox/codes/EngineCodes.h"
+#include "paradox/codes/EngineErrors.h"
+#include "paradox/engine/Engine.h"
 #include "repair/Helpers.h"
 
 namespace remdo::app {
@@ -81,12 +81,12 @@ void TMainForm::ReadFormatMarkers(const std::string& dataFolder) {
   // A header too short to hold the byte leaves the default in place.
   if (fileSystem.FileExists(dataFolder + "GrpNames.db")) {
     if (const auto width = ByteAt(dataFolder + "GrpNames.db", kGroupNameWidthOffset)) {
-      paradox::SetGroupNameWidth(*width);
+      catalogue::SetGroupNameWidth(*width);
     }
   }
   if (fileSystem.FileExists(dataFolder + "Books.db")) {
     if (const auto marker = ByteAt(dataFolder + "Books.db", kBooksFirstFieldTypeOffset)) {
-      paradox::SetBooksFormatMarker(*marker);
+      catalogue::SetBooksFormatMarker(*marker);
     }
   }
 }

@@ -16,7 +16,6 @@ namespace remdo::app {
 namespace {
 
 constexpr std::string_view kFixedDataFolder = "C:\\FENRO\\";
-constexpr std::uint32_t kFileSearchMask = 47;
 
 bool CatalogueRunning(const TCommandLine& commandLine) {
   auto& shell = env::DefaultShell();
@@ -67,7 +66,7 @@ std::vector<std::string> ExistingTableFiles(const std::string& folder) {
   for (const std::string_view name : kTableFileList) {
     const std::string path = folder + std::string(name);
     const bool pattern = name.find('*') != std::string_view::npos;
-    if (pattern ? !fileSystem.Find(path, kFileSearchMask).empty() : fileSystem.FileExists(path)) {
+    if (pattern ? !fileSystem.Find(path, env::attr::kAnyFile).empty() : fileSystem.FileExists(path)) {
       entries.push_back(path);
     }
   }

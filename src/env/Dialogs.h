@@ -47,6 +47,19 @@ TDialogs& Dialogs();
 // keeps it alive while installed.
 void InstallDialogs(TDialogs* dialogs);
 
+// Installs dialogs for the life of the object and puts the earlier ones
+// back, also when what runs in between throws.
+class TDialogsScope {
+ public:
+  explicit TDialogsScope(TDialogs& dialogs) : previous_(&Dialogs()) { InstallDialogs(&dialogs); }
+  ~TDialogsScope() { InstallDialogs(previous_); }
+  TDialogsScope(const TDialogsScope&) = delete;
+  TDialogsScope& operator=(const TDialogsScope&) = delete;
+
+ private:
+  TDialogs* const previous_;
+};
+
 void ShowErrorBox(std::string_view text);
 void ShowWarningBox(std::string_view text);
 void ShowInfoBox(std::string_view text, std::string_view caption);

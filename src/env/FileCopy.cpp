@@ -3,6 +3,7 @@
 // old target (or none) and never a truncated one.
 #include "env/FileCopy.h"
 
+#include <memory>
 #include <vector>
 
 #include "env/Errors.h"
@@ -40,11 +41,16 @@ std::string ParentOf(const std::string& path) {
 
 }  // namespace
 
-void CopyWholeFile(TFileSystem& fs, std::string_view from, std::string_view to) {
+void CopyWholeFile(TFileSystem& fs, std::string_view from, std::string_view to, TCopyTime time) {
   const std::string temporary = std::string(to) + ".~cp";
   auto source = fs.Open(from, TOpenMode::kRead);
   {
-    auto target = fs.Open(temporary, TOpenMode::kCreate);
+    std::unique_ptr<TFile> target;
+    try {
+      target = fs.Open(temporary, TOpenMode::kCreate);
+    } catch (const EFCreateError& e) {
+      throw EFCreateError("Cannot create file \"" + std::string(to) + "\". " + e.what());
+    }
     try {
       CopyBytes(*source, *target);
       target->Flush();
@@ -55,7 +61,9 @@ void CopyWholeFile(TFileSystem& fs, std::string_view from, std::string_view to) 
       throw;
     }
   }
-  if (const auto time = fs.ModifiedTime(from)) (void)fs.SetModifiedTime(temporary, *time);
+  if (time == TCopyTime::kSourceTime) {
+    if (const auto sourceTime = fs.ModifiedTime(from)) (void)fs.SetModifiedTime(temporary, *sourceTime);
+  }
   const TIoResult renamed = fs.Rename(temporary, to, true);
   if (!renamed) {
     (void)fs.Remove(temporary);

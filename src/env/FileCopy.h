@@ -14,10 +14,17 @@
 
 namespace remdo::env {
 
-// Copies one file byte for byte, replacing an existing target and keeping
-// the source's last-write time. Throws EFOpenError, EFCreateError,
-// EReadError or EWriteError naming the file that failed.
-void CopyWholeFile(TFileSystem& fileSystem, std::string_view from, std::string_view to);
+// The last-write time a copy gets: the source's, or the time of copying
+// (what the backup's age rule reads).
+enum class TCopyTime { kSourceTime, kTimeOfCopy };
+
+// Copies one file byte for byte, replacing an existing target. Throws
+// EFOpenError when the source cannot be opened, EFCreateError when the
+// target cannot be created, EReadError or EWriteError when a read, write,
+// flush or the final rename fails; every message names the file. The target
+// stays as it was on every failure.
+void CopyWholeFile(TFileSystem& fileSystem, std::string_view from, std::string_view to,
+                   TCopyTime time = TCopyTime::kSourceTime);
 
 // Creates a folder and its missing parents; true when it exists afterwards.
 bool MakeFolders(TFileSystem& fileSystem, std::string_view folder);

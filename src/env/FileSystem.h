@@ -28,6 +28,10 @@ constexpr std::uint32_t kSystem = 0x04;
 constexpr std::uint32_t kVolumeId = 0x08;
 constexpr std::uint32_t kDirectory = 0x10;
 constexpr std::uint32_t kArchive = 0x20;
+// The mask of a search for every file and no folder: read-only, hidden,
+// system, volume label and archive (47). A plain file with none of these
+// bits is found by every mask.
+constexpr std::uint32_t kAnyFile = kReadOnly | kHidden | kSystem | kVolumeId | kArchive;
 }  // namespace attr
 
 // The outcome of an operation whose failure is an answer (rename, delete,
@@ -90,8 +94,15 @@ class TFileSystem {
   // Opens path in the given mode; see TOpenMode for what is thrown.
   virtual std::unique_ptr<TFile> Open(std::string_view path, TOpenMode mode) = 0;
 
-  virtual bool FileExists(std::string_view path) = 0;
-  virtual bool FolderExists(std::string_view path) = 0;
+  // By the attributes: a file is anything that is not a folder.
+  virtual bool FileExists(std::string_view path) {
+    const auto bits = Attributes(path);
+    return bits && (*bits & attr::kDirectory) == 0;
+  }
+  virtual bool FolderExists(std::string_view path) {
+    const auto bits = Attributes(path);
+    return bits && (*bits & attr::kDirectory) != 0;
+  }
   // The attribute bits of a file or folder; nothing when it does not exist.
   virtual std::optional<std::uint32_t> Attributes(std::string_view path) = 0;
   virtual TIoResult SetAttributes(std::string_view path, std::uint32_t bits) = 0;

@@ -5,13 +5,13 @@
 #include <chrono>
 #include <span>
 
+#include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
 #include "env/Errors.h"
 #include "env/FileCopy.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/SystemInfo.h"
-#include "paradox/TableCatalogue.h"
 
 namespace remdo::repair {
 
@@ -19,8 +19,6 @@ namespace {
 
 // Stands for every folder table file of the data folder.
 constexpr std::string_view kFolderTables = "Fldr0???.db";
-// Plain, read-only, hidden, system and archive files; no folders.
-constexpr std::uint32_t kFileSearchMask = 47;
 
 constexpr std::string_view kCurrentFiles[] = {
     "Auth0001.db", "AuthX.db",    "AuthX.mb",    "BkSeries.db", "BookInfo.db", "BookInfo.mb", "BookInx.db",
@@ -44,7 +42,7 @@ std::int64_t Now() {
 std::string SaveFolder() {
   const std::string dataFolder = env::GetDataFolder();
   if (dataFolder.empty()) return std::string();
-  const std::string name = paradox::IsCurrentLayout() ? "Save" : "SaveFenr";
+  const std::string name = catalogue::IsCurrentLayout() ? "Save" : "SaveFenr";
   return dataFolder + name + env::SeparatorOf(dataFolder);
 }
 
@@ -62,7 +60,7 @@ void AutomaticBackup(TRunReporter& run) {
     run.LogLine("");
     return;
   }
-  const bool current = paradox::IsCurrentLayout();
+  const bool current = catalogue::IsCurrentLayout();
   const std::span<const std::string_view> files = current ? std::span<const std::string_view>(kCurrentFiles)
                                                            : std::span<const std::string_view>(kEarlierFiles);
   for (const std::string_view name : files) {
@@ -70,7 +68,7 @@ void AutomaticBackup(TRunReporter& run) {
       SaveCopy(run, name);
       continue;
     }
-    for (const auto& entry : env::DefaultFileSystem().Find(dataFolder + std::string(name), kFileSearchMask)) {
+    for (const auto& entry : env::DefaultFileSystem().Find(dataFolder + std::string(name), env::attr::kAnyFile)) {
       SaveCopy(run, entry.name);
     }
   }
@@ -92,8 +90,7 @@ void SaveCopy(TRunReporter& run, std::string_view name) {
   if (attributes && (*attributes & env::attr::kDirectory) == 0 && (*attributes & env::attr::kReadOnly) != 0) {
     (void)fileSystem.SetAttributes(target, env::attr::kArchive);
   }
-  env::CopyWholeFile(fileSystem, source, target);
-  (void)fileSystem.SetModifiedTime(target, Now());
+  env::CopyWholeFile(fileSystem, source, target, env::TCopyTime::kTimeOfCopy);
   run.LogLine("Saved copy of file:  " + std::string(name));
 }
 

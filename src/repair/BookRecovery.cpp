@@ -15,9 +15,9 @@
 
 #include "env/Errors.h"
 #include "env/FileSystem.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/EngineErrors.h"
-#include "paradox/Table.h"
+#include "paradox/codes/EngineErrors.h"
+#include "paradox/components/Table.h"
+#include "paradox/engine/DbiCalls.h"
 #include "repair/CatalogTables.h"
 #include "repair/Helpers.h"
 

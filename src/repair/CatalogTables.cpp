@@ -5,14 +5,15 @@
 #include <array>
 #include <cstddef>
 
+#include "catalogue/TableCatalogue.h"
+#include "catalogue/TableCreation.h"
 #include "env/FileSystem.h"
-#include "paradox/Coding.h"
-#include "paradox/EngineCodes.h"
-#include "paradox/EngineErrors.h"
-#include "paradox/PxObject.h"
-#include "paradox/SqlStatement.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableCreation.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/codes/EngineCodes.h"
+#include "paradox/codes/EngineErrors.h"
+#include "paradox/components/TableOptions.h"
+#include "paradox/engine/SqlStatement.h"
+#include "paradox/format/PxObject.h"
 #include "repair/RepairContext.h"
 
 namespace remdo::repair {
@@ -39,9 +40,9 @@ bool RunSqlStatement(TRepairContext& context, std::string_view statement) {
 }
 
 bool CreateCatalogTable(TRepairContext& context, std::string_view fileName, std::int32_t structureNumber) {
-  return paradox::CreateParadoxTable(context.Database().Handle(), fileName,
-                                     paradox::SchemaLanguageDriver(structureNumber),
-                                     paradox::GetTableSchema(structureNumber), paradox::SchemaLevel(structureNumber));
+  return catalogue::CreateParadoxTable(context.Database().Handle(), fileName,
+                                     catalogue::SchemaLanguageDriver(structureNumber),
+                                     catalogue::GetTableSchema(structureNumber), catalogue::SchemaLevel(structureNumber));
 }
 
 std::int32_t ProbeStructure(std::string_view fileName, std::int32_t resultForB, std::int32_t resultForA,

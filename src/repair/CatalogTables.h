@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-#include "paradox/Table.h"
+#include "paradox/components/Table.h"
 
 namespace remdo::repair {
 

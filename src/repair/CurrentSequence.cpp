@@ -8,11 +8,11 @@
 
 #include "env/SystemInfo.h"
 #include "env/Text.h"
-#include "paradox/TableCreation.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/BookRecovery.h"
 #include "repair/DataFolderCheck.h"
 #include "repair/FolderWalk.h"
+#include "repair/Helpers.h"
 #include "repair/TableSequence.h"
 
 namespace remdo::repair {
@@ -99,8 +99,8 @@ void CheckCharacters(TRepairContext& context) {
     run.LogLine("    Retrieving backup for characters");
     const std::string data = TRepairContext::DataFolder();
     const std::string save = SaveFolder();
-    paradox::CopyFileContents(data + "CharX.db", data + "CharX2.db");
-    paradox::CopyFileContents(save + "CharX.db", save + "CharX2.db");
+    CopyFileOrFail(data + "CharX.db", data + "CharX2.db");
+    CopyFileOrFail(save + "CharX.db", save + "CharX2.db");
     TakeBackFromSaveFolder("CharX.db");
     CheckRow(context, WithTolerance(kCharacters, kFixedCharactersTolerance));
   } else if (MissingButSaved(context, "CharX.db", 1)) {

@@ -16,8 +16,6 @@ namespace remdo::repair {
 
 namespace {
 
-// Read-only, hidden, system, volume label and archive: every file, no folder.
-constexpr std::uint32_t kFileSearchMask = 47;
 
 bool IsReadOnly(env::TFileSystem& fileSystem, std::string_view path) {
   const auto bits = fileSystem.Attributes(path);
@@ -44,7 +42,7 @@ void CheckDataFolder(TRepairContext& context) {
   const std::string folder = TRepairContext::DataFolder();
   // Without a located folder the search would look wherever the program
   // happens to run; that is no catalogue either.
-  if (folder.empty() || fileSystem.Find(folder + "*.db", kFileSearchMask).empty()) {
+  if (folder.empty() || fileSystem.Find(folder + "*.db", env::attr::kAnyFile).empty()) {
     env::ShowErrorBox("FENRO files are not at expected location  ");
     run.LogLine("     FENRO files are not at expected location");
     return;

@@ -7,12 +7,11 @@
 #include <algorithm>
 #include <limits>
 
+#include "catalogue/TableCatalogue.h"
 #include "env/CodePage.h"
-#include "paradox/Coding.h"
-#include "paradox/LanguageDriver.h"
-#include "paradox/PxObject.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableCreation.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/format/PxObject.h"
+#include "paradox/index/LanguageDriver.h"
 #include "repair/CatalogTables.h"
 #include "repair/Helpers.h"
 #include "repair/TableCheck.h"
@@ -55,7 +54,7 @@ TFolderRecordConverter::TFolderRecordConverter(paradox::TTable& scratch, paradox
                                                std::int32_t structureNumber)
     : record_(static_cast<std::size_t>(scratch.ActiveBuffer().size())), sourceCodePage_(SourceCodePage(reader)) {
   const paradox::TLanguageDriver* driver =
-      paradox::FindLanguageDriver(paradox::SchemaLanguageDriver(structureNumber));
+      paradox::FindLanguageDriver(catalogue::SchemaLanguageDriver(structureNumber));
   targetCodePage_ = driver == nullptr ? env::kCodePageWindowsLatin1 : driver->codePage;
   for (int i = 0; i < static_cast<int>(std::size(kCarriedFields)); ++i) {
     (void)reader.FieldByNumber(i);  // the old field must be there
@@ -113,7 +112,7 @@ bool TTableCheck::ConvertFolderTable(std::int32_t firstHeaderCount) {
       RunSqlStatement(context_, statement);
     }
   }
-  paradox::CopyFileContents(TablePath(), DataPath("temp-" + request_.TableName + ".db"));
+  CopyFileOrFail(TablePath(), DataPath("temp-" + request_.TableName + ".db"));
   return result;
 }
 

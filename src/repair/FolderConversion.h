@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "paradox/FieldType.h"
-#include "paradox/Table.h"
+#include "paradox/components/Table.h"
+#include "paradox/format/FieldType.h"
 
 namespace remdo::paradox {
 class TPxObject;

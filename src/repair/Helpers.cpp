@@ -4,7 +4,9 @@
 #include <string>
 
 #include "env/DataFolder.h"
+#include "env/Errors.h"
 #include "env/Path.h"
+#include "paradox/components/TableOptions.h"
 
 namespace remdo::repair {
 
@@ -18,6 +20,12 @@ std::string FolderTableName(std::int32_t n) {
 }
 
 std::string_view PluralSuffix(std::int64_t n) { return n == 1 ? std::string_view() : std::string_view("s"); }
+
+void CopyFileOrFail(std::string_view source, std::string_view destination) {
+  if (!paradox::CopyFileContents(source, destination)) {
+    throw env::EWriteError("Could not copy \"" + std::string(source) + "\" to \"" + std::string(destination) + "\".");
+  }
+}
 
 std::string DriveOf(std::string_view path) {
   if (path.size() >= 2 && path[1] == ':') return std::string(path.substr(0, 2));

@@ -17,6 +17,11 @@ std::string FolderTableName(std::int32_t n);
 // The empty text for exactly 1, "s" for every other count (0 included).
 std::string_view PluralSuffix(std::int64_t n);
 
+// CopyFileContents for the steps that must not go on without the copy:
+// a copy that could not be completed raises EWriteError naming both files
+// (the destination stays as it was).
+void CopyFileOrFail(std::string_view source, std::string_view destination);
+
 // The drive part of the data folder ("C:" for "C:\FENRO\"); empty when
 // there is no data folder or it has no drive (a host path on Linux).
 std::string DataDrive();

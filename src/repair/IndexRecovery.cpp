@@ -19,8 +19,8 @@
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
 #include "env/Text.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/PxObject.h"
+#include "paradox/engine/DbiCalls.h"
+#include "paradox/format/PxObject.h"
 #include "repair/Helpers.h"
 #include "repair/StepTable.h"
 #include "repair/TableCheck.h"
@@ -29,7 +29,6 @@ namespace remdo::repair {
 
 namespace {
 
-constexpr std::uint32_t kFileSearchMask = 47;
 constexpr std::string_view kRecoveryTable = "RecTbl.db";
 // File types of single-field secondary index data files.
 constexpr int kIndexData = 3;
@@ -89,7 +88,7 @@ bool TTableCheck::RecoverFromIndexes() {
     TStepTable recovered(context_.Table1, folder, std::string(kRecoveryTable));
     TStepTable rebuilt(context_.Table2, folder, std::string(kScratchTable));
     int phase = 0;
-    for (const auto& entry : env::DefaultFileSystem().Find(folder + request_.TableName + ".x??", kFileSearchMask)) {
+    for (const auto& entry : env::DefaultFileSystem().Find(folder + request_.TableName + ".x??", env::attr::kAnyFile)) {
       if (!run.KeepGoing()) break;
       ReadIndexFile(entry.name, phase);
     }

@@ -9,23 +9,24 @@
 #include <memory>
 #include <optional>
 
+#include "catalogue/FieldSpec.h"
+#include "catalogue/TableCatalogue.h"
+#include "catalogue/TableCreation.h"
 #include "env/CodePage.h"
 #include "env/FileCopy.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/Text.h"
-#include "paradox/BlobDescriptor.h"
-#include "paradox/Database.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/EngineErrors.h"
-#include "paradox/FieldSpec.h"
-#include "paradox/FieldValue.h"
-#include "paradox/LanguageDriver.h"
-#include "paradox/MemoFile.h"
-#include "paradox/MemoFileBuilder.h"
-#include "paradox/MemoPack.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableCreation.h"
+#include "paradox/codes/EngineErrors.h"
+#include "paradox/components/Database.h"
+#include "paradox/components/TableOptions.h"
+#include "paradox/engine/DbiCalls.h"
+#include "paradox/format/BlobDescriptor.h"
+#include "paradox/format/FieldValue.h"
+#include "paradox/index/LanguageDriver.h"
+#include "paradox/memo/MemoFile.h"
+#include "paradox/memo/MemoFileBuilder.h"
+#include "paradox/memo/MemoPack.h"
 #include "repair/RepairContext.h"
 #include "repair/TableCheck.h"
 
@@ -33,7 +34,6 @@ namespace remdo::repair {
 
 namespace {
 
-constexpr std::uint32_t kFileSearchMask = 47;
 
 std::string MakeFolder(const std::string& folder) {
   if (!env::MakeFolders(env::DefaultFileSystem(), folder)) {
@@ -45,8 +45,8 @@ std::string MakeFolder(const std::string& folder) {
 // The fields of a structure as a header describes them, the memo column
 // given its real type.
 std::vector<paradox::THeaderField> StructureFields(std::int32_t structureNumber) {
-  const paradox::TFieldSpecList specs = paradox::GetTableSchema(structureNumber);
-  const paradox::TFieldSpecReading reading = paradox::ReadFieldSpecs(specs);
+  const catalogue::TFieldSpecList specs = catalogue::GetTableSchema(structureNumber);
+  const catalogue::TFieldSpecReading reading = catalogue::ReadFieldSpecs(specs);
   const std::optional<int> memo = MemoFieldNumber(structureNumber);
   std::vector<paradox::THeaderField> fields;
   for (const auto& spec : reading.fields) {
@@ -64,8 +64,8 @@ std::vector<paradox::THeaderField> StructureFields(std::int32_t structureNumber)
 }
 
 // The structure's field list without key marks: a table without key.
-paradox::TFieldSpecList KeylessSchema(std::int32_t structureNumber) {
-  paradox::TFieldSpecList specs = paradox::GetTableSchema(structureNumber);
+catalogue::TFieldSpecList KeylessSchema(std::int32_t structureNumber) {
+  catalogue::TFieldSpecList specs = catalogue::GetTableSchema(structureNumber);
   for (auto& spec : specs) std::erase(spec, '*');
   return specs;
 }
@@ -125,7 +125,7 @@ void WriteTextFile(const std::string& path, std::string_view text) {
 void WriteCsv(const std::string& path, const std::vector<paradox::THeaderField>& fields, std::int32_t structureNumber,
               std::vector<std::byte>& records, std::size_t recordSize, paradox::TMemoFile* memo) {
   const paradox::TLanguageDriver* driver =
-      paradox::FindLanguageDriver(paradox::SchemaLanguageDriver(structureNumber));
+      paradox::FindLanguageDriver(catalogue::SchemaLanguageDriver(structureNumber));
   const std::uint16_t codePage = driver == nullptr ? 0 : driver->codePage;
   std::string text;
   for (std::size_t i = 0; i < fields.size(); ++i) text += (i == 0 ? "" : ",") + CsvField(fields[i].name);
@@ -166,8 +166,8 @@ void CreateKeylessTable(const std::string& folder, const std::string& fileName, 
   paradox::TDatabase database;
   database.SetDatabaseName(folder);
   database.Open();
-  if (!paradox::CreateParadoxTable(database.Handle(), fileName, paradox::SchemaLanguageDriver(structureNumber),
-                                   KeylessSchema(structureNumber), paradox::SchemaLevel(structureNumber))) {
+  if (!catalogue::CreateParadoxTable(database.Handle(), fileName, catalogue::SchemaLanguageDriver(structureNumber),
+                                   KeylessSchema(structureNumber), catalogue::SchemaLevel(structureNumber))) {
     throw env::EFCreateError("Cannot create the table " + folder + fileName + ".");
   }
 }
@@ -200,7 +200,7 @@ std::string OriginalFilesFolder(TRepairContext& context) {
 
 std::string FreeTableName(const std::string& folder, std::string_view tableName) {
   std::string name(tableName);
-  for (int n = 2; !env::DefaultFileSystem().Find(folder + name + ".*", kFileSearchMask).empty(); ++n) {
+  for (int n = 2; !env::DefaultFileSystem().Find(folder + name + ".*", env::attr::kAnyFile).empty(); ++n) {
     name = std::string(tableName) + "_" + std::to_string(n);
   }
   return name;

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "paradox/Database.h"
-#include "paradox/Table.h"
+#include "paradox/components/Database.h"
+#include "paradox/components/Table.h"
 #include "repair/RunReporter.h"
 #include "repair/RunState.h"
 

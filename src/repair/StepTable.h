@@ -9,7 +9,7 @@
 #include <string>
 
 #include "env/Errors.h"
-#include "paradox/Table.h"
+#include "paradox/components/Table.h"
 
 namespace remdo::repair {
 

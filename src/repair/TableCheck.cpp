@@ -7,16 +7,14 @@
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
 #include "env/Text.h"
-#include "paradox/Engine.h"
-#include "paradox/PxObject.h"
+#include "paradox/engine/Engine.h"
+#include "paradox/format/PxObject.h"
 #include "repair/CatalogTables.h"
 
 namespace remdo::repair {
 
 namespace {
 
-// Read-only, hidden, system, volume label and archive files; no folders.
-constexpr std::uint32_t kFileSearchMask = 47;
 constexpr std::int32_t kTolerancePlain = 5000;
 constexpr std::int32_t kToleranceExtra = 10000;
 
@@ -155,7 +153,7 @@ bool TTableCheck::CheckTableFormat() {
 bool TTableCheck::ResetReadOnlyFiles() {
   env::TFileSystem& fileSystem = env::DefaultFileSystem();
   TRunReporter& run = Reporter();
-  for (const auto& entry : fileSystem.Find(DataPath(request_.TableName + ".*"), kFileSearchMask)) {
+  for (const auto& entry : fileSystem.Find(DataPath(request_.TableName + ".*"), env::attr::kAnyFile)) {
     if ((entry.attributes & env::attr::kReadOnly) == 0) continue;
     run.LogLine("  -- file " + entry.name + " marked read-only");
     if (!fileSystem.SetAttributes(DataPath(entry.name), env::attr::kArchive)) {

@@ -30,8 +30,8 @@
 #include <string_view>
 #include <vector>
 
-#include "paradox/FamilyCommit.h"
-#include "paradox/Table.h"
+#include "paradox/components/Table.h"
+#include "paradox/family/FamilyCommit.h"
 #include "repair/FolderConversion.h"
 #include "repair/RejectedFiles.h"
 #include "repair/RepairContext.h"

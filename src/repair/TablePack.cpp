@@ -5,8 +5,8 @@
 // while the engine works, since one engine call cannot report progress.
 #include "env/Errors.h"
 #include "env/FileSystem.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/EngineErrors.h"
+#include "paradox/codes/EngineErrors.h"
+#include "paradox/engine/DbiCalls.h"
 #include "repair/StepTable.h"
 #include "repair/TableCheck.h"
 

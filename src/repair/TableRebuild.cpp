@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <memory>
 
+#include "catalogue/TableCatalogue.h"
 #include "env/Dialogs.h"
 #include "env/Errors.h"
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/PxObject.h"
-#include "paradox/TableCatalogue.h"
+#include "paradox/engine/DbiCalls.h"
+#include "paradox/format/PxObject.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/Helpers.h"
 #include "repair/StepTable.h"
@@ -79,7 +79,7 @@ bool TTableCheck::RebuildTable() {
   bool result = ReportRebuild(counts, reader);
   reader.reset();
   const std::int32_t structure = request_.StructureNumber;
-  if (counts.headerCount == 0 && paradox::IsCurrentLayout() && structure == kEarlierFolderStructure) {
+  if (counts.headerCount == 0 && catalogue::IsCurrentLayout() && structure == kEarlierFolderStructure) {
     State().ConvertFolderTables = true;
   }
   if (State().ConvertFolderTables && request_.StructureNumber == kEarlierFolderStructure) {
@@ -95,7 +95,7 @@ TTableCheck::TRebuildStop TTableCheck::WalkRecords(paradox::TPxObject& reader, T
     env::ShowInfoBox("File marked as encrypted: " + request_.TableName, "Error");
     return TRebuildStop::kWalked;
   }
-  const bool testConversion = paradox::IsCurrentLayout() && request_.StructureNumber == kEarlierFolderStructure &&
+  const bool testConversion = catalogue::IsCurrentLayout() && request_.StructureNumber == kEarlierFolderStructure &&
                               reader.HasFields() && reader.FirstField()->TypeCode() == paradox::fieldtype::kNumber;
   std::unique_ptr<TFolderRecordConverter> converter;
   int shown = -1;

@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "catalogue/TableCatalogue.h"
 #include "env/FileSystem.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableCreation.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/FolderWalk.h"
+#include "repair/Helpers.h"
 #include "repair/TableCheck.h"
 
 namespace remdo::repair {
@@ -40,7 +40,7 @@ bool FolderHolds(const std::string& folder, std::string_view name) {
 }  // namespace
 
 void RunTableSequence(TRepairContext& context) {
-  if (paradox::IsCurrentLayout()) {
+  if (catalogue::IsCurrentLayout()) {
     RunCurrentSequence(context);
   } else {
     RunEarlierSequence(context);
@@ -62,7 +62,7 @@ bool DataFolderHolds(std::string_view name) { return FolderHolds(TRepairContext:
 bool SaveFolderHolds(std::string_view name) { return FolderHolds(SaveFolder(), name); }
 
 void TakeBackFromSaveFolder(std::string_view name) {
-  paradox::CopyFileContents(SaveFolder() + std::string(name), TRepairContext::DataFolder() + std::string(name));
+  CopyFileOrFail(SaveFolder() + std::string(name), TRepairContext::DataFolder() + std::string(name));
 }
 
 }  // namespace remdo::repair

@@ -10,7 +10,7 @@
 // every folder).
 //
 // Errors: nothing is caught here. A copy from the save folder that fails
-// throws what CopyFileContents throws (EFOpenError, EFCreateError, EReadError,
+// throws what CopyFileOrFail throws (EFOpenError, EFCreateError, EReadError,
 // EWriteError); the errors CheckTable, the recoveries and table creation let
 // pass (EDBEngineError, EFOpenError) leave the sequence too.
 #ifndef REMDO_REPAIR_TABLESEQUENCE_H_
@@ -33,7 +33,7 @@ struct TSequenceRow {
   bool verifyMissing = false;
 };
 
-// The sequence of the data set's format (paradox::IsCurrentLayout).
+// The sequence of the data set's format (catalogue::IsCurrentLayout).
 void RunTableSequence(TRepairContext& context);
 
 // The current format: the data folder check, the tables in their order with
@@ -53,7 +53,7 @@ bool DataFolderHolds(std::string_view name);
 bool SaveFolderHolds(std::string_view name);
 
 // Copies the file name from the save folder into the data folder, creating
-// or replacing it byte for byte. Throws as CopyFileContents.
+// or replacing it byte for byte. Throws as CopyFileOrFail.
 void TakeBackFromSaveFolder(std::string_view name);
 
 }  // namespace remdo::repair

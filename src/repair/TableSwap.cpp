@@ -13,8 +13,8 @@
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/Text.h"
-#include "paradox/FamilyCommit.h"
-#include "paradox/PxFieldObject.h"
+#include "paradox/family/FamilyCommit.h"
+#include "paradox/format/PxFieldObject.h"
 #include "repair/RejectedFiles.h"
 #include "repair/TableCheck.h"
 
@@ -22,7 +22,6 @@ namespace remdo::repair {
 
 namespace {
 
-constexpr std::uint32_t kFileSearchMask = 47;
 // The type code of field n (counting from 1) is at 118 + 2n: the field
 // descriptors start at 120 with a type and a size byte per field.
 constexpr std::uint64_t kTypeCodeBase = 118;
@@ -72,7 +71,7 @@ bool TTableCheck::SwapInRebuiltTable() {
   const std::string& table = request_.TableName;
   paradox::TFamilyCommit commit(fileSystem, folder, table);
   bool adopted = false;
-  for (const auto& entry : fileSystem.Find(folder + std::string(kScratchBase) + ".*", kFileSearchMask)) {
+  for (const auto& entry : fileSystem.Find(folder + std::string(kScratchBase) + ".*", env::attr::kAnyFile)) {
     run.ProcessMessages();
     if (!TakesPartInSwap(entry.name)) continue;
     commit.Adopt(entry.name, table + env::LowerCase(env::ExtensionPart(entry.name)));
@@ -83,7 +82,7 @@ bool TTableCheck::SwapInRebuiltTable() {
     run.SetMessage("");
     return false;
   }
-  for (const auto& entry : fileSystem.Find(folder + table + ".*", kFileSearchMask)) {
+  for (const auto& entry : fileSystem.Find(folder + table + ".*", env::attr::kAnyFile)) {
     run.ProcessMessages();
     if (TakesPartInSwap(entry.name)) commit.Remove(entry.name);
   }
@@ -105,7 +104,7 @@ bool TTableCheck::SwapInRebuiltTable() {
 bool TTableCheck::KeepOriginalFiles() {
   const std::string folder = TRepairContext::DataFolder();
   std::vector<std::string> names;
-  for (const auto& entry : env::DefaultFileSystem().Find(folder + request_.TableName + ".*", kFileSearchMask)) {
+  for (const auto& entry : env::DefaultFileSystem().Find(folder + request_.TableName + ".*", env::attr::kAnyFile)) {
     if (TakesPartInSwap(entry.name) || IsMemoFile(entry.name)) names.push_back(entry.name);
   }
   if (names.empty()) return true;

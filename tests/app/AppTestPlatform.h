@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
 #include "env/FileSystem.h"
 #include "env/TestPlatform.h"
-#include "paradox/TableCatalogue.h"
 
 namespace remdo::test {
 
@@ -28,7 +28,7 @@ class TAppPlatform {
   // fixDataFolder: "C:\FENRO\" is fixed before the first query; otherwise
   // the first query locates the data folder.
   explicit TAppPlatform(bool fixDataFolder = true) {
-    paradox::ResetCatalogueSettings();
+    catalogue::ResetCatalogueSettings();
     auto& facts = platform.facts;
     facts.productName = "Microsoft Windows 7";
     facts.memoryBytes = 2048 * kMegabyte;
@@ -38,7 +38,7 @@ class TAppPlatform {
     drive.Folder(kProgramFolder);
     if (fixDataFolder) env::SetDataFolder(kDataFolder);
   }
-  ~TAppPlatform() { paradox::ResetCatalogueSettings(); }
+  ~TAppPlatform() { catalogue::ResetCatalogueSettings(); }
   TAppPlatform(const TAppPlatform&) = delete;
   TAppPlatform& operator=(const TAppPlatform&) = delete;
 

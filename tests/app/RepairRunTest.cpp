@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/FormTestSupport.h"
 #include "app/AppTestPlatform.h"
+#include "app/FormTestSupport.h"
 #include "app/MainForm.h"
 #include "app/RunReport.h"
+#include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
-#include "paradox/TableCatalogue.h"
 #include "repair/AutomaticBackup.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -230,9 +230,9 @@ TEST(RepairRun, FormCreateReadsTheFormatMarkers) {
     run.platform.DataFile("Books.db", books);
     run.form->FormCreate();
     run.created = true;
-    EXPECT_EQ(paradox::GroupNameWidth(), 40);
-    EXPECT_EQ(paradox::BooksFormatMarker(), 6);
-    EXPECT_FALSE(paradox::IsCurrentLayout());
+    EXPECT_EQ(catalogue::GroupNameWidth(), 40);
+    EXPECT_EQ(catalogue::BooksFormatMarker(), 6);
+    EXPECT_FALSE(catalogue::IsCurrentLayout());
     EXPECT_EQ(repair::SaveFolder(), "C:\\FENRO\\SaveFenr\\");
     EXPECT_EQ(run.form->Colour, TColour::kNavy);
     EXPECT_EQ(run.form->MsgPanel.caption.rfind("FENRO Remdo 4.47.2  ", 0), 0u);
@@ -242,8 +242,8 @@ TEST(RepairRun, FormCreateReadsTheFormatMarkers) {
     run.platform.DataFile("Books.db", std::string(100, '\x06'));
     run.form->FormCreate();
     run.created = true;
-    EXPECT_EQ(paradox::GroupNameWidth(), 75);
-    EXPECT_EQ(paradox::BooksFormatMarker(), 4);
+    EXPECT_EQ(catalogue::GroupNameWidth(), 75);
+    EXPECT_EQ(catalogue::BooksFormatMarker(), 4);
   }
 }
 

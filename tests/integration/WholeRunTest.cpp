@@ -13,9 +13,9 @@
 #include "env/FileSystem.h"
 #include "generator/CatalogueGenerator.h"
 #include "generator/Words.h"
+#include "integration/WholeRunFixture.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/RepairContext.h"
-#include "integration/WholeRunFixture.h"
 #include "support/TestSupport.h"
 
 namespace remdo::app {
@@ -118,7 +118,7 @@ TEST(WholeRun, HealthyEarlierCatalogueLogLineByLine) {
   TWholeRun run;
   run.Generate(false, 3);
   run.Start();
-  EXPECT_FALSE(paradox::IsCurrentLayout());
+  EXPECT_FALSE(catalogue::IsCurrentLayout());
   Lines expected = run.Heading();
   for (const auto& [display, table] : std::vector<std::pair<std::string, std::string>>{
            {"Authors", "AuthX"}, {"Books", "Books"}, {"Personal notes", "BookInfo"},

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "env/FileSystem.h"
-#include "paradox/BlockChain.h"
-#include "paradox/BlockHeader.h"
-#include "paradox/Coding.h"
-#include "paradox/Database.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/TableHeader.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/components/Database.h"
+#include "paradox/engine/DbiCalls.h"
+#include "paradox/format/BlockChain.h"
+#include "paradox/format/BlockHeader.h"
+#include "paradox/format/TableHeader.h"
 #include "support/TestSupport.h"
 
 namespace remdo::paradox::testing {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "paradox/BlockChain.h"
 #include "paradox/EngineFixture.h"
+#include "paradox/format/BlockChain.h"
 
 namespace remdo::paradox::testing {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "paradox/Coding.h"
+#include "paradox/codes/Coding.h"
 
 namespace remdo::test {
 

@@ -17,8 +17,8 @@
 #include "env/Path.h"
 #include "env/Text.h"
 #include "paradox/EngineFixture.h"
-#include "paradox/FieldType.h"
-#include "paradox/Table.h"
+#include "paradox/components/Table.h"
+#include "paradox/format/FieldType.h"
 
 namespace remdo::paradox::testing {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "paradox/Coding.h"
-#include "paradox/Collation.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/index/Collation.h"
 #include "support/TestSupport.h"
 
 namespace remdo::test {

@@ -15,9 +15,9 @@
 
 #include "env/FileStream.h"
 #include "env/MemoryFile.h"
-#include "paradox/Coding.h"
-#include "paradox/PxFieldObject.h"
-#include "paradox/PxObject.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/format/PxFieldObject.h"
+#include "paradox/format/PxObject.h"
 
 namespace remdo::test {
 

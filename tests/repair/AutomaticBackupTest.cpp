@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/AppTestPlatform.h"
+#include "catalogue/TableCatalogue.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
-#include "paradox/TableCatalogue.h"
 #include "support/TestSupport.h"
 
 namespace remdo::repair {
@@ -150,7 +150,7 @@ TEST_F(AutomaticBackupTest, TooLittleSpaceCopiesNothing) {
 }
 
 TEST_F(AutomaticBackupTest, EarlierFormatGoesToSaveFenrWithItsOwnList) {
-  paradox::SetBooksFormatMarker(6);
+  catalogue::SetBooksFormatMarker(6);
   Fill({"Books.db", "BookGrp.db", "BookLoc.db", "Contact.db", "Calendar.db", "Fldr0003.db"});
   AutomaticBackup(run);
   EXPECT_EQ(Saved(), (std::vector<std::string>{"BookGrp.db", "BookLoc.db", "Books.db", "Fldr0003.db"}));

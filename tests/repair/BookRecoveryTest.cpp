@@ -218,12 +218,12 @@ TEST_F(BookRecoveryTest, CancelStopsTheWalk) {
 TEST_F(BookRecoveryTest, AnEngineErrorOnOneBookIsAbsorbed) {
   // A Books table whose date is a short: the engine refuses the first
   // book's reissue date; that book is left alone and the walk goes on.
-  auto schema = paradox::GetTableSchema(kBooks);
+  auto schema = catalogue::GetTableSchema(kBooks);
   for (auto& spec : schema) {
     if (spec == "Date, I") spec = "Date, S";
   }
-  ASSERT_TRUE(paradox::CreateParadoxTable(database.Handle(), "Books.db", paradox::SchemaLanguageDriver(kBooks), schema,
-                                          paradox::SchemaLevel(kBooks)));
+  ASSERT_TRUE(catalogue::CreateParadoxTable(database.Handle(), "Books.db", catalogue::SchemaLanguageDriver(kBooks), schema,
+                                          catalogue::SchemaLevel(kBooks)));
   Append("Books", {Book(1, "", "Refused book", {{"Date", 12}}), Book(2, "", "Second book")});
   Table("Reissues", kReissues, {{{"Book", 1}, {"Release", 1}, {"Date", 100000}}});
 

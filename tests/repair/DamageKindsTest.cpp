@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/FieldSpec.h"
+#include "catalogue/TableCatalogue.h"
 #include "damage/Damage.h"
 #include "generator/CatalogueGenerator.h"
-#include "paradox/FieldSpec.h"
-#include "paradox/TableCatalogue.h"
 #include "repair/RepairFixture.h"
 
 namespace remdo::repair {
@@ -53,7 +53,7 @@ class DamageKinds : public TRepairTest, public ::testing::WithParamInterface<TDa
   static Record Identity(Record record) {
     static const std::pair<std::size_t, std::size_t> memo = [] {
       const testing::TRecordMaker maker(kBooksStructure);
-      const auto specs = paradox::ReadFieldSpecs(paradox::GetTableSchema(kBooksStructure));
+      const auto specs = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(kBooksStructure));
       const auto& name = specs.fields[static_cast<std::size_t>(*MemoFieldNumber(kBooksStructure) - 1)].name;
       return std::pair{maker.Offset(name), maker.Width(name)};
     }();

@@ -3,7 +3,7 @@
 // connection does), the table is its old family or its new one, whole.
 #include <gtest/gtest.h>
 
-#include "paradox/MemoFile.h"
+#include "paradox/memo/MemoFile.h"
 #include "repair/RepairFixture.h"
 #include "repair/TableCheck.h"
 #include "support/FaultFileSystem.h"

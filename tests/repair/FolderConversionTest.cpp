@@ -5,9 +5,9 @@
 
 #include <map>
 
-#include "paradox/Coding.h"
-#include "paradox/EngineCodes.h"
-#include "paradox/PxObject.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/codes/EngineCodes.h"
+#include "paradox/format/PxObject.h"
 #include "repair/CatalogTables.h"
 #include "repair/FolderConversion.h"
 #include "repair/RepairFixture.h"
@@ -71,7 +71,7 @@ TEST_F(FolderConversionTest, LargeBookNumbersAreNotConverted) {
 }
 
 TEST_F(FolderConversionTest, EarlierLayoutDataSetsAreNotConverted) {
-  paradox::SetBooksFormatMarker(6);
+  catalogue::SetBooksFormatMarker(6);
   MakeTable("Fldr0005", kEarlierFolderStructure, {});
   EXPECT_TRUE(CheckTable(*context, "Folder", "Fldr0005", kEarlierFolderStructure, 7, false, true));
   EXPECT_FALSE(run.state.ConvertFolderTables);

@@ -112,8 +112,8 @@ TEST_F(IndexRecoveryTest, RecoveringTwiceAddsNothingTwice) {
   const std::string table = "Auth0001";
   MakeDamaged(table, {4, 5});
   TTableCheck check(*context, {"Favorite authors", table, kFavourites, 0, false, true});
-  ASSERT_TRUE(paradox::CreateParadoxTable(database.Handle(), "temptbl1.db", paradox::SchemaLanguageDriver(kFavourites),
-                                          paradox::GetTableSchema(kFavourites), paradox::SchemaLevel(kFavourites)));
+  ASSERT_TRUE(catalogue::CreateParadoxTable(database.Handle(), "temptbl1.db", catalogue::SchemaLanguageDriver(kFavourites),
+                                          catalogue::GetTableSchema(kFavourites), catalogue::SchemaLevel(kFavourites)));
   EXPECT_TRUE(check.RebuildTable());  // fills temptbl1 and CurrentLayout, recovers once
   const auto once = testing::RawRecords(Data("temptbl1.db"));
   EXPECT_EQ(once.size(), 30u);

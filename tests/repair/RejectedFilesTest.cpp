@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "paradox/Coding.h"
-#include "paradox/PxFieldObject.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/format/PxFieldObject.h"
 #include "repair/RepairFixture.h"
 
 namespace remdo::repair {

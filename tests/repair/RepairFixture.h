@@ -19,27 +19,28 @@
 #include <vector>
 
 #include "app/AppTestPlatform.h"
+#include "catalogue/FieldSpec.h"
+#include "catalogue/TableCatalogue.h"
+#include "catalogue/TableCreation.h"
 #include "env/Errors.h"
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/Text.h"
-#include "paradox/Coding.h"
-#include "paradox/Database.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/FieldSpec.h"
-#include "paradox/FieldValue.h"
-#include "paradox/LanguageDriver.h"
-#include "paradox/MemoFile.h"
-#include "paradox/MemoFileBuilder.h"
-#include "paradox/PxObject.h"
-#include "paradox/Table.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableCreation.h"
 #include "paradox/PxlibReader.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/components/Database.h"
+#include "paradox/components/Table.h"
+#include "paradox/components/TableOptions.h"
+#include "paradox/engine/DbiCalls.h"
+#include "paradox/format/FieldValue.h"
+#include "paradox/format/PxObject.h"
+#include "paradox/index/LanguageDriver.h"
+#include "paradox/memo/MemoFile.h"
+#include "paradox/memo/MemoFileBuilder.h"
 #include "repair/RepairContext.h"
-#include "repair/TableCheck.h"
 #include "repair/RunReporter.h"
+#include "repair/TableCheck.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -111,8 +112,8 @@ class TRecordingDialogs final : public env::TDialogs {
 class TRecordMaker {
  public:
   explicit TRecordMaker(std::int32_t structureNumber) {
-    const auto specs = paradox::GetTableSchema(structureNumber);
-    const auto reading = paradox::ReadFieldSpecs(specs);
+    const auto specs = catalogue::GetTableSchema(structureNumber);
+    const auto reading = catalogue::ReadFieldSpecs(specs);
     std::size_t offset = 0;
     for (const auto& spec : reading.fields) {
       paradox::THeaderField field;
@@ -125,7 +126,7 @@ class TRecordMaker {
       offset += static_cast<std::size_t>(field.Width());
     }
     size_ = offset;
-    const auto* driver = paradox::FindLanguageDriver(paradox::SchemaLanguageDriver(structureNumber));
+    const auto* driver = paradox::FindLanguageDriver(catalogue::SchemaLanguageDriver(structureNumber));
     codePage_ = driver ? driver->codePage : 0;
   }
 
@@ -245,9 +246,9 @@ class TRepairTest : public ::testing::Test {
     paradox::TDatabase db;
     db.SetDatabaseName(folder);
     db.Open();
-    EXPECT_TRUE(paradox::CreateParadoxTable(db.Handle(), std::string(tableName) + ".db",
-                                            paradox::SchemaLanguageDriver(structure),
-                                            paradox::GetTableSchema(structure), paradox::SchemaLevel(structure)));
+    EXPECT_TRUE(catalogue::CreateParadoxTable(db.Handle(), std::string(tableName) + ".db",
+                                            catalogue::SchemaLanguageDriver(structure),
+                                            catalogue::GetTableSchema(structure), catalogue::SchemaLevel(structure)));
     paradox::TTable table;
     table.SetDatabaseName(folder);
     table.SetTableName(std::string(tableName) + ".db");
@@ -314,7 +315,7 @@ inline void TRepairTest::MakeMemoTable(std::string_view tableName, std::int32_t 
                                        const std::vector<std::string>& memos, const std::string& folder) {
   MakeTable(tableName, structure, {}, folder);
   const int memoField = *MemoFieldNumber(structure);
-  const auto specs = paradox::ReadFieldSpecs(paradox::GetTableSchema(structure));
+  const auto specs = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(structure));
   const std::string memoName = specs.fields[static_cast<std::size_t>(memoField - 1)].name;
   const TRecordMaker maker(structure);
   {

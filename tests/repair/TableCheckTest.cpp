@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "paradox/Coding.h"
+#include "paradox/codes/Coding.h"
 #include "repair/RepairFixture.h"
 
 namespace remdo::repair {

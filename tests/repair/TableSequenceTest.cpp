@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/TableCatalogue.h"
+#include "catalogue/TableCreation.h"
 #include "env/FileSystem.h"
 #include "env/SystemInfo.h"
 #include "generator/CatalogueGenerator.h"
 #include "generator/Words.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableCreation.h"
+#include "paradox/components/TableOptions.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/CatalogTables.h"
 #include "repair/FolderWalk.h"
@@ -44,7 +45,7 @@ class TableSequenceTest : public TRepairTest {
     options.folders = folders;
     options.memoPerMille = 200;
     if (adjust) adjust(options);
-    if (!currentLayout) paradox::SetBooksFormatMarker(6);
+    if (!currentLayout) catalogue::SetBooksFormatMarker(6);
     return tools::GenerateCatalogue(test::kDataFolder, options);
   }
   // Deletes every file of a table family in the data folder (or the save
@@ -56,12 +57,15 @@ class TableSequenceTest : public TRepairTest {
     ASSERT_TRUE(env::DefaultFileSystem().Remove(SaveFolder() + std::string(file)));
   }
   // Puts a line into the log where one of these files of the data folder
-  // is created, so that a test sees where a file was taken back.
+  // is created (a copy writes its temporary file first), so that a test
+  // sees where a file was taken back.
   void MarkCopies(std::initializer_list<const char*> names) {
     std::set<std::string> watched;
-    for (const char* name : names) watched.insert(Data(name));
+    for (const char* name : names) watched.insert(Data(name) + ".~cp");
     files_.onCreate = [this, watched](std::string_view path) {
-      if (watched.count(std::string(path)) != 0) run.lines.push_back("<created " + std::string(path) + ">");
+      if (watched.count(std::string(path)) != 0) {
+        run.lines.push_back("<created " + std::string(path.substr(0, path.size() - 4)) + ">");
+      }
     };
   }
   Lines CheckingLines() const {
@@ -154,7 +158,7 @@ TEST_F(TableSequenceTest, WithoutExpandedTitlesFoldersOneTo250AreCheckedByNumber
   Generate(true, 2, [](tools::TCatalogueOptions& o) { o.saveFolder = false; });
   RemoveTable("ExpTitle");
   for (const char* copy : {"Fldr0250.db", "Fldr0251.db"}) {
-    paradox::CopyFileContents(Data("Fldr0001.db"), Data(copy));
+    ASSERT_TRUE(paradox::CopyFileContents(Data("Fldr0001.db"), Data(copy)));
   }
   RunTableSequence(*context);
   EXPECT_FALSE(run.state.ExpandedTitlesOk);
@@ -202,10 +206,10 @@ TEST_F(TableSequenceTest, FolderMissingFromTheDataFolderIsTakenBack) {
 // folder table does nothing for a table of 12 fields, and the last retry,
 // which skips the layout comparison, repairs it.
 TEST_F(TableSequenceTest, SecondRetryRepairsAFolderAndTakesItsFailureBack) {
-  paradox::TFieldSpecList shifted = paradox::GetTableSchema(21);
+  catalogue::TFieldSpecList shifted = catalogue::GetTableSchema(21);
   shifted[3] = "Sort Title, A23+";  // same record size, other field sizes
   shifted[4] = "Key, A43+";
-  ASSERT_TRUE(paradox::CreateParadoxTable(database.Handle(), "Fldr0001.db", "DBWINUS0", shifted, 5));
+  ASSERT_TRUE(catalogue::CreateParadoxTable(database.Handle(), "Fldr0001.db", "DBWINUS0", shifted, 5));
   const TRecordMaker maker(21);
   std::vector<Record> records;
   for (int book = 1; book <= 5; ++book) records.push_back(maker.Make({{"Book", book}, {"Release", 1}}));
@@ -244,8 +248,8 @@ TEST_F(TableSequenceTest, EarlierLayoutFolderIsConvertedByTheFirstRetry) {
 }
 
 TEST_F(TableSequenceTest, AFolderThatFailsEveryRetryIsCountedForEachFailedCheck) {
-  paradox::TFieldSpecList narrow = {"Book, I*", "Release, S*", "Note, A10"};
-  ASSERT_TRUE(paradox::CreateParadoxTable(database.Handle(), "Fldr0003.db", "DBWINUS0", narrow, 5));
+  catalogue::TFieldSpecList narrow = {"Book, I*", "Release, S*", "Note, A10"};
+  ASSERT_TRUE(catalogue::CreateParadoxTable(database.Handle(), "Fldr0003.db", "DBWINUS0", narrow, 5));
   {
     paradox::TTable table;
     table.SetDatabaseName(test::kDataFolder);

@@ -1,7 +1,7 @@
 // The swap of a rebuilt table and the pack step.
 #include <gtest/gtest.h>
 
-#include "paradox/PxFieldObject.h"
+#include "paradox/format/PxFieldObject.h"
 #include "repair/RepairFixture.h"
 #include "repair/TableCheck.h"
 #include "support/FaultFileSystem.h"

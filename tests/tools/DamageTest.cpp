@@ -10,13 +10,14 @@
 #include <set>
 #include <sstream>
 
+#include "catalogue/TableCreation.h"
 #include "damage/DamageCommand.h"
 #include "env/Errors.h"
-#include "paradox/Database.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/EngineCodes.h"
-#include "paradox/Table.h"
-#include "paradox/TableCreation.h"
+#include "paradox/codes/EngineCodes.h"
+#include "paradox/components/Database.h"
+#include "paradox/components/Table.h"
+#include "paradox/components/TableOptions.h"
+#include "paradox/engine/DbiCalls.h"
 #include "tools/GeneratedCatalogue.h"
 
 namespace remdo::tools {
@@ -50,8 +51,8 @@ class DamageFixture : public ::testing::Test {
     paradox::TDatabase database;
     database.SetDatabaseName(folder_.Path());
     database.Open();
-    EXPECT_TRUE(paradox::CreateParadoxTable(database.Handle(), "temptbl1.db", paradox::SchemaLanguageDriver(31),
-                                            paradox::GetTableSchema(31), paradox::SchemaLevel(31)));
+    EXPECT_TRUE(catalogue::CreateParadoxTable(database.Handle(), "temptbl1.db", catalogue::SchemaLanguageDriver(31),
+                                            catalogue::GetTableSchema(31), catalogue::SchemaLevel(31)));
     paradox::TTable scratch;
     scratch.SetDatabaseName(folder_.Path());
     scratch.SetTableName("temptbl1.db");

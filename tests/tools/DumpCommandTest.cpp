@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "env/Path.h"
-#include "paradox/BlobDescriptor.h"
-#include "paradox/MemoFormat.h"
-#include "paradox/Table.h"
+#include "paradox/components/Table.h"
+#include "paradox/format/BlobDescriptor.h"
+#include "paradox/format/MemoFormat.h"
 #include "remdo-table/RemdoTable.h"
 #include "remdo-table/TableFile.h"
 #include "remdo-table/ValueText.h"

@@ -18,8 +18,8 @@
 #include "env/FileSystem.h"
 #include "env/Text.h"
 #include "generator/CatalogueGenerator.h"
-#include "paradox/Coding.h"
-#include "paradox/PxObject.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/format/PxObject.h"
 #include "support/PassThroughFileSystem.h"
 #include "support/TestSupport.h"
 

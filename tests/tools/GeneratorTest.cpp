@@ -12,16 +12,16 @@
 #include <set>
 #include <sstream>
 
+#include "catalogue/FieldSpec.h"
+#include "catalogue/TableCatalogue.h"
 #include "env/Path.h"
 #include "generator/GeneratorCommand.h"
 #include "generator/TableWriter.h"
-#include "paradox/BlobDescriptor.h"
-#include "paradox/FieldSpec.h"
-#include "paradox/MemoFile.h"
-#include "paradox/PxObject.h"
-#include "paradox/Table.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableFiles.h"
+#include "paradox/components/Table.h"
+#include "paradox/family/TableFiles.h"
+#include "paradox/format/BlobDescriptor.h"
+#include "paradox/format/PxObject.h"
+#include "paradox/memo/MemoFile.h"
 #include "tools/GeneratedCatalogue.h"
 
 namespace remdo::tools {
@@ -32,7 +32,7 @@ using testing::SharedCatalogue;
 using testing::TRawTable;
 
 // The type code and record width a field spec stands for.
-std::pair<int, int> TypeAndWidth(const paradox::TFieldSpec& spec) {
+std::pair<int, int> TypeAndWidth(const catalogue::TFieldSpec& spec) {
   switch (spec.letter) {
     case 'A': return {1, spec.size};
     case 'D': return {2, 4};
@@ -63,8 +63,8 @@ INSTANTIATE_TEST_SUITE_P(Layouts, GeneratedLayout, ::testing::Bool(),
 
 TEST_P(GeneratedLayout, WritesEveryTableOfTheLayout) {
   std::set<std::string> expected;
-  for (const std::string& file : paradox::DataSetFiles(GetParam())) {
-    if (env::SameText(env::ExtensionPart(file), ".db") && file != paradox::kFolderTablesPattern) {
+  for (const std::string& file : catalogue::DataSetFiles(GetParam())) {
+    if (env::SameText(env::ExtensionPart(file), ".db") && file != catalogue::kFolderTablesPattern) {
       expected.insert(env::UpperCase(file.substr(0, file.size() - 3)));
     }
   }
@@ -84,8 +84,8 @@ TEST_P(GeneratedLayout, TablesReadBackWithTheStructuresFields) {
     EXPECT_EQ(table.headerCount, generated.records);
     EXPECT_EQ(static_cast<std::int64_t>(table.records.size()), generated.records);
     EXPECT_GT(generated.records, 0);
-    const paradox::TFieldSpecList specs = paradox::GetTableSchema(generated.structure);
-    const paradox::TFieldSpecReading reading = paradox::ReadFieldSpecs(specs);
+    const catalogue::TFieldSpecList specs = catalogue::GetTableSchema(generated.structure);
+    const catalogue::TFieldSpecReading reading = catalogue::ReadFieldSpecs(specs);
     ASSERT_EQ(table.fields.size(), reading.fields.size());
     EXPECT_EQ(table.keyFields, reading.keyLength);
     const int memoField = MemoFieldNumber(generated.structure);
@@ -106,7 +106,7 @@ TEST_P(GeneratedLayout, TablesHaveTheStructuresLevelAndDriver) {
   for (const TGeneratedTable& generated : Generated().tables) {
     SCOPED_TRACE(generated.name);
     const std::vector<std::byte> bytes = test::ReadWholeFile(Folder() + generated.name + ".db");
-    const bool level4 = paradox::SchemaLevel(generated.structure) == 4;
+    const bool level4 = catalogue::SchemaLevel(generated.structure) == 4;
     EXPECT_EQ(std::to_integer<int>(bytes[57]), level4 ? 9 : 11);
     EXPECT_EQ(std::to_integer<int>(bytes[41]), level4 ? 0xB7 : 0x4C);
   }
@@ -155,8 +155,8 @@ TEST_P(GeneratedLayout, MemoValuesLiveInTheMemoFile) {
 TEST_P(GeneratedLayout, SecondaryIndexesAsTheStructureFlagsThem) {
   for (const TGeneratedTable& generated : Generated().tables) {
     SCOPED_TRACE(generated.name);
-    const paradox::TFieldSpecList specs = paradox::GetTableSchema(generated.structure);
-    const std::vector<int> wanted = paradox::ReadFieldSpecs(specs).IndexedFields();
+    const catalogue::TFieldSpecList specs = catalogue::GetTableSchema(generated.structure);
+    const std::vector<int> wanted = catalogue::ReadFieldSpecs(specs).IndexedFields();
     std::vector<int> indexed;
     int trees = 0;
     for (const env::TFindEntry& entry : env::DefaultFileSystem().Find(Folder() + generated.name + ".*", 0)) {
@@ -212,8 +212,8 @@ TEST_P(GeneratedLayout, EngineReadsTablesIndexesAndMemoValues) {
       EXPECT_EQ(r, raw.records.size());
     }
     table.Close();
-    const paradox::TFieldSpecList specs = paradox::GetTableSchema(generated.structure);
-    const paradox::TFieldSpecReading reading = paradox::ReadFieldSpecs(specs);
+    const catalogue::TFieldSpecList specs = catalogue::GetTableSchema(generated.structure);
+    const catalogue::TFieldSpecReading reading = catalogue::ReadFieldSpecs(specs);
     for (const int number : reading.IndexedFields()) {
       const std::string& name = reading.fields[static_cast<std::size_t>(number - 1)].name;
       paradox::TTable ordered;
@@ -223,7 +223,7 @@ TEST_P(GeneratedLayout, EngineReadsTablesIndexesAndMemoValues) {
       ordered.Open();
       // DBWINUS0 (every structure above 14) orders alpha values by their
       // bytes; intl has an order of its own, left to the engine's tests.
-      const bool binary = paradox::SchemaLanguageDriver(generated.structure) == "DBWINUS0";
+      const bool binary = catalogue::SchemaLanguageDriver(generated.structure) == "DBWINUS0";
       long count = 0;
       std::string previous;
       for (ordered.First(); !ordered.Eof(); ordered.Next(), ++count) {
@@ -458,9 +458,9 @@ TEST(GeneratorOptions, GroupNameWidthOfTheEarlierLayout) {
   options.saveFolder = false;
   options.groupNameWidth = 40;
   options.onlyTables = {"GrpNames", "LocNames"};
-  const int before = paradox::GroupNameWidth();
+  const int before = catalogue::GroupNameWidth();
   GenerateCatalogue(folder.Path(), options);
-  EXPECT_EQ(paradox::GroupNameWidth(), before);
+  EXPECT_EQ(catalogue::GroupNameWidth(), before);
   EXPECT_EQ(ReadRaw(folder / "GrpNames.db").Field("Name").width, 40);
   EXPECT_EQ(ReadRaw(folder / "LocNames.db").Field("Name").width, 50);
 }

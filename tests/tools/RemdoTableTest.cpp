@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "env/FileSystem.h"
-#include "paradox/MemoFileBuilder.h"
 #include "paradox/TableImage.h"
+#include "paradox/memo/MemoFileBuilder.h"
 #include "support/TestSupport.h"
 #include "tools/ToolRun.h"
 

@@ -11,7 +11,7 @@
 
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
-#include "paradox/PxObject.h"
+#include "paradox/format/PxObject.h"
 #include "remdo-table/RemdoTable.h"
 #include "remdo-table/TableFile.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "damage/DamageSteps.h"
-#include "paradox/Coding.h"
+#include "paradox/codes/Coding.h"
 
 namespace remdo::tools {
 

@@ -8,7 +8,7 @@
 #include "env/Errors.h"
 #include "env/Path.h"
 #include "env/Text.h"
-#include "paradox/TableFiles.h"
+#include "paradox/family/TableFiles.h"
 
 namespace remdo::tools {
 

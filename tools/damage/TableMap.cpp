@@ -11,8 +11,8 @@
 #include <array>
 #include <cstddef>
 
-#include "paradox/Coding.h"
-#include "paradox/FieldType.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/format/FieldType.h"
 
 namespace remdo::tools {
 

@@ -5,14 +5,15 @@
 
 #include <string>
 
+#include "catalogue/TableCatalogue.h"
+#include "env/Errors.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/Text.h"
 #include "generator/CatalogueModel.h"
 #include "generator/TableFillers.h"
-#include "paradox/Database.h"
-#include "paradox/TableCatalogue.h"
-#include "paradox/TableCreation.h"
+#include "paradox/components/Database.h"
+#include "paradox/components/TableOptions.h"
 
 namespace remdo::tools {
 
@@ -35,11 +36,11 @@ constexpr std::string_view kEarlierBackup[] = {
 // leaves it alone).
 class TGroupNameWidth {
  public:
-  explicit TGroupNameWidth(int width) : saved_(paradox::GroupNameWidth()), set_(width > 0) {
-    if (set_) paradox::SetGroupNameWidth(width);
+  explicit TGroupNameWidth(int width) : saved_(catalogue::GroupNameWidth()), set_(width > 0) {
+    if (set_) catalogue::SetGroupNameWidth(width);
   }
   ~TGroupNameWidth() {
-    if (set_) paradox::SetGroupNameWidth(saved_);
+    if (set_) catalogue::SetGroupNameWidth(saved_);
   }
   TGroupNameWidth(const TGroupNameWidth&) = delete;
   TGroupNameWidth& operator=(const TGroupNameWidth&) = delete;
@@ -92,7 +93,9 @@ std::vector<std::string> CopyIntoSaveFolder(const std::string& folder, bool curr
       names.emplace_back(entry);
     }
   }
-  for (const std::string& name : names) paradox::CopyFileContents(folder + name, save + name);
+  for (const std::string& name : names) {
+    if (!paradox::CopyFileContents(folder + name, save + name)) throw env::EWriteError("Could not save " + name);
+  }
   return names;
 }
 

@@ -7,7 +7,7 @@
 
 #include "env/Text.h"
 #include "generator/TableFillers.h"
-#include "paradox/FieldValue.h"
+#include "paradox/format/FieldValue.h"
 
 namespace remdo::tools {
 

@@ -7,15 +7,16 @@
 
 #include <cstring>
 
+#include "catalogue/FieldSpec.h"
+#include "catalogue/TableCreation.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/Text.h"
-#include "paradox/BlobDescriptor.h"
-#include "paradox/DbiCalls.h"
-#include "paradox/FieldSpec.h"
-#include "paradox/MemoFileBuilder.h"
-#include "paradox/OpenTable.h"
-#include "paradox/TableCreation.h"
+#include "paradox/components/TableOptions.h"
+#include "paradox/engine/DbiCalls.h"
+#include "paradox/engine/OpenTable.h"
+#include "paradox/format/BlobDescriptor.h"
+#include "paradox/memo/MemoFileBuilder.h"
 
 namespace remdo::tools {
 
@@ -39,12 +40,12 @@ int MemoFieldNumber(int structureNumber) {
   return 0;
 }
 
-paradox::TFieldSpecList GeneratedSchema(int structureNumber) {
-  paradox::TFieldSpecList specs = paradox::GetTableSchema(structureNumber);
+catalogue::TFieldSpecList GeneratedSchema(int structureNumber) {
+  catalogue::TFieldSpecList specs = catalogue::GetTableSchema(structureNumber);
   const int memoField = MemoFieldNumber(structureNumber);
   if (memoField == 0 || memoField > static_cast<int>(specs.size())) return specs;
   std::string& spec = specs[static_cast<std::size_t>(memoField - 1)];
-  const paradox::TFieldSpec read = paradox::ReadFieldSpec(spec, memoField);
+  const catalogue::TFieldSpec read = catalogue::ReadFieldSpec(spec, memoField);
   // A memo of leader n occupies n + 10 bytes, the alpha column's width.
   spec = read.name + ", M" + std::to_string(read.size - paradox::kBlobReferenceSize);
   return specs;
@@ -80,8 +81,8 @@ TTableWriter::TTableWriter(paradox::TDatabase& database, std::string tableName, 
       folder_(env::IncludeTrailingSeparator(database.DatabaseName())),
       record_(*this) {
   const bool created =
-      paradox::CreateParadoxTable(database.Handle(), tableName_ + ".db", paradox::SchemaLanguageDriver(structureNumber),
-                                  GeneratedSchema(structureNumber), paradox::SchemaLevel(structureNumber));
+      catalogue::CreateParadoxTable(database.Handle(), tableName_ + ".db", catalogue::SchemaLanguageDriver(structureNumber),
+                                  GeneratedSchema(structureNumber), catalogue::SchemaLevel(structureNumber));
   if (!created) throw EGeneratorError("Could not create table " + tableName_ + ".db");
   table_.SetDatabaseName(folder_);
   table_.SetTableName(tableName_ + ".db");

@@ -20,10 +20,10 @@
 #include <string_view>
 #include <vector>
 
-#include "paradox/Database.h"
-#include "paradox/FieldValue.h"
-#include "paradox/Table.h"
-#include "paradox/TableCatalogue.h"
+#include "catalogue/TableCatalogue.h"
+#include "paradox/components/Database.h"
+#include "paradox/components/Table.h"
+#include "paradox/format/FieldValue.h"
 
 namespace remdo::paradox {
 class TMemoFileBuilder;
@@ -42,7 +42,7 @@ int MemoFieldNumber(int structureNumber);
 
 // The structure's field specs with its memo column declared as a memo of
 // the same record width ("Blurb, A11" becomes "Blurb, M1").
-paradox::TFieldSpecList GeneratedSchema(int structureNumber);
+catalogue::TFieldSpecList GeneratedSchema(int structureNumber);
 
 class TTableWriter;
 

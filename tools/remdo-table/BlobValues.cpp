@@ -8,10 +8,10 @@
 
 #include "env/Errors.h"
 #include "env/Path.h"
-#include "paradox/BlobDescriptor.h"
-#include "paradox/EngineCodes.h"
-#include "paradox/MemoFile.h"
-#include "paradox/TableFiles.h"
+#include "paradox/codes/EngineCodes.h"
+#include "paradox/family/TableFiles.h"
+#include "paradox/format/BlobDescriptor.h"
+#include "paradox/memo/MemoFile.h"
 
 namespace remdo::tools {
 

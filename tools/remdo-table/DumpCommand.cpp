@@ -12,7 +12,7 @@
 
 #include "env/CodePage.h"
 #include "env/Text.h"
-#include "paradox/PxObject.h"
+#include "paradox/format/PxObject.h"
 #include "remdo-table/BlobValues.h"
 #include "remdo-table/Commands.h"
 #include "remdo-table/TableFile.h"

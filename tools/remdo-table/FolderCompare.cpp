@@ -9,7 +9,7 @@
 #include "env/FileStream.h"
 #include "env/Path.h"
 #include "env/Text.h"
-#include "paradox/PxObject.h"
+#include "paradox/format/PxObject.h"
 #include "remdo-table/BlobValues.h"
 #include "remdo-table/TableFile.h"
 #include "remdo-table/ValueText.h"

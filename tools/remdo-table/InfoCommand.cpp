@@ -9,7 +9,7 @@
 #include "env/CodePage.h"
 #include "env/Errors.h"
 #include "env/Text.h"
-#include "paradox/PxObject.h"
+#include "paradox/format/PxObject.h"
 #include "remdo-table/Commands.h"
 #include "remdo-table/TableFile.h"
 

@@ -8,7 +8,7 @@
 #include "env/FileStream.h"
 #include "env/Path.h"
 #include "env/Text.h"
-#include "paradox/Coding.h"
+#include "paradox/codes/Coding.h"
 #include "remdo-table/Commands.h"
 
 namespace remdo::tools {

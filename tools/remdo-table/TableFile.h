@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "env/FileSystem.h"
-#include "paradox/PxObject.h"
+#include "paradox/format/PxObject.h"
 
 namespace remdo::tools {
 

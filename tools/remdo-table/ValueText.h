@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "paradox/BlobDescriptor.h"
-#include "paradox/PxFieldObject.h"
+#include "paradox/format/BlobDescriptor.h"
+#include "paradox/format/PxFieldObject.h"
 #include "remdo-table/BlobValues.h"
 
 namespace remdo::tools {

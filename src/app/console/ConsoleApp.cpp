@@ -24,17 +24,6 @@ namespace remdo::app::console {
 
 namespace {
 
-class TDialogsScope {
- public:
-  explicit TDialogsScope(env::TDialogs& dialogs) : previous_(&env::Dialogs()) { env::InstallDialogs(&dialogs); }
-  ~TDialogsScope() { env::InstallDialogs(previous_); }
-  TDialogsScope(const TDialogsScope&) = delete;
-  TDialogsScope& operator=(const TDialogsScope&) = delete;
-
- private:
-  env::TDialogs* const previous_;
-};
-
 std::vector<std::string> ToCp1252(const std::vector<std::string>& texts) {
   std::vector<std::string> out;
   for (const auto& text : texts) out.push_back(env::Utf8ToCp1252(text));
@@ -91,7 +80,7 @@ int RunConsole(const std::string& programPath, const std::vector<std::string>& a
     return kExitClean;
   }
   TConsoleDialogs dialogs(terminal, options.answer);
-  const TDialogsScope scope(dialogs);
+  const env::TDialogsScope scope(dialogs);
   try {
     if (!options.dataFolder.empty()) {
       const std::string folder = AbsoluteFolder(options.dataFolder, terminal);

@@ -33,19 +33,6 @@ std::wstring ModulePath() {
   }
 }
 
-// Installs the window's message boxes for a scope and puts the earlier ones
-// back, also when the window cannot be created.
-class TDialogsScope {
- public:
-  explicit TDialogsScope(env::TDialogs& dialogs) : previous_(&env::Dialogs()) { env::InstallDialogs(&dialogs); }
-  ~TDialogsScope() { env::InstallDialogs(previous_); }
-  TDialogsScope(const TDialogsScope&) = delete;
-  TDialogsScope& operator=(const TDialogsScope&) = delete;
-
- private:
-  env::TDialogs* const previous_;
-};
-
 }  // namespace
 
 TCommandLine ProcessCommandLine() {
@@ -61,7 +48,7 @@ TCommandLine ProcessCommandLine() {
 
 void RunProgressWindow(const TCommandLine& commandLine, bool installedMark, TMainForm::TTableSequence sequence) {
   TWin32Dialogs dialogs;
-  const TDialogsScope scope(dialogs);
+  const env::TDialogsScope scope(dialogs);
   TWin32Window window(::GetModuleHandleW(nullptr));
   TMainForm form(commandLine, window, installedMark);
   form.SetTableSequence(std::move(sequence));
@@ -86,7 +73,7 @@ void RunProgressWindow(const TCommandLine& commandLine, bool installedMark, TMai
 int WindowsMain() {
   // Start-up's boxes come before any window exists: owner-less.
   TWin32Dialogs dialogs;
-  const TDialogsScope scope(dialogs);
+  const env::TDialogsScope scope(dialogs);
   try {
     const TCommandLine commandLine = ProcessCommandLine();
     const TStartResult start = StartUp(commandLine);

@@ -122,16 +122,6 @@ class TPosixFileSystem final : public TFileSystem {
     return std::make_unique<TPosixFile>(fd, std::string(path));
   }
 
-  bool FileExists(std::string_view path) override {
-    const auto bits = Attributes(path);
-    return bits && (*bits & attr::kDirectory) == 0;
-  }
-
-  bool FolderExists(std::string_view path) override {
-    const auto bits = Attributes(path);
-    return bits && (*bits & attr::kDirectory) != 0;
-  }
-
   std::optional<std::uint32_t> Attributes(std::string_view path) override {
     struct stat st {};
     const std::string host = HostPath(path);

@@ -163,16 +163,6 @@ class TWin32FileSystem final : public TFileSystem {
     return std::make_unique<TWin32File>(owned.Release(), std::string(path));
   }
 
-  bool FileExists(std::string_view path) override {
-    const auto bits = Attributes(path);
-    return bits && (*bits & attr::kDirectory) == 0;
-  }
-
-  bool FolderExists(std::string_view path) override {
-    const auto bits = Attributes(path);
-    return bits && (*bits & attr::kDirectory) != 0;
-  }
-
   std::optional<std::uint32_t> Attributes(std::string_view path) override {
     const DWORD bits = ::GetFileAttributesW(Wide(ExcludeTrailingSeparator(path)).c_str());
     if (bits == INVALID_FILE_ATTRIBUTES) return std::nullopt;

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "env/Path.h"
-#include "paradox/KeyOrder.h"
 #include "paradox/PxlibReader.h"
+#include "paradox/index/KeyOrder.h"
 #include "remdo-table/RemdoTable.h"
 #include "support/TestSupport.h"
 

@@ -1,0 +1,57 @@
+// The buffered block writer. Blocks are handed out zeroed, so the unused tail
+// of a block (after its last record) is always zero in files this engine
+// writes.
+#include "paradox/format/BlockWriter.h"
+
+#include <algorithm>
+#include <span>
+
+#include "paradox/codes/EngineCodes.h"
+#include "paradox/codes/EngineErrors.h"
+
+namespace remdo::paradox {
+
+namespace {
+constexpr std::size_t kBufferBytes = 1 << 20;
+constexpr std::uint32_t kMaxBlocks = 65535;
+}  // namespace
+
+TBlockWriter::TBlockWriter(env::TFile& file, std::uint32_t headerSize, std::uint32_t blockSize)
+    : file_(file),
+      headerSize_(headerSize),
+      blockSize_(blockSize),
+      buffer_(std::max<std::size_t>(2, kBufferBytes / blockSize) * blockSize) {}
+
+std::byte* TBlockWriter::NewBlock() {
+  if (blockCount_ == kMaxBlocks) {
+    throw EngineError(kDbiErrTableFull, "The table " + file_.Path() + " would need more than 65535 blocks");
+  }
+  if ((buffered_ + 1) * blockSize_ > buffer_.size()) {
+    // Write all but the newest block, which moves to the front.
+    const std::size_t keep = buffered_ - 1;
+    const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
+    file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), keep * blockSize_));
+    written_ += static_cast<std::uint32_t>(keep);
+    std::copy_n(buffer_.data() + keep * blockSize_, blockSize_, buffer_.data());
+    buffered_ = 1;
+  }
+  std::byte* block = buffer_.data() + buffered_ * blockSize_;
+  std::fill_n(block, blockSize_, std::byte{0});
+  ++buffered_;
+  ++blockCount_;
+  return block;
+}
+
+std::byte* TBlockWriter::Previous() {
+  return buffered_ >= 2 ? buffer_.data() + (buffered_ - 2) * blockSize_ : nullptr;
+}
+
+void TBlockWriter::Finish() {
+  if (buffered_ == 0) return;
+  const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
+  file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), buffered_ * blockSize_));
+  written_ += static_cast<std::uint32_t>(buffered_);
+  buffered_ = 0;
+}
+
+}  // namespace remdo::paradox

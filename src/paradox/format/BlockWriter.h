@@ -1,0 +1,44 @@
+// Writes the blocks of a table-format file in order, block 1 first, through
+// a buffer of many blocks, so that a large file goes out in a few large
+// writes. The block handed out before the current one always stays in the
+// buffer, so that its forward link can be set once the next block exists.
+// The header is written separately, once the counts are known.
+#ifndef REMDO_PARADOX_FORMAT_BLOCKWRITER_H_
+#define REMDO_PARADOX_FORMAT_BLOCKWRITER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "env/FileSystem.h"
+
+namespace remdo::paradox {
+
+class TBlockWriter {
+ public:
+  TBlockWriter(env::TFile& file, std::uint32_t headerSize, std::uint32_t blockSize);
+
+  // A zeroed block, numbered one after the previous; valid until the next
+  // call. Throws EDBEngineError (table full) past block 65535.
+  std::byte* NewBlock();
+  // The block handed out before the last one, still in the buffer; nullptr
+  // before the second block.
+  std::byte* Previous();
+  // Writes what is buffered. Throws the file's write error.
+  void Finish();
+  std::uint32_t BlockCount() const { return blockCount_; }
+  std::uint32_t BlockSize() const { return blockSize_; }
+
+ private:
+  env::TFile& file_;
+  const std::uint32_t headerSize_;
+  const std::uint32_t blockSize_;
+  std::vector<std::byte> buffer_;
+  std::size_t buffered_ = 0;        // blocks in buffer_
+  std::uint32_t blockCount_ = 0;    // blocks handed out
+  std::uint32_t written_ = 0;       // blocks on disk
+};
+
+}  // namespace remdo::paradox
+
+#endif  // REMDO_PARADOX_FORMAT_BLOCKWRITER_H_

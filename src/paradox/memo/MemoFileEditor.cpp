@@ -1,0 +1,378 @@
+// In-place changes to a memo file. The walk of the file's blocks is made on
+// the first change and kept up to date in memory. Writes are ordered so that
+// the file stays walkable after a crash at any point: the header of a split
+// free block's remainder before the block carved from it, each new block in
+// one write, the header block's hints last.
+#include "paradox/memo/MemoFileEditor.h"
+
+#include <algorithm>
+#include <bitset>
+#include <utility>
+
+#include "env/Errors.h"
+#include "paradox/codes/EngineCodes.h"
+#include "paradox/memo/MemoFile.h"
+#include "paradox/memo/MemoFileBuilder.h"
+
+namespace remdo::paradox {
+
+namespace {
+
+using memo::TBlockType;
+using memo::TSubEntry;
+
+constexpr std::uint64_t kLastBlockOffset = 0xFFFFF000u;
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+// The part of the header block that changes: counter and hints.
+constexpr std::size_t kHeaderPatchSize = 0x80;
+
+using TSharedBlock = std::array<std::byte, memo::kUnit>;
+
+TSubEntry EntryAt(const std::byte* block, std::size_t index) {
+  return TSubEntry::DecodeFrom(block + memo::kEntryTable + index * memo::kEntrySize);
+}
+
+void PutEntry(std::byte* block, std::size_t index, const TSubEntry& entry) {
+  entry.EncodeTo(block + memo::kEntryTable + index * memo::kEntrySize);
+}
+
+// Room left in a shared block, judged from its entry table; a block with
+// entries that overlap or leave the data area is reported full.
+struct TRoom {
+  std::uint32_t freeEntries = 0;
+  std::uint32_t freeChunks = 0;
+  bool inUse = false;
+};
+
+TRoom RoomOf(const std::byte* block) {
+  std::bitset<memo::kChunksPerBlock> used;
+  TRoom room;
+  for (std::size_t i = 0; i < memo::kEntryCount; ++i) {
+    const TSubEntry e = EntryAt(block, i);
+    if (!e.InUse()) {
+      ++room.freeEntries;
+      continue;
+    }
+    room.inUse = true;
+    if (!e.IsWellFormed()) return {0, 0, true};
+    for (std::uint32_t c = e.firstChunk; c < std::uint32_t{e.firstChunk} + e.chunks; ++c) {
+      if (used[c]) return {0, 0, true};
+      used[c] = true;
+    }
+  }
+  room.freeChunks = memo::kDataChunks - static_cast<std::uint32_t>(used.count());
+  return room;
+}
+
+// The first run of free chunks of the given length, or 0 when there is none.
+std::uint32_t FindRun(const std::byte* block, std::uint32_t chunks) {
+  std::bitset<memo::kChunksPerBlock> used;
+  for (std::size_t i = 0; i < memo::kEntryCount; ++i) {
+    const TSubEntry e = EntryAt(block, i);
+    if (!e.InUse()) continue;
+    for (std::uint32_t c = e.firstChunk; c < std::uint32_t{e.firstChunk} + e.chunks; ++c) used[c] = true;
+  }
+  std::uint32_t run = 0;
+  for (std::uint32_t c = memo::kFirstDataChunk; c < memo::kChunksPerBlock; ++c) {
+    run = used[c] ? 0 : run + 1;
+    if (run == chunks) return c + 1 - chunks;
+  }
+  return 0;
+}
+
+// Moves the values of a shared block to the start of its data area, in
+// their order, so that its free chunks form one run at the end. Entry
+// numbers stay, so the records' references stay valid.
+void Compact(std::byte* block) {
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < memo::kEntryCount; ++i) {
+    if (EntryAt(block, i).InUse()) order.push_back(i);
+  }
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return EntryAt(block, a).firstChunk < EntryAt(block, b).firstChunk; });
+  std::uint32_t next = memo::kFirstDataChunk;
+  for (const std::size_t i : order) {
+    TSubEntry e = EntryAt(block, i);
+    // Moving towards the start never overwrites a value not yet moved.
+    std::copy_n(block + e.firstChunk * memo::kChunk, e.chunks * memo::kChunk, block + next * memo::kChunk);
+    e.firstChunk = static_cast<std::uint8_t>(next);
+    PutEntry(block, i, e);
+    next += e.chunks;
+  }
+  std::fill(block + next * memo::kChunk, block + memo::kUnit, std::byte{0});
+}
+
+}  // namespace
+
+TMemoFileEditor::TMemoFileEditor(env::TFileSystem& fileSystem, std::string path)
+    : fileSystem_(fileSystem), path_(std::move(path)) {
+  if (!fileSystem_.FileExists(path_)) {
+    throw env::EDBEngineError(kDbiErrBlobFileMissing, "The memo file " + path_ + " is missing");
+  }
+  file_ = fileSystem_.Open(path_, env::TOpenMode::kReadWrite);
+  size_ = CheckMemoHeader(*file_);
+  file_->ReadAt(0, header_);
+  counter_ = memo::THeaderBlock::DecodeFrom(header_.data()).modificationCounter;
+}
+
+TMemoFileEditor::~TMemoFileEditor() = default;
+
+const std::string& TMemoFileEditor::Path() const { return path_; }
+
+std::vector<std::byte> TMemoFileEditor::ReadField(std::span<const std::byte> field) {
+  if (auto inRecord = ValueInRecord(field, path_)) return std::move(*inRecord);
+  return ReadStored(TBlobDescriptor::DecodeFrom(field.data() + field.size() - TBlobDescriptor::kSize));
+}
+
+std::vector<std::byte> TMemoFileEditor::ReadStored(const TBlobDescriptor& descriptor) {
+  return ReadStoredBlob(File(), size_, descriptor);
+}
+
+void TMemoFileEditor::LoadBlocks() {
+  if (loaded_) return;
+  loaded_ = true;
+  std::uint64_t offset = memo::kUnit;
+  while (offset < size_) {
+    std::array<std::byte, 3> start{};
+    if (offset > kLastBlockOffset || offset + memo::kUnit > size_ || file_->ReadAt(offset, start) != start.size()) {
+      break;
+    }
+    const auto type = std::to_integer<std::uint8_t>(start[0]);
+    const std::uint32_t units =
+        std::to_integer<std::uint32_t>(start[1]) | (std::to_integer<std::uint32_t>(start[2]) << 8);
+    const bool known = type == static_cast<std::uint8_t>(TBlockType::kSingle) ||
+                       type == static_cast<std::uint8_t>(TBlockType::kFree) ||
+                       (type == static_cast<std::uint8_t>(TBlockType::kSubAllocated) && units == 1);
+    if (!known || units == 0 || offset + std::uint64_t{units} * memo::kUnit > size_) break;
+    TBlock block{static_cast<std::uint32_t>(offset), static_cast<TBlockType>(type), units};
+    if (block.type == TBlockType::kSubAllocated) ScanShared(block);
+    blocks_.push_back(block);
+    offset += std::uint64_t{units} * memo::kUnit;
+  }
+  walkedAll_ = offset == size_;
+}
+
+void TMemoFileEditor::ScanShared(TBlock& block) {
+  // The entry table tells all; the values need not be read.
+  TSharedBlock raw{};
+  file_->ReadAt(block.offset,
+                std::span<std::byte>(raw.data(), memo::kEntryTable + memo::kEntryCount * memo::kEntrySize));
+  const TRoom room = RoomOf(raw.data());
+  block.freeEntries = room.freeEntries;
+  block.freeChunks = room.freeChunks;
+}
+
+std::uint16_t TMemoFileEditor::NextModification() {
+  const std::uint16_t stamp = counter_ == 0 ? 1 : counter_;
+  counter_ = stamp == 0xFFFF ? 1 : static_cast<std::uint16_t>(stamp + 1);
+  return stamp;
+}
+
+TBlobDescriptor TMemoFileEditor::Store(TBlobKind kind, std::span<const std::byte> value, std::size_t leaderSize) {
+  if (value.empty()) return {};
+  if (value.size() > 0xFFFFFFFFu) {
+    ThrowMemoError(kDbiErrInvalidBlobLen, path_, "a value of more than 4 GB cannot be stored");
+  }
+  const auto length = static_cast<std::uint32_t>(value.size());
+  if (FitsInLeader(kind, length, leaderSize)) return {0, 0, length, 0};
+  if (length > memo::kSubAllocThreshold && memo::UnitsForSingle(length) > memo::kMaxBlockUnits) {
+    ThrowMemoError(kDbiErrInvalidBlobLen, path_,
+                   "a value of " + std::to_string(length) + " bytes is longer than one memo block can hold");
+  }
+  (void)File();
+  LoadBlocks();
+  const std::uint16_t stamp = NextModification();
+  WriteHeader(false);
+  const TBlobDescriptor d = length <= memo::kSubAllocThreshold ? StoreShared(value, stamp) : StoreSingle(value, stamp);
+  WriteHeader(true);
+  return d;
+}
+
+void TMemoFileEditor::StoreToField(std::span<std::byte> field, TBlobKind kind, std::span<const std::byte> value) {
+  const TBlobDescriptor d = Store(kind, value, LeaderSizeOf(field.size()));
+  EncodeBlobField(field, kind, value, d);
+}
+
+TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, std::uint16_t stamp) {
+  const auto length = static_cast<std::uint32_t>(value.size());
+  const std::uint32_t chunks = memo::ChunksFor(length);
+  TSharedBlock raw{};
+  std::size_t at = kNotFound;
+  for (std::size_t i = 0; i < blocks_.size() && at == kNotFound; ++i) {
+    const TBlock& b = blocks_[i];
+    if (b.type == TBlockType::kSubAllocated && b.freeEntries > 0 && b.freeChunks >= chunks) at = i;
+  }
+  if (at != kNotFound) {
+    file_->ReadAt(blocks_[at].offset, raw);
+  } else {
+    at = TakeSpace(1);
+    memo::EncodeBlockStart(raw.data(), TBlockType::kSubAllocated, 1);
+  }
+  std::size_t entry = memo::kEntryCount;
+  while (EntryAt(raw.data(), entry - 1).InUse()) --entry;
+  --entry;
+  std::uint32_t first = FindRun(raw.data(), chunks);
+  if (first == 0) {
+    Compact(raw.data());
+    first = FindRun(raw.data(), chunks);
+  }
+  std::copy(value.begin(), value.end(), raw.begin() + first * memo::kChunk);
+  PutEntry(raw.data(), entry,
+           {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(chunks), stamp,
+            static_cast<std::uint8_t>(length - (chunks - 1) * memo::kChunk)});
+  file_->WriteAt(blocks_[at].offset, raw);
+  TBlock& b = blocks_[at];
+  b.type = TBlockType::kSubAllocated;
+  const TRoom room = RoomOf(raw.data());
+  b.freeEntries = room.freeEntries;
+  b.freeChunks = room.freeChunks;
+  return {b.offset, static_cast<std::uint8_t>(entry), length, stamp};
+}
+
+TBlobDescriptor TMemoFileEditor::StoreSingle(std::span<const std::byte> value, std::uint16_t stamp) {
+  const auto length = static_cast<std::uint32_t>(value.size());
+  const std::uint32_t units = memo::UnitsForSingle(length);
+  const std::size_t at = TakeSpace(units);
+  const std::uint32_t offset = blocks_[at].offset;
+  // The whole block in one write, so that a crash leaves the file's length
+  // whole and the space either still free or holding the complete value.
+  std::vector<std::byte> block(units * std::size_t{memo::kUnit});
+  memo::TSingleBlockHeader{static_cast<std::uint16_t>(units), length, stamp}.EncodeTo(block.data());
+  std::copy(value.begin(), value.end(), block.begin() + memo::kSingleHeaderSize);
+  file_->WriteAt(offset, block);
+  blocks_[at].type = TBlockType::kSingle;
+  return {offset, TBlobDescriptor::kSingleBlockIndex, length, stamp};
+}
+
+// Finds room for a block of the given units and returns its index in
+// blocks_, sized to those units; the caller writes the block.
+std::size_t TMemoFileEditor::TakeSpace(std::uint32_t units) {
+  for (std::size_t i = 0; i < blocks_.size(); ++i) {
+    if (blocks_[i].type == TBlockType::kFree && blocks_[i].units >= units) return SplitFree(i, units);
+  }
+  std::uint64_t offset = (size_ + memo::kUnit - 1) / memo::kUnit * memo::kUnit;
+  if (walkedAll_ && !blocks_.empty() && blocks_.back().type == TBlockType::kFree) {
+    // A free block at the end of the file grows into the new one.
+    offset = blocks_.back().offset;
+    blocks_.pop_back();
+  }
+  if (offset > kLastBlockOffset) ThrowMemoError(kDbiErrTableFull, path_, "the file cannot grow beyond 4 GB");
+  blocks_.push_back({static_cast<std::uint32_t>(offset), TBlockType::kFree, units});
+  size_ = std::max(size_, offset + std::uint64_t{units} * memo::kUnit);
+  return blocks_.size() - 1;
+}
+
+std::size_t TMemoFileEditor::SplitFree(std::size_t at, std::uint32_t units) {
+  TBlock& block = blocks_[at];
+  if (block.units > units) {
+    const TBlock rest{block.offset + units * memo::kUnit, TBlockType::kFree, block.units - units};
+    std::array<std::byte, 3> start{};
+    memo::EncodeBlockStart(start.data(), TBlockType::kFree, static_cast<std::uint16_t>(rest.units));
+    file_->WriteAt(rest.offset, start);
+    block.units = units;
+    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(at) + 1, rest);
+  }
+  return at;
+}
+
+bool TMemoFileEditor::Release(const TBlobDescriptor& d) {
+  if (d.IsBlank() || d.blockOffset == 0) return false;
+  (void)File();
+  LoadBlocks();
+  try {
+    (void)LocateBlob(*file_, size_, d);
+  } catch (const env::EDBEngineError&) {
+    return false;
+  }
+  const std::size_t at = FindBlock(d.blockOffset);
+  if (at == kNotFound) return false;
+  WriteHeader(false);
+  if (d.IsSingleBlock()) {
+    FreeBlock(at);
+  } else {
+    ReleaseEntry(at, d);
+  }
+  WriteHeader(true);
+  return true;
+}
+
+void TMemoFileEditor::ReleaseEntry(std::size_t at, const TBlobDescriptor& d) {
+  TSharedBlock raw{};
+  file_->ReadAt(blocks_[at].offset, raw);
+  PutEntry(raw.data(), d.index, {});
+  const TRoom room = RoomOf(raw.data());
+  if (!room.inUse) {
+    FreeBlock(at);
+    return;
+  }
+  file_->WriteAt(blocks_[at].offset, raw);
+  blocks_[at].freeEntries = room.freeEntries;
+  blocks_[at].freeChunks = room.freeChunks;
+}
+
+// Turns a block into a free one, merged with free neighbours that touch it
+// into the first of them.
+void TMemoFileEditor::FreeBlock(std::size_t at) {
+  const auto touches = [&](std::size_t a, std::size_t b) {
+    return blocks_[a].type == TBlockType::kFree && blocks_[b].type == TBlockType::kFree &&
+           blocks_[a].offset + blocks_[a].units * memo::kUnit == blocks_[b].offset &&
+           blocks_[a].units + blocks_[b].units <= memo::kMaxBlockUnits;
+  };
+  blocks_[at].type = TBlockType::kFree;
+  blocks_[at].freeEntries = blocks_[at].freeChunks = 0;
+  if (at + 1 < blocks_.size() && touches(at, at + 1)) {
+    blocks_[at].units += blocks_[at + 1].units;
+    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+  }
+  if (at > 0 && touches(at - 1, at)) {
+    blocks_[at - 1].units += blocks_[at].units;
+    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(at));
+    --at;
+  }
+  std::array<std::byte, 3> start{};
+  memo::EncodeBlockStart(start.data(), TBlockType::kFree, static_cast<std::uint16_t>(blocks_[at].units));
+  file_->WriteAt(blocks_[at].offset, start);
+}
+
+std::size_t TMemoFileEditor::FindBlock(std::uint32_t offset) const {
+  const auto it = std::lower_bound(blocks_.begin(), blocks_.end(), offset,
+                                   [](const TBlock& b, std::uint32_t o) { return b.offset < o; });
+  return it != blocks_.end() && it->offset == offset ? static_cast<std::size_t>(it - blocks_.begin()) : kNotFound;
+}
+
+// Every change is framed by two header writes: the first, before any block
+// is touched, carries the new counter and no hints; the last the hints of
+// the new state. So after a crash at any point the header never promises
+// room that is not there, and its counter is above every stored stamp.
+void TMemoFileEditor::WriteHeader(bool withHints) {
+  std::vector<memo::TFreeHint> candidates;
+  for (const TBlock& b : blocks_) {
+    if (!withHints) break;
+    if (b.type == TBlockType::kSubAllocated && b.freeEntries > 0 && b.freeChunks > 0) {
+      candidates.push_back({b.offset, memo::THintKind::kSubAllocated, static_cast<std::uint16_t>(b.freeChunks)});
+    } else if (b.type == TBlockType::kFree) {
+      candidates.push_back({b.offset, memo::THintKind::kFree, static_cast<std::uint16_t>(b.units)});
+    }
+  }
+  memo::THeaderBlock header;
+  header.modificationCounter = counter_;
+  header.hints = ChooseHints(std::move(candidates));
+  header.PatchInto(header_.data());
+  File().WriteAt(0, std::span<const std::byte>(header_.data(), kHeaderPatchSize));
+}
+
+env::TFile& TMemoFileEditor::File() {
+  if (!file_) throw env::EWriteError("Memo file " + path_ + ": used after it was closed");
+  return *file_;
+}
+
+void TMemoFileEditor::Flush() { File().Flush(); }
+
+void TMemoFileEditor::Close() {
+  if (!file_) return;
+  file_->Flush();
+  file_->Close();
+  file_.reset();
+}
+
+}  // namespace remdo::paradox

@@ -1,0 +1,111 @@
+// Changing the values of an existing memo file in place, for records that
+// are posted one at a time: a new or changed value is always written anew
+// (into a shared block with room, a free block, or at the end of the file)
+// and the space of the old one is released separately, after the record
+// that no longer refers to it has been written. A crash between the two
+// leaves only unreferenced space behind, never a record whose value is gone.
+//
+// New values get the header's modification counter as their stamp, and the
+// counter goes up by one, as the engine does. Released single-value blocks
+// and emptied shared blocks become free blocks, merged with free neighbours.
+// The header's counter and free-space hints are rewritten with every change
+// (its other bytes are kept), so that after a crash at any point the file
+// can be walked, every value stored before is intact and no hint promises
+// room that is not there.
+//
+// A file whose blocks cannot all be walked (damage part way through, a size
+// that is not a multiple of 4096) is still edited safely: space is reused
+// only in the part that could be walked, and new blocks go after the end of
+// the file.
+#ifndef REMDO_PARADOX_MEMO_MEMOFILEEDITOR_H_
+#define REMDO_PARADOX_MEMO_MEMOFILEEDITOR_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "env/FileSystem.h"
+#include "paradox/format/BlobDescriptor.h"
+#include "paradox/format/MemoFormat.h"
+
+namespace remdo::paradox {
+
+class TMemoFileEditor {
+ public:
+  // Opens the file for reading and writing. Throws EDBEngineError
+  // BLOBFILEMISSING when it does not exist, MEMOCORRUPT when it has no memo
+  // header, EFOpenError when it cannot be opened.
+  TMemoFileEditor(env::TFileSystem& fileSystem, std::string path);
+  ~TMemoFileEditor();
+  TMemoFileEditor(const TMemoFileEditor&) = delete;
+  TMemoFileEditor& operator=(const TMemoFileEditor&) = delete;
+
+  const std::string& Path() const;
+
+  // Reads values as TMemoFile does, with the same errors.
+  std::vector<std::byte> ReadField(std::span<const std::byte> field);
+  std::vector<std::byte> ReadStored(const TBlobDescriptor& descriptor);
+
+  // Writes a value anew and returns its reference; blank and leader-only
+  // values write nothing. Throws EWriteError/EReadError, and EDBEngineError
+  // INVALIDBLOBLEN or TABLEFULL as TMemoFileBuilder::Add does.
+  TBlobDescriptor Store(TBlobKind kind, std::span<const std::byte> value, std::size_t leaderSize);
+  // Stores a value and fills the record's blob field with it.
+  void StoreToField(std::span<std::byte> field, TBlobKind kind, std::span<const std::byte> value);
+
+  // Frees the space of a value no record refers to any more. Returns true
+  // when space was freed; false when the reference has no space in the file
+  // (blank, leader-only) or no longer matches the file (stale, damaged, in a
+  // part of the file that could not be walked), in which case nothing is
+  // changed. Throws only for failures of the OS.
+  [[nodiscard]] bool Release(const TBlobDescriptor& descriptor);
+
+  // Forces the written data to the disk; Close also closes the file. Both
+  // throw EWriteError, as does every other call after Close.
+  void Flush();
+  void Close();
+
+ private:
+  // One block of the walked part of the file.
+  struct TBlock {
+    std::uint32_t offset = 0;
+    memo::TBlockType type = memo::TBlockType::kFree;
+    std::uint32_t units = 0;
+    // Shared blocks: room for more values. Both are 0 for a shared block
+    // whose entries overlap or leave the data area, so it is never filled.
+    std::uint32_t freeEntries = 0;
+    std::uint32_t freeChunks = 0;
+  };
+
+  env::TFile& File();
+  void LoadBlocks();
+  void ScanShared(TBlock& block);
+  std::uint16_t NextModification();
+  TBlobDescriptor StoreShared(std::span<const std::byte> value, std::uint16_t stamp);
+  TBlobDescriptor StoreSingle(std::span<const std::byte> value, std::uint16_t stamp);
+  std::size_t TakeSpace(std::uint32_t units);
+  std::size_t SplitFree(std::size_t at, std::uint32_t units);
+  void ReleaseEntry(std::size_t at, const TBlobDescriptor& d);
+  void FreeBlock(std::size_t at);
+  void WriteHeader(bool withHints);
+  std::size_t FindBlock(std::uint32_t offset) const;
+
+  env::TFileSystem& fileSystem_;
+  const std::string path_;
+  std::unique_ptr<env::TFile> file_;
+  std::uint64_t size_ = 0;
+  std::array<std::byte, memo::kUnit> header_{};
+  std::uint16_t counter_ = 1;
+  // The blocks that could be walked, in file order; loaded on first change.
+  std::vector<TBlock> blocks_;
+  bool loaded_ = false;
+  bool walkedAll_ = true;
+};
+
+}  // namespace remdo::paradox
+
+#endif  // REMDO_PARADOX_MEMO_MEMOFILEEDITOR_H_
