@@ -155,8 +155,8 @@ TEST_F(TableCreationTest, CopyFileContentsAndClearFileAttributes) {
   remdo::test::WriteWholeFile(PathOf("b.bin"), std::string_view("something longer"));
   EXPECT_TRUE(CopyFileContents(PathOf("a.bin"), PathOf("b.bin")));
   EXPECT_EQ(remdo::test::ReadWholeFile(PathOf("b.bin")), remdo::test::Bytes("first"));
-  EXPECT_THROW(CopyFileContents(PathOf("none.bin"), PathOf("c.bin")), env::EFOpenError);
-  EXPECT_THROW(CopyFileContents(PathOf("a.bin"), PathOf("no/such/folder/c.bin")), env::EFCreateError);
+  EXPECT_THROW((void)CopyFileContents(PathOf("none.bin"), PathOf("c.bin")), env::EFOpenError);
+  EXPECT_THROW((void)CopyFileContents(PathOf("a.bin"), PathOf("no/such/folder/c.bin")), env::EFCreateError);
   // A copy failing at any call leaves the old destination whole (or the
   // new one when it answers true), with no temporary file left beside it.
   remdo::test::WriteWholeFile(PathOf("new.bin"), std::string_view("newer contents"));

@@ -128,4 +128,14 @@ void CheckEngineResult(std::uint16_t code, std::string_view context) {
   if (code != kDbiErrNone) throw EngineError(code, context);
 }
 
+void RethrowAsEngineError(std::uint16_t code, const std::string& context) {
+  try {
+    throw;
+  } catch (const env::EDBEngineError&) {
+    throw;
+  } catch (const env::ERemdoError& error) {
+    throw EngineError(code, context + ". " + error.what());
+  }
+}
+
 }  // namespace remdo::paradox

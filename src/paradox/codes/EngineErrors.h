@@ -57,6 +57,11 @@ env::EDBEngineError EngineError(std::uint16_t code, std::string_view context);
 // not found) are checked by the caller instead.
 void CheckEngineResult(std::uint16_t code, std::string_view context);
 
+// Inside a catch block: rethrows an EDBEngineError as it is, and any other
+// ERemdoError (a failure of the OS) as EngineError(code, context + ". " +
+// its text), so that the engine's callers see engine errors only.
+[[noreturn]] void RethrowAsEngineError(std::uint16_t code, const std::string& context);
+
 }  // namespace remdo::paradox
 
 #endif  // REMDO_PARADOX_CODES_ENGINEERRORS_H_

@@ -4,16 +4,9 @@
 namespace remdo::paradox {
 
 void TDatabase::Open() {
-  if (connection_ != nullptr) return;
-  TEngineSession& session = TEngineSession::Instance();
-  if (!session.Started()) session.Start();
-  connection_ = &session.Connect(databaseName_);
+  if (connection_.Get() == nullptr) connection_ = TEngineSession::Instance().Lease(databaseName_);
 }
 
-void TDatabase::Close() {
-  if (connection_ == nullptr) return;
-  TEngineSession::Instance().Disconnect(*connection_);
-  connection_ = nullptr;
-}
+void TDatabase::Close() { connection_.Release(); }
 
 }  // namespace remdo::paradox

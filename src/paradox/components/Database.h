@@ -26,14 +26,14 @@ class TDatabase {
   // (invalid directory) when the folder does not exist.
   void Open();
   void Close();
-  bool Connected() const { return connection_ != nullptr; }
+  bool Connected() const { return connection_.Get() != nullptr; }
   void SetConnected(bool connected) { connected ? Open() : Close(); }
 
-  TDbHandle Handle() const { return connection_; }
+  TDbHandle Handle() const { return connection_.Get(); }
 
  private:
   std::string databaseName_;
-  TDbConnection* connection_ = nullptr;
+  TConnectionLease connection_;
 };
 
 }  // namespace remdo::paradox

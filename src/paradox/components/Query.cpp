@@ -9,16 +9,8 @@ namespace remdo::paradox {
 void TQuery::ExecSQL() {
   rowsAffected_ = 0;
   const TSqlUpdate statement = ParseSqlStatement(sql_);
-  TEngineSession& session = TEngineSession::Instance();
-  if (!session.Started()) session.Start();
-  TDbConnection& database = session.Connect(databaseName_);
-  try {
-    rowsAffected_ = RunSqlUpdate(database, statement);
-  } catch (...) {
-    session.Disconnect(database);
-    throw;
-  }
-  session.Disconnect(database);
+  const TConnectionLease lease = TEngineSession::Instance().Lease(databaseName_);
+  rowsAffected_ = RunSqlUpdate(*lease, statement);
 }
 
 }  // namespace remdo::paradox

@@ -26,17 +26,10 @@ void TTable::CheckActive() const {
 
 void TTable::Open() {
   if (Active()) return;
-  TEngineSession& session = TEngineSession::Instance();
-  if (!session.Started()) session.Start();
-  TDbConnection& database = session.Connect(databaseName_);
-  try {
-    cursor_ = std::make_unique<TCursor>(database, TableDataPath(database.Folder(), tableName_), tableName_, exclusive_,
-                                        indexName_);
-  } catch (...) {
-    session.Disconnect(database);
-    throw;
-  }
-  database_ = &database;
+  TConnectionLease lease = TEngineSession::Instance().Lease(databaseName_);
+  cursor_ = std::make_unique<TCursor>(*lease, TableDataPath(lease->Folder(), tableName_), tableName_, exclusive_,
+                                      indexName_);
+  lease_ = std::move(lease);
   fields_.clear();
   for (std::size_t i = 0; i < Data().Header().fields.size(); ++i) fields_.push_back(std::make_unique<TField>(*this, i));
   buffer_.assign(Data().RecordSize(), std::byte{0});
@@ -49,18 +42,10 @@ void TTable::Close() {
   state_ = TDataSetState::kInactive;
   pendingBlobs_.clear();
   fields_.clear();
-  std::unique_ptr<TCursor> cursor = std::move(cursor_);
-  TDbConnection* database = database_;
-  database_ = nullptr;
-  try {
-    cursor->Close();
-  } catch (...) {
-    cursor.reset();
-    TEngineSession::Instance().Disconnect(*database);
-    throw;
-  }
-  cursor.reset();
-  TEngineSession::Instance().Disconnect(*database);
+  // The cursor goes before the lease, on every path.
+  const TConnectionLease lease = std::move(lease_);
+  const std::unique_ptr<TCursor> cursor = std::move(cursor_);
+  cursor->Close();
 }
 
 void TTable::ResetEdit() {

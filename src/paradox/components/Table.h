@@ -113,7 +113,7 @@ class TTable {
   std::span<std::byte> ActiveBuffer();
 
   TCursorHandle Handle() const { return cursor_.get(); }
-  TDbHandle DBHandle() const { return database_; }
+  TDbHandle DBHandle() const { return lease_.Get(); }
 
   // For TField and TBlobStream.
   TFieldRef FieldRef(std::size_t index, bool forWriting);
@@ -140,7 +140,7 @@ class TTable {
   std::string tableName_;
   std::string indexName_;
   bool exclusive_ = false;
-  TDbHandle database_ = nullptr;
+  TConnectionLease lease_;
   std::unique_ptr<TCursor> cursor_;
   std::vector<std::unique_ptr<TField>> fields_;
   TDataSetState state_ = TDataSetState::kInactive;

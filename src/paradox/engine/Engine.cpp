@@ -79,8 +79,27 @@ TDbConnection& TEngineSession::Connect(std::string_view folder) {
 
 // A connection nobody uses stays as an object, so that a database handle
 // taken from it stays valid; connecting again settles the folder again.
-void TEngineSession::Disconnect(TDbConnection& connection) {
+void TEngineSession::Disconnect(TDbConnection& connection) noexcept {
   if (connection.users > 0) --connection.users;
+}
+
+TConnectionLease TEngineSession::Lease(std::string_view folder) {
+  if (!started_) Start();
+  return TConnectionLease(Connect(folder));
+}
+
+TConnectionLease& TConnectionLease::operator=(TConnectionLease&& other) noexcept {
+  if (this != &other) {
+    Release();
+    connection_ = other.connection_;
+    other.connection_ = nullptr;
+  }
+  return *this;
+}
+
+void TConnectionLease::Release() noexcept {
+  if (connection_ != nullptr) TEngineSession::Instance().Disconnect(*connection_);
+  connection_ = nullptr;
 }
 
 TOpenTable* TEngineSession::FindOpenTable(std::string_view dataPath) {

@@ -45,6 +45,27 @@ class TDbConnection {
 
 using TDbHandle = TDbConnection*;
 
+// One use of the session's connection on a folder, given back when the
+// lease ends (or by Release): what a component holds while it works on a
+// folder, so that no error path can leave the connection counted as used.
+class TConnectionLease {
+ public:
+  TConnectionLease() = default;
+  TConnectionLease(TConnectionLease&& other) noexcept : connection_(other.connection_) { other.connection_ = nullptr; }
+  TConnectionLease& operator=(TConnectionLease&& other) noexcept;
+  ~TConnectionLease() { Release(); }
+
+  TDbConnection* Get() const { return connection_; }
+  TDbConnection& operator*() const { return *connection_; }
+  TDbConnection* operator->() const { return connection_; }
+  void Release() noexcept;
+
+ private:
+  friend class TEngineSession;
+  explicit TConnectionLease(TDbConnection& connection) : connection_(&connection) {}
+  TDbConnection* connection_ = nullptr;
+};
+
 class TEngineSession {
  public:
   static TEngineSession& Instance();
@@ -60,7 +81,9 @@ class TEngineSession {
   // (invalid directory) when the folder does not exist. Connection objects
   // live as long as the session, so database handles never dangle.
   TDbConnection& Connect(std::string_view folder);
-  void Disconnect(TDbConnection& connection);
+  void Disconnect(TDbConnection& connection) noexcept;
+  // Connect as a lease, starting the session first when nobody has.
+  TConnectionLease Lease(std::string_view folder);
 
   // Opens the table at dataPath for a cursor, loading it unless another
   // cursor holds it. Throws EDBEngineError: the table is locked (opened

@@ -1,5 +1,5 @@
-// A family being written by an open table (private to OpenTable.cpp and
-// TableWrite.cpp): the commit that owns its new files, the data file's
+// A family being written by an open table (private to the open table, its
+// bulk load and TableWrite.cpp): the commit that owns its new files, the data file's
 // header and the writer filling its blocks, the builders of the secondary
 // indexes fed record by record, and what the memo file needs to know about
 // the records written.
@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "paradox/engine/Engine.h"
-#include "paradox/engine/OpenTable.h"
 #include "paradox/engine/SecondaryIndexBuilder.h"
 #include "paradox/family/FamilyCommit.h"
+#include "paradox/family/TableFiles.h"
 #include "paradox/format/DataFileWriter.h"
 #include "paradox/format/TableHeader.h"
 #include "paradox/memo/TableMemo.h"
 
 namespace remdo::paradox {
 
-struct TOpenTable::TFamilyWrite {
+struct TFamilyWrite {
   TFamilyWrite(env::TFileSystem& fileSystem, const TTableFiles& files)
       : commit(fileSystem, files.folder, files.baseName,
                TEngineSession::Instance().IsScratchTable(files.DataPath()) ? TDurability::kScratch

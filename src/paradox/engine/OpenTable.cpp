@@ -10,26 +10,13 @@
 #include "paradox/codes/Coding.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/codes/EngineErrors.h"
+#include "paradox/engine/BulkLoad.h"
 #include "paradox/engine/FamilyWrite.h"
 #include "paradox/format/BlockChain.h"
 
 namespace remdo::paradox {
 
 namespace {
-
-// Changes kept in memory for the next save; beyond this a save rewrites the
-// family instead (bulk loads need no journal and no copy of every record).
-constexpr std::size_t kMaxLogBytes = 8 << 20;
-
-[[noreturn]] void RethrowAsEngineError(std::uint16_t code, const std::string& context) {
-  try {
-    throw;
-  } catch (const env::EDBEngineError&) {
-    throw;
-  } catch (const env::ERemdoError& error) {
-    throw EngineError(code, context + ". " + error.what());
-  }
-}
 
 std::vector<std::byte> ReadHeaderBytes(env::TFile& file, std::uint64_t fileSize) {
   std::vector<std::byte> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, TTableHeader::kExtendedSize)));
@@ -91,7 +78,7 @@ std::unique_ptr<TRecordStore> TOpenTable::NewStore() const {
 }
 
 TRecordStore& TOpenTable::Records() {
-  if (stream_ || sorting_) Materialize();
+  if (bulk_->Active()) Materialize();
   if (reloadNeeded_) Reload();
   return *records_;
 }
@@ -100,40 +87,27 @@ TRecordStore& TOpenTable::Records() {
 // back from the unfinished data file (which then goes) or merged from the
 // sorting load.
 void TOpenTable::Materialize() {
-  std::unique_ptr<TFamilyWrite> write = std::move(stream_);
-  std::unique_ptr<TSortingLoad> sorting = std::move(sorting_);
-  ++streamVersion_;
+  bulk_->NextGeneration();
   InvalidateIndexes();
   try {
-    if (sorting) {
-      sorting->Merge([this](std::span<const std::byte> record) { records_->LoadAppend(record); });
-    } else {
-      write->writer->Finish();
-      TBlockChainReader chain(*write->dataFile, write->data, write->dataFile->Size());
-      TChainBlock block;
-      while (chain.Next(block)) {
-        for (std::size_t i = 0; i < block.count; ++i) {
-          records_->LoadAppend(block.records.subspan(i * RecordSize(), RecordSize()));
-        }
-      }
-    }
+    bulk_->ReadBack([this](std::span<const std::byte> record) { records_->LoadAppend(record); });
     (void)records_->Loaded();
   } catch (...) {
     records_ = NewStore();
     dirty_ = false;
     RethrowAsEngineError(kDbiErrWriteErr, "The records loaded into " + files_.DataPath() + " could not be kept");
   }
-  logOverflow_ = true;  // these changes are in no journal: the next save writes the table
+  changes_.Overflow();  // these changes are in no journal: the next save writes the table
 }
 
 std::size_t TOpenTable::RecordCount() const {
-  if (stream_) return stream_->writer->RecordCount();
-  if (sorting_) return sorting_->Count();
+  if (bulk_->Active()) return bulk_->Count();
   return reloadNeeded_ ? header_.recordCount : records_->Count();
 }
 
 std::uint64_t TOpenTable::Version() const {
-  return stream_ || sorting_ || reloadNeeded_ ? streamVersion_ : records_->Version() ^ (streamVersion_ << 32);
+  const std::uint64_t generation = bulk_->Generation();
+  return bulk_->Active() || reloadNeeded_ ? generation : records_->Version() ^ (generation << 32);
 }
 
 void TOpenTable::Reload() {
@@ -154,7 +128,7 @@ void TOpenTable::Reload() {
     RethrowAsEngineError(kDbiErrReadErr, "The table " + files_.DataPath() + " could not be read back");
   }
   reloadNeeded_ = false;
-  ++streamVersion_;
+  bulk_->NextGeneration();
 }
 
 void TOpenTable::Prepare() {
@@ -178,6 +152,8 @@ void TOpenTable::Prepare() {
   keyWidth_ = primaryOrder_.Width();
   records_ = NewStore();
   memo_ = std::make_unique<TTableMemo>(fileSystem_, MemoPath());
+  bulk_ = std::make_unique<TBulkLoad>(fileSystem_, files_.DataPath() + ".runs" + std::string(kNewSuffix), RecordSize(),
+                                      primaryOrder_);
 }
 
 std::string TOpenTable::MemoPath() const {
@@ -252,7 +228,7 @@ std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::
     file->Close();
     table->DiscoverSecondaryIndexes();
     table->ResetJournal(headerBytes);
-    table->Replay(table->journal_->Load());
+    table->Replay(table->changes_.SavedChanges());
     return table;
   } catch (...) {
     RethrowAsEngineError(kDbiErrReadErr, "The table " + path + " could not be read");
@@ -388,14 +364,7 @@ void TOpenTable::NoteReplacedBlobs(std::span<const std::byte> before, std::span<
 
 void TOpenTable::Log(TJournalOp op) {
   dirty_ = true;
-  if (logOverflow_) return;
-  logBytes_ += op.Bytes();
-  if (logBytes_ > kMaxLogBytes) {
-    logOverflow_ = true;
-    std::vector<TJournalOp>().swap(log_);
-    return;
-  }
-  log_.push_back(std::move(op));
+  changes_.Add(std::move(op));
 }
 
 void TOpenTable::NoteAutoIncrement(std::span<const std::byte> record) {
@@ -407,25 +376,8 @@ void TOpenTable::NoteAutoIncrement(std::span<const std::byte> record) {
 std::uint32_t TOpenTable::TakeAutoIncrement() { return ++header_.autoIncrement; }
 
 bool TOpenTable::CanBulkLoad(std::size_t position) const {
-  if (stream_ || sorting_) return true;
+  if (bulk_->Active()) return true;
   return !reloadNeeded_ && !dirty_ && records_->Count() == 0 && (!IsKeyed() || canOrderKeys_) && position == 0;
-}
-
-// Goes on with a bulk load in key order as a sorting load: the records
-// written so far are read back from the unfinished data file into it.
-void TOpenTable::StartSorting() {
-  auto sorting = std::make_unique<TSortingLoad>(fileSystem_, files_.DataPath() + ".runs" + std::string(kNewSuffix),
-                                                RecordSize(), primaryOrder_);
-  if (stream_) {
-    std::unique_ptr<TFamilyWrite> write = std::move(stream_);
-    write->writer->Finish();
-    TBlockChainReader chain(*write->dataFile, write->data, write->dataFile->Size());
-    TChainBlock block;
-    while (chain.Next(block)) {
-      for (std::size_t i = 0; i < block.count; ++i) (void)sorting->Add(block.records.subspan(i * RecordSize(), RecordSize()));
-    }
-  }
-  sorting_ = std::move(sorting);
 }
 
 // Inserts a record of a bulk load; nothing when the load cannot take it (a
@@ -433,27 +385,25 @@ void TOpenTable::StartSorting() {
 // turned into records in memory.
 std::optional<std::uint16_t> TOpenTable::BulkInsert(std::span<const std::byte> record, std::size_t position) {
   const auto key = record.first(keyWidth_);
-  if (!stream_ && !sorting_) {
+  if (!bulk_->Active()) {
     InvalidateIndexes();
-    stream_ = BeginWrite();
-    lastKey_.clear();
+    bulk_->Start(BeginWrite());
   }
-  ++streamVersion_;
-  if (stream_) {
-    const bool inOrder = IsKeyed() ? lastKey_.empty() || primaryOrder_.Compare(lastKey_.data(), key.data()) < 0
-                                   : position >= RecordCount();
+  bulk_->NextGeneration();
+  if (TFamilyWrite* stream = bulk_->Stream()) {
+    const bool inOrder = IsKeyed() ? bulk_->FollowsLastKey(key) : position >= RecordCount();
     if (inOrder) {
-      WriteRecord(*stream_, record);
-      lastKey_.assign(key.begin(), key.end());
+      WriteRecord(*stream, record);
+      bulk_->NoteStreamed(key);
       return kDbiErrNone;
     }
     if (!IsKeyed()) {
       Materialize();
       return std::nullopt;
     }
-    StartSorting();
+    bulk_->StartSorting();
   }
-  return sorting_->Add(record) ? kDbiErrNone : kDbiErrKeyViol;
+  return bulk_->Sort(record) ? kDbiErrNone : kDbiErrKeyViol;
 }
 
 std::uint16_t TOpenTable::Insert(std::span<const std::byte> record, std::size_t position, std::size_t* at) {
@@ -466,8 +416,7 @@ std::uint16_t TOpenTable::Insert(std::span<const std::byte> record, std::size_t 
       answer = BulkInsert(record, position);
     } catch (...) {
       // The half-made load is discarded: the table is as before the load.
-      stream_.reset();
-      sorting_.reset();
+      bulk_->Discard();
       records_ = NewStore();
       dirty_ = false;
       RethrowAsEngineError(kDbiErrWriteErr, "The table " + files_.DataPath() + " could not be written");
@@ -565,22 +514,19 @@ void TOpenTable::Replay(std::vector<TJournalOp> ops) {
 
 void TOpenTable::ResetJournal(std::span<const std::byte> headerBytes) {
   const std::string name = files_.journal.empty() ? files_.baseName + std::string(kJournalExtension) : files_.journal;
-  journal_ = std::make_unique<TJournal>(fileSystem_, files_.folder + name, JournalStamp(headerBytes), header_.recordSize);
+  changes_.Restart(fileSystem_, files_.folder + name, headerBytes, header_.recordSize);
 }
 
 void TOpenTable::SaveChanges() {
-  if (stream_ || sorting_ || logOverflow_) {
+  if (bulk_->Active() || changes_.Overflowed()) {
     WriteFamily(TWriteMode::kRewrite);
     return;
   }
-  if (log_.empty()) return;
   try {
-    journal_->Append(log_);
+    changes_.Save();
   } catch (...) {
     RethrowAsEngineError(kDbiErrWriteErr, "The changes to " + files_.DataPath() + " could not be saved");
   }
-  log_.clear();
-  logBytes_ = 0;
 }
 
 }  // namespace remdo::paradox

@@ -10,13 +10,10 @@
 // they are written into the memo file in place as records are posted (see
 // TableMemo.h).
 //
-// Bulk load: records inserted into an empty table in key order (at its end,
-// for a table without key) go straight into the new data file of a pending
-// family write instead of into memory; once a key arrives out of order the
-// load goes on as a sorting load (SortingLoad.h). The family is finished at
-// close (or by a save). Anything else done to the table meanwhile first
-// reads the records loaded so far into memory and drops the pending write,
-// then proceeds as usual; nothing is committed before the close.
+// Records inserted into an empty table go through a bulk load (BulkLoad.h)
+// finished at close (or by a save); anything else done to the table first
+// reads the load back into memory. Unsaved changes sit in the change log
+// (ChangeLog.h).
 //
 // Keys are ordered by their key order (KeyOrder.h): alpha fields in the
 // collation of the table's language driver. A table whose driver's order is
@@ -36,10 +33,9 @@
 #include <vector>
 
 #include "env/FileSystem.h"
+#include "paradox/engine/ChangeLog.h"
 #include "paradox/engine/RecordStore.h"
 #include "paradox/engine/SecondaryIndex.h"
-#include "paradox/engine/SortingLoad.h"
-#include "paradox/family/Journal.h"
 #include "paradox/family/TableFiles.h"
 #include "paradox/format/BlobDescriptor.h"
 #include "paradox/format/TableHeader.h"
@@ -48,6 +44,9 @@
 #include "paradox/memo/TableMemo.h"
 
 namespace remdo::paradox {
+
+class TBulkLoad;
+struct TFamilyWrite;
 
 enum class TWriteMode {
   kRewrite,  // the same table: its memo and validity files stay
@@ -119,13 +118,11 @@ class TOpenTable {
   // indexes are built; or an alpha field under a driver of unknown order).
   [[nodiscard]] std::uint16_t AddSecondaryIndex(std::size_t field);
 
-  // Memo values. HasBlobFields: the table has memo, BLOB, formatted memo,
-  // OLE or graphic fields. ReadBlob: the whole value of a blob field as the
-  // record holds it (throws the memo file's EDBEngineError, see MemoFile.h).
-  // StoreBlob: writes a value for a record about to be posted and fills the
-  // field; DiscardBlob: gives up a value stored for a record that was then
-  // refused. Both throw like TTableMemo, and failures of the OS as
-  // EDBEngineError (READERR, WRITEERR).
+  // Memo values of the blob fields (memo, BLOB, formatted memo, OLE,
+  // graphic). ReadBlob: the whole value a field refers to. StoreBlob writes
+  // a value for a record about to be posted and fills the field; DiscardBlob
+  // gives up a value stored for a record then refused. They throw like
+  // TTableMemo, and failures of the OS as EDBEngineError (READERR, WRITEERR).
   bool HasBlobFields() const { return !blobFields_.empty(); }
   std::vector<std::byte> ReadBlob(std::span<const std::byte> field);
   TBlobDescriptor StoreBlob(std::span<std::byte> field, TBlobKind kind, std::span<const std::byte> value);
@@ -146,12 +143,10 @@ class TOpenTable {
   // (write error, table full), leaving the old family in place.
   void WriteFamily(TWriteMode mode);
 
-  // Cursors sharing the table.
-  int users = 0;
+  int users = 0;  // cursors sharing the table
   bool exclusive = false;
 
  private:
-  struct TFamilyWrite;
   std::unique_ptr<TFamilyWrite> BeginWrite();
   void WriteRecord(TFamilyWrite& write, std::span<const std::byte> record);
   void EndWrite(TFamilyWrite& write, TWriteMode mode);
@@ -160,7 +155,6 @@ class TOpenTable {
   void AfterCommit(TFamilyWrite& write, TWriteMode mode, const std::string& indexName, const std::string& memoName);
   bool CanBulkLoad(std::size_t position) const;
   std::optional<std::uint16_t> BulkInsert(std::span<const std::byte> record, std::size_t position);
-  void StartSorting();
   void Materialize();
   void Reload();
   void Prepare();
@@ -195,15 +189,9 @@ class TOpenTable {
   std::vector<std::unique_ptr<TSecondaryIndex>> secondary_;
   std::unique_ptr<TTableMemo> memo_;
   std::string adoptedMemo_;
-  std::unique_ptr<TJournal> journal_;
-  std::unique_ptr<TFamilyWrite> stream_;    // a bulk load in key order
-  std::unique_ptr<TSortingLoad> sorting_;   // a bulk load in any order
-  std::vector<std::byte> lastKey_;
-  std::uint64_t streamVersion_ = 0;
+  TChangeLog changes_;
+  std::unique_ptr<TBulkLoad> bulk_;
   bool reloadNeeded_ = false;  // the records are on disk only
-  std::vector<TJournalOp> log_;
-  std::size_t logBytes_ = 0;
-  bool logOverflow_ = false;
   bool dirty_ = false;
 };
 

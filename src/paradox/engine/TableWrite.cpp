@@ -17,6 +17,7 @@
 #include "env/Text.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/codes/EngineErrors.h"
+#include "paradox/engine/BulkLoad.h"
 #include "paradox/engine/FamilyWrite.h"
 #include "paradox/engine/OpenTable.h"
 #include "paradox/format/MemoFormat.h"
@@ -36,16 +37,6 @@ std::uint32_t NewGenerationTag() {
   mix ^= mix >> 31;
   mix *= 0x9E3779B97F4A7C15ull;
   return static_cast<std::uint32_t>(mix >> 32) | 1u;
-}
-
-[[noreturn]] void RethrowAsWriteError(const std::string& context) {
-  try {
-    throw;
-  } catch (const env::EDBEngineError&) {
-    throw;
-  } catch (const env::ERemdoError& error) {
-    throw EngineError(kDbiErrWriteErr, context + ". " + error.what());
-  }
 }
 
 }  // namespace
@@ -84,7 +75,7 @@ TTableHeader TOpenTable::IndexHeaderFor(const TTableHeader& data) const {
   return index;
 }
 
-std::unique_ptr<TOpenTable::TFamilyWrite> TOpenTable::BeginWrite() {
+std::unique_ptr<TFamilyWrite> TOpenTable::BeginWrite() {
   auto write = std::make_unique<TFamilyWrite>(fileSystem_, files_);
   write->data = DataHeaderForWrite();
   write->dataFile = &write->commit.Create(files_.dataName);
@@ -166,7 +157,7 @@ void TOpenTable::EndWrite(TFamilyWrite& write, TWriteMode mode) {
   WriteSecondaryIndexes(write);
   WriteMemoFile(write, mode, memoName);
   if (mode == TWriteMode::kCreate && !files_.validity.empty()) commit.Remove(files_.validity);
-  journal_->Close();
+  changes_.CloseJournal();
   commit.Remove(files_.journal.empty() ? files_.baseName + std::string(kJournalExtension) : files_.journal);
   commit.Commit();
   AfterCommit(write, mode, indexName, memoName);
@@ -196,22 +187,17 @@ void TOpenTable::AfterCommit(TFamilyWrite& write, TWriteMode mode, const std::st
     memo_->ReleaseAfterCommit(write.places);
   }
   ResetJournal(header_.EncodeTo());
-  log_.clear();
-  logBytes_ = 0;
-  logOverflow_ = false;
   dirty_ = false;
 }
 
 void TOpenTable::WriteFamily(TWriteMode mode) {
   try {
-    if (stream_) {
-      std::unique_ptr<TFamilyWrite> write = std::move(stream_);
+    if (const std::unique_ptr<TFamilyWrite> write = bulk_->TakeStream()) {
       EndWrite(*write, mode);
       reloadNeeded_ = true;  // the records are in the new file only
       return;
     }
-    if (sorting_) {
-      std::unique_ptr<TSortingLoad> sorting = std::move(sorting_);
+    if (std::unique_ptr<TSortingLoad> sorting = bulk_->TakeSorting()) {
       std::unique_ptr<TFamilyWrite> write = BeginWrite();
       TFamilyWrite& target = *write;
       sorting->Merge([this, &target](std::span<const std::byte> record) { WriteRecord(target, record); });
@@ -225,7 +211,7 @@ void TOpenTable::WriteFamily(TWriteMode mode) {
     Records().ForEach([this, &target](std::span<const std::byte> record) { WriteRecord(target, record); });
     EndWrite(*write, mode);
   } catch (...) {
-    RethrowAsWriteError("The table " + files_.DataPath() + " could not be written");
+    RethrowAsEngineError(kDbiErrWriteErr, "The table " + files_.DataPath() + " could not be written");
   }
 }
 
