@@ -39,6 +39,18 @@ std::string ParentOf(const std::string& path) {
   return ExcludeTrailingSeparator(std::string_view(path).substr(0, end));
 }
 
+// path lies inside folder, whichever separators the two use (Windows takes
+// '/' as well as '\\') and without regard to case.
+bool LiesInside(std::string_view path, std::string_view folder) {
+  const std::string inside = IncludeTrailingSeparator(folder);
+  if (path.size() < inside.size()) return false;
+  for (std::size_t i = 0; i < inside.size(); ++i) {
+    const bool separators = IsPathSeparator(path[i]) && IsPathSeparator(inside[i]);
+    if (!separators && !SameText(path.substr(i, 1), inside.substr(i, 1))) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void CopyWholeFile(TFileSystem& fs, std::string_view from, std::string_view to, TCopyTime time) {
@@ -82,9 +94,8 @@ bool MakeFolders(TFileSystem& fs, std::string_view folder) {
 }
 
 void CopyFolderTree(TFileSystem& fs, std::string_view from, std::string_view to) {
-  // A folder copied into itself would grow for ever.
-  const std::string inside = IncludeTrailingSeparator(from);
-  if (to.size() >= inside.size() && SameText(to.substr(0, inside.size()), inside)) {
+  // A folder copied into itself would grow until paths grow too long.
+  if (LiesInside(to, from)) {
     throw EWriteError("Cannot copy folder \"" + std::string(from) + "\" into itself.");
   }
   if (!MakeFolders(fs, to)) throw EFCreateError("Cannot create folder \"" + std::string(to) + "\".");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "env/Errors.h"
+#include "env/MemoryLength.h"
 #include "env/Text.h"
 
 namespace remdo::env {
@@ -20,7 +21,7 @@ struct TLines {
 
 std::string ReadAll(TFileSystem& fs, const std::string& path) {
   auto file = fs.Open(path, TOpenMode::kRead);
-  std::string text(static_cast<std::size_t>(file->Size()), '\0');
+  std::string text(MemoryLength(file->Size(), path), '\0');
   text.resize(file->ReadAt(0, std::as_writable_bytes(std::span<char>(text))));
   return text;
 }

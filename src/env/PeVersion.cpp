@@ -22,7 +22,7 @@
 //
 // The type RT_VERSION (16) is looked up among the first level's entries;
 // below it the first name and the first language are taken, as the system's
-// version query does. Every offset is checked against what was read.
+// version query does. Other resources are looked up by type and id alike. Every offset is checked against what was read.
 #include "env/PeVersion.h"
 
 #include <algorithm>
@@ -45,6 +45,7 @@ constexpr std::size_t kMaxSections = 96;
 constexpr std::size_t kMaxEntries = 4096;
 constexpr std::size_t kFixedInfoOffset = 40;  // 6 + 32 bytes of key, padded to 4
 constexpr std::size_t kFixedInfoSize = 52;
+constexpr std::uint32_t kMaxResourceSize = 16u << 20;
 
 std::uint16_t U16(const std::vector<std::byte>& b, std::size_t at) {
   return static_cast<std::uint16_t>(std::to_integer<unsigned>(b[at]) | std::to_integer<unsigned>(b[at + 1]) << 8);
@@ -69,8 +70,17 @@ class TPeReader {
     if (!ReadHeaders()) return std::nullopt;
     std::uint64_t offset = 0;
     std::uint32_t size = 0;
-    if (!FindVersionData(offset, size)) return std::nullopt;
+    if (!FindData(kRtVersion, std::nullopt, offset, size)) return std::nullopt;
     return ParseVersionInfo(offset, size);
+  }
+
+  std::optional<std::vector<std::byte>> Resource(std::uint32_t type, std::uint32_t id) {
+    if (!ReadHeaders()) return std::nullopt;
+    std::uint64_t offset = 0;
+    std::uint32_t size = 0;
+    std::vector<std::byte> data;
+    if (!FindData(type, id, offset, size) || size > kMaxResourceSize || !Read(offset, size, data)) return std::nullopt;
+    return data;
   }
 
  private:
@@ -137,10 +147,13 @@ class TPeReader {
     return std::nullopt;
   }
 
-  bool FindVersionData(std::uint64_t& offset, std::uint32_t& size) {
-    const auto type = Entry(0, kRtVersion);
+  // The data of the resource of typeId and nameId (the first name when
+  // empty), in its first language.
+  bool FindData(std::uint32_t typeId, std::optional<std::uint32_t> nameId, std::uint64_t& offset,
+                std::uint32_t& size) {
+    const auto type = Entry(0, typeId);
     if (!type || (*type & kHighBit) == 0) return false;
-    const auto name = Entry(*type & ~kHighBit, std::nullopt);
+    const auto name = Entry(*type & ~kHighBit, nameId);
     if (!name || (*name & kHighBit) == 0) return false;
     const auto language = Entry(*name & ~kHighBit, std::nullopt);
     if (!language || (*language & kHighBit) != 0) return false;
@@ -199,6 +212,16 @@ std::optional<TFileVersion> ReadFileVersion(TFileSystem& fileSystem, std::string
   } catch (const ERemdoError&) {
     return std::nullopt;
   }
+}
+
+std::optional<std::vector<std::byte>> ParseResource(std::span<const std::byte> image, std::uint32_t type,
+                                                    std::uint32_t id) {
+  return TPeReader([image](std::uint64_t offset, std::span<std::byte> out) {
+           if (offset > image.size() || out.size() > image.size() - offset) return false;
+           std::memcpy(out.data(), image.data() + offset, out.size());
+           return true;
+         })
+      .Resource(type, id);
 }
 
 }  // namespace remdo::env

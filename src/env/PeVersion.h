@@ -1,6 +1,7 @@
 // The version resource of a Windows program or library, read from the file
 // itself (no OS call), so that both targets read it alike: the fixed file
-// information of the first RT_VERSION resource of a PE32 or PE32+ file.
+// information of the first RT_VERSION resource of a PE32 or PE32+ file; and
+// any other resource of such a file by type and id.
 #ifndef REMDO_ENV_PEVERSION_H_
 #define REMDO_ENV_PEVERSION_H_
 
@@ -9,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "env/FileSystem.h"
 
@@ -34,6 +36,13 @@ std::optional<TFileVersion> ReadFileVersion(TFileSystem& fileSystem, std::string
 
 // The same for a file's bytes held in memory.
 std::optional<TFileVersion> ParseFileVersion(std::span<const std::byte> image);
+
+// The data of the resource of the given numeric type and id (RT_MANIFEST 24,
+// id 1: the program's manifest) in its first language, from a file's bytes.
+// Nothing when there is none or the file is damaged; data over 16 MiB is
+// refused.
+std::optional<std::vector<std::byte>> ParseResource(std::span<const std::byte> image, std::uint32_t type,
+                                                    std::uint32_t id);
 
 }  // namespace remdo::env
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "env/Errors.h"
+#include "env/MemoryLength.h"
 #include "env/FileStream.h"
 #include "env/RegistryStore.h"
 #include "env/Text.h"
@@ -360,7 +361,7 @@ TRegistryLoadResult TRegistryStore::LoadText(std::string_view raw) {
 
 TRegistryLoadResult TRegistryStore::LoadFile(TFileSystem& fileSystem, std::string_view path) {
   TFileStream stream(fileSystem, path, TOpenMode::kRead);
-  std::string text(static_cast<std::size_t>(stream.Size()), '\0');
+  std::string text(MemoryLength(static_cast<std::uint64_t>(stream.Size()), path), '\0');
   stream.ReadBuffer(std::as_writable_bytes(std::span<char>(text)));
   try {
     return LoadText(text);

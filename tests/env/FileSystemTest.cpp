@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "env/DriveMap.h"
 #include "env/Errors.h"
 #include "env/FileStream.h"
+#include "env/MemoryLength.h"
 #include "support/FaultFileSystem.h"
 #include "support/TestSupport.h"
 
@@ -41,6 +43,22 @@ TEST(FileSystem, WritesReadsAndReportsShortReads) {
   file->Close();
   file->Close();  // a second close does nothing
   EXPECT_EQ(ReadWholeFile(dir / "a.db"), Bytes("hello"));
+}
+
+TEST(FileSystem, MemoryLengthRefusesSizesTheProgramCannotHold) {
+  const std::uint64_t limit = static_cast<std::uint64_t>(PTRDIFF_MAX);
+  EXPECT_EQ(MemoryLength(0, "a.ini"), 0u);
+  EXPECT_EQ(MemoryLength(limit, "a.ini"), static_cast<std::size_t>(limit));
+  // 4 GiB + 1 would wrap to 1 on the 32-bit program; both kinds refuse it.
+  for (const std::uint64_t size : {limit + 1, (std::uint64_t{1} << 32) + 1, ~std::uint64_t{0}}) {
+    if (size <= limit) continue;
+    try {
+      MemoryLength(size, "C:\\FENRO\\big.ini");
+      ADD_FAILURE() << size;
+    } catch (const EReadError& e) {
+      EXPECT_NE(std::string(e.what()).find("big.ini"), std::string::npos) << e.what();
+    }
+  }
 }
 
 TEST(FileSystem, OpenFailuresNameTheFileAndTheReason) {

@@ -42,6 +42,27 @@ TEST(PeVersion, NoVersionWithoutTheResourceOrItsValue) {
   EXPECT_EQ(Numbers(badKey), std::nullopt);
 }
 
+TEST(PeVersion, FindsOtherResourcesByTypeAndId) {
+  TPeOptions manifest;
+  manifest.resourceType = 24;  // RT_MANIFEST; the built image's id is 1
+  const auto image = BuildPe(manifest);
+  const auto at = image.begin() + static_cast<std::ptrdiff_t>(test::kVersionInfoAt);
+  const std::vector<std::byte> data(at, at + static_cast<std::ptrdiff_t>(test::kVersionInfoSize));
+  struct TCase {
+    std::uint32_t type;
+    std::uint32_t id;
+    bool found;
+  };
+  for (const TCase& c : {TCase{24, 1, true}, TCase{24, 2, false}, TCase{16, 1, false}, TCase{3, 1, false}}) {
+    const auto found = ParseResource(image, c.type, c.id);
+    EXPECT_EQ(found.has_value(), c.found) << c.type << " " << c.id;
+    if (found) EXPECT_EQ(*found, data);
+  }
+  auto cut = image;
+  cut.resize(test::kVersionInfoAt + test::kVersionInfoSize - 1);
+  EXPECT_EQ(ParseResource(cut, 24, 1), std::nullopt);
+}
+
 TEST(PeVersion, FilesThatAreNoProgramsHaveNoVersion) {
   for (const std::string_view text : {std::string_view(""), std::string_view("MZ"),
                                       std::string_view("\x7F"

@@ -10,6 +10,7 @@
 
 #include "app/ErrorHandler.h"
 #include "app/Version.h"
+#include "app/win32/Resources.h"
 #include "env/Errors.h"
 
 namespace remdo::app::win32 {
@@ -18,6 +19,12 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"TMainForm";
 constexpr wchar_t kPanelClass[] = L"TRemdoPanel";
+
+HICON LoadProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+  const HANDLE icon = ::LoadImageW(instance, MAKEINTRESOURCEW(REMDO_PROGRAM_ICON), IMAGE_ICON,
+                                   ::GetSystemMetrics(widthMetric), ::GetSystemMetrics(heightMetric), LR_SHARED);
+  return icon != nullptr ? static_cast<HICON>(icon) : ::LoadIconW(nullptr, IDI_APPLICATION);
+}
 
 void RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC panelProc) {
   static bool registered = false;
@@ -29,11 +36,16 @@ void RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC panelProc) 
   window.lpfnWndProc = windowProc;
   window.hInstance = instance;
   window.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  window.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+  // The program's icon for the caption bar (small) and the taskbar (large),
+  // each drawn at its own size; a program built without it shows the
+  // system's.
+  window.hIcon = LoadProgramIcon(instance, SM_CXICON, SM_CYICON);
+  window.hIconSm = LoadProgramIcon(instance, SM_CXSMICON, SM_CYSMICON);
   window.lpszClassName = kWindowClass;
   WNDCLASSEXW panel = window;
   panel.lpfnWndProc = panelProc;
   panel.hIcon = nullptr;
+  panel.hIconSm = nullptr;
   panel.lpszClassName = kPanelClass;
   if (::RegisterClassExW(&window) == 0 || ::RegisterClassExW(&panel) == 0) {
     throw env::ERemdoError("The progress window could not be registered.");
@@ -50,6 +62,15 @@ HFONT MakeFont(int pixels, bool bold, const wchar_t* face) {
   font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
   lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
   return ::CreateFontIndirectW(&font);
+}
+
+// The system's DPI, which a system-aware program (its manifest says so) is
+// given as is; Windows 7 has no per-window DPI.
+int SystemDpi() {
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kLayoutDpi;
 }
 
 NONCLIENTMETRICSW SystemMetrics() {
@@ -87,9 +108,11 @@ TWin32Window::~TWin32Window() { Destroy(); }
 void TWin32Window::Create(TMainForm& form) {
   form_ = &form;
   RegisterClasses(instance_, &TWin32Window::WindowProc, &TWin32Window::PanelProc);
+  dpi_ = SystemDpi();
+  // The system's message font comes at the system's DPI already.
   const NONCLIENTMETRICSW metrics = SystemMetrics();
-  memoFont_.Reset(MakeFont(13, true, L"Arial"));
-  buttonFont_.Reset(MakeFont(16, true, metrics.lfMessageFont.lfFaceName));
+  memoFont_.Reset(MakeFont(Scale(13), true, L"Arial"));
+  buttonFont_.Reset(MakeFont(Scale(16), true, metrics.lfMessageFont.lfFaceName));
   systemFont_.Reset(::CreateFontIndirectW(&metrics.lfMessageFont));
   navyBrush_.Reset(::CreateSolidBrush(Rgb(TColour::kNavy)));
   aquaBrush_.Reset(::CreateSolidBrush(Rgb(TColour::kAqua)));
@@ -97,7 +120,7 @@ void TWin32Window::Create(TMainForm& form) {
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, kClientWidth, kClientHeight};
+  RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
   ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
@@ -114,9 +137,13 @@ void TWin32Window::CreatePart(TPart& part) {
   const TControl& control = form_->*part.member;
   const HWND parent = part.parent < 0 ? hwnd_ : parts_[part.parent].hwnd;
   const TBounds origin = part.parent < 0 ? TBounds{} : (form_->*parts_[part.parent].member).bounds;
+  // Edges are scaled rather than sizes, so that parts that meet at 96 DPI
+  // still meet at any other.
   const TBounds& b = control.bounds;
-  const int x = b.left - origin.left;
-  const int y = b.top - origin.top;
+  const int x = Scale(b.left) - Scale(origin.left);
+  const int y = Scale(b.top) - Scale(origin.top);
+  const int width = Scale(b.left + b.width) - Scale(b.left);
+  const int height = Scale(b.top + b.height) - Scale(b.top);
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
   DWORD exStyle = 0;
   const wchar_t* className = kPanelClass;
@@ -133,7 +160,7 @@ void TWin32Window::CreatePart(TPart& part) {
     case TKind::kPictureButton: className = L"BUTTON", style |= BS_OWNERDRAW; break;
     case TKind::kProgressBar: className = PROGRESS_CLASSW; break;
   }
-  part.hwnd = ::CreateWindowExW(exStyle, className, Wide(control.caption).c_str(), style, x, y, b.width, b.height,
+  part.hwnd = ::CreateWindowExW(exStyle, className, Wide(control.caption).c_str(), style, x, y, width, height,
                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(part.id)), instance_, nullptr);
   if (part.hwnd == nullptr) throw env::ERemdoError("A control of the progress window could not be created.");
   const HGDIOBJ font = part.kind == TKind::kMemo     ? memoFont_.Get()

@@ -18,6 +18,9 @@
 
 namespace remdo::app::win32 {
 
+// The DPI at which the layout's positions, sizes and fonts are given.
+inline constexpr int kLayoutDpi = 96;
+
 class TWin32Window final : public TFormView {
  public:
   explicit TWin32Window(HINSTANCE instance);
@@ -35,6 +38,10 @@ class TWin32Window final : public TFormView {
   // Destroys the window (after the loop).
   void Destroy();
   HWND Handle() const { return hwnd_; }
+  // The DPI the window is laid out for: the system's, read at Create.
+  int Dpi() const { return dpi_; }
+  // A length of the layout (given at 96 DPI) at the window's DPI.
+  int Scale(int pixels) const { return ::MulDiv(pixels, dpi_, kLayoutDpi); }
 
   // TFormView
   void Update() override;
@@ -88,6 +95,7 @@ class TWin32Window final : public TFormView {
   HINSTANCE instance_;
   TMainForm* form_ = nullptr;
   HWND hwnd_ = nullptr;
+  int dpi_ = kLayoutDpi;
   std::vector<TPart> parts_;
   TColour shownColour_ = TColour::kDefault;
   TGdiObject memoFont_;

@@ -116,6 +116,8 @@ LRESULT CALLBACK TWin32Window::PanelProc(HWND hwnd, UINT message, WPARAM wParam,
     switch (message) {
       case WM_PAINT: self->PaintPanel(hwnd); return 0;
       case WM_ERASEBKGND: return 1;
+      // A caption panel paints in the system font; it says so, as controls do.
+      case WM_GETFONT: return reinterpret_cast<LRESULT>(self->systemFont_.Get());
       // Children's notifications belong to the main window.
       case WM_COMMAND:
       case WM_CTLCOLORSTATIC:

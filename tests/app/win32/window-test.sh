@@ -5,7 +5,11 @@
 #      ticked, writes its report and closes;
 #   2. a run in which the user unticks "close when complete"; it ends with
 #      the Close button showing and the window open (a screenshot of it is
-#      kept in the artefacts folder); Esc on Close writes the report and ends.
+#      kept in the artefacts folder); Esc on Close writes the report and ends;
+#   3. the window at 96 and at 144 DPI (the prefix's LogPixels): the client
+#      area has the layout's size at that DPI, every control lies inside it
+#      and every caption fits its control (the program measures its own
+#      window, see WindowTestMain.cpp); a screenshot at each DPI is kept.
 # Usage: window-test.sh <remdo_window_test.exe> <artefacts folder> <prefix>
 # The window runs in a Wine prefix of its own, whose session starts on the
 # test's Xvfb display and ends with the test: a session started without a
@@ -38,6 +42,15 @@ mkdir -p "$artefacts" "$prefix"
 wineboot --init >/dev/null 2>&1 || true
 
 fail() { echo "FAIL: $*"; exit 1; }
+# Sets the prefix's DPI; the next Wine session starts with it.
+set_dpi() {
+  wineserver -k >/dev/null 2>&1; wineserver -w
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 ||
+    fail "LogPixels could not be set"
+  wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+    /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 || fail "LogPixels could not be set"
+  wineserver -k >/dev/null 2>&1; wineserver -w
+}
 # The Windows form of a host path (Wine shows the host's root as Z:).
 windows_path() { printf 'Z:%s\\' "$(printf '%s' "$1" | tr / '\\')"; }
 # Waits up to $1 seconds for the command after it to succeed.
@@ -65,6 +78,8 @@ start() {  # folder mode
   wait_until 20 has_window '^FENRO Remdo$' || fail "no window titled FENRO Remdo"
   window="$(window_of '^FENRO Remdo$')"
 }
+
+set_dpi 96
 
 echo "--- run 1: Cancel, answered Yes"
 folder="$scratch/cancel"
@@ -96,4 +111,27 @@ wait "$pid" || fail "the program failed: $(cat "$folder/stdout.txt")"
 contains "$folder/Remdo.log" "All tables completed."
 contains "$folder/RemdLogs.txt" ", no errors"
 echo "screenshot: $artefacts/window-run-ended.png"
+
+# The layout's client area (539 x 458 at 96 DPI) at dpi, rounded as MulDiv.
+scaled() { echo $((($1 * $2 + 48) / 96)); }
+for dpi in 96 144; do
+  echo "--- run 3: the window at $dpi DPI"
+  set_dpi "$dpi"
+  folder="$scratch/layout-$dpi"
+  start "$folder" layout
+  report="$folder/layout.txt"
+  grep -qx "dpi $dpi" "$report" || fail "the window was laid out for another DPI: $(head -1 "$report")"
+  width=$(scaled 539 "$dpi") height=$(scaled 458 "$dpi")
+  grep -qx "client $width $height" "$report" || fail "client area $(sed -n 2p "$report"), not $width x $height"
+  [ "$(grep -c '^control ' "$report")" -ge 16 ] || fail "controls missing: $(cat "$report")"
+  ! grep '^fail' "$report" || fail "layout at $dpi DPI: $(cat "$report")"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  [ "$WIDTH" -eq "$width" ] && [ "$HEIGHT" -eq "$height" ] || fail "the X window is $WIDTH x $HEIGHT, not $width x $height"
+  sleep 0.5
+  import -window "$window" "$artefacts/window-${dpi}dpi.png" || fail "no screenshot"
+  touch "$folder/proceed.txt"
+  wait_until 60 gone "$pid" || fail "the window did not close after the run at $dpi DPI"
+  wait "$pid" || fail "the program failed: $(cat "$folder/stdout.txt")"
+  echo "screenshot: $artefacts/window-${dpi}dpi.png"
+done
 echo "PASS"
