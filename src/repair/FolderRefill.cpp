@@ -67,7 +67,7 @@ void TransferFolderRows(TRepairContext& context, std::int32_t n) {
   const std::string dataFolder = TRepairContext::DataFolder();
   TStepTable folder(context.Table1, dataFolder, FolderTableName(n));
   TStepTable folders(context.Table2, dataFolder, "Folders", "Folder");
-  if (folders->FindKey({n})) {
+  if (FindKeyIfHeld(*folders, {n})) {
     paradox::TField& number = folders->FieldByName("Folder");
     paradox::TField& book = folders->FieldByName("Book");
     paradox::TField& release = folders->FieldByName("Release");
