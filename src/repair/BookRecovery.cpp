@@ -56,7 +56,7 @@ std::unique_ptr<TTable> OpenLookupTable(TRunReporter& run, std::string_view tabl
   try {
     return OpenIfPresent(tableName);
   } catch (const env::EDBEngineError& error) {
-    run.LogLine("~    " + std::string(tableName) + " left out of the book recovery: " + error.what());
+    run.LogLine("~    " + std::string(tableName) + " left out of the recovery: " + error.what());
     unavailable = true;
     return nullptr;
   }
@@ -258,8 +258,11 @@ void RecoverGenres(TRepairContext& context) {
   run.SetMessage("Recovering genres...");
   run.LogLine("  -- recovering genres");
   run.SetProgress(0);
+  // A taken-back Genre is recovered even when Books failed its check, so
+  // Books may be beyond opening here.
+  bool booksUnavailable = false;
   std::unique_ptr<TTable> genre = OpenIfPresent("Genre");
-  std::unique_ptr<TTable> books = OpenIfPresent("Books");
+  std::unique_ptr<TTable> books = OpenLookupTable(run, "Books", booksUnavailable);
   if (genre && books) {
     const long total = books->RecordCount();
     long done = 0;

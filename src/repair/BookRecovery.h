@@ -19,7 +19,8 @@ void RecoverBooks(TRepairContext& context);
 // the reissue date, of the books RecoverBooks could not give them.
 void FillAwaitedGenres(TRepairContext& context);
 void FillAwaitedReissueDates(TRepairContext& context);
-// Appends the Genre records that the fields G0 to G7 of Books call for.
+// Appends the Genre records that the fields G0 to G7 of Books call for;
+// a Books the engine cannot open gives nothing (a line in the log file).
 void RecoverGenres(TRepairContext& context);
 
 }  // namespace remdo::repair

@@ -190,6 +190,11 @@ TEST_F(TableSequenceTest, FolderMissingEverywhereIsRecreatedAndRefilledFromFolde
   EXPECT_EQ(run.message, "");
   EXPECT_FALSE(run.waitPanel);
   EXPECT_NE(std::find(run.messages.begin(), run.messages.end(), "transferring info..."), run.messages.end());
+  // A Folders beyond opening leaves a recreated table empty.
+  RemoveTable("Fldr0002");
+  tools::Damage(tools::TDamageKind::kTrailingPartBlock, Data("Folders.db"), {});
+  EXPECT_TRUE(RecreateFolderTable(*context, 2, title));
+  EXPECT_TRUE(FolderRows("Fldr0002").empty());
 }
 
 TEST_F(TableSequenceTest, FolderMissingFromTheDataFolderIsTakenBack) {
@@ -286,7 +291,7 @@ TEST_F(TableSequenceTest, TablesOpenedBeforeTheirOwnCheckMayBeDamaged) {
     tools::Damage(tools::TDamageKind::kTrailingPartBlock, Data(lookup + ".db"), {});
     RunTableSequence(*context);
     const auto leftOut = std::find_if(run.lines.begin(), run.lines.end(), [&lookup](const std::string& line) {
-      return line.rfind("~    " + lookup + " left out of the book recovery: ", 0) == 0;
+      return line.rfind("~    " + lookup + " left out of the recovery: ", 0) == 0;
     });
     ASSERT_NE(leftOut, run.lines.end()) << lookup;
     EXPECT_EQ(leftOut[-1], "  -- recovering books") << lookup;
