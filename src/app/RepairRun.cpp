@@ -104,15 +104,15 @@ bool TMainForm::RunRepair() {
   repair::RemoveLeftoverScratchFiles(*this);
   // An installation run reports its environment and ends without checking
   // any table.
-  if ((!RunOption("INSTALLING") || RunOption("REMD")) && tableSequence_) {
-    try {
-      tableSequence_(*this);
-    } catch (...) {
-      AccountForRunError(std::current_exception());
-      throw;
-    }
+  try {
+    if ((!RunOption("INSTALLING") || RunOption("REMD")) && tableSequence_) tableSequence_(*this);
+    // The ending (the automatic backup) works on no one table.
+    RunState.TableUnderWay.clear();
+    return Ending();
+  } catch (...) {
+    AccountForRunError(std::current_exception());
+    throw;
   }
-  return Ending();
 }
 
 // The error leaves the run for the default error handler; the run state

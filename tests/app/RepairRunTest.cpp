@@ -458,18 +458,27 @@ TEST(RunReport, HistoryLineInEachResultForm) {
 // The error is shown by the default handler and the window stays open;
 // closing it reports the run, the table under way failed.
 TEST(RunReport, AnErrorThatEndsTheRunIsReportedWhenTheWindowCloses) {
-  TRun run;
-  run.form->SetTableSequence([](TMainForm& form) {
-    form.RunState.TableUnderWay = "Books";
-    throw env::EDBEngineError(1, "Genre cannot be opened");
-  });
-  EXPECT_THROW(run.Start(), env::EDBEngineError);
-  run.dialogs.ExpectQuestion(env::TBoxKind::kYesNo, "Are you sure?", "Stop?", true);
-  run.form->CloseBtnClick();
-  EXPECT_EQ(run.FileText("RemdLogs.txt"),
-            "Remdo 4.47.2 " + run.form->RunState.RunStartText + ", 1 failure [Books]\r\n");
-  EXPECT_NE(run.FileText("Remdo.log").find("\r\n  -- run ended by an error: Genre cannot be opened\r\n"),
-            std::string::npos);
+  {
+    TRun run;
+    run.form->SetTableSequence([](TMainForm& form) {
+      form.RunState.TableUnderWay = "Books";
+      throw env::EDBEngineError(1, "Genre cannot be opened");
+    });
+    EXPECT_THROW(run.Start(), env::EDBEngineError);
+    run.dialogs.ExpectQuestion(env::TBoxKind::kYesNo, "Are you sure?", "Stop?", true);
+    run.form->CloseBtnClick();
+    EXPECT_EQ(run.FileText("RemdLogs.txt"),
+              "Remdo 4.47.2 " + run.form->RunState.RunStartText + ", 1 failure [Books]\r\n");
+    EXPECT_NE(run.FileText("Remdo.log").find("\r\n  -- run ended by an error: Genre cannot be opened\r\n"),
+              std::string::npos);
+  }
+  TRun backup({"+U"});  // an error of the ending, with no table under way
+  backup.platform.DataFile("Books.db");
+  backup.platform.DataFile("Save");  // a file where the save folder belongs
+  EXPECT_THROW(backup.Start(), env::EFCreateError);
+  backup.dialogs.Answer(true);
+  backup.form->CloseBtnClick();
+  EXPECT_NE(backup.FileText("RemdLogs.txt").find(", 1 failure []\r\n"), std::string::npos);
 }
 
 // A history that cannot be opened is shown; the rest of the ending goes on.
