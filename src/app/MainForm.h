@@ -150,8 +150,8 @@ class TMainForm final : public repair::TRunReporter {
   TFormView& view_;
   TTableSequence tableSequence_;
   std::optional<bool> runResult_;
-  // An error left the table sequence; the run is over, although Running
-  // stays set until the window closes.
+  // An error left the table sequence or the ending; the run is over,
+  // although Running stays set until the window closes.
   bool runEndedByError_ = false;
 };
 
