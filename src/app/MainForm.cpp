@@ -116,7 +116,8 @@ void TMainForm::Timer1Timer() {
 
 void TMainForm::CloseBtnClick() {
   if (KeepGoing() && !env::AskYesNo("Are you sure?", "Stop?")) return;
-  if (!KeepGoing()) WriteRunReport();
+  // A run that an error ended still has Running set.
+  if (!KeepGoing() || runEndedByError_) WriteRunReportOnClose();
   RunState.Running = false;
   CloseBtn.enabled = false;
   view_.Update();

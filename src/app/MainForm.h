@@ -14,6 +14,7 @@
 #define REMDO_APP_MAINFORM_H_
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -93,8 +94,11 @@ class TMainForm final : public repair::TRunReporter {
   // stopped.
   bool RunRepair();
   void SetRunning(bool running);
-  // Writes Remdo.log and the line of RemdLogs.txt in the data folder, once.
-  // Throws EFCreateError or EWriteError when Remdo.log cannot be written.
+  // Writes Remdo.log and the line of RemdLogs.txt in the data folder, once,
+  // and only after a run has started (the engine connection made): a
+  // window closed before that leaves the previous run's report alone.
+  // Throws EFCreateError or EWriteError when Remdo.log cannot be written,
+  // EFOpenError when RemdLogs.txt exists but cannot be opened.
   void WriteRunReport();
 
   void SetTableSequence(TTableSequence sequence) { tableSequence_ = std::move(sequence); }
@@ -134,6 +138,10 @@ class TMainForm final : public repair::TRunReporter {
   void TurnOffOnlineOptionsIfAsked();
   void CloseAfterRun();
   void ReadFormatMarkers(const std::string& dataFolder);
+  void AccountForRunError(std::exception_ptr error);
+  // WriteRunReport on the way out of the run or the window: a report that
+  // cannot be written is shown, and the rest of the way is still gone.
+  void WriteRunReportOnClose();
 
   void LayOut();
   void AppendLine(std::string_view text);
@@ -142,6 +150,9 @@ class TMainForm final : public repair::TRunReporter {
   TFormView& view_;
   TTableSequence tableSequence_;
   std::optional<bool> runResult_;
+  // An error left the table sequence or the ending; the run is over,
+  // although Running stays set until the window closes.
+  bool runEndedByError_ = false;
 };
 
 }  // namespace remdo::app

@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
+#include <exception>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "app/ErrorHandler.h"
 #include "app/MainForm.h"
 #include "app/RunReport.h"
 #include "app/Version.h"
@@ -23,6 +25,7 @@
 #include "paradox/codes/EngineErrors.h"
 #include "paradox/engine/Engine.h"
 #include "repair/Helpers.h"
+#include "repair/ScratchFiles.h"
 
 namespace remdo::app {
 
@@ -98,16 +101,39 @@ void TMainForm::FormDestroy() {
 
 bool TMainForm::RunRepair() {
   Preamble();
+  repair::RemoveLeftoverScratchFiles(*this);
   // An installation run reports its environment and ends without checking
   // any table.
-  if ((!RunOption("INSTALLING") || RunOption("REMD")) && tableSequence_) tableSequence_(*this);
-  return Ending();
+  try {
+    if ((!RunOption("INSTALLING") || RunOption("REMD")) && tableSequence_) tableSequence_(*this);
+    // The ending (the automatic backup) works on no one table.
+    RunState.TableUnderWay.clear();
+    return Ending();
+  } catch (...) {
+    AccountForRunError(std::current_exception());
+    throw;
+  }
+}
+
+// The error leaves the run for the default error handler; the run state
+// and the log still say what happened, for the report written when the
+// window closes.
+void TMainForm::AccountForRunError(std::exception_ptr error) {
+  runEndedByError_ = true;
+  ++RunState.FailureCount;
+  if (!RunState.TableUnderWay.empty()) repair::AppendToNameList(RunState.FailedTables, RunState.TableUnderWay);
+  LogLine("~  -- run ended by an error: " + UncaughtErrorText(error));
+  (void)repair::RemoveScratchFiles();
 }
 
 void TMainForm::Preamble() {
   const std::string dataFolder = env::GetDataFolder();
-  Database1.SetDatabaseName(dataFolder);
-  Database1.Open();
+  // Without a data folder there is nothing to connect to; the run goes on
+  // to the folder check and the ending.
+  if (!dataFolder.empty()) {
+    Database1.SetDatabaseName(dataFolder);
+    Database1.Open();
+  }
   SetRunning(true);
   RunState.FailureCount = 0;
   RunState.RunStartTime = Now();

@@ -11,6 +11,7 @@
 #include "env/SystemInfo.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/Helpers.h"
+#include "repair/ScratchFiles.h"
 
 namespace remdo::app {
 
@@ -31,6 +32,7 @@ bool TMainForm::Ending() {
   WriteResultLine();
   LogLine("");
   Database1.Close();
+  (void)repair::RemoveScratchFiles();
   if (KeepGoing()) ListCatalogueFolders();
   BackUpOrReport();
   const bool result = RunState.FailureCount != 0 && KeepGoing();
@@ -129,7 +131,7 @@ void TMainForm::TurnOffOnlineOptionsIfAsked() {
 }
 
 void TMainForm::CloseAfterRun() {
-  WriteRunReport();
+  WriteRunReportOnClose();
   if (RunState.InstalledMark || RunOption("+X")) {
     if (DataFileExists("RunFENRO.ini")) (void)env::DefaultFileSystem().Remove(env::GetDataFolder() + "RunFENRO.ini");
     (void)env::DefaultShell().Open(env::GetCatalogueProgramPath(), "+");

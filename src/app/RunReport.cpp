@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 
+#include "app/ErrorHandler.h"
 #include "app/MainForm.h"
 #include "app/Version.h"
 #include "env/DataFolder.h"
@@ -68,11 +69,20 @@ void AppendTextLine(env::TFileSystem& fileSystem, std::string_view path, std::st
 void TMainForm::WriteRunReport() {
   const std::string folder = env::GetDataFolder();
   auto& fileSystem = env::DefaultFileSystem();
-  if (folder.empty() || !fileSystem.FolderExists(folder) || ReportWritten) return;
+  const bool runStarted = RunState.RunStartTime != 0;
+  if (!runStarted || folder.empty() || !fileSystem.FolderExists(folder) || ReportWritten) return;
   SaveLines(fileSystem, folder + std::string(kRunLogName), LogFileMemo.lines);
   if (ClipboardChk.checked) view_.SetClipboardText(JoinLines(LogFileMemo.lines));
   AppendTextLine(fileSystem, folder + std::string(kHistoryName), HistoryLine(RunState));
   ReportWritten = true;
+}
+
+void TMainForm::WriteRunReportOnClose() {
+  try {
+    WriteRunReport();
+  } catch (const env::ERemdoError&) {
+    ShowUncaughtError(std::current_exception());
+  }
 }
 
 }  // namespace remdo::app

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "env/Errors.h"
 #include "env/FileSystem.h"
@@ -47,6 +48,20 @@ std::unique_ptr<TTable> OpenIfPresent(std::string_view tableName) {
   return OpenCatalogTable(tableName, {});
 }
 
+// A table the recovery only looks things up in. It may not have been
+// checked yet, so it may be damaged: one the engine cannot open is left
+// out, with a line in the log file, and unavailable tells the caller so.
+std::unique_ptr<TTable> OpenLookupTable(TRunReporter& run, std::string_view tableName, bool& unavailable) {
+  unavailable = false;
+  try {
+    return OpenIfPresent(tableName);
+  } catch (const env::EDBEngineError& error) {
+    run.LogLine("~    " + std::string(tableName) + " left out of the recovery: " + error.what());
+    unavailable = true;
+    return nullptr;
+  }
+}
+
 void CloseTable(std::unique_ptr<TTable>& table) {
   if (table) table->Close();
 }
@@ -58,7 +73,7 @@ void CloseTable(std::unique_ptr<TTable>& table) {
 // record of this very book that is not a folder's title is taken, and only
 // when it holds a title.
 std::optional<std::string> ExpandedTitle(TTable* expTitle, std::int32_t book) {
-  if (expTitle == nullptr || !expTitle->FindKey({book})) return std::nullopt;
+  if (expTitle == nullptr || !FindKeyIfHeld(*expTitle, {book})) return std::nullopt;
   if (expTitle->FieldByName("Book").AsInteger() != book) return std::nullopt;
   const paradox::TField* info = expTitle->FindField("Info");
   const bool folderTitle = info != nullptr ? info->AsInteger() == kFolderTitleInfo : book < 0;
@@ -70,7 +85,7 @@ std::optional<std::string> ExpandedTitle(TTable* expTitle, std::int32_t book) {
 
 // The date of the book's first reissue; 0 without one.
 std::int32_t ReissueDate(TTable* reissues, std::int32_t book) {
-  if (reissues == nullptr || !reissues->FindKey({book})) return 0;
+  if (reissues == nullptr || !FindKeyIfHeld(*reissues, {book})) return 0;
   return reissues->FieldByName("Date").AsInteger();
 }
 
@@ -78,7 +93,7 @@ std::int32_t ReissueDate(TTable* reissues, std::int32_t book) {
 // up to seven more until another book's record or a token above 127.
 TTokens GenreTokens(TTable* genre, std::int32_t book) {
   TTokens tokens{};
-  if (genre == nullptr || !genre->FindKey({book})) return tokens;
+  if (genre == nullptr || !FindKeyIfHeld(*genre, {book})) return tokens;
   paradox::TField& token = genre->FieldByName("Token");
   tokens[0] = token.AsInteger();
   for (std::size_t count = 1; count < kGenreSlots; ++count) {
@@ -122,9 +137,11 @@ struct TBookTables {
   std::unique_ptr<TTable> expTitle;
   std::unique_ptr<TTable> reissues;
   std::unique_ptr<TTable> books;
+  bool genreUnavailable = false;
+  bool reissuesUnavailable = false;
 };
 
-void RecoverBook(TBookTables& tables) {
+void RecoverBook(TBookTables& tables, TRunState& state) {
   TTable& books = *tables.books;
   const std::string sortTitle = books.FieldByName("Sort Title").AsString();
   if (!books.FieldByName("Title").AsString().empty() || sortTitle.empty()) return;
@@ -135,6 +152,28 @@ void RecoverBook(TBookTables& tables) {
   book.date = ReissueDate(tables.reissues.get(), number);
   book.tokens = GenreTokens(tables.genre.get(), number);
   WriteBook(books, book);
+  if (tables.genreUnavailable) state.BooksAwaitingGenres.push_back(number);
+  if (tables.reissuesUnavailable) state.BooksAwaitingReissueDates.push_back(number);
+}
+
+// Writes the awaited values into the Books record of each book; a book
+// the engine refuses is left as it is.
+template <typename Fill>
+void FillAwaitedBooks(TRunReporter& run, const std::vector<std::int32_t>& numbers, Fill fill) {
+  std::unique_ptr<TTable> books = OpenIfPresent("Books");
+  if (!books) return;
+  for (const std::int32_t number : numbers) {
+    if (!run.KeepGoing()) break;
+    if (!FindKeyIfHeld(*books, {number})) continue;
+    try {
+      books->Edit();
+      fill(*books, number);
+      books->Post();
+    } catch (const env::EDBEngineError&) {
+      books->Cancel();
+    }
+  }
+  books->Close();
 }
 
 // Appends the Genre records that the current book's genre fields call for
@@ -145,7 +184,7 @@ void AddMissingGenres(TTable& books, TTable& genre) {
     const paradox::TField* field = books.FindField(name);
     if (field == nullptr) continue;
     const std::int32_t token = field->AsInteger();
-    if (token <= 0 || genre.FindKey({number, token})) continue;
+    if (token <= 0 || FindKeyIfHeld(genre, {number, token})) continue;
     genre.AppendRecord({number, token});
     paradox::CheckEngineResult(paradox::DbiSaveChanges(genre.Handle()), "Saving the new records of Genre");
   }
@@ -159,9 +198,10 @@ void RecoverBooks(TRepairContext& context) {
   run.LogLine("  -- recovering books");
   run.SetProgress(0);
   TBookTables tables;
-  tables.genre = OpenIfPresent("Genre");
-  tables.expTitle = OpenIfPresent("ExpTitle");
-  tables.reissues = OpenIfPresent("Reissues");
+  bool expTitleUnavailable = false;
+  tables.genre = OpenLookupTable(run, "Genre", tables.genreUnavailable);
+  tables.expTitle = OpenLookupTable(run, "ExpTitle", expTitleUnavailable);
+  tables.reissues = OpenLookupTable(run, "Reissues", tables.reissuesUnavailable);
   tables.books = OpenIfPresent("Books");
   if (tables.books) {
     TTable& books = *tables.books;
@@ -171,7 +211,7 @@ void RecoverBooks(TRepairContext& context) {
     while (run.KeepGoing() && !books.Eof()) {
       ++done;
       if (total > 0) run.SetProgress(ProgressPercent(done, total));
-      RecoverBook(tables);
+      RecoverBook(tables, context.State());
       books.Next();
     }
   }
@@ -184,13 +224,45 @@ void RecoverBooks(TRepairContext& context) {
   run.SetMessage("");
 }
 
+void FillAwaitedGenres(TRepairContext& context) {
+  TRunReporter& run = context.Run();
+  std::vector<std::int32_t> numbers = std::move(context.State().BooksAwaitingGenres);
+  context.State().BooksAwaitingGenres.clear();
+  if (numbers.empty()) return;
+  bool unavailable = false;
+  std::unique_ptr<TTable> genre = OpenLookupTable(run, "Genre", unavailable);
+  if (!genre) return;
+  FillAwaitedBooks(run, numbers, [&genre](TTable& books, std::int32_t number) {
+    const TTokens tokens = GenreTokens(genre.get(), number);
+    for (std::size_t i = 0; i < kGenreSlots; ++i) SetIfPresent(books, kGenreFields[i], tokens[i]);
+  });
+  genre->Close();
+}
+
+void FillAwaitedReissueDates(TRepairContext& context) {
+  TRunReporter& run = context.Run();
+  std::vector<std::int32_t> numbers = std::move(context.State().BooksAwaitingReissueDates);
+  context.State().BooksAwaitingReissueDates.clear();
+  if (numbers.empty()) return;
+  bool unavailable = false;
+  std::unique_ptr<TTable> reissues = OpenLookupTable(run, "Reissues", unavailable);
+  if (!reissues) return;
+  FillAwaitedBooks(run, numbers, [&reissues](TTable& books, std::int32_t number) {
+    books.FieldByName("Date").SetAsInteger(ReissueDate(reissues.get(), number));
+  });
+  reissues->Close();
+}
+
 void RecoverGenres(TRepairContext& context) {
   TRunReporter& run = context.Run();
   run.SetMessage("Recovering genres...");
   run.LogLine("  -- recovering genres");
   run.SetProgress(0);
+  // A taken-back Genre is recovered even when Books failed its check, so
+  // Books may be beyond opening here.
+  bool booksUnavailable = false;
   std::unique_ptr<TTable> genre = OpenIfPresent("Genre");
-  std::unique_ptr<TTable> books = OpenIfPresent("Books");
+  std::unique_ptr<TTable> books = OpenLookupTable(run, "Books", booksUnavailable);
   if (genre && books) {
     const long total = books->RecordCount();
     long done = 0;

@@ -7,6 +7,7 @@
 
 #include "catalogue/TableCatalogue.h"
 #include "catalogue/TableCreation.h"
+#include "env/Errors.h"
 #include "env/FileSystem.h"
 #include "paradox/codes/Coding.h"
 #include "paradox/codes/EngineCodes.h"
@@ -26,6 +27,15 @@ std::unique_ptr<paradox::TTable> OpenCatalogTable(std::string_view tableName, st
   table->Open();
   if (!table->Active()) return nullptr;
   return table;
+}
+
+bool FindKeyIfHeld(paradox::TTable& table, std::initializer_list<paradox::TValue> values) {
+  try {
+    return table.FindKey(values);
+  } catch (const env::EDBEngineError& error) {
+    if (error.Code() == paradox::kDbiErrOutOfRange) return false;
+    throw;
+  }
 }
 
 bool RunSqlStatement(TRepairContext& context, std::string_view statement) {

@@ -6,6 +6,7 @@
 #define REMDO_REPAIR_CATALOGTABLES_H_
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string_view>
 
@@ -21,6 +22,12 @@ class TRepairContext;
 // returned. An engine error while opening (no such table, a damaged or
 // locked table, an unknown index) is not caught: EDBEngineError passes.
 std::unique_ptr<paradox::TTable> OpenCatalogTable(std::string_view tableName, std::string_view indexName);
+
+// TTable::FindKey, except that a value the key field cannot hold (a book
+// number above 32767 for a short key field) finds nothing instead of
+// raising the engine's out-of-range error: no record can have that key.
+// Every other engine error passes.
+bool FindKeyIfHeld(paradox::TTable& table, std::initializer_list<paradox::TValue> values);
 
 // Runs one local SQL statement on the run's database, the connection on the
 // data folder (see paradox/SqlStatement.h for the form); an empty text does

@@ -61,6 +61,7 @@ bool MissingButSaved(TRepairContext& context, std::string_view file, std::int32_
 // incomplete, or taken back when missing.
 bool CheckExpandedTitles(TRepairContext& context) {
   TSequenceRow row = kExpandedTitles;
+  context.State().TableUnderWay = row.tableName;
   if (SaveFolderHolds("ExpTitle.db")) {
     if (DataFolderHolds("ExpTitle.db")) {
       row.restoreFromSave = true;
@@ -82,19 +83,25 @@ void CheckBooks(TRepairContext& context) {
 // they are made again whenever its check succeeds.
 void CheckGenres(TRepairContext& context) {
   TRunState& state = context.State();
+  state.TableUnderWay = kGenres.tableName;
   if (MissingButSaved(context, "Genre.db", 0)) {
     TakeBackFromSaveFolder("Genre.db");
     context.Run().LogLine("    Cannot find Genre.db -- retrieving backup");
-    if (CheckRow(context, kGenres)) RecoverGenres(context);
+    const bool checked = CheckRow(context, kGenres);
+    FillAwaitedGenres(context);
+    if (checked) RecoverGenres(context);
     return;
   }
-  if (CheckRow(context, kGenres) && state.MissingRecords > 0 && state.BooksOk) RecoverGenres(context);
+  const bool checked = CheckRow(context, kGenres);
+  FillAwaitedGenres(context);
+  if (checked && state.MissingRecords > 0 && state.BooksOk) RecoverGenres(context);
 }
 
 bool FixCharactersCopy() { return env::LowerCase(env::GetProgramPath()).find("fixchar") != std::string::npos; }
 
 void CheckCharacters(TRepairContext& context) {
   TRunReporter& run = context.Run();
+  context.State().TableUnderWay = kCharacters.tableName;
   if (FixCharactersCopy() && DataFolderHolds("CharX.db") && SaveFolderHolds("CharX.db")) {
     run.LogLine("    Retrieving backup for characters");
     const std::string data = TRepairContext::DataFolder();
@@ -113,6 +120,7 @@ void CheckCharacters(TRepairContext& context) {
 }
 
 void CheckGroups(TRepairContext& context) {
+  context.State().TableUnderWay = kGroups.tableName;
   if (MissingButSaved(context, "GrpNames.db", 1)) {
     context.Run().LogLine("    Cannot find GrpNames.db -- retrieving backup");
     TakeBackFromSaveFolder("GrpNames.db");
@@ -138,6 +146,7 @@ void RunCurrentSequence(TRepairContext& context) {
   CheckGenres(context);
   CheckRow(context, kSeries);
   CheckRow(context, kReissues);
+  FillAwaitedReissueDates(context);
   CheckCharacters(context);
   CheckGroups(context);
   for (const TSequenceRow& row : kMiddleRows) CheckRow(context, row);

@@ -3,6 +3,7 @@
 // books of every folder. Only Book and Release can be had from there; the
 // catalogue application fills in the rest of each row, and the EntryDate
 // far in the future marks the rows as refilled.
+#include <memory>
 #include <string>
 
 #include "env/Errors.h"
@@ -66,8 +67,17 @@ void AppendFolderRow(paradox::TTable& folder, std::int32_t book, std::int32_t re
 void TransferFolderRows(TRepairContext& context, std::int32_t n) {
   const std::string dataFolder = TRepairContext::DataFolder();
   TStepTable folder(context.Table1, dataFolder, FolderTableName(n));
-  TStepTable folders(context.Table2, dataFolder, "Folders", "Folder");
-  if (folders->FindKey({n})) {
+  // Folders may have failed its own check and be beyond opening: the new
+  // table then stays empty.
+  std::unique_ptr<TStepTable> foldersTable;
+  try {
+    foldersTable = std::make_unique<TStepTable>(context.Table2, dataFolder, "Folders", "Folder");
+  } catch (const env::EDBEngineError& error) {
+    context.Run().LogLine("~    Folders left out of the refill: " + std::string(error.what()));
+    return;
+  }
+  TStepTable& folders = *foldersTable;
+  if (FindKeyIfHeld(*folders, {n})) {
     paradox::TField& number = folders->FieldByName("Folder");
     paradox::TField& book = folders->FieldByName("Book");
     paradox::TField& release = folders->FieldByName("Release");

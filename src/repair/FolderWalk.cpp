@@ -39,6 +39,7 @@ bool FolderRepaired(TRepairContext& context) {
 // save folder when missing, then checked, or recreated when still missing.
 void VisitFolder(TRepairContext& context, std::int32_t n, const std::string& title) {
   const std::string file = FolderTableName(n) + ".db";
+  context.State().TableUnderWay = FolderTableName(n);
   if (!DataFolderHolds(file) && SaveFolderHolds(file)) {
     context.Run().LogLine("    Retrieving backup for " + file);
     TakeBackFromSaveFolder(file);

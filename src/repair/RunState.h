@@ -48,6 +48,14 @@ struct TRunState {
   std::string FailedTables;
   // Names of tables into which lost records were recovered, joined by ",".
   std::string RecoveredTables;
+  // The table whose check is under way, or ran last; an error that ends
+  // the run is counted against it.
+  std::string TableUnderWay;
+  // Books whose title was recovered while Genre or Reissues could not be
+  // opened: their genre tokens or reissue date are filled once that
+  // table's own check has run.
+  std::vector<std::int32_t> BooksAwaitingGenres;
+  std::vector<std::int32_t> BooksAwaitingReissueDates;
   // Records the last rebuild could not transfer.
   std::int32_t MissingRecords = 0;
   bool ExpandedTitlesOk = false;

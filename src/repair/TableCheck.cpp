@@ -74,6 +74,7 @@ bool TTableCheck::Run() {
   if (!run.KeepGoing()) return false;
   if (!TableSelected()) return false;
   run.LogLine("Checking " + request_.DisplayName + "...");
+  State().TableUnderWay = request_.TableName;
   if (!env::DefaultFileSystem().FileExists(TablePath())) {
     run.LogLine("  -- table not found: " + request_.TableName);
     return FailureEnding();
@@ -81,8 +82,16 @@ bool TTableCheck::Run() {
   ResetReadOnlyFiles();
   if (!CreateScratchTable(kScratchTable)) return FailureEnding();
   const bool skipFormat = request_.StructureNumber == 40 || request_.StructureNumber == 41;
-  if (!skipFormat && !CheckTableFormat()) return FailureEnding();
-  if (RunRepairChain()) return true;
+  try {
+    if (!skipFormat && !CheckTableFormat()) return FailureEnding();
+    if (RunRepairChain()) return true;
+  } catch (const env::EReadError& error) {
+    // A file that cannot be read (an empty table file when the format
+    // check is skipped) fails this table, never the run.
+    run.LogLine("~     " + std::string(error.what()));
+    run.LogLine("  -- unreadable table format");
+    return FailureEnding();
+  }
   // A rebuild that refused records of the wrong size fails as a layout
   // mismatch does.
   if (layoutRefused_) return FailureEnding();

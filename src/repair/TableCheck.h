@@ -12,7 +12,7 @@
 // can be driven one at a time.
 //
 // Errors: a step catches only what its design names (the raw reader's
-// EReadError in the format check, the rebuild and the index recovery; the
+// EReadError, which fails the table wherever in the check it comes; the
 // engine's answer for a single record; failures to keep rejected records).
 // Everything else (a file that cannot be opened, an engine error while
 // creating or opening a table, a failed SQL statement) leaves CheckTable

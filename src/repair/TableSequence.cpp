@@ -7,6 +7,7 @@
 #include "catalogue/TableCatalogue.h"
 #include "env/FileSystem.h"
 #include "repair/AutomaticBackup.h"
+#include "repair/DataFolderCheck.h"
 #include "repair/FolderWalk.h"
 #include "repair/Helpers.h"
 #include "repair/TableCheck.h"
@@ -40,6 +41,14 @@ bool FolderHolds(const std::string& folder, std::string_view name) {
 }  // namespace
 
 void RunTableSequence(TRepairContext& context) {
+  // Without a data folder every table name would name a file of the
+  // current folder: nothing is opened, checked or written. The folder
+  // check says so, and the run counts it as failed (no table name).
+  if (TRepairContext::DataFolder().empty()) {
+    CheckDataFolder(context);
+    ++context.State().FailureCount;
+    return;
+  }
   if (catalogue::IsCurrentLayout()) {
     RunCurrentSequence(context);
   } else {

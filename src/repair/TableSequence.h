@@ -34,6 +34,7 @@ struct TSequenceRow {
 };
 
 // The sequence of the data set's format (catalogue::IsCurrentLayout).
+// Without a data folder only the folder check runs, and counts a failure.
 void RunTableSequence(TRepairContext& context);
 
 // The current format: the data folder check, the tables in their order with

@@ -191,13 +191,20 @@ TEST(Console, FailedTablesGiveStatusOne) {
   EXPECT_TRUE(Contains(terminal.out, "1 table failed."));
 }
 
+// The run is reported before the program ends, with the table under way
+// as failed.
 TEST(Console, AnErrorLeavingTheRunIsShownAndEndsTheProgram) {
+  test::TAppPlatform platform(false);
   TScriptedTerminal terminal;
-  EXPECT_EQ(RunOnDataFolder(terminal, {},
-                       [](TMainForm&) { throw env::EFOpenError("Cannot open file \"C:\\FENRO\\Books.db\"."); }),
+  EXPECT_EQ(RunConsole("remdo", {"--data-folder", test::kDataFolder}, terminal,
+                       [](TMainForm& form) {
+                         form.RunState.TableUnderWay = "Books";
+                         throw env::EFOpenError("Cannot open file \"C:\\FENRO\\Books.db\".");
+                       }),
             kExitNoRun);
   EXPECT_TRUE(Contains(terminal.err, "! Error !\n  Cannot open file \"C:\\FENRO\\Books.db\".\n"));
   EXPECT_FALSE(Contains(terminal.out, "All tables completed."));
+  EXPECT_TRUE(Contains(platform.Read("C:\\FENRO\\RemdLogs.txt"), ", 1 failure [Books]\r\n"));
 }
 
 TEST(Console, DataFolderRelativeToTheCurrentFolderAndReportWritten) {

@@ -12,8 +12,10 @@
 #include "app/FormTestSupport.h"
 #include "app/MainForm.h"
 #include "app/RunReport.h"
+#include "app/TableSequence.h"
 #include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
+#include "env/Errors.h"
 #include "repair/AutomaticBackup.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -76,6 +78,12 @@ class TRun {
 };
 
 std::vector<std::string> Lines(std::initializer_list<std::string> lines) { return lines; }
+
+// Boxes whose text carries the system's own words.
+struct TBoxRecorder final : env::TDialogs {
+  bool Show(const env::TMessageBox& box) override { return shown.push_back(box), false; }
+  std::vector<env::TMessageBox> shown;
+};
 
 TEST(RepairRun, HeadingAndEnvironmentReportLineByLine) {
   TRun run;
@@ -297,6 +305,17 @@ TEST(RepairRun, FailedTablesKeepTheWindowOpen) {
   }
 }
 
+// Without a data folder nothing is connected or checked; the run ends.
+TEST(RepairRun, WithoutADataFolderTheRunGoesToTheEnding) {
+  TRun run({}, "FenroRemdo.exe", false);
+  run.form->SetTableSequence(RepairTableSequence());
+  run.dialogs.ExpectBox(env::TBoxKind::kError, "FENRO files are not at expected location  ", "! Error !");
+  run.Start();
+  EXPECT_EQ(Lines({run.Log()[3], run.Log()[7], run.Log()[9], run.Log()[11]}),
+            Lines({"    FENRO folder:  ", "", "     FENRO files are not at expected location", "1 table failed."}));
+  EXPECT_EQ(run.form->CloseBtn.caption, "Close");
+}
+
 TEST(RepairRun, NegativeFailureCountEndsAsZero) {
   TRun run;
   run.form->SetTableSequence([](TMainForm& form) { form.RunState.FailureCount = -1; });
@@ -317,10 +336,19 @@ TEST(RepairRun, EndOfRunShowsTheTealPanelAndLetsTheLogScroll) {
   EXPECT_TRUE(run.view.closeFocused);
 }
 
+// So are our scratch files: an earlier run's, named in the log file, and
+// this run's; the recovery table and the rejected records' tables stay.
 TEST(RepairRun, LeftoverProgramsAreDeleted) {
   TRun run;
-  for (const char* name : {"RemdTech.exe", "RemdTech.pif", "RemdChek.exe", "RemdKeep.exe"}) run.platform.DataFile(name);
+  for (const char* name : {"RemdTech.exe", "RemdTech.pif", "RemdChek.exe", "RemdKeep.exe", "temptbl1.db",
+                           "Save\\B.db.~cp", "RecTbl.db", "temp-1.db"})
+    run.platform.DataFile(name);
+  run.form->SetTableSequence([&run](TMainForm&) { run.platform.DataFile("A.db.runs.new"); });
   run.Start();
+  EXPECT_TRUE(run.Logged("    Removed scratch files left by an earlier run: temptbl1.db, B.db.~cp"));
+  for (const char* name : {"temptbl1.db", "Save\\B.db.~cp", "A.db.runs.new"})
+    EXPECT_FALSE(run.platform.DataFileExists(name));
+  EXPECT_TRUE(run.platform.DataFileExists("RecTbl.db") && run.platform.DataFileExists("temp-1.db"));
   EXPECT_FALSE(run.platform.DataFileExists("RemdTech.exe"));
   EXPECT_FALSE(run.platform.DataFileExists("RemdTech.pif"));
   EXPECT_FALSE(run.platform.DataFileExists("RemdChek.exe"));
@@ -427,7 +455,52 @@ TEST(RunReport, HistoryLineInEachResultForm) {
   }
 }
 
+// The error is shown by the default handler and the window stays open;
+// closing it reports the run, the table under way failed.
+TEST(RunReport, AnErrorThatEndsTheRunIsReportedWhenTheWindowCloses) {
+  {
+    TRun run;
+    run.form->SetTableSequence([](TMainForm& form) {
+      form.RunState.TableUnderWay = "Books";
+      throw env::EDBEngineError(1, "Genre cannot be opened");
+    });
+    EXPECT_THROW(run.Start(), env::EDBEngineError);
+    run.dialogs.ExpectQuestion(env::TBoxKind::kYesNo, "Are you sure?", "Stop?", true);
+    run.form->CloseBtnClick();
+    EXPECT_EQ(run.FileText("RemdLogs.txt"),
+              "Remdo 4.47.2 " + run.form->RunState.RunStartText + ", 1 failure [Books]\r\n");
+    EXPECT_NE(run.FileText("Remdo.log").find("\r\n  -- run ended by an error: Genre cannot be opened\r\n"),
+              std::string::npos);
+  }
+  TRun backup({"+U"});  // an error of the ending, with no table under way
+  backup.platform.DataFile("Books.db");
+  backup.platform.DataFile("Save");  // a file where the save folder belongs
+  EXPECT_THROW(backup.Start(), env::EFCreateError);
+  backup.dialogs.Answer(true);
+  backup.form->CloseBtnClick();
+  EXPECT_NE(backup.FileText("RemdLogs.txt").find(", 1 failure []\r\n"), std::string::npos);
+}
+
+// A history that cannot be opened is shown; the rest of the ending goes on.
+TEST(RunReport, AFailedReportSkipsNothingOfTheEnding) {
+  TRun run({"+X"});
+  run.platform.drive.Folder("C:\\FENRO\\RemdLogs.txt\\");
+  TBoxRecorder boxes;
+  const TInstalledDialogs installed(boxes);
+  run.Start();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].text.find("RemdLogs.txt"), std::string::npos) << boxes.shown[0].text;
+  EXPECT_EQ(run.Shell().calls, std::vector<std::string>{"open C:\\FENRO\\FENRO.exe +"});
+  EXPECT_TRUE(run.view.closed && !run.form->RunState.Running);
+}
+
 TEST(RunReport, NoDataFolderNoReport) {
+  {
+    TRun closed;  // before the first tick: no run started
+    closed.platform.DataFile("Remdo.log", "earlier log");
+    closed.form->CloseBtnClick();
+    EXPECT_EQ(closed.FileText("Remdo.log"), "earlier log");
+  }
   TRun run;
   env::ForgetDataFolder();
   env::SetDataFolder("C:\\missing\\");

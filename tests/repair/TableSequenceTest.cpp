@@ -14,6 +14,7 @@
 
 #include "catalogue/TableCatalogue.h"
 #include "catalogue/TableCreation.h"
+#include "damage/Damage.h"
 #include "env/FileSystem.h"
 #include "env/SystemInfo.h"
 #include "generator/CatalogueGenerator.h"
@@ -189,6 +190,11 @@ TEST_F(TableSequenceTest, FolderMissingEverywhereIsRecreatedAndRefilledFromFolde
   EXPECT_EQ(run.message, "");
   EXPECT_FALSE(run.waitPanel);
   EXPECT_NE(std::find(run.messages.begin(), run.messages.end(), "transferring info..."), run.messages.end());
+  // A Folders beyond opening leaves a recreated table empty.
+  RemoveTable("Fldr0002");
+  tools::Damage(tools::TDamageKind::kTrailingPartBlock, Data("Folders.db"), {});
+  EXPECT_TRUE(RecreateFolderTable(*context, 2, title));
+  EXPECT_TRUE(FolderRows("Fldr0002").empty());
 }
 
 TEST_F(TableSequenceTest, FolderMissingFromTheDataFolderIsTakenBack) {
@@ -264,6 +270,33 @@ TEST_F(TableSequenceTest, AFolderThatFailsEveryRetryIsCountedForEachFailedCheck)
   EXPECT_EQ(run.state.FailureCount, 2);
   EXPECT_EQ(run.state.FailedTables, "Fldr0003,Fldr0003");
   EXPECT_FALSE(Logged("  -- folder repaired"));
+  // An empty file: the last retry, without the layout comparison, meets a
+  // read error, which fails the table and not the walk.
+  testing::TruncateFile(Data("Fldr0003.db"), 0);
+  EXPECT_FALSE(CheckFolderTable(*context, 3, "Loans"));
+  EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), "  -- unreadable table format"), 2);
+  EXPECT_EQ(run.state.FailureCount, 4);
+}
+
+// The book recovery opens Genre and Reissues before their own checks (no
+// other step opens a table before its check, in either layout). Each,
+// damaged with Books, is left out of it, and every table is checked.
+TEST_F(TableSequenceTest, TablesOpenedBeforeTheirOwnCheckMayBeDamaged) {
+  for (const std::string lookup : {"Genre", "Reissues"}) {
+    run.lines.clear();
+    Generate(true, 1);
+    tools::TDamageOptions duplicate;
+    duplicate.record = 5;
+    tools::Damage(tools::TDamageKind::kDuplicateKey, Data("Books.db"), duplicate);
+    tools::Damage(tools::TDamageKind::kTrailingPartBlock, Data(lookup + ".db"), {});
+    RunTableSequence(*context);
+    const auto leftOut = std::find_if(run.lines.begin(), run.lines.end(), [&lookup](const std::string& line) {
+      return line.rfind("~    " + lookup + " left out of the recovery: ", 0) == 0;
+    });
+    ASSERT_NE(leftOut, run.lines.end()) << lookup;
+    EXPECT_EQ(leftOut[-1], "  -- recovering books") << lookup;
+    EXPECT_EQ(CheckingLines().back(), "Checking " + tools::FolderTitle(1) + "......") << lookup;
+  }
 }
 
 // Genre.db is logged after it was taken back, CharX.db and GrpNames.db

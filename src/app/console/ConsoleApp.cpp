@@ -59,7 +59,12 @@ int RunWindow(TMainForm& form, TConsoleView& view) {
   if (!Guarded([&] { form.FormCreate(); })) return kExitNoRun;
   view.Update();
   form.FormPaint();
-  if (!Guarded([&] { form.Timer1Timer(); })) return kExitNoRun;
+  if (!Guarded([&] { form.Timer1Timer(); })) {
+    // A run that an error ended is reported as it stands; there is no
+    // window to close later.
+    (void)Guarded([&] { form.WriteRunReport(); });
+    return kExitNoRun;
+  }
   if (!view.Terminating() && !Guarded([&] { form.CloseBtnClick(); })) return kExitNoRun;
   if (form.RunState.Interrupted) return kExitStopped;
   if (!form.RunResult()) return kExitNoRun;
