@@ -34,8 +34,6 @@ bool TakesPartInSwap(std::string_view name) {
   return upper == "DB" || upper == "PX" || (!upper.empty() && (upper[0] == 'X' || upper[0] == 'Y'));
 }
 
-bool IsMemoFile(std::string_view name) { return env::SameText(env::ExtensionPart(name), ".mb"); }
-
 }  // namespace
 
 std::optional<int> MemoFieldNumber(std::int32_t structureNumber) {
@@ -105,7 +103,7 @@ bool TTableCheck::KeepOriginalFiles() {
   const std::string folder = TRepairContext::DataFolder();
   std::vector<std::string> names;
   for (const auto& entry : env::DefaultFileSystem().Find(folder + request_.TableName + ".*", env::attr::kAnyFile)) {
-    if (TakesPartInSwap(entry.name) || IsMemoFile(entry.name)) names.push_back(entry.name);
+    if (IsTableFamilyFile(entry.name)) names.push_back(entry.name);
   }
   if (names.empty()) return true;
   try {
