@@ -2,9 +2,10 @@
 // become the table's through the engine's family commit, so that a failure
 // rolls back and a crash leaves the old files or the new ones, never a
 // mixture. The memo file is not part of the swap: the rebuilt records still
-// refer to the values in it. When records are still missing, the old files
-// are first copied into the run's Rejected folder, so that nothing is
-// deleted that the new table does not replace in full.
+// refer to the values in it. When records are still missing, or the rebuild
+// saw any sign of damage (a header count need not tell), the old files are
+// first copied into the run's Rejected folder, so that nothing is deleted
+// that the new table does not replace in full.
 #include <array>
 #include <cstddef>
 
@@ -84,7 +85,7 @@ bool TTableCheck::SwapInRebuiltTable() {
     run.ProcessMessages();
     if (TakesPartInSwap(entry.name)) commit.Remove(entry.name);
   }
-  if (State().MissingRecords > 0 && !KeepOriginalFiles()) {
+  if ((State().MissingRecords > 0 || damageSeen_) && !KeepOriginalFiles()) {
     run.SetMessage("");
     return false;
   }
