@@ -13,6 +13,7 @@
 #include "repair/DataFolderCheck.h"
 #include "repair/FolderWalk.h"
 #include "repair/Helpers.h"
+#include "repair/TableRetrieval.h"
 #include "repair/TableSequence.h"
 
 namespace remdo::repair {
@@ -51,10 +52,10 @@ TSequenceRow WithTolerance(TSequenceRow row, std::int32_t tolerance) {
   return row;
 }
 
-// A missing table whose saved copy is there, and at most so many failures
-// so far.
+// A missing (or unusable) table whose saved copy is there, and at most so
+// many failures so far.
 bool MissingButSaved(TRepairContext& context, std::string_view file, std::int32_t failuresAllowed) {
-  return context.State().FailureCount <= failuresAllowed && !DataFolderHolds(file) && SaveFolderHolds(file);
+  return context.State().FailureCount <= failuresAllowed && DataFolderLacksUsable(file) && SaveFolderHolds(file);
 }
 
 // With a saved copy the expanded titles are restored from it when
@@ -63,11 +64,11 @@ bool CheckExpandedTitles(TRepairContext& context) {
   TSequenceRow row = kExpandedTitles;
   context.State().TableUnderWay = row.tableName;
   if (SaveFolderHolds("ExpTitle.db")) {
-    if (DataFolderHolds("ExpTitle.db")) {
+    if (!DataFolderLacksUsable("ExpTitle.db")) {
       row.restoreFromSave = true;
     } else {
       context.Run().LogLine("    Retrieving backup for expanded titles");
-      TakeBackFromSaveFolder("ExpTitle.db");
+      TakeBackTable(context, "ExpTitle.db");
     }
   }
   return CheckRow(context, row);
@@ -85,7 +86,7 @@ void CheckGenres(TRepairContext& context) {
   TRunState& state = context.State();
   state.TableUnderWay = kGenres.tableName;
   if (MissingButSaved(context, "Genre.db", 0)) {
-    TakeBackFromSaveFolder("Genre.db");
+    TakeBackTable(context, "Genre.db");
     context.Run().LogLine("    Cannot find Genre.db -- retrieving backup");
     const bool checked = CheckRow(context, kGenres);
     FillAwaitedGenres(context);
@@ -112,7 +113,7 @@ void CheckCharacters(TRepairContext& context) {
     CheckRow(context, WithTolerance(kCharacters, kFixedCharactersTolerance));
   } else if (MissingButSaved(context, "CharX.db", 1)) {
     run.LogLine("    Cannot find CharX.db -- retrieving backup");
-    TakeBackFromSaveFolder("CharX.db");
+    TakeBackTable(context, "CharX.db");
     CheckRow(context, WithTolerance(kCharacters, kRetrievedCharactersTolerance));
   } else {
     CheckRow(context, kCharacters);
@@ -123,7 +124,7 @@ void CheckGroups(TRepairContext& context) {
   context.State().TableUnderWay = kGroups.tableName;
   if (MissingButSaved(context, "GrpNames.db", 1)) {
     context.Run().LogLine("    Cannot find GrpNames.db -- retrieving backup");
-    TakeBackFromSaveFolder("GrpNames.db");
+    TakeBackTable(context, "GrpNames.db");
   }
   CheckRow(context, kGroups);
 }

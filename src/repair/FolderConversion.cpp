@@ -9,7 +9,10 @@
 
 #include "catalogue/TableCatalogue.h"
 #include "env/CodePage.h"
+#include "env/FileStream.h"
+#include "env/FileSystem.h"
 #include "paradox/codes/Coding.h"
+#include "paradox/engine/DbiCalls.h"
 #include "paradox/format/PxObject.h"
 #include "paradox/index/LanguageDriver.h"
 #include "repair/CatalogTables.h"
@@ -85,6 +88,30 @@ std::span<const std::byte> TFolderRecordConverter::Convert(paradox::TPxObject& r
   return record_;
 }
 
+bool TTableCheck::ConversionDue() const {
+  return State().ConvertFolderTables && request_.StructureNumber == kEarlierFolderStructure;
+}
+
+// RecTbl has the earlier layout, as the table file it was recovered for, so
+// its records convert as the file's own do. Records the new table refuses
+// are kept with the rebuild's.
+std::int64_t TTableCheck::ConvertRecoveredRecords() {
+  paradox::TPxObject reader(
+      env::TFileStream(env::DefaultFileSystem(), DataPath(kRecoveryTable), env::TOpenMode::kRead));
+  std::int64_t inserted = 0;
+  if (!reader.FirstRecord()) return 0;
+  TFolderRecordConverter converter(context_.Table1, reader, request_.StructureNumber);
+  do {
+    const std::span<const std::byte> record = converter.Convert(reader);
+    if (paradox::DbiInsertRecord(context_.Table1.Handle(), paradox::TDbiLock::kNoLock, record) == 0) {
+      ++inserted;
+    } else {
+      rejected_.Add(record);
+    }
+  } while (reader.NextRecord());
+  return inserted;
+}
+
 bool TTableCheck::ConvertFolderTable(std::int32_t firstHeaderCount) {
   request_.StructureNumber = request_.TableName == FolderTableName(3) ? kFolder3Structure : kFolderStructure;
   // Creating the new scratch table replaces the first rebuild's, so when it
@@ -107,6 +134,10 @@ bool TTableCheck::ConvertFolderTable(std::int32_t firstHeaderCount) {
   }
   converting_ = false;
   result = result && Reporter().KeepGoing();
+  if (result && recoveredConverted_ > 0) {
+    Reporter().LogLine("  -- fields recovered");
+    AppendToNameList(State().RecoveredTables, request_.TableName);
+  }
   if (result && State().ConvertFolderTables && firstHeaderCount > 0) {
     for (const auto& statement : FolderConversionStatements(request_.StructureNumber)) {
       RunSqlStatement(context_, statement);

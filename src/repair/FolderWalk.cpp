@@ -13,6 +13,7 @@
 #include "repair/Helpers.h"
 #include "repair/StepTable.h"
 #include "repair/TableCheck.h"
+#include "repair/TableRetrieval.h"
 #include "repair/TableSequence.h"
 
 namespace remdo::repair {
@@ -36,13 +37,14 @@ bool FolderRepaired(TRepairContext& context) {
 }
 
 // One folder title of the current format: the table taken back from the
-// save folder when missing, then checked, or recreated when still missing.
+// save folder when missing or unusable, then checked, or recreated when
+// still missing.
 void VisitFolder(TRepairContext& context, std::int32_t n, const std::string& title) {
   const std::string file = FolderTableName(n) + ".db";
   context.State().TableUnderWay = FolderTableName(n);
-  if (!DataFolderHolds(file) && SaveFolderHolds(file)) {
+  if (DataFolderLacksUsable(file) && SaveFolderHolds(file)) {
     context.Run().LogLine("    Retrieving backup for " + file);
-    TakeBackFromSaveFolder(file);
+    TakeBackTable(context, file);
   }
   if (DataFolderHolds(file)) {
     CheckFolderTable(context, n, title);

@@ -12,6 +12,7 @@
 // and field numbers the index file declares.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "env/Dialogs.h"
@@ -29,7 +30,6 @@ namespace remdo::repair {
 
 namespace {
 
-constexpr std::string_view kRecoveryTable = "RecTbl.db";
 // File types of single-field secondary index data files.
 constexpr int kIndexData = 3;
 constexpr int kMaintainedIndexData = 5;
@@ -109,13 +109,17 @@ void TTableCheck::ReadIndexFile(const std::string& fileName, int& phase) {
   const TTableLayout& layout = State().CurrentLayout;
   std::vector<std::byte> keyBuffer(layout.recordSize);
   std::vector<std::byte> recordBuffer(layout.recordSize);
-  paradox::TPxObject index(env::TFileStream(env::DefaultFileSystem(), TRepairContext::DataFolder() + fileName,
-                                            env::TOpenMode::kRead));
-  if (index.IsEncrypted()) {
-    env::ShowInfoBox("File marked as encrypted: " + fileName, "Error");
-    return;
-  }
+  // Built inside the try: a file too short for a header (a crash leaves
+  // index files of zero bytes) is a read error like any other.
+  std::unique_ptr<paradox::TPxObject> reader;
   try {
+    reader = std::make_unique<paradox::TPxObject>(
+        env::TFileStream(env::DefaultFileSystem(), TRepairContext::DataFolder() + fileName, env::TOpenMode::kRead));
+    paradox::TPxObject& index = *reader;
+    if (index.IsEncrypted()) {
+      env::ShowInfoBox("File marked as encrypted: " + fileName, "Error");
+      return;
+    }
     // The primary key as the index record stores it: fields 2 to k + 1.
     std::size_t keyLength = 0;
     if (IsIndexData(index)) {
@@ -144,7 +148,7 @@ void TTableCheck::ReadIndexFile(const std::string& fileName, int& phase) {
     } while (run.KeepGoing() && index.NextRecord());
   } catch (const env::EReadError& error) {
     // A damaged index file ends its phase; what was gathered stays.
-    if (IsIndexData(index)) {
+    if (!reader || IsIndexData(*reader)) {
       run.LogLine("~     index file " + fileName + " could not be read to its end: " + error.what());
     }
   }
@@ -209,6 +213,12 @@ bool TTableCheck::AdaptRecoveredTitles() {
 }
 
 bool TTableCheck::ImportRecoveredRecords() {
+  // The scratch table is about to be made again in the new folder layout;
+  // the conversion's rebuild takes the recovered records from RecTbl.
+  if (ConversionDue()) {
+    recoveredToConvert_ = true;
+    return true;
+  }
   TRunReporter& run = Reporter();
   run.SetMessage("Importing recovered records...");
   run.SetProgress(0);

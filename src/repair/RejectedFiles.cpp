@@ -249,4 +249,27 @@ std::string KeepOriginalFiles(TRepairContext& context, std::string_view tableNam
   return relative;
 }
 
+std::string MoveOriginalFiles(TRepairContext& context, std::string_view tableName,
+                              const std::vector<std::string>& names) {
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  const std::string folder = OriginalFilesFolder(context);
+  const std::string base = FreeTableName(folder, tableName);
+  const std::string dataFolder = TRepairContext::DataFolder();
+  for (const auto& name : names) {
+    const std::string target = folder + base + std::string(env::ExtensionPart(name));
+    const env::TIoResult moved = fileSystem.Rename(dataFolder + name, target, false);
+    if (!moved) throw env::EWriteError("Cannot move " + dataFolder + name + " to " + target + ": " + moved.reason);
+  }
+  (void)fileSystem.SyncFolder(folder);
+  (void)fileSystem.SyncFolder(dataFolder);
+  return folder.substr(dataFolder.size());
+}
+
+bool IsTableFamilyFile(std::string_view name) {
+  const std::string_view extension = env::ExtensionPart(name);
+  if (extension.size() < 2) return false;
+  const std::string upper = env::UpperCase(extension.substr(1));
+  return upper == "DB" || upper == "PX" || upper == "MB" || upper[0] == 'X' || upper[0] == 'Y';
+}
+
 }  // namespace remdo::repair

@@ -63,6 +63,17 @@ class TRejectedRecords {
 std::string KeepOriginalFiles(TRepairContext& context, std::string_view tableName,
                               const std::vector<std::string>& names);
 
+// Moves the files names (in the data folder) into the Original subfolder
+// as KeepOriginalFiles copies them; they are no longer in the data folder
+// afterwards. Throws env::ERemdoError kinds; a file not moved stays where
+// it was.
+std::string MoveOriginalFiles(TRepairContext& context, std::string_view tableName,
+                              const std::vector<std::string>& names);
+
+// A file of a table's family: its data file (.db), primary index (.px),
+// secondary indexes (.x??, .y??) or memo file (.mb).
+bool IsTableFamilyFile(std::string_view name);
+
 // tableName, or tableName + "_2", "_3" ..., the first for which the folder
 // holds no file tableName + ".*".
 std::string FreeTableName(const std::string& folder, std::string_view tableName);

@@ -78,6 +78,7 @@ bool TTableCheck::RestoreFromSavedCopy() {
   {
     TStepTable current(context_.Table1, TRepairContext::DataFolder(), request_.TableName);
     TStepTable saved(context_.Table2, saveFolder, request_.TableName);
+    mergeRefused_.Reset(current->ActiveBuffer().size());
     // A rebuilt table that came out empty is filled from the saved copy too.
     if (saved->RecordCount() > 0) {
       result = MergeSavedCopy(*current, *saved) && run.KeepGoing();
@@ -87,7 +88,9 @@ bool TTableCheck::RestoreFromSavedCopy() {
     saved.Close();
     current.Close();
   }
-  return result;
+  // The saved records the engine refused are kept as the rebuild keeps its
+  // own, their memo values read from the saved copy's memo file.
+  return KeepRecords(mergeRefused_, saveFolder + request_.TableName + ".mb") && result;
 }
 
 bool TTableCheck::MergeSavedCopy(paradox::TTable& current, paradox::TTable& saved) {
@@ -130,7 +133,13 @@ void TTableCheck::AppendSavedRecord(paradox::TTable& current, paradox::TTable& s
     }
     current.Post();
   } catch (const env::EDBEngineError&) {
-    // A record the engine refuses is skipped; the merge goes on.
+    // A record the engine refuses is kept aside; the merge goes on. The
+    // saved image itself when it has the table's layout (its memo reference
+    // then still points into the saved memo file), else the values as far
+    // as they were copied.
+    const auto image =
+        saved.ActiveBuffer().size() == current.ActiveBuffer().size() ? saved.ActiveBuffer() : current.ActiveBuffer();
+    mergeRefused_.Add(image);
     current.Cancel();
     return;
   }

@@ -119,6 +119,9 @@ void TTableCheck::ReadToleranceFiles() {
 bool TTableCheck::RunRepairChain() {
   restoreRequested_ = false;
   layoutRefused_ = false;
+  damageSeen_ = false;
+  recoveredToConvert_ = false;
+  recoveredConverted_ = 0;
   TRunReporter& run = Reporter();
   if (!RebuildTable() || !run.KeepGoing()) return false;
   if (!SwapInRebuiltTable() || !run.KeepGoing()) return false;

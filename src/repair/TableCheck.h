@@ -71,6 +71,8 @@ void WriteMemoTypeCode(std::string_view dataPath, int fieldNumber);
 // The scratch table of a rebuild.
 inline constexpr std::string_view kScratchBase = "temptbl1";
 inline constexpr std::string_view kScratchTable = "temptbl1.db";
+// The scratch table of the recovery from index files.
+inline constexpr std::string_view kRecoveryTable = "RecTbl.db";
 
 class TTableCheck {
  public:
@@ -124,10 +126,12 @@ class TTableCheck {
   struct TWalkCounts {
     std::int64_t transferred = 0;
     std::int64_t read = 0;
+    // Records recovered from index files and converted with the table.
+    std::int64_t recovered = 0;
     std::int32_t headerCount = 0;
   };
   // How a record walk ended.
-  enum class TRebuildStop { kWalked, kWrongRecordSize };
+  enum class TRebuildStop { kWalked, kWrongRecordSize, kEncrypted };
 
   TRunReporter& Reporter() const { return context_.Run(); }
   TRunState& State() const { return context_.State(); }
@@ -144,8 +148,18 @@ class TTableCheck {
   void InsertRecord(std::span<const std::byte> record, TWalkCounts& counts);
   void NoteFolderConversion(paradox::TPxObject& reader);
   bool ReportRebuild(TWalkCounts& counts, std::unique_ptr<paradox::TPxObject>& reader);
+  bool RefuseEncryptedTable(std::int32_t headerCount);
   bool KeepRefusedRecords();
+  // Keeps records in the run's Rejected folder with a line in the log
+  // file; false, with a line, when they could not be kept.
+  bool KeepRecords(const TRejectedRecords& records, const std::string& memoSource);
   bool ConvertFolderTable(std::int32_t firstHeaderCount);
+  // The first rebuild of a folder table of the earlier layout is thrown
+  // away by the conversion that follows it.
+  bool ConversionDue() const;
+  // Inserts RecTbl's records, converted, into the open scratch table;
+  // returns how many went in.
+  std::int64_t ConvertRecoveredRecords();
 
   // Recovery parts (IndexRecovery.cpp, SavedCopyMerge.cpp).
   void ReadIndexFile(const std::string& fileName, int& phase);
@@ -163,11 +177,23 @@ class TTableCheck {
   bool restoreRequested_ = false;
   // The rebuild refused records whose size is not the scratch table's.
   bool layoutRefused_ = false;
+  // A rebuild of this check passed over a block, met a read error, read
+  // another number of records than the header gives, or had records
+  // refused: the old files may hold more than the rebuilt table, so the
+  // swap keeps them.
+  bool damageSeen_ = false;
   // The second rebuild of a folder conversion: records are carried field
   // by field from the earlier folder layout into the new one.
   bool converting_ = false;
+  // The recovery found records for a table due for conversion: they wait
+  // in RecTbl for the conversion's rebuild, which claims them when they
+  // reach the converted table.
+  bool recoveredToConvert_ = false;
+  std::int64_t recoveredConverted_ = 0;
   std::size_t scratchRecordSize_ = 0;
   TRejectedRecords rejected_;
+  // Saved records the merge could not add.
+  TRejectedRecords mergeRefused_;
   // The merge's memo column: the last blob field of the current table.
   std::optional<int> memoIndex_;
 };

@@ -4,6 +4,7 @@
 // in the run's Rejected folder; their count still shows as missing.
 #include "repair/FolderConversion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -68,6 +69,9 @@ bool TTableCheck::RebuildTable() {
     scratchRecordSize_ = RecordSizeOf(*scratch);
     rejected_.Reset(scratchRecordSize_);
     const TRebuildStop stop = WalkRecords(*reader, counts);
+    if (stop == TRebuildStop::kWalked && converting_ && recoveredToConvert_) {
+      counts.recovered = recoveredConverted_ = ConvertRecoveredRecords();
+    }
     scratch.Close();
     if (stop == TRebuildStop::kWrongRecordSize) {
       run.LogLine("  -- incorrect table format");
@@ -75,6 +79,10 @@ bool TTableCheck::RebuildTable() {
       run.SetMessage("");
       return false;
     }
+    if (stop == TRebuildStop::kEncrypted) return RefuseEncryptedTable(counts.headerCount);
+  }
+  if (reader->PassedOverBlocks() > 0 || counts.read != counts.headerCount || counts.transferred < counts.read) {
+    damageSeen_ = true;
   }
   bool result = ReportRebuild(counts, reader);
   reader.reset();
@@ -93,7 +101,7 @@ TTableCheck::TRebuildStop TTableCheck::WalkRecords(paradox::TPxObject& reader, T
   TRunReporter& run = Reporter();
   if (reader.IsEncrypted()) {
     env::ShowInfoBox("File marked as encrypted: " + request_.TableName, "Error");
-    return TRebuildStop::kWalked;
+    return TRebuildStop::kEncrypted;
   }
   const bool testConversion = catalogue::IsCurrentLayout() && request_.StructureNumber == kEarlierFolderStructure &&
                               reader.HasFields() && reader.FirstField()->TypeCode() == paradox::fieldtype::kNumber;
@@ -124,8 +132,27 @@ TTableCheck::TRebuildStop TTableCheck::WalkRecords(paradox::TPxObject& reader, T
     } while (run.KeepGoing() && reader.NextRecord());
   } catch (const env::EReadError&) {
     run.LogLine("  -- read error");
+    damageSeen_ = true;
   }
   return TRebuildStop::kWalked;
+}
+
+// Nothing of an encrypted table can be read, so nothing may replace it,
+// whatever its header count says and whatever the index files or the saved
+// copy could give: the table fails and its files stay as they are.
+bool TTableCheck::RefuseEncryptedTable(std::int32_t headerCount) {
+  TRunReporter& run = Reporter();
+  State().MissingRecords = std::max(headerCount, 0);
+  if (run.KeepGoing()) {
+    if (headerCount > 0) {
+      run.LogLine("  -- transfer missing " + std::to_string(headerCount) + " record" +
+                  std::string(PluralSuffix(headerCount)));
+    } else {
+      run.LogLine("  -- file marked as encrypted");
+    }
+  }
+  run.SetMessage("");
+  return false;
 }
 
 void TTableCheck::InsertRecord(std::span<const std::byte> record, TWalkCounts& counts) {
@@ -151,7 +178,7 @@ void TTableCheck::NoteFolderConversion(paradox::TPxObject& reader) {
 bool TTableCheck::ReportRebuild(TWalkCounts& counts, std::unique_ptr<paradox::TPxObject>& reader) {
   TRunReporter& run = Reporter();
   const std::int64_t header = counts.headerCount;
-  std::int64_t transferred = counts.transferred;
+  std::int64_t transferred = counts.transferred + counts.recovered;
   if (transferred > header) transferred = header;
   State().MissingRecords = static_cast<std::int32_t>(std::llabs(header - transferred));
   const std::int32_t tolerance = request_.MissingTolerance;
@@ -186,14 +213,16 @@ bool TTableCheck::ReportRebuild(TWalkCounts& counts, std::unique_ptr<paradox::TP
 bool TTableCheck::KeepRefusedRecords() {
   // The first rebuild of a folder table about to be converted is thrown
   // away; the conversion's own rebuild keeps what it refuses.
-  if (rejected_.Empty() || (State().ConvertFolderTables && request_.StructureNumber == kEarlierFolderStructure)) {
-    return true;
-  }
+  if (rejected_.Empty() || ConversionDue()) return true;
+  return KeepRecords(rejected_, DataPath(request_.TableName + ".mb"));
+}
+
+bool TTableCheck::KeepRecords(const TRejectedRecords& records, const std::string& memoSource) {
+  if (records.Empty()) return true;
   TRunReporter& run = Reporter();
-  const std::size_t count = rejected_.Count();
+  const std::size_t count = records.Count();
   try {
-    const std::string where =
-        rejected_.Keep(context_, request_.TableName, request_.StructureNumber, DataPath(request_.TableName + ".mb"));
+    const std::string where = records.Keep(context_, request_.TableName, request_.StructureNumber, memoSource);
     run.LogLine("~  -- kept " + std::to_string(count) + " refused record" + std::string(PluralSuffix(count)) + " in " +
                 where);
     return true;

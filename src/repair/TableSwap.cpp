@@ -2,9 +2,10 @@
 // become the table's through the engine's family commit, so that a failure
 // rolls back and a crash leaves the old files or the new ones, never a
 // mixture. The memo file is not part of the swap: the rebuilt records still
-// refer to the values in it. When records are still missing, the old files
-// are first copied into the run's Rejected folder, so that nothing is
-// deleted that the new table does not replace in full.
+// refer to the values in it. When records are still missing, or the rebuild
+// saw any sign of damage (a header count need not tell), the old files are
+// first copied into the run's Rejected folder, so that nothing is deleted
+// that the new table does not replace in full.
 #include <array>
 #include <cstddef>
 
@@ -33,8 +34,6 @@ bool TakesPartInSwap(std::string_view name) {
   const std::string upper = env::UpperCase(extension.substr(1));
   return upper == "DB" || upper == "PX" || (!upper.empty() && (upper[0] == 'X' || upper[0] == 'Y'));
 }
-
-bool IsMemoFile(std::string_view name) { return env::SameText(env::ExtensionPart(name), ".mb"); }
 
 }  // namespace
 
@@ -86,7 +85,7 @@ bool TTableCheck::SwapInRebuiltTable() {
     run.ProcessMessages();
     if (TakesPartInSwap(entry.name)) commit.Remove(entry.name);
   }
-  if (State().MissingRecords > 0 && !KeepOriginalFiles()) {
+  if ((State().MissingRecords > 0 || damageSeen_) && !KeepOriginalFiles()) {
     run.SetMessage("");
     return false;
   }
@@ -105,7 +104,7 @@ bool TTableCheck::KeepOriginalFiles() {
   const std::string folder = TRepairContext::DataFolder();
   std::vector<std::string> names;
   for (const auto& entry : env::DefaultFileSystem().Find(folder + request_.TableName + ".*", env::attr::kAnyFile)) {
-    if (TakesPartInSwap(entry.name) || IsMemoFile(entry.name)) names.push_back(entry.name);
+    if (IsTableFamilyFile(entry.name)) names.push_back(entry.name);
   }
   if (names.empty()) return true;
   try {

@@ -3,6 +3,7 @@
 // structures refuse records of another size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "paradox/codes/Coding.h"
@@ -181,6 +182,19 @@ TEST_F(FolderConversionTest, EarlierFolderTableWithRecordsIsConvertedAndFilledIn
     }
     ExpectReadable(c.table, 3);
   }
+}
+
+// Records recovered from index files reach the converted table before they are claimed.
+TEST_F(FolderConversionTest, RecordsRecoveredFromIndexesAreConvertedToo) {
+  MakeTable("Fldr0004", kEarlierFolderStructure, OldFolder({12, 13, 14, 15, 16, 17}));
+  const auto offsets = testing::RecordOffsets(Data("Fldr0004.db"));
+  const auto first = testing::RawRecords(Data("Fldr0004.db")).at(0);
+  for (const std::size_t at : {2, 4}) testing::PatchFile(Data("Fldr0004.db"), offsets.at(at), first);
+  EXPECT_TRUE(CheckTable(*context, "Folder", "Fldr0004", kEarlierFolderStructure, 0, false, true));
+  const auto recovered = std::find(run.lines.begin(), run.lines.end(), "  -- fields recovered");
+  ASSERT_NE(recovered, run.lines.end());
+  EXPECT_NE(std::find(run.lines.begin(), recovered, "~  -- transferred data [6]"), recovered);
+  ExpectReadable("Fldr0004", 6);
 }
 
 TEST_F(FolderConversionTest, RunSqlStatementRunsOnTheRunsDatabase) {

@@ -202,8 +202,8 @@ TEST_F(IndexRecoveryTest, AdaptingTitlesIsForTheOlderBookLayoutOnly) {
 TEST_F(IndexRecoveryTest, DamagedIndexHeadersAreSkippedWithALine) {
   // Damage to the header of the index on Sort Name (.X02): its record size
   // (absolute, or relative to the fields' width), or the number of the
-  // field it indexes.
-  enum class TDamage { kRecordSize, kRecordSizeBy, kFieldNumber };
+  // field it indexes; or a file too short for a header.
+  enum class TDamage { kRecordSize, kRecordSizeBy, kFieldNumber, kLength };
   const struct {
     const char* what;
     TDamage damage;
@@ -214,6 +214,8 @@ TEST_F(IndexRecoveryTest, DamagedIndexHeadersAreSkippedWithALine) {
       {"record size 2 too small", TDamage::kRecordSizeBy, -2},
       {"record size 2 too large", TDamage::kRecordSizeBy, 2},
       {"indexed field Prop", TDamage::kFieldNumber, 3},
+      {"zero bytes", TDamage::kLength, 0},
+      {"three bytes", TDamage::kLength, 3},
   };
   const TRecordMaker maker(kFavourites);
   int number = 1;
@@ -227,17 +229,21 @@ TEST_F(IndexRecoveryTest, DamagedIndexHeadersAreSkippedWithALine) {
     const std::string x02 = Data(table + ".X02");
     const int width = paradox::GetU16(test::ReadWholeFile(x02).data());
     std::string why;
-    if (c.damage == TDamage::kFieldNumber) {
+    if (c.damage == TDamage::kLength) {
+      testing::TruncateFile(x02, static_cast<std::uint64_t>(c.value));
+      why = "could not be read to its end: Stream read error";
+    } else if (c.damage == TDamage::kFieldNumber) {
       testing::PatchFile(x02, paradox::pxheader::kIndexFieldNumber, {static_cast<std::byte>(c.value)});
-      why = "its indexed field " + std::to_string(c.value) + " does not match the table's";
+      why = "skipped: its indexed field " + std::to_string(c.value) + " does not match the table's";
     } else {
       const int size = c.damage == TDamage::kRecordSize ? c.value : width + c.value;
       testing::PatchFile(x02, 0, {static_cast<std::byte>(size & 0xFF), static_cast<std::byte>(size >> 8)});
-      why = "record size " + std::to_string(size) + " in the header, " + std::to_string(width) + " bytes of fields";
+      why = "skipped: record size " + std::to_string(size) + " in the header, " + std::to_string(width) +
+            " bytes of fields";
     }
 
     EXPECT_TRUE(CheckTable(*context, "Favorite authors", table, kFavourites, 0, false, true));
-    EXPECT_TRUE(Contains(run.lines, "~     index file " + table + ".X02 skipped: " + why))
+    EXPECT_TRUE(Contains(run.lines, "~     index file " + table + ".X02 " + why))
         << ::testing::PrintToString(run.lines);
     EXPECT_EQ(PhaseMessages(), (std::vector<std::string>{"Recovery phase 1...", "Recovery phase 2..."}));
     // The index on EntryDate still gives back the keys and their dates;

@@ -108,6 +108,21 @@ TEST_F(SavedCopyMergeTest, KeysAreSearchedWithTheirOwnType) {
   EXPECT_EQ(run.messages.back(), "Merging recovered records...");
 }
 
+TEST_F(SavedCopyMergeTest, ASavedRecordTheEngineRefusesIsKeptWithTheRefusedRecords) {
+  const TRecordMaker maker(13);
+  MakeTable("Prices", 13, {maker.Make({{"Book", 17.0}, {"Release", 1}})});
+  // Book 18's price is no number the engine can store.
+  Record refused = maker.Make({{"Book", 18.0}, {"Release", 1}, {"Qty", 2}, {"Price1", 1.0}});
+  paradox::EncodeFieldDouble(refused.data() + maker.Offset("Price1"), std::stod("inf"));
+  MakeTable("Prices", 13, {maker.Make({{"Book", 17.0}, {"Release", 1}}), refused, maker.Make({{"Book", 19.0}})}, kSave);
+  TTableCheck check(*context, {"Prices", "Prices", 13, 0, true, false});
+  EXPECT_TRUE(check.RestoreFromSavedCopy());
+  EXPECT_EQ(testing::RawRecords(Data("Prices.db")).size(), 2u);
+  const std::string kept = context->RejectedFolderName() + "Prices.db";
+  EXPECT_EQ(run.lines, (std::vector<std::string>{"~  -- kept 1 refused record in " + kept}));
+  EXPECT_EQ(testing::RawRecords(Data(kept)), (std::vector<Record>{refused}));
+}
+
 TEST_F(SavedCopyMergeTest, RestoredRecordsComeBackWithTheirMemoValues) {
   constexpr std::int32_t kBooks = 31;
   const TRecordMaker maker(kBooks);

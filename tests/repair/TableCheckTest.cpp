@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "paradox/codes/Coding.h"
 #include "repair/RepairFixture.h"
 
@@ -189,6 +191,27 @@ TEST_F(TableCheckTest, EncryptedTableTransfersNothing) {
   EXPECT_EQ(dialogs.boxes[0].caption, "Error");
   EXPECT_EQ(run.lines.at(1), "  -- transfer missing 5 records");
   (void)before;
+}
+
+// A block passed over keeps the old files whatever the header count; an
+// encrypted table is never replaced, whatever its count or its index files.
+TEST_F(TableCheckTest, SignsOfDamageKeepTheOldFilesWhateverTheCount) {
+  const std::tuple<std::string, std::int32_t, bool> cases[] = {
+      {"GenreA", 0, false}, {"GenreB", -3, false}, {"GenreC", 300, false}, {"GenreD", 0, true}, {"GenreE", 9, true}};
+  for (const auto& [table, count, encrypted] : cases) {
+    SCOPED_TRACE(table);
+    ASSERT_EQ(MakeTable(table, 27, GenreRecords(5000)), 5000u);  // more than one block
+    const std::string data = Data(table + ".db");
+    // Encrypted, or the first block's last-record offset past the block.
+    testing::PatchU32(data, encrypted ? paradox::pxheader::kExtendedEncryption : testing::RecordOffsets(data)[0] - 2,
+                      0x7F01);
+    testing::PatchU32(data, paradox::pxheader::kRecordCount, static_cast<std::uint32_t>(count));
+    const auto before = test::ReadWholeFile(data);
+    EXPECT_EQ(Check("Genres", table, 27, 0, false, true), !encrypted);
+    const std::string original = Data(context->RejectedFolderName() + "Original\\" + table + ".db");
+    EXPECT_EQ(test::ReadWholeFile(encrypted ? data : original), before);
+  }
+  EXPECT_EQ(run.state.FailedTables, "GenreD,GenreE");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -112,6 +113,32 @@ std::vector<TFolderRow> FolderRows(const std::string& table, std::int32_t folder
   return rows;
 }
 
+// A data file of zero bytes or without a header (size 65535) counts as missing.
+enum class TBroken { kMissing, kZeroBytes, kNoHeader };
+
+class TakenBackTables : public TableSequenceTest, public ::testing::WithParamInterface<TBroken> {
+ protected:
+  void Break(const std::string& table) {
+    if (GetParam() == TBroken::kMissing) return RemoveTable(table);
+    const std::vector<std::byte> bytes(GetParam() == TBroken::kZeroBytes ? 0 : 2048, std::byte{0xFF});
+    test::WriteWholeFile(Data(table + ".db"), bytes);
+    broken_[table] = bytes;
+  }
+  // Each family moved aside with its line, which is then left out.
+  void ExpectSetAside() {
+    const std::string original = context->RejectedFolderName() + "Original\\";
+    for (const auto& [table, bytes] : broken_) {
+      EXPECT_EQ(test::ReadWholeFile(Data(original + table + ".db")), bytes) << table;
+      const std::string line = "~    unusable " + table + ".db moved to " + original;
+      EXPECT_EQ(std::erase(run.lines, line), 1u) << line;
+    }
+  }
+  std::map<std::string, std::vector<std::byte>> broken_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Broken, TakenBackTables,
+                         ::testing::Values(TBroken::kMissing, TBroken::kZeroBytes, TBroken::kNoHeader));
+
 TEST_F(TableSequenceTest, CurrentFormatChecksEveryTableInItsOrder) {
   Generate();
   RunTableSequence(*context);
@@ -197,11 +224,12 @@ TEST_F(TableSequenceTest, FolderMissingEverywhereIsRecreatedAndRefilledFromFolde
   EXPECT_TRUE(FolderRows("Fldr0002").empty());
 }
 
-TEST_F(TableSequenceTest, FolderMissingFromTheDataFolderIsTakenBack) {
+TEST_P(TakenBackTables, FolderMissingFromTheDataFolderIsTakenBack) {
   const auto catalogue = Generate();
-  RemoveTable("Fldr0003");
+  Break("Fldr0003");
   MarkCopies({"Fldr0003.db"});
   RunTableSequence(*context);
+  ExpectSetAside();
   const std::string title = tools::FolderTitle(3);
   EXPECT_EQ(LinesFrom("    Retrieving backup for Fldr0003.db", 4),
             (Lines{"    Retrieving backup for Fldr0003.db", "<created C:\\FENRO\\Fldr0003.db>",
@@ -302,11 +330,12 @@ TEST_F(TableSequenceTest, TablesOpenedBeforeTheirOwnCheckMayBeDamaged) {
 // Genre.db is logged after it was taken back, CharX.db and GrpNames.db
 // before; the genres are made again after a taken-back Genre.db whatever
 // the rebuild found.
-TEST_F(TableSequenceTest, MissingTablesAreTakenBackWithTheirLines) {
+TEST_P(TakenBackTables, MissingTablesAreTakenBackWithTheirLines) {
   const auto catalogue = Generate(true, 1);
-  for (const char* table : {"Genre", "CharX", "GrpNames", "ExpTitle"}) RemoveTable(table);
+  for (const char* table : {"Genre", "CharX", "GrpNames", "ExpTitle"}) Break(table);
   MarkCopies({"Genre.db", "CharX.db", "GrpNames.db", "ExpTitle.db"});
   RunTableSequence(*context);
+  ExpectSetAside();
   EXPECT_EQ(LinesFrom("    Retrieving backup for expanded titles", 3),
             (Lines{"    Retrieving backup for expanded titles", "<created C:\\FENRO\\ExpTitle.db>",
                    "Checking Expanded Titles..."}));

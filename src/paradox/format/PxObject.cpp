@@ -188,6 +188,7 @@ bool TPxObject::FirstRecord() {
   recordOffset_ = -1;
   blockRecords_ = 0;
   blockState_ = TBlockState::kNone;
+  passedOver_ = 0;
   return NextRecord();
 }
 
@@ -218,6 +219,7 @@ bool TPxObject::NextBlock() {
   if (currentBlock_ + 1 >= BlocksToWalk()) return false;
   ++currentBlock_;
   ReadBlock();
+  if (blockState_ == TBlockState::kDamaged || blockCut_) ++passedOver_;
   return true;
 }
 
@@ -230,6 +232,7 @@ void TPxObject::ReadBlock() {
   recordOffset_ = -1;
   blockRecords_ = 0;
   blockState_ = TBlockState::kDamaged;
+  blockCut_ = false;
   const auto blockSize = static_cast<std::size_t>(BlockSize());
   const std::int64_t start = BlockStart(currentBlock_);
   const std::int64_t left = fileSize_ - start;
@@ -259,6 +262,7 @@ void TPxObject::JudgeBlock(std::size_t bytesRead) {
   if (last % recordSize != 0 || last + recordSize > area) return;  // damaged
   const int fit = static_cast<int>((bytesRead - kBlockHeaderSize) / static_cast<std::size_t>(recordSize));
   const int count = std::min(last / recordSize + 1, fit);
+  blockCut_ = count < last / recordSize + 1;
   if (count == 0) return;
   blockRecords_ = count;
   blockState_ = TBlockState::kRecords;

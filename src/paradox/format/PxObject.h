@@ -147,6 +147,10 @@ class TPxObject {
   TBlockState BlockState() const { return blockState_; }
   // Records the walk takes from the loaded block.
   int BlockRecordCount() const { return blockRecords_; }
+  // Blocks the walk since FirstRecord loaded but could not take every
+  // record of: damaged blocks skipped whole, and a trailing part block cut
+  // inside its records. Empty blocks do not count.
+  std::int64_t PassedOverBlocks() const { return passedOver_; }
 
  private:
   void ReadHeader();
@@ -172,6 +176,10 @@ class TPxObject {
   int recordOffset_ = -1;
   int blockRecords_ = 0;
   TBlockState blockState_ = TBlockState::kNone;
+  // The loaded block's last-record offset promised more records than the
+  // bytes read hold.
+  bool blockCut_ = false;
+  std::int64_t passedOver_ = 0;
 };
 
 }  // namespace remdo::paradox
