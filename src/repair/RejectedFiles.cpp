@@ -236,33 +236,42 @@ std::string TRejectedRecords::Keep(TRepairContext& context, std::string_view tab
   return context.RejectedFolderName() + name + ".db";
 }
 
-std::string KeepOriginalFiles(TRepairContext& context, std::string_view tableName,
-                              const std::vector<std::string>& names) {
-  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+namespace {
+
+// Hands each of a table's files in the data folder, with the path it gets
+// under a free table name in Rejected\<run>\Original\, to place; answers
+// that folder relative to the data folder.
+template <typename Place>
+std::string PlaceOriginalFiles(TRepairContext& context, std::string_view tableName,
+                               const std::vector<std::string>& names, Place place) {
   const std::string folder = OriginalFilesFolder(context);
   const std::string base = FreeTableName(folder, tableName);
   const std::string dataFolder = TRepairContext::DataFolder();
-  for (const auto& name : names) {
-    env::CopyWholeFile(fileSystem, dataFolder + name, folder + base + std::string(env::ExtensionPart(name)));
-  }
-  const std::string relative = folder.substr(dataFolder.size());
-  return relative;
+  for (const auto& name : names) place(dataFolder + name, folder + base + std::string(env::ExtensionPart(name)));
+  return folder.substr(dataFolder.size());
+}
+
+}  // namespace
+
+std::string KeepOriginalFiles(TRepairContext& context, std::string_view tableName,
+                              const std::vector<std::string>& names) {
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  return PlaceOriginalFiles(context, tableName, names, [&](const std::string& from, const std::string& to) {
+    env::CopyWholeFile(fileSystem, from, to);
+  });
 }
 
 std::string MoveOriginalFiles(TRepairContext& context, std::string_view tableName,
                               const std::vector<std::string>& names) {
   env::TFileSystem& fileSystem = env::DefaultFileSystem();
-  const std::string folder = OriginalFilesFolder(context);
-  const std::string base = FreeTableName(folder, tableName);
-  const std::string dataFolder = TRepairContext::DataFolder();
-  for (const auto& name : names) {
-    const std::string target = folder + base + std::string(env::ExtensionPart(name));
-    const env::TIoResult moved = fileSystem.Rename(dataFolder + name, target, false);
-    if (!moved) throw env::EWriteError("Cannot move " + dataFolder + name + " to " + target + ": " + moved.reason);
-  }
-  (void)fileSystem.SyncFolder(folder);
-  (void)fileSystem.SyncFolder(dataFolder);
-  return folder.substr(dataFolder.size());
+  const std::string relative =
+      PlaceOriginalFiles(context, tableName, names, [&](const std::string& from, const std::string& to) {
+        const env::TIoResult moved = fileSystem.Rename(from, to, false);
+        if (!moved) throw env::EWriteError("Cannot move " + from + " to " + to + ": " + moved.reason);
+      });
+  (void)fileSystem.SyncFolder(TRepairContext::DataFolder() + relative);
+  (void)fileSystem.SyncFolder(TRepairContext::DataFolder());
+  return relative;
 }
 
 bool IsTableFamilyFile(std::string_view name) {

@@ -3,6 +3,8 @@
 // same record layout), and the chain itself.
 #include "repair/TableCheck.h"
 
+#include <new>
+
 #include "env/Errors.h"
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
@@ -90,6 +92,11 @@ bool TTableCheck::Run() {
     // check is skipped) fails this table, never the run.
     run.LogLine("~     " + std::string(error.what()));
     run.LogLine("  -- unreadable table format");
+    return FailureEnding();
+  } catch (const std::bad_alloc&) {
+    // A table too large for the address space (a 32-bit program) fails on
+    // its own; the old table stays in place.
+    run.LogLine("  -- not enough memory to rebuild " + request_.TableName);
     return FailureEnding();
   }
   // A rebuild that refused records of the wrong size fails as a layout

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -62,7 +63,10 @@ class TRecordingRun final : public TRunReporter {
     ++goes;
     return state.Running;
   }
-  void ProcessMessages() override { ++messagesProcessed; }
+  void ProcessMessages() override {
+    ++messagesProcessed;
+    if (onMessages) onMessages();
+  }
   bool RunOption(std::string_view word) const override { return options.count(std::string(word)) != 0; }
   void SetMessage(std::string_view text) override {
     message = std::string(text);
@@ -95,6 +99,9 @@ class TRecordingRun final : public TRunReporter {
   std::int64_t goes = 0;
   std::int64_t stopAfter = std::int64_t{1} << 40;
   std::int64_t messagesProcessed = 0;
+  // Called on every ProcessMessages: a step's loops, where a test can make
+  // something fail half-way.
+  std::function<void()> onMessages;
 };
 
 // Dialogs that record every box and answer questions No; for tests that

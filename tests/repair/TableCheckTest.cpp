@@ -6,7 +6,10 @@
 
 #include <tuple>
 
+#include "env/FileStream.h"
+#include "generator/CatalogueGenerator.h"
 #include "paradox/codes/Coding.h"
+#include "paradox/format/PxObject.h"
 #include "repair/RepairFixture.h"
 
 namespace remdo::repair {
@@ -79,6 +82,39 @@ TEST_F(TableCheckTest, MissingTableIsCountedAndNamed) {
   EXPECT_FALSE(Check("Books", "Books", 31));
   EXPECT_EQ(run.state.FailureCount, 2);
   EXPECT_EQ(run.state.FailedTables, "Genre,Books");
+}
+
+// A million books: the Windows program is 32-bit, so this is the check of a
+// large table within its address space (under Wine it runs the 32-bit
+// build).
+TEST_F(TableCheckTest, AMillionBooksAreRebuilt) {
+  tools::TCatalogueOptions options;
+  options.books = 1'000'000;
+  options.folders = 0;
+  options.memoPerMille = 100;
+  options.saveFolder = false;
+  options.onlyTables = {"Books"};
+  tools::GenerateCatalogue(test::kDataFolder, options);
+  EXPECT_TRUE(Check("Books", "Books", 31, 8, true, true)) << ::testing::PrintToString(run.lines);
+  const paradox::TPxObject rebuilt(env::TFileStream(env::DefaultFileSystem(), Data("Books.db"), env::TOpenMode::kRead));
+  EXPECT_EQ(rebuilt.RecordCount(), 1'000'000);
+  EXPECT_EQ(run.state.FailureCount, 0);
+}
+
+// Memory running out half-way through a rebuild (a 32-bit program checking a
+// very large table) fails that table with a clear line; the table stays.
+TEST_F(TableCheckTest, RunningOutOfMemoryFailsTheTableOnly) {
+  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(3)), 3u);
+  const auto before = test::ReadWholeFile(Data("Genre.db"));
+  run.onMessages = [this] {
+    if (std::count(run.lines.begin(), run.lines.end(), "Checking Genres...") > 0) throw std::bad_alloc();
+  };
+  EXPECT_FALSE(Check("Genres", "Genre", 27));
+  run.onMessages = nullptr;
+  EXPECT_EQ(run.lines.back(), "  -- error");
+  EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), "  -- not enough memory to rebuild Genre"), 1);
+  EXPECT_EQ(run.state.FailedTables, "Genre");
+  EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
 }
 
 TEST_F(TableCheckTest, OtherFieldSizesAreAnIncorrectFormat) {

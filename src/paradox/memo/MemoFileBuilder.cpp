@@ -114,7 +114,8 @@ TBlobDescriptor TMemoFileBuilder::AddSingle(std::span<const std::byte> value) {
   // Zero the tail, so that the file's length is whole units and no stale
   // bytes of an earlier file remain.
   const std::uint64_t used = memo::kSingleHeaderSize + std::uint64_t{length};
-  const std::vector<std::byte> tail(units * std::uint64_t{memo::kUnit} - used);
+  // Less than one unit by the choice of units above.
+  const std::vector<std::byte> tail(static_cast<std::size_t>(units * std::uint64_t{memo::kUnit} - used));
   if (!tail.empty()) file_->WriteAt(offset + used, tail);
   return {offset, TBlobDescriptor::kSingleBlockIndex, length, kBulkModification};
 }
