@@ -10,16 +10,13 @@
 #include "paradox/codes/Coding.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/codes/EngineErrors.h"
+#include "paradox/engine/Engine.h"
 #include "paradox/engine/FamilyWrite.h"
 #include "paradox/format/BlockChain.h"
 
 namespace remdo::paradox {
 
 namespace {
-
-// Changes kept in memory for the next save; beyond this a save rewrites the
-// family instead (bulk loads need no journal and no copy of every record).
-constexpr std::size_t kMaxLogBytes = 8 << 20;
 
 [[noreturn]] void RethrowAsEngineError(std::uint16_t code, const std::string& context) {
   try {
@@ -252,7 +249,9 @@ std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::
     file->Close();
     table->DiscoverSecondaryIndexes();
     table->ResetJournal(headerBytes);
-    table->Replay(table->journal_->Load());
+    std::vector<std::string> warnings;
+    table->Replay(table->journal_->Load(warnings));
+    for (std::string& warning : warnings) TEngineSession::Instance().Warn(std::move(warning));
     return table;
   } catch (...) {
     RethrowAsEngineError(kDbiErrReadErr, "The table " + path + " could not be read");
@@ -390,7 +389,7 @@ void TOpenTable::Log(TJournalOp op) {
   dirty_ = true;
   if (logOverflow_) return;
   logBytes_ += op.Bytes();
-  if (logBytes_ > kMaxLogBytes) {
+  if (logBytes_ > kMaxJournalChanges) {
     logOverflow_ = true;
     std::vector<TJournalOp>().swap(log_);
     return;
@@ -414,8 +413,9 @@ bool TOpenTable::CanBulkLoad(std::size_t position) const {
 // Goes on with a bulk load in key order as a sorting load: the records
 // written so far are read back from the unfinished data file into it.
 void TOpenTable::StartSorting() {
-  auto sorting = std::make_unique<TSortingLoad>(fileSystem_, files_.DataPath() + ".runs" + std::string(kNewSuffix),
-                                                RecordSize(), primaryOrder_);
+  auto sorting = std::make_unique<TSortingLoad>(
+      fileSystem_, files_.DataPath() + std::string(kSortRunsSuffix) + std::string(kNewSuffix), RecordSize(),
+      primaryOrder_);
   if (stream_) {
     std::unique_ptr<TFamilyWrite> write = std::move(stream_);
     write->writer->Finish();
@@ -579,8 +579,8 @@ void TOpenTable::SaveChanges() {
   } catch (...) {
     RethrowAsEngineError(kDbiErrWriteErr, "The changes to " + files_.DataPath() + " could not be saved");
   }
+  // logBytes_ keeps counting what the journal holds, which bounds its size.
   log_.clear();
-  logBytes_ = 0;
 }
 
 }  // namespace remdo::paradox

@@ -202,6 +202,10 @@ class TOpenTable {
   std::uint64_t streamVersion_ = 0;
   bool reloadNeeded_ = false;  // the records are on disk only
   std::vector<TJournalOp> log_;
+  // Bytes of changes since the family was last written, saved to the
+  // journal or waiting in log_; beyond kMaxJournalChanges the next save
+  // writes the family instead (bulk loads need no journal and no copy of
+  // every record), so no journal grows past that.
   std::size_t logBytes_ = 0;
   bool logOverflow_ = false;
   bool dirty_ = false;
