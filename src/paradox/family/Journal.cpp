@@ -69,8 +69,12 @@ void TJournal::Close() noexcept {
 }
 
 void TJournal::KeepAside(std::string_view why, std::vector<std::string>& warnings) {
-  const std::string stale = path_ + std::string(kStaleJournalSuffix);
-  if (fileSystem_.Rename(path_, stale, true)) {
+  // An earlier journal kept aside keeps its place.
+  std::string stale = path_ + std::string(kStaleJournalSuffix);
+  for (int n = 2; fileSystem_.FileExists(stale); ++n) {
+    stale = path_ + std::string(kStaleJournalSuffix) + std::to_string(n);
+  }
+  if (fileSystem_.Rename(path_, stale, false)) {
     warnings.push_back("The journal " + path_ + " " + std::string(why) + "; it was kept as " + stale +
                        " and the table opened as its data file stands.");
   } else {

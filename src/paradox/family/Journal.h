@@ -55,7 +55,8 @@ class TJournal {
   // The changes of an existing journal whose stamp and record size match,
   // up to the first entry a crash cut short; empty when there is no journal.
   // A journal of another file, or one larger than the engine ever writes,
-  // is renamed <journal>.stale, never replayed, and named in a text added
+  // is renamed <journal>.stale (.stale2, ... when that is taken), never
+  // replayed, and named in a text added
   // to warnings. Later appends go after the last whole entry. Throws the
   // file's read or write error.
   std::vector<TJournalOp> Load(std::vector<std::string>& warnings);

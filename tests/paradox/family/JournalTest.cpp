@@ -138,14 +138,16 @@ TEST_F(JournalTest, JournalOfAReplacedTableOrTooLargeIsKeptAsideNotReplayed) {
     } else {
       CreateTable("Genre.db", 2);  // a new table of the same name
       remdo::test::WriteWholeFile(PathOf("Genre.journal"), journal);
+      remdo::test::WriteWholeFile(PathOf("Genre.journal.stale"), std::string_view("kept before"));
       EXPECT_EQ(Texts(folder_.Path(), "Genre.db"), std::vector<std::string>{"seed"});
     }
-    const std::string kept = tooLarge ? crash_ / "Genre.journal.stale" : PathOf("Genre.journal.stale");
+    const std::string kept = tooLarge ? crash_ / "Genre.journal.stale" : PathOf("Genre.journal.stale2");
     EXPECT_EQ(remdo::test::ReadWholeFile(kept), journal);
     const auto warnings = TEngineSession::Instance().TakeWarnings();
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("Genre.journal.stale"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find(std::string(env::NamePart(kept))), std::string::npos) << warnings[0];
   }
+  EXPECT_EQ(remdo::test::ReadWholeFile(PathOf("Genre.journal.stale")), remdo::test::Bytes("kept before"));
 }
 
 // Saves that each hold a little add up: once the journal holds as much as
