@@ -144,6 +144,9 @@ void TMainForm::Preamble() {
   SetChoicesForRun();
   WriteHeading();
   WriteEnvironmentReport(dataFolder);
+  // What the engine did on its own when the connection settled the folder
+  // (refused commit markers and journals, leftovers removed): log file only.
+  for (const std::string& warning : paradox::TEngineSession::Instance().TakeWarnings()) LogLine("~    " + warning);
   WarnAboutProgramFiles(dataFolder);
   if (!dataFolder.empty() && env::DefaultFileSystem().FileExists(dataFolder + "RunFENRO.ini")) {
     RunState.InstalledMark = true;

@@ -16,6 +16,7 @@
 #include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
 #include "env/Errors.h"
+#include "paradox/engine/Engine.h"
 #include "repair/AutomaticBackup.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -45,7 +46,9 @@ class TRun {
       : platform(fixDataFolder),
         installed(dialogs),
         commandLine(kProgramFolder + program, std::move(params)),
-        form(std::make_unique<TMainForm>(commandLine, view, false)) {}
+        form(std::make_unique<TMainForm>(commandLine, view, false)) {
+    (void)paradox::TEngineSession::Instance().TakeWarnings();  // of earlier tests' folders
+  }
   ~TRun() {
     try {
       if (created) form->FormDestroy();
@@ -111,6 +114,25 @@ TEST(RepairRun, HeadingAndEnvironmentReportLineByLine) {
   EXPECT_EQ(std::count(run.Shown().begin(), run.Shown().end(), "    " + start), 0);
   EXPECT_EQ(run.Shown().front(), kHeading);
   EXPECT_EQ(run.form->RunResult(), false);
+}
+
+// What the engine did when the connection settled the data folder goes to
+// the log file right after the environment report; files of other programs
+// that end in ".new" stay.
+TEST(RepairRun, EngineWarningsOfTheConnectionFollowTheEnvironmentReport) {
+  TRun run;
+  run.platform.DataFile("Books.db.new");
+  run.platform.DataFile("notes.txt.new");
+  run.form->AutoCloseChk.checked = false;
+  run.Start();
+  const std::string warning = "    Removed C:\\FENRO\\Books.db.new, left by a write that did not finish.";
+  const auto at = std::find(run.Log().begin(), run.Log().end(), "    disk C: free:  12.3 GB");
+  ASSERT_NE(at, run.Log().end());
+  ASSERT_LT(at + 2, run.Log().end());
+  EXPECT_EQ(*(at + 2), warning);
+  EXPECT_EQ(std::count(run.Shown().begin(), run.Shown().end(), warning), 0);
+  EXPECT_FALSE(run.platform.DataFileExists("Books.db.new"));
+  EXPECT_TRUE(run.platform.DataFileExists("notes.txt.new"));
 }
 
 TEST(RepairRun, HeadingVariesWithTheRunMode) {

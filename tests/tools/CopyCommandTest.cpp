@@ -13,7 +13,10 @@
 #include "env/Text.h"
 #include "paradox/EngineFixture.h"
 #include "paradox/IndexCheck.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/components/Database.h"
 #include "paradox/components/Table.h"
+#include "paradox/engine/DbiCalls.h"
 #include "paradox/format/BlobDescriptor.h"
 #include "paradox/format/PxObject.h"
 #include "paradox/index/Collation.h"
@@ -116,6 +119,10 @@ TEST(CopyCommand, EverySampleTableIsCopiedWithItsRecordsValuesAndIndexes) {
     EXPECT_EQ(copy.header.blockSize, header.blockSize);
     EXPECT_EQ(copy.header.keyFieldCount, header.keyFieldCount);
     EXPECT_EQ(copy.header.sortOrder, header.sortOrder);
+    if (header.HasExtension()) {
+      EXPECT_EQ(copy.header.codePage, header.codePage);  // the records' text is copied as it stands
+      EXPECT_EQ(copy.header.sortOrderName, header.sortOrderName);
+    }
     ASSERT_EQ(copy.header.fields.size(), header.fields.size());
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
       EXPECT_EQ(copy.header.fields[i].type, header.fields[i].type);
@@ -146,6 +153,61 @@ TEST(CopyCommand, EverySampleTableIsCopiedWithItsRecordsValuesAndIndexes) {
   EXPECT_GE(copied, 60);
   EXPECT_GE(refused, 4);
   std::printf("copied %d sample tables, %d refused\n", copied, refused);
+}
+
+// A driver the engine does not know (a table written elsewhere with a
+// Hebrew driver: its header bytes are put in place of a known one's) is
+// copied with its name, sort byte and code page in every file, and the
+// text bytes as they stand.
+TEST(CopyCommand, DriverTheEngineDoesNotKnowIsKept) {
+  constexpr std::uint8_t kSortOrder = 0x6E;
+  constexpr std::uint16_t kCodePage = 1255;
+  test::TScratchFolder folder;
+  (void)paradox::DbiInit(nullptr);
+  paradox::TDatabase database;
+  database.SetDatabaseName(folder.Path());
+  database.Open();
+  using paradox::testing::Fld;
+  auto desc = paradox::testing::TableDesc("Heb.db", {Fld("Key", 'I'), Fld("Code", 'S'), Fld("Name", 'A', 12)}, 1);
+  paradox::TIdxDesc code;
+  code.name = "Code";
+  code.maintained = true;
+  code.keyFields = {2};
+  desc.indexes.push_back(code);
+  paradox::testing::AddOption(desc, "LANGDRIVER", "DBWINUS0");
+  ASSERT_EQ(paradox::DbiCreateTable(database.Handle(), true, desc), 0);
+  {
+    paradox::TTable table;
+    Open(table, folder / "Heb.db");
+    for (int i = 0; i < 3; ++i) table.AppendRecord({i, 10 - i, std::string("\xE0\xE1\xE2 ") + std::to_string(i)});
+  }
+  auto patch = [&](const std::string& name, bool named) {
+    auto bytes = test::ReadWholeFile(folder / name);
+    bytes[0x29] = std::byte{kSortOrder};
+    if (!named) return test::WriteWholeFile(folder / name, bytes);
+    paradox::PutU16(bytes.data() + 0x6A, kCodePage);
+    const std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::size_t at = text.find("DBWINUS0");
+    ASSERT_NE(at, std::string::npos) << name;
+    for (std::size_t i = 0; i < 8; ++i) bytes[at + i] = static_cast<std::byte>("ANHEBREW"[i]);
+    test::WriteWholeFile(folder / name, bytes);
+  };
+  patch("Heb.db", true);
+  patch("Heb.X02", true);
+  patch("Heb.PX", false);
+  patch("Heb.Y02", false);
+  const TRun run = RunTool({"copy", folder / "Heb.db", folder / "Out.db"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* name : {"Out.db", "Out.X02"}) {
+    const TFileImage copy = ReadTableFile(folder / name);
+    EXPECT_EQ(copy.header.sortOrder, kSortOrder) << name;
+    EXPECT_EQ(copy.header.codePage, kCodePage) << name;
+    EXPECT_EQ(copy.header.sortOrderName, "ANHEBREW") << name;
+  }
+  for (const char* name : {"Out.PX", "Out.Y02"}) {
+    EXPECT_EQ(test::ReadWholeFile(folder / name).at(0x29), std::byte{kSortOrder}) << name;
+  }
+  EXPECT_EQ(ReadTableFile(folder / "Out.db").records, ReadTableFile(folder / "Heb.db").records);
 }
 
 TEST(CopyCommand, UsageErrors) {

@@ -1,6 +1,7 @@
 // remdo-table copy SRC DST: rebuilds a whole table family through the engine,
 // the way a user repairs one table by hand: a new table DST of the same
-// fields, key, level, block size and language driver, with every maintained
+// fields, key, level, block size and language driver (name, sort byte and
+// code page as the source has them), with every maintained
 // single-field secondary index of SRC, gets every record of SRC in its
 // order, memo and BLOB values included. DST's family (data file, primary
 // index, .Xnn/.Ynn, memo file) is replaced as a whole.
@@ -10,8 +11,9 @@
 // 4, 5 and 7), composite or named indexes (.XGn) and indexes of tables
 // without key are not built, a blob value the memo file no longer holds
 // keeps only what its record holds (the leader's first bytes of a memo,
-// nothing of a graphic or OLE value). A table the engine cannot read, or
-// whose alpha keys follow a language driver of unknown order, is refused
+// nothing of a graphic or OLE value). A table the engine cannot read, whose
+// alpha keys follow a language driver of unknown order, or a level 3 table
+// whose driver is unknown (a level 4 header must name it), is refused
 // (exit status 1).
 #include <string>
 #include <vector>
@@ -24,6 +26,7 @@
 #include "paradox/components/Database.h"
 #include "paradox/components/Table.h"
 #include "paradox/engine/DbiCalls.h"
+#include "paradox/engine/Engine.h"
 #include "paradox/family/TableFiles.h"
 #include "paradox/format/BlobDescriptor.h"
 #include "remdo-table/Commands.h"
@@ -50,6 +53,30 @@ void AddOption(paradox::TCrTblDesc& desc, const std::string& name, const std::st
   for (const char c : value) desc.optionalData.push_back(static_cast<std::byte>(c));
   desc.optionalData.push_back(std::byte{0});
   desc.optionalParams.push_back(param);
+}
+
+// The records are copied as they stand, so their text stays in the
+// source's code page: the copy gets the source's driver name, sort byte and
+// code page as they are, whether the engine knows the driver or not. A
+// level 3 header has the sort byte alone; its driver must be known to be
+// named at level 4.
+void AddDriverOptions(paradox::TCrTblDesc& desc, const paradox::TOpenTable& table) {
+  const paradox::TTableHeader& header = table.Header();
+  if (!header.HasExtension()) {
+    if (table.Driver() == nullptr) {
+      throw ECommandFailure(table.Files().DataPath() + ": its language driver (sort order " +
+                            std::to_string(header.sortOrder) +
+                            ") is not known, so it cannot be named in the level 4 copy");
+    }
+    AddOption(desc, "LANGDRIVER", std::string(table.Driver()->name));
+    return;
+  }
+  if (header.sortOrderName.empty()) {
+    throw ECommandFailure(table.Files().DataPath() + ": its header names no language driver");
+  }
+  AddOption(desc, "LANGDRIVER", header.sortOrderName);
+  AddOption(desc, "SORT ORDER", std::to_string(header.sortOrder));
+  AddOption(desc, "CODE PAGE", std::to_string(header.codePage));
 }
 
 // The creation descriptor of a table like source's, named name.
@@ -87,7 +114,7 @@ paradox::TCrTblDesc DescriptorLike(TTable& source, const std::string& name, std:
   }
   AddOption(desc, "LEVEL", std::to_string(level));
   AddOption(desc, "BLOCK SIZE", std::to_string(header.blockSize));
-  if (table.Driver() != nullptr) AddOption(desc, "LANGDRIVER", std::string(table.Driver()->name));
+  AddDriverOptions(desc, table);
   return desc;
 }
 
@@ -159,6 +186,11 @@ int RunCopy(TCommandContext& context) {
   paradox::TDatabase database;
   database.SetDatabaseName(std::string(env::FolderPart(targetData)));
   database.Open();
+  // What the engine did when it settled the folders (refused markers and
+  // journals, leftovers removed).
+  for (const std::string& warning : paradox::TEngineSession::Instance().TakeWarnings()) {
+    context.err << "remdo-table: note: " << env::Cp1252ToUtf8(warning) << "\n";
+  }
   const std::string targetName(env::NamePart(targetData));
   const std::uint16_t code =
       paradox::DbiCreateTable(database.Handle(), true, DescriptorLike(source, targetName, context.err));

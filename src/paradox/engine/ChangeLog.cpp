@@ -13,7 +13,7 @@ void TChangeLog::Restart(env::TFileSystem& fileSystem, std::string journalPath, 
 void TChangeLog::Add(TJournalOp op) {
   if (overflowed_) return;
   bytes_ += op.Bytes();
-  if (bytes_ > kMaxBytes) {
+  if (bytes_ > kMaxJournalChanges) {
     Overflow();
     return;
   }
@@ -29,7 +29,6 @@ void TChangeLog::Save() {
   if (ops_.empty()) return;
   journal_->Append(ops_);
   ops_.clear();
-  bytes_ = 0;
 }
 
 }  // namespace remdo::paradox

@@ -85,7 +85,12 @@ struct TCursorProps {
 // validity files); without, an existing table answers kDbiErrTableExists.
 // The table gets the engine's defaults unless optional parameters say
 // otherwise: level 4, or higher when a field type needs it; block size 2048,
-// or larger when a record needs it; driver "ascii".
+// or larger when a record needs it; driver "ascii". Optional parameters:
+// "LEVEL", "BLOCK SIZE", "LANGDRIVER" as for a restructure, and, to make a
+// table whose records are copied as they stand, "SORT ORDER" (0 to 255) and
+// "CODE PAGE" (0 to 65535): the header bytes of the driver, kept as given.
+// With both, "LANGDRIVER" may name a driver the engine does not know (its
+// name is written as given); without, such a name is kDbiErrInvalidLangDrv.
 [[nodiscard]] std::uint16_t DbiCreateTable(TDbHandle database, bool overwrite, const TCrTblDesc& desc);
 
 // Adds an index to the closed table tableName of the database's folder.

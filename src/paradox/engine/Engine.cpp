@@ -69,7 +69,7 @@ TDbConnection& TEngineSession::Connect(std::string_view folder) {
     if (path.empty() || !fileSystem.FolderExists(path)) {
       throw EngineError(kDbiErrInvalidDir, "The folder " + path + " does not exist");
     }
-    SettleFamilyCommits(fileSystem, path);
+    SettleFamilyCommits(fileSystem, path, warnings_);
     FoldJournals(fileSystem, path);
     if (it == connections_.end()) it = connections_.emplace(key, std::make_unique<TDbConnection>(path)).first;
   }

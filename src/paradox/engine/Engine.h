@@ -12,6 +12,8 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "env/FileSystem.h"
 
@@ -102,11 +104,18 @@ class TEngineSession {
   void MarkScratchTable(std::string_view dataPath);
   bool IsScratchTable(std::string_view dataPath) const;
 
+  // Warnings of the engine's own housekeeping that no call answers with: a
+  // commit marker or journal refused, temporary files removed (texts naming
+  // the file). They wait until a caller that keeps a log takes them.
+  void Warn(std::string text) { warnings_.push_back(std::move(text)); }
+  std::vector<std::string> TakeWarnings() { return std::exchange(warnings_, {}); }
+
  private:
   bool started_ = false;
   std::map<std::string, std::unique_ptr<TDbConnection>> connections_;
   std::map<std::string, std::unique_ptr<TOpenTable>> tables_;
   std::set<std::string> scratchTables_;
+  std::vector<std::string> warnings_;
 };
 
 // The key under which a path is registered: upper case, '/' for separators.

@@ -11,6 +11,7 @@
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/codes/EngineErrors.h"
 #include "paradox/engine/BulkLoad.h"
+#include "paradox/engine/Engine.h"
 #include "paradox/engine/FamilyWrite.h"
 #include "paradox/format/BlockChain.h"
 
@@ -152,8 +153,9 @@ void TOpenTable::Prepare() {
   keyWidth_ = primaryOrder_.Width();
   records_ = NewStore();
   memo_ = std::make_unique<TTableMemo>(fileSystem_, MemoPath());
-  bulk_ = std::make_unique<TBulkLoad>(fileSystem_, files_.DataPath() + ".runs" + std::string(kNewSuffix), RecordSize(),
-                                      primaryOrder_);
+  bulk_ = std::make_unique<TBulkLoad>(
+      fileSystem_, files_.DataPath() + std::string(kSortRunsSuffix) + std::string(kNewSuffix), RecordSize(),
+      primaryOrder_);
 }
 
 std::string TOpenTable::MemoPath() const {
@@ -228,7 +230,9 @@ std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::
     file->Close();
     table->DiscoverSecondaryIndexes();
     table->ResetJournal(headerBytes);
-    table->Replay(table->changes_.SavedChanges());
+    std::vector<std::string> warnings;
+    table->Replay(table->changes_.SavedChanges(warnings));
+    for (std::string& warning : warnings) TEngineSession::Instance().Warn(std::move(warning));
     return table;
   } catch (...) {
     RethrowAsEngineError(kDbiErrReadErr, "The table " + path + " could not be read");

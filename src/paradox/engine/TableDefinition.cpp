@@ -56,7 +56,15 @@ struct TTableOptions {
   std::optional<int> level;
   std::optional<std::uint32_t> blockSize;
   const TLanguageDriver* driver = nullptr;
+  // A creation that copies records as they stand keeps the source's driver
+  // bytes, known to the engine or not.
+  std::string driverName;
+  std::optional<std::uint8_t> sortOrder;
+  std::optional<std::uint16_t> codePage;
 };
+
+// Where options are read: a restructure changes a driver only by its name.
+enum class TOptionUse { kCreate, kRestructure };
 
 std::optional<int> ParseNumber(std::string_view text) {
   int value = 0;
@@ -66,7 +74,7 @@ std::optional<int> ParseNumber(std::string_view text) {
   return value;
 }
 
-std::uint16_t ReadOptions(const TCrTblDesc& desc, TTableOptions& options) {
+std::uint16_t ReadOptions(const TCrTblDesc& desc, TOptionUse use, TTableOptions& options) {
   for (const auto& param : desc.optionalParams) {
     const std::size_t end = std::min<std::size_t>(desc.optionalData.size(), std::size_t{param.offset} + param.length);
     if (param.offset > end) return kDbiErrInvalidParam;
@@ -84,10 +92,23 @@ std::uint16_t ReadOptions(const TCrTblDesc& desc, TTableOptions& options) {
       options.blockSize = static_cast<std::uint32_t>(*size);
     } else if (env::SameText(param.name, "LANGDRIVER")) {
       options.driver = FindLanguageDriver(value);
-      if (options.driver == nullptr) return kDbiErrInvalidLangDrv;
+      options.driverName = value;
+      if (options.driver == nullptr && (use == TOptionUse::kRestructure || value.empty())) return kDbiErrInvalidLangDrv;
+    } else if (use == TOptionUse::kCreate && env::SameText(param.name, "SORT ORDER")) {
+      const auto order = ParseNumber(value);
+      if (!order || *order < 0 || *order > 0xFF) return kDbiErrInvalidParam;
+      options.sortOrder = static_cast<std::uint8_t>(*order);
+    } else if (use == TOptionUse::kCreate && env::SameText(param.name, "CODE PAGE")) {
+      const auto codePage = ParseNumber(value);
+      if (!codePage || *codePage < 0 || *codePage > 0xFFFF) return kDbiErrInvalidParam;
+      options.codePage = static_cast<std::uint16_t>(*codePage);
     } else {
       return kDbiErrInvalidOption;
     }
+  }
+  // A driver the engine does not know is written only with its bytes.
+  if (options.driver == nullptr && !options.driverName.empty() && !(options.sortOrder && options.codePage)) {
+    return kDbiErrInvalidLangDrv;
   }
   return kDbiErrNone;
 }
@@ -113,7 +134,11 @@ std::uint16_t ApplyOptions(const TTableOptions& options, TTableHeader& header) {
     header.sortOrder = options.driver->sortOrder;
     header.sortOrderName = std::string(options.driver->name);
     header.codePage = options.driver->codePage;
+  } else if (!options.driverName.empty()) {
+    header.sortOrderName = options.driverName;
   }
+  if (options.sortOrder) header.sortOrder = *options.sortOrder;
+  if (options.codePage) header.codePage = *options.codePage;
   return kDbiErrNone;
 }
 
@@ -198,7 +223,7 @@ class TMemoCopy {
  public:
   TMemoCopy(const TOpenTable& source, std::uint16_t from, std::uint16_t to)
       : memoPath_(source.MemoPath()),
-        scratchName_(std::string(env::NamePart(memoPath_)) + ".pack" + std::string(kNewSuffix)),
+        scratchName_(std::string(env::NamePart(memoPath_)) + std::string(kMemoPackSuffix) + std::string(kNewSuffix)),
         scratchPath_(source.Files().folder + scratchName_),
         reader_(env::DefaultFileSystem(), memoPath_),
         builder_(env::DefaultFileSystem(), scratchPath_) {
@@ -334,7 +359,7 @@ std::uint16_t DbiCreateTable(TDbHandle database, bool overwrite, const TCrTblDes
   TTableHeader header = NewTableHeader(std::string(env::NamePart(path)), std::move(fields));
   header.keyFieldCount = static_cast<std::int16_t>(keyLength);
   TTableOptions options;
-  if (const std::uint16_t code = ReadOptions(desc, options)) return code;
+  if (const std::uint16_t code = ReadOptions(desc, TOptionUse::kCreate, options)) return code;
   if (const std::uint16_t code = ApplyOptions(options, header)) return code;
   if (header.ComputedRecordSize() + 6 > header.blockSize) return kDbiErrRecTooBig;
   return Answer([&] {
@@ -384,16 +409,20 @@ std::uint16_t DbiDoRestructure(TDbHandle database, std::uint16_t descCount, cons
   if (!IsParadoxType(desc->tableType)) return kDbiErrUnknownTblType;
   if (!saveAs.empty() || analyzeOnly || !desc->fields.empty() || !desc->indexes.empty()) return kDbiErrNotSupported;
   TTableOptions options;
-  if (const std::uint16_t code = ReadOptions(*desc, options)) return code;
+  if (const std::uint16_t code = ReadOptions(*desc, TOptionUse::kRestructure, options)) return code;
   return Answer([&] {
     std::uint16_t code = kDbiErrNone;
     auto table = LoadClosed(database, desc->tableName, code);
     if (code != kDbiErrNone) return code;
     TTableHeader header = table->Header();
     if (!IsWritableLevel(header.Level())) {
-      // An older table is written at level 4 unless the restructure names a level.
+      // An older table is written at level 4 unless the restructure names a
+      // level. Its header names the driver by the sort byte alone: one the
+      // engine does not know gives no name or code page to write, and
+      // another would make the text read in another code page.
       header.versionCode = VersionCodeOfLevel(kDefaultLevel);
-      const TLanguageDriver* driver = table->Driver() != nullptr ? table->Driver() : &DefaultLanguageDriver();
+      if (table->Driver() == nullptr && options.driver == nullptr) return kDbiErrInvalidLangDrv;
+      const TLanguageDriver* driver = table->Driver() != nullptr ? table->Driver() : options.driver;
       header.sortOrderName = std::string(driver->name);
       header.codePage = table->CodePage() != 0 ? table->CodePage() : driver->codePage;
       for (std::size_t i = 0; i < header.fields.size(); ++i) header.fields[i].number = static_cast<std::uint16_t>(i + 1);

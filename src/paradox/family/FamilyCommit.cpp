@@ -1,106 +1,68 @@
-// Marker format (Windows-1252 text, CR LF line ends):
-//   REMDO FAMILY COMMIT 1
-//   <final name>|<N or ->|<A or ->[|<source>]
-//                                       one line per file: N = a new file
-//                                       comes in (from <source> when given,
-//                                       else from <final name>.new), A = the
-//                                       old one goes aside
-//   END <lines> <FNV-1a of everything before this line, hex>
-// Names hold no '|' (Windows forbids it in file names). A marker that does
-// not end in a matching END line was cut short by a crash before any file
-// was moved, so settling it only discards the temporary files.
+// The commit's steps and their settlement; the marker's text and the rule
+// for the names it may hold are in CommitMarker.cpp.
 #include "paradox/family/FamilyCommit.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 #include "env/Errors.h"
 #include "env/Text.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/codes/EngineErrors.h"
+#include "paradox/family/TableFiles.h"
 
 namespace remdo::paradox {
 
 namespace {
 
-constexpr std::string_view kMarkerTitle = "REMDO FAMILY COMMIT 1";
+// A genuine marker lists one table family: far below this size.
+constexpr std::uint64_t kMaxMarkerSize = 1u << 20;
 
-struct TMarkerLine {
-  std::string name;
-  bool hasNew = false;
-  bool goesAside = false;
-  std::string source;  // an adopted file; empty: name + ".new"
+struct TMarkerRead {
+  std::optional<std::string> text;  // nothing: unreadable or too large
+  bool tooLarge = false;
 };
 
-std::uint32_t Fnv1a(std::string_view text) {
-  std::uint32_t hash = 2166136261u;
-  for (const char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 16777619u;
-  }
-  return hash;
-}
-
-std::string Hex(std::uint32_t value) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08x", value);
-  return text;
-}
-
-std::string EncodeMarker(const std::vector<TMarkerLine>& lines) {
-  std::string body = std::string(kMarkerTitle) + "\r\n";
-  for (const auto& line : lines) {
-    body += line.name + "|" + (line.hasNew ? "N" : "-") + "|" + (line.goesAside ? "A" : "-") +
-            (line.source.empty() ? "" : "|" + line.source) + "\r\n";
-  }
-  return body + "END " + std::to_string(lines.size()) + " " + Hex(Fnv1a(body)) + "\r\n";
-}
-
-std::optional<std::vector<TMarkerLine>> DecodeMarker(std::string_view text) {
-  const std::size_t end = text.rfind("END ");
-  if (end == std::string_view::npos) return std::nullopt;
-  const std::string_view body = text.substr(0, end);
-  std::vector<TMarkerLine> lines;
-  std::size_t at = 0;
-  bool first = true;
-  while (at < body.size()) {
-    const std::size_t eol = body.find("\r\n", at);
-    if (eol == std::string_view::npos) return std::nullopt;
-    const std::string_view line = body.substr(at, eol - at);
-    at = eol + 2;
-    if (first) {
-      if (line != kMarkerTitle) return std::nullopt;
-      first = false;
-      continue;
-    }
-    const std::size_t bar1 = line.find('|');
-    const std::size_t bar2 = bar1 == std::string_view::npos ? bar1 : line.find('|', bar1 + 1);
-    if (bar2 == std::string_view::npos || bar2 != bar1 + 2 || bar2 + 2 > line.size()) return std::nullopt;
-    std::string source;
-    if (bar2 + 2 < line.size()) {
-      if (line[bar2 + 2] != '|') return std::nullopt;
-      source = std::string(line.substr(bar2 + 3));
-    }
-    lines.push_back({std::string(line.substr(0, bar1)), line[bar1 + 1] == 'N', line[bar2 + 1] == 'A', source});
-  }
-  const std::string expected = "END " + std::to_string(lines.size()) + " " + Hex(Fnv1a(body)) + "\r\n";
-  if (first || text.substr(end) != expected) return std::nullopt;
-  return lines;
-}
-
-std::optional<std::string> ReadSmallFile(env::TFileSystem& fs, const std::string& path) {
+TMarkerRead ReadMarker(env::TFileSystem& fs, const std::string& path) {
   try {
     auto file = fs.Open(path, env::TOpenMode::kRead);
     const std::uint64_t size = file->Size();
-    if (size > (1u << 20)) return std::nullopt;
+    if (size > kMaxMarkerSize) return {std::nullopt, true};
     std::string text(static_cast<std::size_t>(size), '\0');
     const std::size_t got = file->ReadAt(0, std::as_writable_bytes(std::span<char>(text)));
     text.resize(got);
-    return text;
+    return {std::move(text), false};
   } catch (const env::ERemdoError&) {
+    return {};
+  }
+}
+
+// The family (base name) of a file the engine names as its own temporary
+// file: a family file's name with ".new" ("Books.db.new", "Books.X02.new"),
+// a memo pack's "Books.mb.pack.new" or a sorting load's "Books.db.runs.new".
+// Nothing for any other name.
+std::optional<std::string_view> TemporaryFamilyOf(std::string_view name) {
+  if (name.size() <= kNewSuffix.size() || !env::SameText(name.substr(name.size() - kNewSuffix.size()), kNewSuffix)) {
     return std::nullopt;
   }
+  std::string_view final = name.substr(0, name.size() - kNewSuffix.size());
+  std::string_view required;
+  for (const auto& [suffix, extension] :
+       {std::pair{kMemoPackSuffix, std::string_view("MB")}, std::pair{kSortRunsSuffix, std::string_view("DB")}}) {
+    if (final.size() > suffix.size() && env::SameText(final.substr(final.size() - suffix.size()), suffix)) {
+      final.remove_suffix(suffix.size());
+      required = extension;
+      break;
+    }
+  }
+  const std::size_t dot = final.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+  const std::string_view extension = final.substr(dot + 1);
+  const bool engines = required.empty() ? IsFamilyExtension(extension) : env::SameText(extension, required);
+  if (!engines) return std::nullopt;
+  return final.substr(0, dot);
 }
 
 // Undoes or finishes the steps a marker lists; true when the marker could go.
@@ -259,7 +221,14 @@ void TFamilyCommit::RollBack() noexcept {
 }
 
 void TFamilyCommit::Commit() {
-  SettleFamilyCommit(fileSystem_, folder_, tableName_);
+  std::vector<std::string> refusal;
+  if (SettleFamilyCommit(fileSystem_, folder_, tableName_, refusal) == TSettleOutcome::kRefused) {
+    // The marker in the way is not one of ours: it stays, and so does the family.
+    committed_ = true;
+    DiscardTemporaries();
+    throw EngineError(kDbiErrWriteErr,
+                      "The table " + folder_ + tableName_ + " could not be written. " + refusal.front());
+  }
   bool markerWritten = false;
   failure_ = {TFailedStep::kOther, {}, {}};
   try {
@@ -288,43 +257,62 @@ void TFamilyCommit::Commit() {
   if (clean && fileSystem_.Remove(PathOf(tableName_) + std::string(kMarkerExtension)).ok) SyncFolder();
 }
 
-void SettleFamilyCommit(env::TFileSystem& fileSystem, std::string_view folder, std::string_view tableName) {
+TSettleOutcome SettleFamilyCommit(env::TFileSystem& fileSystem, std::string_view folder, std::string_view tableName,
+                                  std::vector<std::string>& warnings) {
   const std::string folderText(folder);
   const std::string markerPath = folderText + std::string(tableName) + std::string(kMarkerExtension);
-  if (!fileSystem.FileExists(markerPath)) return;
-  const auto text = ReadSmallFile(fileSystem, markerPath);
-  if (!text) return;  // unreadable now; the next attempt settles it
-  const auto lines = DecodeMarker(*text);
+  if (!fileSystem.FileExists(markerPath)) return TSettleOutcome::kNoMarker;
+  const TMarkerRead read = ReadMarker(fileSystem, markerPath);
+  if (read.tooLarge) {
+    warnings.push_back("The commit marker " + markerPath + " is larger than any the engine writes; it and the " +
+                       "files of " + std::string(tableName) + " were left as they are.");
+    return TSettleOutcome::kRefused;
+  }
+  if (!read.text) return TSettleOutcome::kLeft;  // unreadable now; the next attempt settles it
+  const auto lines = DecodeMarker(*read.text);
   bool ok = true;
   if (lines) {
+    for (const auto& line : *lines) {
+      const std::string refused = RefusedMarkerName(line, tableName);
+      if (refused.empty()) continue;
+      warnings.push_back("The commit marker " + markerPath + " names " + refused + ", which is not a file of " +
+                         std::string(tableName) + "; it and every file it names were left as they are.");
+      return TSettleOutcome::kRefused;
+    }
     ok = SettleLines(fileSystem, folderText, *lines);
   } else {
     // Cut short before any file moved: only temporary files may exist.
     for (const auto& entry : fileSystem.Find(folderText + std::string(tableName) + ".*" + std::string(kNewSuffix), 0)) {
+      const auto family = TemporaryFamilyOf(entry.name);
+      if (!family || !env::SameText(*family, tableName)) continue;
       ok = fileSystem.Remove(folderText + entry.name).ok && ok;
     }
   }
-  if (ok && fileSystem.Remove(markerPath).ok) fileSystem.SyncFolder(folderText);
+  if (!ok || !fileSystem.Remove(markerPath).ok) return TSettleOutcome::kLeft;
+  fileSystem.SyncFolder(folderText);
+  return TSettleOutcome::kSettled;
 }
 
-std::vector<std::string> SettleFamilyCommits(env::TFileSystem& fileSystem, std::string_view folder) {
+std::vector<std::string> SettleFamilyCommits(env::TFileSystem& fileSystem, std::string_view folder,
+                                             std::vector<std::string>& warnings) {
   std::vector<std::string> settled;
   const std::string folderText(folder);
   for (const auto& entry : fileSystem.Find(folderText + "*" + std::string(kMarkerExtension), 0)) {
     const std::string table = entry.name.substr(0, entry.name.size() - kMarkerExtension.size());
-    SettleFamilyCommit(fileSystem, folderText, table);
-    settled.push_back(table);
+    if (SettleFamilyCommit(fileSystem, folderText, table, warnings) == TSettleOutcome::kSettled) {
+      settled.push_back(table);
+    }
   }
   // Temporary files of a commit that stopped before its marker was written:
-  // the old family is complete, the half-made new one goes.
+  // the old family is complete, the half-made new one goes. Only names the
+  // engine gives its own temporary files go, and none a marker still left
+  // in the folder (refused, or to be settled later) may need.
   for (const auto& entry : fileSystem.Find(folderText + "*" + std::string(kNewSuffix), 0)) {
-    const std::string_view final = std::string_view(entry.name).substr(0, entry.name.size() - kNewSuffix.size());
-    const std::string_view base = final.substr(0, final.rfind('.'));
-    if (final.find('.') == std::string_view::npos ||
-        fileSystem.FileExists(folderText + std::string(base) + std::string(kMarkerExtension))) {
-      continue;
+    const auto family = TemporaryFamilyOf(entry.name);
+    if (!family || fileSystem.FileExists(folderText + std::string(*family) + std::string(kMarkerExtension))) continue;
+    if (fileSystem.Remove(folderText + entry.name).ok) {
+      warnings.push_back("Removed " + folderText + entry.name + ", left by a write that did not finish.");
     }
-    fileSystem.Remove(folderText + entry.name);
   }
   return settled;
 }

@@ -24,12 +24,17 @@
 #include <vector>
 
 #include "env/FileSystem.h"
+#include "paradox/family/CommitMarker.h"
 
 namespace remdo::paradox {
 
 inline constexpr std::string_view kNewSuffix = ".new";
 inline constexpr std::string_view kAsideSuffix = ".old";
-inline constexpr std::string_view kMarkerExtension = ".commit";
+// The engine's other temporary files, before kNewSuffix: a memo file packed
+// for a restructure ("Books.mb.pack.new"), a sorting load's runs
+// ("Books.db.runs.new").
+inline constexpr std::string_view kMemoPackSuffix = ".pack";
+inline constexpr std::string_view kSortRunsSuffix = ".runs";
 
 enum class TDurability { kDurable, kScratch };
 
@@ -57,8 +62,10 @@ class TFamilyCommit {
 
   bool Durable() const { return durability_ == TDurability::kDurable; }
 
-  // Carries the commit out. Throws EDBEngineError (write error) naming the
-  // file that failed, after rolling back to the old family; a failure after
+  // Carries the commit out, after settling a marker a crash left for this
+  // table. Throws EDBEngineError (write error) naming the file that failed,
+  // after rolling back to the old family, or when a marker in the way is
+  // refused (the family and that marker stay as they are); a failure after
   // the point of commit is not thrown (the new family is in place and the
   // marker stays for the next settlement to finish the clean-up).
   void Commit();
@@ -105,15 +112,27 @@ class TFamilyCommit {
   TFailure failure_;
 };
 
-// Settles every commit marker in folder (trailing separator) that a crash
-// left behind, and removes the temporary files of commits that stopped
-// before writing their marker. Returns the names of the tables whose marker
-// was settled. Failures leave the marker for the next attempt and are not
-// thrown.
-std::vector<std::string> SettleFamilyCommits(env::TFileSystem& fileSystem, std::string_view folder);
+// What settling one table's marker came to.
+enum class TSettleOutcome {
+  kNoMarker,
+  kSettled,  // rolled forward or back; the marker is gone
+  kLeft,     // a step failed or the marker could not be read: it stays for the next attempt
+  kRefused,  // the marker names a file it may not (CommitMarker.h) or is too large: nothing touched
+};
 
-// Settles the marker of one table, if there is one; the same rules.
-void SettleFamilyCommit(env::TFileSystem& fileSystem, std::string_view folder, std::string_view tableName);
+// Settles the marker of one table, if there is one: rolled forward when
+// every new file is in place, back otherwise; a marker cut short only loses
+// its temporary files. A refused marker adds a warning text and leaves
+// every file, the marker included, as it is. Nothing is thrown.
+TSettleOutcome SettleFamilyCommit(env::TFileSystem& fileSystem, std::string_view folder, std::string_view tableName,
+                                  std::vector<std::string>& warnings);
+
+// Settles every commit marker in folder (trailing separator) that a crash
+// left behind, then removes the engine's temporary files that no marker in
+// the folder may need, each with a warning text; files of any other name
+// stay. Returns the names of the tables whose marker was settled.
+std::vector<std::string> SettleFamilyCommits(env::TFileSystem& fileSystem, std::string_view folder,
+                                             std::vector<std::string>& warnings);
 
 }  // namespace remdo::paradox
 

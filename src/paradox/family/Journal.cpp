@@ -68,11 +68,30 @@ void TJournal::Close() noexcept {
   file_.reset();
 }
 
-std::vector<TJournalOp> TJournal::Load() {
+void TJournal::KeepAside(std::string_view why, std::vector<std::string>& warnings) {
+  // An earlier journal kept aside keeps its place.
+  std::string stale = path_ + std::string(kStaleJournalSuffix);
+  for (int n = 2; fileSystem_.FileExists(stale); ++n) {
+    stale = path_ + std::string(kStaleJournalSuffix) + std::to_string(n);
+  }
+  if (fileSystem_.Rename(path_, stale, false)) {
+    warnings.push_back("The journal " + path_ + " " + std::string(why) + "; it was kept as " + stale +
+                       " and the table opened as its data file stands.");
+  } else {
+    warnings.push_back("The journal " + path_ + " " + std::string(why) + " and was not replayed.");
+  }
+}
+
+std::vector<TJournalOp> TJournal::Load(std::vector<std::string>& warnings) {
   std::vector<TJournalOp> ops;
   if (!fileSystem_.FileExists(path_)) return ops;
   auto file = fileSystem_.Open(path_, env::TOpenMode::kRead);
   const std::uint64_t size = file->Size();
+  if (size > kHeaderSize + kMaxJournalChanges + kEntryHead + 2 * std::uint64_t{recordSize_} + 4) {
+    file->Close();
+    KeepAside("is larger than any the engine writes", warnings);
+    return ops;
+  }
   std::vector<std::byte> bytes(static_cast<std::size_t>(size));
   bytes.resize(file->ReadAt(0, bytes));
   file->Close();
@@ -80,7 +99,7 @@ std::vector<TJournalOp> TJournal::Load() {
                                                 EncodeHeader(stamp_, recordSize_).begin())) {
     // Another table's journal (the table was replaced after a crash): kept
     // aside, never replayed into this one.
-    fileSystem_.Rename(path_, path_ + ".stale", true);
+    KeepAside("belongs to an earlier table of that name", warnings);
     return ops;
   }
   std::size_t at = kHeaderSize;

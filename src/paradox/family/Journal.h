@@ -21,6 +21,11 @@
 namespace remdo::paradox {
 
 inline constexpr std::string_view kJournalExtension = ".journal";
+inline constexpr std::string_view kStaleJournalSuffix = ".stale";
+// The most bytes of changes (TJournalOp::Bytes) a table lets its journal
+// gather: a save with more waiting writes the whole table instead. A
+// journal larger than this and one entry is none the engine wrote.
+inline constexpr std::size_t kMaxJournalChanges = std::size_t{8} << 20;
 
 enum class TJournalOpKind : std::uint8_t { kInsert = 1, kModify = 2, kDelete = 3 };
 
@@ -48,10 +53,13 @@ class TJournal {
   const std::string& Path() const { return path_; }
 
   // The changes of an existing journal whose stamp and record size match,
-  // up to the first entry a crash cut short; empty when there is no journal
-  // or it belongs to another file. Later appends go after the last whole
-  // entry. Throws the file's read or write error.
-  std::vector<TJournalOp> Load();
+  // up to the first entry a crash cut short; empty when there is no journal.
+  // A journal of another file, or one larger than the engine ever writes,
+  // is renamed <journal>.stale (.stale2, ... when that is taken), never
+  // replayed, and named in a text added
+  // to warnings. Later appends go after the last whole entry. Throws the
+  // file's read or write error.
+  std::vector<TJournalOp> Load(std::vector<std::string>& warnings);
 
   // Appends ops and hands them to the OS (no flush: a crash of the program
   // loses nothing written; the table's close makes everything durable).
@@ -63,6 +71,8 @@ class TJournal {
 
  private:
   void OpenForAppend();
+  // Renames the journal <journal>.stale and says why in warnings.
+  void KeepAside(std::string_view why, std::vector<std::string>& warnings);
 
   env::TFileSystem& fileSystem_;
   const std::string path_;

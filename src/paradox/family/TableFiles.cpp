@@ -20,6 +20,13 @@ bool IsSecondaryIndexExtension(std::string_view extension) {
   return first == 'X' || first == 'Y';
 }
 
+bool IsFamilyExtension(std::string_view extension) {
+  for (const std::string_view own : {"DB", "PX", "MB", "VAL"}) {
+    if (env::SameText(extension, own)) return true;
+  }
+  return IsSecondaryIndexExtension(extension);
+}
+
 std::string SecondaryIndexFileName(std::string_view baseName, int fieldNumber, char kind) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string name(baseName);

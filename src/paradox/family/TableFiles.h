@@ -39,6 +39,10 @@ TTableFiles FindTableFiles(env::TFileSystem& fileSystem, std::string_view dataPa
 // X or Y followed by two characters.
 bool IsSecondaryIndexExtension(std::string_view extension);
 
+// True for the extension (without dot, any case) of a file the engine
+// writes for a family: DB, PX, MB, VAL, or a secondary index's.
+bool IsFamilyExtension(std::string_view extension);
+
 // The file names of the single-field secondary index on the field with this
 // 1-based number: the base name, a dot, 'X' (entries) or 'Y' (their tree)
 // and the field number in two upper-case hexadecimal digits ("Books.X04",

@@ -4,6 +4,7 @@
 
 #include "env/Path.h"
 #include "paradox/EngineFixture.h"
+#include "paradox/TableImage.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/codes/EngineErrors.h"
 #include "paradox/components/Table.h"
@@ -212,6 +213,23 @@ TEST_F(TableDefinitionTest, OldLevelTablesAreRestructuredToLevelFour) {
   EXPECT_EQ(image.header.Level(), 4);
   EXPECT_EQ(image.header.sortOrderName, "ascii");
   EXPECT_EQ(image.records, testing::ReadTableFile(samples + "paradoxdriver/areas/AREACODE.DB").records);
+}
+
+// A level 3 header names its driver by the sort byte alone. One the engine
+// does not know cannot be named at level 4 without changing how the text
+// reads: the restructure is refused unless it names the driver itself.
+TEST_F(TableDefinitionTest, OldLevelTableOfAnUnknownDriverIsNotRenamed) {
+  remdo::test::TTableImage image;
+  image.version = 3;
+  image.sortOrder = 0x6E;  // no driver the engine knows
+  image.fields = {{fieldtype::kAlpha, 10, "Name"}};
+  image.blocks = {{remdo::test::Record({remdo::test::Alpha("\xE0\xE1", 10)})}};
+  const auto bytes = image.Build();
+  remdo::test::WriteWholeFile(PathOf("OLD.DB"), bytes);
+  EXPECT_EQ(Restructure(OptionDesc("OLD.DB", "BLOCK SIZE", "4096")), kDbiErrInvalidLangDrv);
+  EXPECT_EQ(remdo::test::ReadWholeFile(PathOf("OLD.DB")), bytes);
+  ASSERT_EQ(Restructure(OptionDesc("OLD.DB", "LANGDRIVER", "DBWINUS0")), 0);
+  EXPECT_EQ(HeaderOf("OLD.DB").sortOrderName, "DBWINUS0");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "env/Text.h"
 #include "paradox/EngineFixture.h"
 #include "paradox/components/Table.h"
+#include "paradox/engine/Engine.h"
 #include "support/FaultFileSystem.h"
 
 namespace remdo::paradox {
@@ -172,7 +173,8 @@ TEST(FamilyCommit, MarkerCutShortIsDiscardedWithItsTemporaryFiles) {
   remdo::test::WriteWholeFile(folder / "T.db", std::string_view("old data"));
   remdo::test::WriteWholeFile(folder / "T.db.new", std::string_view("new data"));
   remdo::test::WriteWholeFile(folder / "T.commit", std::string_view("REMDO FAMILY COMMIT 1\r\nT.db|N|A\r\n"));
-  SettleFamilyCommits(env::RealFileSystem(), folder.Path());
+  std::vector<std::string> warnings;
+  SettleFamilyCommits(env::RealFileSystem(), folder.Path(), warnings);
   EXPECT_EQ(remdo::test::ReadWholeFile(folder / "T.db"), remdo::test::Bytes("old data"));
   EXPECT_FALSE(env::RealFileSystem().FileExists(folder / "T.db.new"));
   EXPECT_FALSE(env::RealFileSystem().FileExists(folder / "T.commit"));
@@ -195,13 +197,11 @@ TEST(FamilyCommit, RollsForwardOnlyWhenEveryNewFileIsInPlace) {
     remdo::test::WriteWholeFile(folder / "T.db", std::string_view("new db"));
     remdo::test::WriteWholeFile(folder / (c.pxRenamed ? "T.PX" : "T.PX.new"), std::string_view("new px"));
     remdo::test::WriteWholeFile(folder / "T.Y02.old", std::string_view("stale"));
-    const std::string body = "REMDO FAMILY COMMIT 1\r\nT.db|N|A\r\nT.PX|N|A\r\nT.Y02|-|A\r\n";
-    char checksum[16];
-    std::uint32_t hash = 2166136261u;
-    for (const char ch : body) hash = (hash ^ static_cast<unsigned char>(ch)) * 16777619u;
-    std::snprintf(checksum, sizeof checksum, "%08x", hash);
-    remdo::test::WriteWholeFile(folder / "T.commit", body + "END 3 " + checksum + "\r\n");
-    SettleFamilyCommit(env::RealFileSystem(), folder.Path(), "T");
+    remdo::test::WriteWholeFile(
+        folder / "T.commit",
+        EncodeMarker({{"T.db", true, true, {}}, {"T.PX", true, true, {}}, {"T.Y02", false, true, {}}}));
+    std::vector<std::string> warnings;
+    EXPECT_EQ(SettleFamilyCommit(env::RealFileSystem(), folder.Path(), "T", warnings), TSettleOutcome::kSettled);
     EXPECT_EQ(remdo::test::ReadWholeFile(folder / "T.db"), remdo::test::Bytes(c.expectedDb));
     EXPECT_EQ(remdo::test::ReadWholeFile(folder / "T.PX"), remdo::test::Bytes(c.expectedPx));
     EXPECT_EQ(env::RealFileSystem().FileExists(folder / "T.Y02"), !c.pxRenamed);
@@ -209,6 +209,69 @@ TEST(FamilyCommit, RollsForwardOnlyWhenEveryNewFileIsInPlace) {
     EXPECT_TRUE(env::RealFileSystem().Find(folder.Path() + "*.old", 0).empty());
     EXPECT_FALSE(env::RealFileSystem().FileExists(folder / "T.commit"));
   }
+}
+
+// A marker is input: one naming a file outside the table's own (the parent
+// folder, an absolute path, another table) is refused whole. Nothing moves,
+// the marker stays, the refusal is reported, and no commit runs over it.
+TEST(FamilyCommit, MarkerNamingOtherFilesIsRefused) {
+  remdo::test::TScratchFolder root;
+  const std::string folder = root / "data/";
+  ASSERT_TRUE(env::RealFileSystem().MakeFolder(folder));
+  const std::vector<TMarkerLine> crafted[] = {
+      {{"T.db", true, true, {}}, {"../victim.txt", true, false, {}}},
+      {{"..\\victim.txt", true, false, {}}},
+      {{root / "victim.txt", true, false, {}}},
+      {{"Rejected/../../victim.txt", true, false, {}}},
+      {{"T.db", true, false, "../victim.txt"}},
+      {{"Other.db", true, false, {}}},
+      {{"T.db", true, false, "Other.db"}},
+  };
+  for (const auto& lines : crafted) {
+    SCOPED_TRACE(lines.back().name + " from " + lines.back().source);
+    for (const char* name : {"victim.txt", "data/Other.db", "data/T.db"}) {
+      remdo::test::WriteWholeFile(root / name, std::string_view(name));
+    }
+    const std::string marker = EncodeMarker(lines);
+    remdo::test::WriteWholeFile(folder + "T.commit", marker);
+    (void)DbiInit(nullptr);
+    TDatabase database;
+    database.SetDatabaseName(folder);
+    database.Open();
+    const std::vector<std::string> warnings = TEngineSession::Instance().TakeWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("T.commit"), std::string::npos) << warnings[0];
+    TFamilyCommit commit(env::RealFileSystem(), folder, "T");
+    commit.Create("T.db");
+    EXPECT_THROW(commit.Commit(), env::EDBEngineError);
+    for (const char* name : {"victim.txt", "data/Other.db", "data/T.db"}) {
+      EXPECT_EQ(remdo::test::ReadWholeFile(root / name), remdo::test::Bytes(name)) << name;
+    }
+    EXPECT_EQ(remdo::test::ReadWholeFile(folder + "T.commit"), remdo::test::Bytes(marker));
+    EXPECT_TRUE(env::RealFileSystem().Find(folder + "*.new", 0).empty());
+  }
+}
+
+// Only the engine's own temporary files go when no marker needs them; a
+// file of another program that merely ends in ".new" stays.
+TEST(FamilyCommit, LeftoversGoOnlyWhenTheEngineNamedThem) {
+  remdo::test::TScratchFolder folder;
+  const std::vector<std::pair<const char*, bool>> files = {
+      {"T.db.new", true},       {"T.X0B.new", true}, {"T.mb.pack.new", true},  {"T.DB.runs.new", true},
+      {"notes.txt.new", false}, {"a.b.new", false},  {"T.new", false},         {"T.doc.new", false},
+      {"T.db.pack.new", false}, {"U.db.new", false}, {"U.mb.pack.new", false},
+  };
+  for (const auto& [name, goes] : files) remdo::test::WriteWholeFile(folder / name, std::string_view("x"));
+  // U's marker cannot be settled (refused): the files it may need stay.
+  remdo::test::WriteWholeFile(folder / "U.commit", EncodeMarker({{"../U.db", true, false, {}}}));
+  std::vector<std::string> warnings;
+  SettleFamilyCommits(env::RealFileSystem(), folder.Path(), warnings);
+  std::size_t removed = 0;
+  for (const auto& [name, goes] : files) {
+    EXPECT_EQ(env::RealFileSystem().FileExists(folder / name), !goes) << name;
+    removed += goes ? 1 : 0;
+  }
+  EXPECT_EQ(warnings.size(), removed + 1);  // each removal, and U's refused marker
 }
 
 }  // namespace
@@ -242,7 +305,8 @@ TEST_P(FamilyCommitFaults, SwapOfARebuiltTableIsWhollyDoneOrUndone) {
     }
     const bool triggered = faults.Triggered();
     SCOPED_TRACE("call " + std::to_string(nth) + ": " + faults.FailedCall());
-    SettleFamilyCommits(env::RealFileSystem(), folder.Path());
+    std::vector<std::string> warnings;
+    SettleFamilyCommits(env::RealFileSystem(), folder.Path(), warnings);
     auto text = [&](const char* name) {
       const auto bytes = remdo::test::ReadWholeFile(folder / name);
       return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());

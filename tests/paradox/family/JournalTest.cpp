@@ -9,6 +9,7 @@
 #include "env/Path.h"
 #include "paradox/EngineFixture.h"
 #include "paradox/components/Table.h"
+#include "paradox/engine/Engine.h"
 #include "paradox/engine/OpenTable.h"
 
 namespace remdo::paradox {
@@ -115,18 +116,63 @@ TEST_F(JournalTest, TornLastEntryIsIgnored) {
   table.Close();
 }
 
-TEST_F(JournalTest, JournalOfAReplacedTableIsKeptAsideNotReplayed) {
-  CreateTable("Genre.db", 2);
+// A journal of an earlier table of the same name, or one larger than any
+// the engine writes (damaged, or not ours), is kept aside and reported; the
+// table opens as its data file stands.
+TEST_F(JournalTest, JournalOfAReplacedTableOrTooLargeIsKeptAsideNotReplayed) {
+  for (const bool tooLarge : {false, true}) {
+    SCOPED_TRACE(tooLarge ? "too large" : "replaced table");
+    CreateTable("Genre.db", 2);
+    TTable table;
+    OpenTable(table, "Genre.db");
+    table.AppendRecord({1, 1, "lost?"});
+    ASSERT_EQ(DbiSaveChanges(table.Handle()), 0);
+    CrashCopy({"Genre.db", "Genre.PX", "Genre.journal"});
+    auto journal = remdo::test::ReadWholeFile(crash_ / "Genre.journal");
+    table.Close();
+    (void)TEngineSession::Instance().TakeWarnings();
+    if (tooLarge) {
+      journal.resize(kMaxJournalChanges + 4096);  // a whole entry, then what no save writes
+      remdo::test::WriteWholeFile(crash_ / "Genre.journal", journal);
+      EXPECT_EQ(Texts(crash_.Path(), "Genre.db"), std::vector<std::string>{"seed"});
+    } else {
+      CreateTable("Genre.db", 2);  // a new table of the same name
+      remdo::test::WriteWholeFile(PathOf("Genre.journal"), journal);
+      remdo::test::WriteWholeFile(PathOf("Genre.journal.stale"), std::string_view("kept before"));
+      EXPECT_EQ(Texts(folder_.Path(), "Genre.db"), std::vector<std::string>{"seed"});
+    }
+    const std::string kept = tooLarge ? crash_ / "Genre.journal.stale" : PathOf("Genre.journal.stale2");
+    EXPECT_EQ(remdo::test::ReadWholeFile(kept), journal);
+    const auto warnings = TEngineSession::Instance().TakeWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find(std::string(env::NamePart(kept))), std::string::npos) << warnings[0];
+  }
+  EXPECT_EQ(remdo::test::ReadWholeFile(PathOf("Genre.journal.stale")), remdo::test::Bytes("kept before"));
+}
+
+// Saves that each hold a little add up: once the journal holds as much as
+// the engine lets it, the next save writes the table instead.
+TEST_F(JournalTest, SavesNeverGrowTheJournalPastItsLimit) {
+  CreateTable("Big.db", 2);
   TTable table;
-  OpenTable(table, "Genre.db");
-  table.AppendRecord({1, 1, "lost?"});
-  ASSERT_EQ(DbiSaveChanges(table.Handle()), 0);
-  CrashCopy({"Genre.journal"});
+  OpenTable(table, "Big.db");
+  Record record(16);
+  const int perSave = 40000;
+  const int saves = static_cast<int>(kMaxJournalChanges / (perSave * 16)) + 2;
+  std::uint64_t largest = 0;
+  for (int save = 0; save < saves; ++save) {
+    for (int i = 0; i < perSave; ++i) {
+      EncodeFieldInteger(record.data(), 1 + save * perSave + i, 4);
+      ASSERT_EQ(DbiInsertRecord(table.Handle(), TDbiLock::kNoLock, record), 0);
+    }
+    ASSERT_EQ(DbiSaveChanges(table.Handle()), 0);
+    if (env::RealFileSystem().FileExists(PathOf("Big.journal"))) {
+      largest = std::max<std::uint64_t>(largest, remdo::test::ReadWholeFile(PathOf("Big.journal")).size());
+    }
+  }
+  EXPECT_GT(largest, kMaxJournalChanges / 2);
+  EXPECT_LE(largest, kMaxJournalChanges + 32);
   table.Close();
-  CreateTable("Genre.db", 2);  // a new table of the same name
-  remdo::test::WriteWholeFile(PathOf("Genre.journal"), remdo::test::ReadWholeFile(crash_ / "Genre.journal"));
-  EXPECT_EQ(Texts(folder_.Path(), "Genre.db"), std::vector<std::string>{"seed"});
-  EXPECT_TRUE(env::RealFileSystem().FileExists(PathOf("Genre.journal.stale")));
 }
 
 TEST_F(JournalTest, SaveAfterMoreChangesThanTheLogKeepsWritesTheTable) {
