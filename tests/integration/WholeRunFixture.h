@@ -17,6 +17,7 @@
 #include "app/MainForm.h"
 #include "app/TableSequence.h"
 #include "generator/CatalogueGenerator.h"
+#include "paradox/engine/Engine.h"
 #include "support/PassThroughFileSystem.h"
 #include "support/ScriptedDialogs.h"
 
@@ -47,6 +48,25 @@ class TWholeRunFixture {
     created = true;
     form->FormPaint();
     form->Timer1Timer();
+  }
+  // Ends this process of the program without its orderly close, as a crash
+  // does (whatever the engine still writes fails when the installed file
+  // system has stopped), and opens a new window on the same drive, as a new
+  // process would: the engine started afresh, without the warnings and the
+  // catalogue's format values of the one before.
+  void Restart() {
+    try {
+      form->FormDestroy();
+    } catch (const std::exception&) {
+    }
+    form.reset();
+    if (paradox::TEngineSession::Instance().Started()) (void)paradox::DbiExit();
+    (void)paradox::TEngineSession::Instance().TakeWarnings();
+    catalogue::ResetCatalogueSettings();
+    view = test::THeadlessView{};
+    form = std::make_unique<TMainForm>(commandLine, view, false);
+    form->SetTableSequence(RepairTableSequence());
+    created = false;
   }
   bool Logged(const std::string& line) const {
     const auto& log = form->LogFileMemo.lines;

@@ -3,10 +3,16 @@
 // reader found in the damaged catalogue is lost (each is in its repaired
 // table, among the rejected records or in the kept original files), and
 // every table of the data folder afterwards reads back with the raw reader,
-// the engine and pxlib (the data file alone for memo tables).
+// the engine and pxlib (the data file alone for memo tables). The same
+// holds when the machine crashes anywhere in a run and the next run goes
+// over what it left: every record is in its table, among the rejected
+// records, in the kept originals or in the saved copy, and no scratch file
+// is left.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +22,7 @@
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
+#include "env/Text.h"
 #include "generator/CatalogueGenerator.h"
 #include "integration/WholeRunFixture.h"
 #include "paradox/PxlibReader.h"
@@ -23,6 +30,7 @@
 #include "paradox/format/PxObject.h"
 #include "remdo-table/FolderCompare.h"
 #include "repair/AutomaticBackup.h"
+#include "support/FaultFileSystem.h"
 #include "support/TestSupport.h"
 
 namespace remdo::app {
@@ -123,6 +131,182 @@ TEST(WholeRunRecords, HealthyCatalogueKeepsEveryRecord) {
   EXPECT_TRUE(comparison.keptFiles.empty());
   ExpectEveryTableReadable(run);
 }
+
+// --- Crashes anywhere in a run ---
+
+// The records the raw reader finds in each table of a folder, by file name.
+using TTableRows = std::map<std::string, std::vector<std::string>>;
+
+TTableRows TableRows(const std::string& folder) {
+  TTableRows tables;
+  for (const auto& entry : env::DefaultFileSystem().Find(folder + "*.db", env::attr::kAnyFile)) {
+    std::string error;
+    tables[entry.name] = tools::RecordTexts(env::DefaultFileSystem(), folder + entry.name, error);
+  }
+  return tables;
+}
+
+// A table file kept for table (file name "Books.db"): the same name, or the
+// name followed by "_2", "_3" ...
+bool IsKeptCopy(const std::string& file, const std::string& table) {
+  const std::string name = env::UpperCase(file.substr(0, file.size() - 3));
+  const std::string base = env::UpperCase(table.substr(0, table.size() - 3));
+  if (name == base) return true;
+  return name.size() > base.size() + 1 && name.compare(0, base.size(), base) == 0 && name[base.size()] == '_' &&
+         name.find_first_not_of("0123456789", base.size() + 1) == std::string::npos;
+}
+
+// The records of before found nowhere in the data folder: not in the table,
+// nor in its saved copy, nor in a file kept for it in Rejected\<run>\ or
+// Rejected\<run>\Original\, as multisets.
+std::vector<std::string> LostRecords(const std::string& table, const std::vector<std::string>& before) {
+  std::map<std::string, int> counts;
+  for (const auto& row : before) ++counts[row];
+  auto& fileSystem = env::DefaultFileSystem();
+  const auto takeRows = [&](const std::string& path) {
+    std::string error;
+    for (const auto& row : tools::RecordTexts(fileSystem, path, error)) {
+      const auto found = counts.find(row);
+      if (found != counts.end() && found->second > 0) --found->second;
+    }
+  };
+  takeRows(kDataFolder + table);
+  takeRows(repair::SaveFolder() + table);
+  for (const auto& path : test::FilesBelow(kDataFolder + std::string("Rejected\\"), {".db"})) {
+    if (IsKeptCopy(std::string(env::NamePart(path)), table)) takeRows(path);
+  }
+  std::vector<std::string> lost;
+  for (const auto& [row, count] : counts) lost.insert(lost.end(), count, row);
+  return lost;
+}
+
+// Scratch files of a run left in the data folder or the save folder (the
+// recovery table and the tables of refused records are kept on purpose).
+std::vector<std::string> ScratchFilesLeft() {
+  std::vector<std::string> left;
+  for (const std::string& folder : {std::string(kDataFolder), repair::SaveFolder()}) {
+    for (const char* pattern : {"temptbl1.*", "*.new", "*.~cp", "*.commit"}) {
+      for (const auto& entry : env::DefaultFileSystem().Find(folder + pattern, env::attr::kAnyFile)) {
+        left.push_back(folder + entry.name);
+      }
+    }
+  }
+  return left;
+}
+
+// Every file below folder (a trailing separator) by its path below it.
+using TFolderFiles = std::map<std::string, std::vector<std::byte>>;
+
+void ReadFiles(const std::string& folder, const std::string& below, TFolderFiles& files) {
+  for (const auto& entry : env::DefaultFileSystem().Find(folder + below + "*", env::attr::kDirectory)) {
+    if ((entry.attributes & env::attr::kDirectory) != 0) {
+      ReadFiles(folder, below + entry.name + "\\", files);
+    } else {
+      files[below + entry.name] = test::ReadWholeFile(folder + below + entry.name);
+    }
+  }
+}
+
+// The damaged catalogue of the crash runs: a few hundred books in two
+// folders, damaged in several ways; generated once, by the first run.
+struct TDamagedCatalogue {
+  TFolderFiles files;
+  TTableRows before;
+};
+
+class TCrashedRun : public TDamagedRun {
+ public:
+  TCrashedRun() {
+    static const TDamagedCatalogue damaged = Make();
+    for (const auto& [path, bytes] : damaged.files) {
+      EXPECT_TRUE(env::MakeFolders(env::DefaultFileSystem(), std::string(env::FolderPart(kDataFolder + path))));
+      test::WriteWholeFile(kDataFolder + path, bytes);
+    }
+    before = damaged.before;
+  }
+
+  // Runs the program with the file system stopping at the nth counted call
+  // and staying stopped until the process is gone, as after a crash there
+  // (boxes shown on the way are answered No); returns the calls counted,
+  // all of those of the run when it never got that far.
+  long CrashAt(long n) {
+    test::TFaultFileSystem faults(files);
+    test::TInstalledFileSystem installed(faults);
+    const test::TInstalledDialogs quiet(quietDialogs);
+    faults.Arm(n, test::TFault::kStop);
+    try {
+      Start();
+    } catch (const std::exception&) {
+      // A crash: what the error would have done next never happens.
+    }
+    Restart();
+    failedCall = faults.FailedCall();
+    return faults.Calls();
+  }
+
+  TTableRows before;
+  std::string failedCall;
+
+ private:
+  TDamagedCatalogue Make() {
+    Generate(200, 2, 31);
+    Damage(tools::TDamageKind::kDuplicateKey, "Books", 11);
+    Damage(tools::TDamageKind::kTruncatedFile, "Prices", 12);
+    Damage(tools::TDamageKind::kZeroedBlock, "BkSeries", 13);
+    Damage(tools::TDamageKind::kMissingTable, "Fldr0002", 1);
+    Damage(tools::TDamageKind::kStaleIndexes, "Calendar", 15);
+    TDamagedCatalogue damaged;
+    ReadFiles(kDataFolder, "", damaged.files);
+    damaged.before = TableRows(kDataFolder);
+    return damaged;
+  }
+  class TQuietDialogs final : public env::TDialogs {
+   public:
+    bool Show(const env::TMessageBox& box) override { return !box.IsQuestion(); }
+  } quietDialogs;
+};
+
+// The stop points: count the calls of an undisturbed run, then spread the
+// stop points evenly over them, the first call and the last among them.
+std::vector<long> StopPoints(int wanted) {
+  TCrashedRun run;
+  const long calls = run.CrashAt(LONG_MAX);
+  EXPECT_GT(calls, 1000);
+  std::vector<long> points;
+  for (int i = 0; i < wanted; ++i) {
+    const long n = 1 + (calls - 1) * i / std::max(wanted - 1, 1);
+    if (points.empty() || points.back() != n) points.push_back(n);
+  }
+  return points;
+}
+
+// After a crash at each stop point, a new run on what is on disk runs to
+// its end without failures; no record of the damaged catalogue is lost, no
+// scratch file is left, and every table reads back. The loop ends at the
+// first stop point that fails, whose trace names the call that failed.
+void CrashAtEachStopPoint(int wanted) {
+  for (const long n : StopPoints(wanted)) {
+    TCrashedRun run;
+    run.CrashAt(n);
+    SCOPED_TRACE("crash at call " + std::to_string(n) + ": " + run.failedCall);
+    EXPECT_NE(run.failedCall, "");  // the crashed run got that far
+    run.Start();
+    EXPECT_TRUE(run.Logged("All tables completed.")) << ::testing::PrintToString(run.form->LogFileMemo.lines);
+    EXPECT_EQ(run.form->RunState.FailureCount, 0);
+    for (const auto& [table, rows] : run.before) {
+      EXPECT_EQ(LostRecords(table, rows), std::vector<std::string>{}) << table;
+    }
+    EXPECT_EQ(ScratchFilesLeft(), std::vector<std::string>{});
+    ExpectEveryTableReadable(run);
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
+// 200 crashes spread over the run (labelled long).
+TEST(WholeRunCrash, AnyCrashPointLosesNoRecordAndTheNextRunEnds) { CrashAtEachStopPoint(200); }
+
+// Five of them, for the runs that leave out the long tests.
+TEST(WholeRunCrash, FiveCrashPointsLoseNoRecordAndTheNextRunEnds) { CrashAtEachStopPoint(5); }
 
 }  // namespace
 }  // namespace remdo::app
