@@ -26,7 +26,7 @@ constexpr TLetterType kLetterTypes[] = {
 bool IsSeparator(char c) { return c == ' ' || c == ','; }
 
 // Plain decimal digits only; the catalogue's sizes are small widths, and a
-// sign or stray character means the spec gives no size.
+// sign or stray character means the field declares no size.
 int ReadSize(std::string_view digits) {
   if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return 0;
