@@ -17,34 +17,12 @@
 #include "env/Path.h"
 #include "paradox/components/Database.h"
 #include "paradox/engine/Engine.h"
+#include "repair/HeadlessRun.h"
 #include "repair/RepairContext.h"
 #include "repair/TableCheck.h"
 
 namespace remdo::repair {
 namespace {
-
-// A run without a window: nothing to repaint, never stopped.
-class THeadlessRun final : public TRunReporter {
- public:
-  TRunState& State() override { return state; }
-  bool LogLine(std::string_view text) override {
-    lines.emplace_back(text);
-    return true;
-  }
-  bool KeepGoing() override { return state.Running; }
-  void ProcessMessages() override {}
-  bool RunOption(std::string_view) const override { return false; }
-  void SetMessage(std::string_view) override {}
-  void SetProgress(int) override {}
-  void ShowWaitPanel(bool) override {}
-  void SetBusyCursor(bool) override {}
-  void SetCancelEnabled(bool) override {}
-  void SetChoiceEnabled(TChoice, bool) override {}
-  std::string DateTimeText(std::int64_t t) override { return std::to_string(t); }
-
-  TRunState state;
-  std::vector<std::string> lines;
-};
 
 // Peak resident memory of this process in KiB, read from /proc.
 long PeakMemoryKiB() {

@@ -19,7 +19,7 @@
 #include "paradox/components/Database.h"
 #include "paradox/engine/Engine.h"
 #include "repair/RepairContext.h"
-#include "repair/RunReporter.h"
+#include "repair/HeadlessRun.h"
 #include "repair/TableCheck.h"
 
 namespace {
@@ -29,23 +29,10 @@ using remdo::fuzz::TFuzzFolder;
 constexpr std::int32_t kBooksStructure = 31;
 constexpr std::int32_t kBooksTolerance = 8;
 
-class TQuietRun final : public remdo::repair::TRunReporter {
+// Never stopped by the window; the run log is kept but not read.
+class TQuietRun final : public remdo::repair::THeadlessRun {
  public:
-  remdo::repair::TRunState& State() override { return state_; }
-  bool LogLine(std::string_view) override { return true; }
   bool KeepGoing() override { return true; }
-  void ProcessMessages() override {}
-  bool RunOption(std::string_view) const override { return false; }
-  void SetMessage(std::string_view) override {}
-  void SetProgress(int) override {}
-  void ShowWaitPanel(bool) override {}
-  void SetBusyCursor(bool) override {}
-  void SetCancelEnabled(bool) override {}
-  void SetChoiceEnabled(remdo::repair::TChoice, bool) override {}
-  std::string DateTimeText(std::int64_t unixSeconds) override { return std::to_string(unixSeconds); }
-
- private:
-  remdo::repair::TRunState state_;
 };
 
 // Every question is answered No, as on a console without a terminal.

@@ -11,6 +11,7 @@
 #include "catalogue/TableCatalogue.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
+#include "repair/HeadlessRun.h"
 #include "support/TestSupport.h"
 
 namespace remdo::repair {
@@ -26,26 +27,11 @@ std::int64_t Now() {
 
 // A run that records its log and can be stopped after a number of
 // KeepGoing calls.
-class TRecordingRun final : public TRunReporter {
+class TRecordingRun final : public THeadlessRun {
  public:
-  TRunState& State() override { return state; }
-  bool LogLine(std::string_view text) override {
-    lines.emplace_back(text);
-    return true;
-  }
   bool KeepGoing() override { return ++goes <= stopAfter; }
-  void ProcessMessages() override {}
-  bool RunOption(std::string_view) const override { return false; }
-  void SetMessage(std::string_view) override {}
-  void SetProgress(int) override {}
-  void ShowWaitPanel(bool) override {}
-  void SetBusyCursor(bool) override {}
-  void SetCancelEnabled(bool) override {}
-  void SetChoiceEnabled(TChoice, bool) override {}
   std::string DateTimeText(std::int64_t t) override { return "at " + std::to_string(t); }
 
-  TRunState state;
-  std::vector<std::string> lines;
   int goes = 0;
   int stopAfter = 1000000;
 };
