@@ -121,4 +121,15 @@ env::TIoResult TFaultFileSystem::SetModifiedTime(std::string_view path, std::int
   return base_.SetModifiedTime(path, unixSeconds);
 }
 
+bool RunFaulted(TFaultFileSystem& faults, long nth, TFault fault,
+                const std::function<void(const std::function<void()>& arm)>& change) {
+  TInstalledFileSystem installed(faults);
+  try {
+    change([&] { faults.Arm(nth, fault); });
+  } catch (const env::EDBEngineError&) {
+  }
+  faults.Disarm();
+  return faults.Triggered();
+}
+
 }  // namespace remdo::test

@@ -11,6 +11,7 @@
 #ifndef REMDO_TESTS_SUPPORT_FAULTFILESYSTEM_H_
 #define REMDO_TESTS_SUPPORT_FAULTFILESYSTEM_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -63,6 +64,14 @@ class TFaultFileSystem final : public env::TFileSystem {
   bool triggered_ = false;
   std::string failedCall_;
 };
+
+// Runs change with faults installed. change calls the arm it is given where
+// counting should begin, so that the nth counted call from there fails as
+// fault says. An engine error is the expected outcome of a failure and is
+// swallowed. Returns whether the armed call was reached; faults is disarmed
+// and uninstalled on return.
+bool RunFaulted(TFaultFileSystem& faults, long nth, TFault fault,
+                const std::function<void(const std::function<void()>& arm)>& change);
 
 }  // namespace remdo::test
 

@@ -23,7 +23,6 @@ namespace {
 
 using remdo::test::TFault;
 using remdo::test::TFaultFileSystem;
-using remdo::test::TInstalledFileSystem;
 using testing::Fld;
 
 using TFiles = std::map<std::string, std::vector<std::byte>>;
@@ -132,16 +131,8 @@ TEST_P(IndexMemoFaults, IndexesAndMemoValuesAreWhollyOldOrNew) {
       const TFiles old = ReadFiles(folder.Path());
       if (oldNotes.empty()) oldNotes = Notes(folder.Path());
       TFaultFileSystem faults;
-      bool triggered = false;
-      {
-        TInstalledFileSystem installed(faults);
-        try {
-          scenario.change(folder.Path(), [&] { faults.Arm(nth, GetParam()); });
-        } catch (const env::EDBEngineError&) {
-        }
-        triggered = faults.Triggered();
-        faults.Disarm();
-      }
+      const bool triggered = remdo::test::RunFaulted(
+          faults, nth, GetParam(), [&](const std::function<void()>& arm) { scenario.change(folder.Path(), arm); });
       SCOPED_TRACE("call " + std::to_string(nth) + ": " + faults.FailedCall());
       {
         TDatabase settle;

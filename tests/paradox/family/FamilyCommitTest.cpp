@@ -23,7 +23,6 @@ namespace {
 
 using remdo::test::TFault;
 using remdo::test::TFaultFileSystem;
-using remdo::test::TInstalledFileSystem;
 using testing::Fld;
 using testing::Record;
 
@@ -132,16 +131,8 @@ TEST_P(FamilyCommitFaults, EveryFailedCallLeavesTheOldOrTheNewFamily) {
       MakeOldFamily(folder.Path());
       const TFamily old = ReadFamily(folder.Path());
       TFaultFileSystem faults;
-      bool triggered = false;
-      {
-        TInstalledFileSystem installed(faults);
-        try {
-          scenario.change(folder.Path(), [&] { faults.Arm(nth, GetParam()); });
-        } catch (const env::EDBEngineError&) {
-        }
-        triggered = faults.Triggered();
-        faults.Disarm();
-      }
+      const bool triggered = remdo::test::RunFaulted(
+          faults, nth, GetParam(), [&](const std::function<void()>& arm) { scenario.change(folder.Path(), arm); });
       SCOPED_TRACE("call " + std::to_string(nth) + ": " + faults.FailedCall());
       StartDatabase(folder.Path());  // settles what the failure left
       const TFamily now = ReadFamily(folder.Path());
