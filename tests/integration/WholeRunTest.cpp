@@ -244,7 +244,7 @@ TEST(WholeRun, UpdaterMovesTheDataSetOutOfProgramFiles) {
     EXPECT_FALSE(run.platform.Exists(twin + std::string(name))) << name;
   }
   EXPECT_EQ(run.platform.Read("C:\\FENRO\\CoverPix\\1.jpg"), "cover");
-  for (const std::string settings :
+  for (const std::string& settings :
        {old + "FENRO4.ini", std::string("C:\\Temp\\FENRO.ini"), std::string("C:\\FENRO\\FENRO4.ini")}) {
     EXPECT_EQ(env::TIniFile(env::DefaultFileSystem(), settings).ReadString("FENRO", "DataDir", ""), "C:\\FENRO");
   }
