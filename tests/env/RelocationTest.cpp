@@ -107,6 +107,11 @@ TEST_P(Relocation, LeavesTheDataSetInOnePlace) {
 }
 
 void SomeTablesThere(Relocation& t) { t.c.File("C:\\FENRO\\Pubs.db", "stale"); }
+// Hidden, system and read-only tables count as well.
+void HiddenTablesThere(Relocation& t) {
+  SomeTablesThere(t);
+  ASSERT_TRUE(DefaultFileSystem().SetAttributes("C:\\FENRO\\Pubs.db", attr::kHidden | attr::kSystem | attr::kReadOnly));
+}
 void CompleteThere(Relocation& t) {
   for (const auto name : kCompleteDataSetFiles) t.c.File(kPreferred + std::string(name), "kept");
 }
@@ -156,7 +161,7 @@ const TCase kCases[] = {
      EverythingArrived},
     {"SomeTablesThereMoveOnYes", "FENRO\\", !kEarlier, true, 'B', kYes, kMoves, "twin", SomeTablesThere,
      OldPubsArrived},
-    {"SomeTablesThereStayOnNo", "FENRO\\", !kEarlier, true, 'B', kNo, kStays, "", SomeTablesThere},
+    {"SomeTablesThereStayOnNo", "FENRO\\", !kEarlier, true, 'B', kNo, kStays, "", HiddenTablesThere},
     {"CompleteSetThereIsUsedOnYes", "FENRO\\", !kEarlier, true, 'A', kYes, kMoves, "kept", CompleteThere},
     {"CompleteSetThereStayOnNo", "FENRO\\", !kEarlier, true, 'A', kNo, kStays, "", CompleteThere},
     {"EarlierWindowsMovesNothing", "FENRO\\", kEarlier, true, 0, kNo, kStays},
