@@ -20,6 +20,7 @@
 #include "env/EngineVersion.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
+#include "env/StartUpNotes.h"
 #include "env/SystemInfo.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/codes/EngineErrors.h"
@@ -147,6 +148,8 @@ void TMainForm::Preamble() {
   // What the engine did on its own when the connection settled the folder
   // (refused commit markers and journals, leftovers removed): log file only.
   for (const std::string& warning : paradox::TEngineSession::Instance().TakeWarnings()) LogLine("~    " + warning);
+  // What start-up could not do when it moved the data set.
+  for (const std::string& note : env::TakeStartUpNotes()) LogLine(note);
   WarnAboutProgramFiles(dataFolder);
   if (!dataFolder.empty() && env::DefaultFileSystem().FileExists(dataFolder + "RunFENRO.ini")) {
     RunState.InstalledMark = true;

@@ -11,8 +11,10 @@
 #include "env/IniFile.h"
 #include "env/Path.h"
 #include "env/Relocation.h"
+#include "env/StartUpNotes.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
+#include "env/VirtualStore.h"
 
 namespace remdo::env {
 
@@ -214,6 +216,10 @@ std::string SelectCatalogueIni(bool forWriting) {
   return windows.empty() ? std::string() : windows + "FENRO.ini";
 }
 
-void ForgetDataFolder() { State() = TState{}; }
+void ForgetDataFolder() {
+  State() = TState{};
+  ForgetVirtualStoreFolder();
+  (void)TakeStartUpNotes();
+}
 
 }  // namespace remdo::env

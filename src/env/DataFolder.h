@@ -47,7 +47,8 @@ std::string PreferredDataFolder();
 // Empty when the chosen folder is unknown.
 std::string SelectCatalogueIni(bool forWriting);
 
-// Forgets the located folder and every flag, as at process start (tests).
+// Forgets the located folder, every flag and what the relocation kept, as
+// at process start (tests).
 void ForgetDataFolder();
 
 }  // namespace remdo::env

@@ -34,6 +34,14 @@ bool CopyFileList(const std::vector<std::string>& entries, std::string_view targ
   return DefaultShell().CopyFiles(entries, target);
 }
 
+std::optional<std::string> FirstMatchingFile(const std::vector<std::string>& entries) {
+  if (entries.empty()) return std::nullopt;
+  for (const TFindEntry& entry : DefaultFileSystem().Find(entries.front(), attr::kAnyFile)) {
+    if ((entry.attributes & attr::kDirectory) == 0) return entry.name;
+  }
+  return std::nullopt;
+}
+
 bool DeleteToRecycleBin(std::string_view path) { return DefaultShell().DeleteToRecycleBin(path); }
 
 }  // namespace remdo::env

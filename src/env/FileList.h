@@ -4,6 +4,7 @@
 #ifndef REMDO_ENV_FILELIST_H_
 #define REMDO_ENV_FILELIST_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,12 @@ std::string JoinFileList(const std::vector<std::string>& entries);
 // With replace and target an existing file, that file first goes to the
 // recycle bin. True when every file arrived.
 bool CopyFileList(const std::vector<std::string>& entries, std::string_view target, bool replace);
+
+// The name of the first plain file (hidden, system, read-only and archive
+// files included; never a folder) that matches the list's first entry, in
+// the file system's own order; nothing for an empty list or no match. Only
+// the first entry is looked at: it stands for the whole list.
+std::optional<std::string> FirstMatchingFile(const std::vector<std::string>& entries);
 
 // Moves one file to the recycle bin silently. True on success.
 bool DeleteToRecycleBin(std::string_view path);

@@ -1,6 +1,15 @@
 // The move of a data set out of the protected Program Files folder, offered
 // when the catalogue's installer or updater starts this program on Vista or
 // later. Locating the data folder calls it once, before the folder is final.
+//
+// The move asks first (unless the preferred data folder is empty of
+// tables), copies the old folder's files and then its VirtualStore twin's
+// over them, with the cover pictures of both, and retires the old tables
+// (Books.db becomes Books.db1, in the old folder and in the twin) only when
+// the preferred data folder holds the complete data set and every table
+// arrived there whole. Then "DataDir" in section "FENRO" names the preferred
+// data folder in the old folder's "FENRO4.ini", in the catalogue settings
+// file and in the preferred data folder's "FENRO4.ini".
 #ifndef REMDO_ENV_RELOCATION_H_
 #define REMDO_ENV_RELOCATION_H_
 
@@ -9,11 +18,17 @@
 
 namespace remdo::env {
 
-// Given the located data folder (with a trailing separator), returns the
-// data folder to use from now on: the old one, or the preferred data folder
-// once the data set has moved there. Calls SetRelocationFailed when the
-// preferred folder cannot be created. It runs inside the first data folder
-// query, so it must not call GetDataFolder or GetCatalogueProgramPath.
+// Given the located data folder, returns the data folder to use from now
+// on, with a trailing separator: the old one, or the preferred data folder
+// once the data set has moved there. Shows "FENRO files could not be
+// relocated." and calls SetRelocationFailed when the preferred folder cannot
+// be created; shows the same box, and keeps the old folder, when the copy is
+// incomplete. A failed copy keeps the old folder silently. It runs inside
+// the first data folder query, so it must not call GetDataFolder or
+// GetCatalogueProgramPath. Nothing is thrown for a table that cannot be
+// renamed or a settings file that cannot be written: what the move could not
+// do, and a table that did not arrive whole, become start-up notes for the
+// run log (env/StartUpNotes.h).
 std::string RelocateFromProgramFiles(std::string_view oldFolder);
 
 }  // namespace remdo::env

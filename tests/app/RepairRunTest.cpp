@@ -16,6 +16,7 @@
 #include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
 #include "env/Errors.h"
+#include "env/StartUpNotes.h"
 #include "paradox/engine/Engine.h"
 #include "repair/AutomaticBackup.h"
 #include "support/ScriptedDialogs.h"
@@ -117,20 +118,25 @@ TEST(RepairRun, HeadingAndEnvironmentReportLineByLine) {
 }
 
 // What the engine did when the connection settled the data folder goes to
-// the log file right after the environment report; files of other programs
-// that end in ".new" stay.
+// the log file right after the environment report, and what start-up could
+// not do when it moved the data set follows, shown as well; files of other
+// programs that end in ".new" stay.
 TEST(RepairRun, EngineWarningsOfTheConnectionFollowTheEnvironmentReport) {
   TRun run;
   run.platform.DataFile("Books.db.new");
   run.platform.DataFile("notes.txt.new");
+  const std::string note = "    Could not rename C:\\Program Files\\FENRO\\Genre.db to Genre.db1: file exists";
+  env::AddStartUpNote(note);
   run.form->AutoCloseChk.checked = false;
   run.Start();
   const std::string warning = "    Removed C:\\FENRO\\Books.db.new, left by a write that did not finish.";
   const auto at = std::find(run.Log().begin(), run.Log().end(), "    disk C: free:  12.3 GB");
   ASSERT_NE(at, run.Log().end());
-  ASSERT_LT(at + 2, run.Log().end());
+  ASSERT_LT(at + 3, run.Log().end());
   EXPECT_EQ(*(at + 2), warning);
+  EXPECT_EQ(*(at + 3), note);
   EXPECT_EQ(std::count(run.Shown().begin(), run.Shown().end(), warning), 0);
+  EXPECT_EQ(std::count(run.Shown().begin(), run.Shown().end(), note), 1);
   EXPECT_FALSE(run.platform.DataFileExists("Books.db.new"));
   EXPECT_TRUE(run.platform.DataFileExists("notes.txt.new"));
 }

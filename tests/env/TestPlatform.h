@@ -59,17 +59,21 @@ class TFakeSystemFacts final : public env::TSystemFacts {
 };
 
 // A shell that records what it was asked; copies go through the file
-// system, deletions remove the file.
+// system (and then afterCopy, which may spoil what arrived while the copy
+// still reports its own result), deletions remove the file.
 class TRecordingShell final : public env::TShell {
  public:
   std::vector<std::string> calls;
   std::optional<env::TTopWindow> window;
+  std::function<void(std::string_view target)> afterCopy;
 
   bool CopyFiles(const std::vector<std::string>& sources, std::string_view target) override {
     std::string call = "copy";
     for (const auto& s : sources) call += " " + s;
     calls.push_back(call + " -> " + std::string(target));
-    return env::CopyFilesPlainly(env::DefaultFileSystem(), sources, target);
+    const bool copied = env::CopyFilesPlainly(env::DefaultFileSystem(), sources, target);
+    if (afterCopy) afterCopy(target);
+    return copied;
   }
   bool DeleteToRecycleBin(std::string_view path) override {
     calls.push_back("recycle " + std::string(path));

@@ -9,8 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "app/StartUp.h"
 #include "damage/Damage.h"
+#include "env/CompleteDataSet.h"
+#include "env/DataFolder.h"
 #include "env/FileSystem.h"
+#include "env/IniFile.h"
 #include "generator/CatalogueGenerator.h"
 #include "generator/Words.h"
 #include "integration/WholeRunFixture.h"
@@ -194,6 +198,72 @@ TEST(WholeRun, DamagedCatalogueLogLineByLine) {
             "Remdo 4.47.2 " + run.form->RunState.RunStartText + ", 2 failures [Pubs,Contact]\r\n");
   EXPECT_TRUE(run.platform.DataFileExists("Fldr0002.db"));
   EXPECT_TRUE(run.platform.DataFileExists("Genre.db"));
+}
+
+// The catalogue's updater starts the program on a later Windows, the data
+// set under Program Files (x86) with Pubs and Contact newer in its
+// VirtualStore twin: start-up moves all of it with the cover pictures to
+// C:\FENRO\, retires the old tables in both places, records the new folder
+// three times, and the run that follows repairs the new folder.
+TEST(WholeRun, UpdaterMovesTheDataSetOutOfProgramFiles) {
+  TWholeRun run;
+  env::ForgetDataFolder();  // located, not fixed
+  const std::string old = "C:\\Program Files (x86)\\FENRO\\";
+  const std::string twin = "C:\\Users\\Ann\\AppData\\Local\\VirtualStore\\Program Files (x86)\\FENRO\\";
+  auto& facts = run.platform.platform.facts;
+  run.platform.SetProgramFiles("C:\\Program Files (x86)");
+  facts.folders[env::TSpecialFolder::kLocalAppData] = "C:\\Users\\Ann\\AppData\\Local\\";
+  facts.folders[env::TSpecialFolder::kTemp] = "C:\\Temp\\";
+  facts.programPath = "C:\\Remdo\\RemdoUpdate.exe";
+  run.platform.File(facts.programPath, "program");
+  run.platform.File(old + "CoverPix\\1.jpg", "cover");
+  run.platform.drive.Folder("C:\\Temp");
+  run.platform.drive.Folder(twin);
+  tools::TCatalogueOptions options;
+  options.books = 60;
+  options.folders = 2;
+  run.catalogue = tools::GenerateCatalogue(old, options);
+  options.seed = 12;
+  options.saveFolder = false;
+  options.onlyTables = {"Pubs", "Contact"};
+  const auto newer = tools::GenerateCatalogue(twin, options);
+  ASSERT_NE(test::ReadWholeFile(old + "Pubs.db"), test::ReadWholeFile(twin + "Pubs.db"));
+  for (auto& table : run.catalogue.tables) {
+    if (newer.Records(table.name) >= 0) table.records = newer.Records(table.name);
+  }
+  run.dialogs.ExpectBox(env::TBoxKind::kInfo, "New FenroRemdo program file installed.", "Installer");
+  ASSERT_EQ(StartUp(TCommandLine(facts.programPath, {})).outcome, TStartOutcome::kOpenWindow);
+
+  EXPECT_EQ(env::GetDataFolder(), kDataFolder);
+  for (const auto name : env::kCompleteDataSetFiles) {
+    if (!env::SameText(env::ExtensionPart(name), ".db")) continue;
+    const bool changed = newer.Records(name.substr(0, name.size() - 3)) >= 0;
+    EXPECT_EQ(test::ReadWholeFile(kDataFolder + std::string(name)),
+              test::ReadWholeFile((changed ? twin : old) + std::string(name) + "1"));
+    EXPECT_FALSE(run.platform.Exists(old + std::string(name))) << name;
+    EXPECT_FALSE(run.platform.Exists(twin + std::string(name))) << name;
+  }
+  EXPECT_EQ(run.platform.Read("C:\\FENRO\\CoverPix\\1.jpg"), "cover");
+  for (const std::string& settings :
+       {old + "FENRO4.ini", std::string("C:\\Temp\\FENRO.ini"), std::string("C:\\FENRO\\FENRO4.ini")}) {
+    EXPECT_EQ(env::TIniFile(env::DefaultFileSystem(), settings).ReadString("FENRO", "DataDir", ""), "C:\\FENRO");
+  }
+
+  // The copy of Program Files that locating saw first is still reported.
+  run.dialogs.ExpectBox(env::TBoxKind::kWarning,
+                        "Warning A2\r\rSome FENRO data files are still located under the Program Files folder.\r\r"
+                        "This has the potential to cause FENRO or the update program to get confused.\r\r",
+                        "! Warning !");
+  run.Start();
+  Lines expected = run.Heading();
+  expected.push_back("Warning: FENRO data files also located under Program Files");
+  Append(expected, CurrentTables(run));
+  for (int n = 1; n <= 2; ++n)
+    Append(expected, run.Check(tools::FolderTitle(n) + "...", "Fldr000" + std::to_string(n)));
+  const Lines log = run.LogFile();
+  ASSERT_GE(log.size(), expected.size());
+  EXPECT_EQ(Lines(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(expected.size())), expected);
+  EXPECT_EQ(run.form->RunResult(), false);
 }
 
 TEST(WholeRun, InstallationRunChecksTablesOnlyWithRemd) {
