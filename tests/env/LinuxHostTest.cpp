@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "env/DataFolder.h"
+#include "env/Dialogs.h"
 #include "env/DriveMap.h"
+#include "env/EngineChecks.h"
 #include "env/FileCopy.h"
 #include "env/FileList.h"
 #include "env/Host.h"
@@ -12,6 +14,7 @@
 #include "env/Shell.h"
 #include "env/SystemFacts.h"
 #include "env/SystemInfo.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 namespace remdo::env {
@@ -201,6 +204,44 @@ TEST(LinuxHost, OpenFailsForAPathOnAnUnmappedDrive) {
   REMDO_LINUX_ONLY();
   THostGuard guard;
   EXPECT_FALSE(RealShell().Open("Q:\\FENRO\\FENRO.exe", "+"));
+}
+
+// The engine's settings of a prefix are written into its system.reg: only
+// the lines of those values change (a line no loader reads stays as it is).
+TEST(LinuxHost, EngineSettingsGoIntoThePrefixFile) {
+  REMDO_LINUX_ONLY();
+  THostGuard guard;
+  TScratchFolder scratch;
+  const std::string prefix = scratch / "prefix/";
+  MakePrefix(prefix);
+  const std::uint64_t megabytes = PhysicalMemoryMegabytes();
+  if (megabytes < 900) GTEST_SKIP() << "the settings are tuned on machines of 900 MB or more";
+  const std::string before =
+      "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+      "[Software\\\\Wow6432Node\\\\Borland\\\\Database Engine\\\\Settings\\\\System\\\\INIT] 1796676158\n"
+      "#time=1d9a1b2c3d4e5f6\n\"MAXBUFSIZE\"=\"2048\"\n\"LANGDRIVER\"=\"\"\nthis line no loader reads\n"
+      "\"maxfilehandles\"=\"48\"\n\"SHAREDMEMSIZE\"=\"2048\"\n\n"
+      "[Software\\\\Wow6432Node\\\\Borland\\\\Database Engine\\\\Settings\\\\System\\\\FORMATS] 1796676158\n"
+      "\"MAXBUFSIZE\"=\"1\"\n";
+  const std::string after =
+      "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+      "[Software\\\\Wow6432Node\\\\Borland\\\\Database Engine\\\\Settings\\\\System\\\\INIT] 1796676158\n"
+      "#time=1d9a1b2c3d4e5f6\n\"MAXBUFSIZE\"=\"20480\"\n\"LANGDRIVER\"=\"\"\nthis line no loader reads\n"
+      "\"maxfilehandles\"=\"128\"\n\"SHAREDMEMSIZE\"=\"" +
+      std::string(megabytes >= 1500 ? "60000" : "16384") +
+      "\"\n\"SHAREDMEMLOCATION\"=\"5BDE\"\n\n"
+      "[Software\\\\Wow6432Node\\\\Borland\\\\Database Engine\\\\Settings\\\\System\\\\FORMATS] 1796676158\n"
+      "\"MAXBUFSIZE\"=\"1\"\n";
+  WriteWholeFile(prefix + "system.reg", Text(prefix + "system.reg") + before.substr(before.find("\n[")));
+  const std::string original = Text(prefix + "system.reg");
+  ASSERT_TRUE(UseWinePrefix(prefix));
+  EXPECT_EQ(Text(prefix + "system.reg"), original);  // loading writes nothing
+  test::TScriptedDialogs dialogs;
+  test::TInstalledDialogs installed(dialogs);
+  dialogs.ExpectBox(TBoxKind::kInfo, "BDE settings changed.", "Remdo");
+  TuneEngineSettings();
+  EXPECT_EQ(Text(prefix + "system.reg"), original.substr(0, original.find("\n[Software\\\\Wow6432Node\\\\Borland")) +
+                                             after.substr(after.find("\n[")));
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // the search for the libraries it loads in turn (its drivers lie beside it).
 // The declarations follow the engine's published API: stdcall, 16-bit
 // results, handles of pointer size, enumerations passed as int.
-#define NOMINMAX
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdint>
