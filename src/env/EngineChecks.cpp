@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "env/Dialogs.h"
+#include "env/EngineLibrary.h"
 #include "env/EngineVersion.h"
 #include "env/Path.h"
 #include "env/Registry.h"
@@ -92,7 +93,9 @@ void TuneEngineSettings() {
 
 void ConfigureEngineForInstall() {
   TuneEngineSettings();
-  SetParadoxNetDir(EngineNetDir());
+  // Where no engine library can be loaded (Linux) SetParadoxNetDir only
+  // says so, and no shared folder is made for it.
+  SetParadoxNetDir(DefaultEngineLibraryLoader() ? EngineNetDir() : std::string());
 }
 
 void CheckEngineAtStart(std::string_view programPath, const std::vector<std::string>& params) {
