@@ -11,6 +11,7 @@
 #include "env/FileList.h"
 #include "env/Host.h"
 #include "env/Path.h"
+#include "env/SettingsFiles.h"
 #include "env/Shell.h"
 #include "env/SystemFacts.h"
 #include "env/SystemInfo.h"
@@ -94,6 +95,10 @@ TEST(LinuxHost, WinePrefixStandsForWindows) {
   EXPECT_EQ(GetDataFolder(), "C:\\users\\ann\\Documents\\FENRO\\");
   EXPECT_TRUE(RealFileSystem().FileExists("C:\\USERS\\Ann\\documents\\fenro\\bookinx.db"));
   EXPECT_TRUE(DriveFreeBytes(GetDataFolder()).has_value());
+  // The catalogue's settings files are those of the prefix's drives.
+  EXPECT_TRUE(TurnOffOnlineOptions());
+  EXPECT_TRUE(RealFileSystem().FileExists("C:\\windows\\FENRO.ini"));
+  EXPECT_FALSE(RealFileSystem().FileExists(GetProgramFolder() + "FENRO1.ini"));
 }
 
 TEST(LinuxHost, WithoutAPrefixThereIsNoWindows) {
