@@ -13,6 +13,9 @@ namespace {
 
 constexpr std::string_view kEngineKey = "Software\\Borland\\Database Engine";
 constexpr std::string_view kLibrary = "IDAPI32.DLL";
+constexpr double kNotComputed = -1;
+
+double cachedNumber = kNotComputed;
 
 }  // namespace
 
@@ -51,5 +54,17 @@ std::string GetEngineVersionText() {
                 static_cast<unsigned>(version->Minor()), static_cast<unsigned>(version->Release()));
   return text;
 }
+
+double GetEngineVersionNumber() {
+  if (cachedNumber != kNotComputed) return cachedNumber;
+  const std::string library = FindEngineLibrary();
+  if (library.empty()) return 0;
+  const auto version = ReadFileVersion(DefaultFileSystem(), library);
+  // Only the last digit of the minor number counts: 5.11 is 5.1, 4.51 is 4.1.
+  cachedNumber = version ? version->Major() + (version->Minor() % 10) / 10.0 : 0;
+  return cachedNumber;
+}
+
+void ForgetEngineVersionNumber() { cachedNumber = kNotComputed; }
 
 }  // namespace remdo::env

@@ -28,6 +28,14 @@ std::optional<TFileVersion> EngineFileVersion();
 // for a library of file version 5.2.0.2. Computed afresh on every call.
 std::string GetEngineVersionText();
 
+// The engine version number V: major + the fractional part of minor / 10
+// (5.2 gives 5.2, 5.11 gives 5.1, 4.51 gives 4.1), 0 without a library or
+// without a version resource. Computed from a found library once per
+// process; a missing library is looked for again on the next call.
+double GetEngineVersionNumber();
+// Forgets the number (a new registry or prefix is in use).
+void ForgetEngineVersionNumber();
+
 }  // namespace remdo::env
 
 #endif  // REMDO_ENV_ENGINEVERSION_H_

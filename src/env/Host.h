@@ -23,6 +23,9 @@ THost CurrentHost();
 // the data folder is first asked for: the system look-ups are asked afresh,
 // a located data folder is kept.
 TIoResult UseWinePrefix(std::string_view prefixFolder);
+// True once UseWinePrefix has succeeded (never on Windows). Registry writes
+// then go into the prefix's registry files (refused while Wine runs in it).
+bool UsesWinePrefix();
 // Fills the drive table from the prefix's dosdevices only (letters already
 // mapped but absent from the prefix stay).
 TIoResult LoadWineDrives(std::string_view prefixFolder);

@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "env/FileSystem.h"
 
@@ -38,6 +40,16 @@ class TRegistry {
   // (the key is never created here).
   virtual TIoResult WriteString(TRegistryRoot root, std::string_view key, std::string_view name,
                                 std::string_view value) = 0;
+  // Writes several string values into one existing key, in order; the first
+  // failure ends the writes. A backend that keeps the registry in a file
+  // replaces the file once, so that either every value is written or none.
+  virtual TIoResult WriteStrings(TRegistryRoot root, std::string_view key,
+                                 const std::vector<std::pair<std::string, std::string>>& values) {
+    for (const auto& [name, value] : values) {
+      if (TIoResult written = WriteString(root, key, name, value); !written) return written;
+    }
+    return TIoResult::Success();
+  }
   // Creates a key and its missing parents; an existing key is fine.
   virtual TIoResult CreateKey(TRegistryRoot root, std::string_view key) = 0;
   // Removes one value; a missing value is a failure.

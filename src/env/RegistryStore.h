@@ -45,6 +45,9 @@ class TRegistryStore final : public TRegistry {
   TIoResult CreateKey(TRegistryRoot root, std::string_view key) override;
   TIoResult DeleteValue(TRegistryRoot root, std::string_view key, std::string_view name) override;
 
+  // The key that a 32-bit program sees for key: its Wow6432Node twin when
+  // that exists, else key itself.
+  std::string ViewedKey(TRegistryRoot root, std::string_view key) const;
   // The value exactly under key, without the 32-bit view.
   std::optional<TRegistryValue> ReadNative(TRegistryRoot root, std::string_view key, std::string_view name) const;
 
@@ -71,7 +74,6 @@ class TRegistryStore final : public TRegistry {
   const TKey* FindKey(TRegistryRoot root, std::string_view key) const;
   TKey* FindKey(TRegistryRoot root, std::string_view key);
   bool HasKeyNative(TRegistryRoot root, std::string_view key) const;
-  std::string ViewedKey(TRegistryRoot root, std::string_view key) const;
   TKey& MakeKey(TRegistryRoot root, std::string_view key);
   void Put(TRegistryRoot root, std::string_view key, TRegistryValue value);
   void RemoveKeyTree(TRegistryRoot root, std::string_view key);

@@ -5,6 +5,7 @@
 
 #include "env/FileCopy.h"
 #include "env/FileSystem.h"
+#include "env/Host.h"
 #include "env/IniFile.h"
 #include "env/SystemInfo.h"
 
@@ -29,7 +30,10 @@ bool TurnOffOnlineOptions() {
   auto& fs = DefaultFileSystem();
   const std::string programFolder = GetProgramFolder();
   const std::string windowsFolder = GetWindowsFolder();
-  const std::string fileA = programFolder.empty() ? std::string() : programFolder + "FENRO1.ini";
+  // In a Wine prefix the Linux program's own folder is no folder of the
+  // catalogue's: only files on the prefix's drives are the catalogue's.
+  const bool catalogueFolder = !programFolder.empty() && (!UsesWinePrefix() || programFolder[1] == ':');
+  const std::string fileA = catalogueFolder ? programFolder + "FENRO1.ini" : std::string();
   const std::string fileB = windowsFolder.empty() ? std::string() : windowsFolder + "FENRO.ini";
   if (!fileA.empty() && !fileB.empty() && !fs.FileExists(fileA) && fs.FileExists(fileB)) {
     CopyWholeFile(fs, fileB, fileA);

@@ -12,7 +12,8 @@ namespace remdo::env {
 // When A is missing and B exists, A starts as a byte copy of B; then both
 // files get the two keys set to 0. True when both files now read 0 for both
 // keys. A file whose folder is unknown (no Windows folder on Linux) is left
-// out. Throws EWriteError or the copy's file errors when a file cannot be
+// out, and so is file A of the Linux program in a Wine prefix, whose own
+// folder lies outside the prefix. Throws EWriteError or the copy's file errors when a file cannot be
 // written.
 bool TurnOffOnlineOptions();
 

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "env/EngineChecks.h"
+#include "env/EngineVersion.h"
 #include "env/Path.h"
 #include "env/SystemFacts.h"
 #include "env/Text.h"
@@ -175,6 +177,10 @@ std::optional<std::uint64_t> DriveFreeBytes(std::string_view folder) {
   return DefaultSystemFacts().FreeDiskBytes(folder);
 }
 
-void ForgetSystemInfo() { Cache() = TCache{}; }
+void ForgetSystemInfo() {
+  Cache() = TCache{};
+  ForgetEngineVersionNumber();
+  ForgetEngineNetDir();
+}
 
 }  // namespace remdo::env

@@ -85,6 +85,10 @@ TEST(ConsoleOptions, Table) {
     EXPECT_EQ(options.params, c.params) << label;
   }
   EXPECT_TRUE(ParseConsoleOptions({"--help"}).help);
+  EXPECT_EQ(ParseConsoleOptions({"--prefix", "/home/ann/.wine", "--no"}).prefix, "/home/ann/.wine");
+  EXPECT_EQ(ParseConsoleOptions({"--prefix=/p"}).prefix, "/p");
+  EXPECT_FALSE(ParseConsoleOptions({"--prefix"}).error.empty());
+  EXPECT_FALSE(ParseConsoleOptions({"--prefix=/p", "--prefix=/q"}).error.empty());
 }
 
 TEST(ConsoleDialogs, BoxTextBreaksLinesAtCarriageReturns) {
@@ -135,6 +139,22 @@ TEST(Console, UsageErrorsAndHelp) {
   EXPECT_EQ(RunConsole("remdo", {"--help"}, help), kExitClean);
   EXPECT_TRUE(Contains(help.out, "Usage: remdo"));
   EXPECT_TRUE(help.err.empty());
+}
+
+// A prefix that cannot be used ends the program before start-up, saying
+// where it came from; a named data folder leaves WINEPREFIX unread.
+TEST(Console, UnusablePrefixEndsBeforeStartUp) {
+  TScriptedTerminal given, variable, ignored;
+  EXPECT_EQ(RunConsole("remdo", {"--prefix", "/nonexistent/prefix"}, given), kExitNoRun);
+  EXPECT_TRUE(Contains(given.err, "! Error !")) << given.err;
+  EXPECT_FALSE(Contains(given.err, "WINEPREFIX"));
+  EXPECT_EQ(RunConsole("remdo", {}, variable, {}, "/nonexistent/prefix"), kExitNoRun);
+  EXPECT_TRUE(Contains(variable.err, "WINEPREFIX: ")) << variable.err;
+  EXPECT_EQ(RunConsole("remdo", {"--data-folder", "/nonexistent/data"}, ignored, {}, "/nonexistent/prefix"),
+            kExitNoRun);
+  EXPECT_TRUE(Contains(ignored.err, "does not exist")) << ignored.err;
+  EXPECT_FALSE(Contains(ignored.err, "WINEPREFIX"));
+  EXPECT_TRUE(given.out.empty() && variable.out.empty() && ignored.out.empty());
 }
 
 // A run whose table sequence keeps going until stopped or for a while.

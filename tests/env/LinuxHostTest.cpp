@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include "env/DataFolder.h"
+#include "env/Dialogs.h"
 #include "env/DriveMap.h"
+#include "env/EngineChecks.h"
 #include "env/FileCopy.h"
 #include "env/FileList.h"
 #include "env/Host.h"
 #include "env/Path.h"
+#include "env/SettingsFiles.h"
 #include "env/Shell.h"
 #include "env/SystemFacts.h"
 #include "env/SystemInfo.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 namespace remdo::env {
@@ -91,6 +95,10 @@ TEST(LinuxHost, WinePrefixStandsForWindows) {
   EXPECT_EQ(GetDataFolder(), "C:\\users\\ann\\Documents\\FENRO\\");
   EXPECT_TRUE(RealFileSystem().FileExists("C:\\USERS\\Ann\\documents\\fenro\\bookinx.db"));
   EXPECT_TRUE(DriveFreeBytes(GetDataFolder()).has_value());
+  // The catalogue's settings files are those of the prefix's drives.
+  EXPECT_TRUE(TurnOffOnlineOptions());
+  EXPECT_TRUE(RealFileSystem().FileExists("C:\\windows\\FENRO.ini"));
+  EXPECT_FALSE(RealFileSystem().FileExists(GetProgramFolder() + "FENRO1.ini"));
 }
 
 TEST(LinuxHost, WithoutAPrefixThereIsNoWindows) {
@@ -201,6 +209,44 @@ TEST(LinuxHost, OpenFailsForAPathOnAnUnmappedDrive) {
   REMDO_LINUX_ONLY();
   THostGuard guard;
   EXPECT_FALSE(RealShell().Open("Q:\\FENRO\\FENRO.exe", "+"));
+}
+
+// The engine's settings of a prefix are written into its system.reg: only
+// the lines of those values change (a line no loader reads stays as it is).
+TEST(LinuxHost, EngineSettingsGoIntoThePrefixFile) {
+  REMDO_LINUX_ONLY();
+  THostGuard guard;
+  TScratchFolder scratch;
+  const std::string prefix = scratch / "prefix/";
+  MakePrefix(prefix);
+  const std::uint64_t megabytes = PhysicalMemoryMegabytes();
+  if (megabytes < 900) GTEST_SKIP() << "the settings are tuned on machines of 900 MB or more";
+  const std::string before =
+      "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+      "[Software\\\\Wow6432Node\\\\Borland\\\\Database Engine\\\\Settings\\\\System\\\\INIT] 1796676158\n"
+      "#time=1d9a1b2c3d4e5f6\n\"MAXBUFSIZE\"=\"2048\"\n\"LANGDRIVER\"=\"\"\nthis line no loader reads\n"
+      "\"maxfilehandles\"=\"48\"\n\"SHAREDMEMSIZE\"=\"2048\"\n\n"
+      "[Software\\\\Wow6432Node\\\\Borland\\\\Database Engine\\\\Settings\\\\System\\\\FORMATS] 1796676158\n"
+      "\"MAXBUFSIZE\"=\"1\"\n";
+  const std::string after =
+      "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+      "[Software\\\\Wow6432Node\\\\Borland\\\\Database Engine\\\\Settings\\\\System\\\\INIT] 1796676158\n"
+      "#time=1d9a1b2c3d4e5f6\n\"MAXBUFSIZE\"=\"20480\"\n\"LANGDRIVER\"=\"\"\nthis line no loader reads\n"
+      "\"maxfilehandles\"=\"128\"\n\"SHAREDMEMSIZE\"=\"" +
+      std::string(megabytes >= 1500 ? "60000" : "16384") +
+      "\"\n\"SHAREDMEMLOCATION\"=\"5BDE\"\n\n"
+      "[Software\\\\Wow6432Node\\\\Borland\\\\Database Engine\\\\Settings\\\\System\\\\FORMATS] 1796676158\n"
+      "\"MAXBUFSIZE\"=\"1\"\n";
+  WriteWholeFile(prefix + "system.reg", Text(prefix + "system.reg") + before.substr(before.find("\n[")));
+  const std::string original = Text(prefix + "system.reg");
+  ASSERT_TRUE(UseWinePrefix(prefix));
+  EXPECT_EQ(Text(prefix + "system.reg"), original);  // loading writes nothing
+  test::TScriptedDialogs dialogs;
+  test::TInstalledDialogs installed(dialogs);
+  dialogs.ExpectBox(TBoxKind::kInfo, "BDE settings changed.", "Remdo");
+  TuneEngineSettings();
+  EXPECT_EQ(Text(prefix + "system.reg"), original.substr(0, original.find("\n[Software\\\\Wow6432Node\\\\Borland")) +
+                                             after.substr(after.find("\n[")));
 }
 
 }  // namespace

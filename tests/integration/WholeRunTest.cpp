@@ -6,15 +6,20 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/StartUp.h"
+#include "app/TableSequence.h"
+#include "app/console/ConsoleApp.h"
 #include "damage/Damage.h"
 #include "env/CompleteDataSet.h"
 #include "env/DataFolder.h"
 #include "env/FileSystem.h"
+#include "env/Host.h"
 #include "env/IniFile.h"
+#include "env/PeImage.h"
 #include "generator/CatalogueGenerator.h"
 #include "generator/Words.h"
 #include "integration/WholeRunFixture.h"
@@ -314,6 +319,68 @@ TEST(WholeRun, CancelStopsTheChecksButNotTheFolderWalk) {
   EXPECT_TRUE(run.platform.DataFileExists("Fldr0002.db"));
   EXPECT_EQ(run.platform.Read(kDataFolder + std::string("RemdLogs.txt")),
             "Remdo 4.47.2 " + run.form->RunState.RunStartText + ", tests interrupted, no errors\r\n");
+}
+
+// A terminal with nobody at it: the output is kept.
+class TQuietTerminal final : public console::TTerminal {
+ public:
+  void WriteOut(std::string_view utf8) override { out += utf8; }
+  void WriteErr(std::string_view utf8) override { err += utf8; }
+  bool StatusVisible() override { return false; }
+  bool CanAsk() override { return false; }
+  std::optional<std::string> ReadLine() override { return std::nullopt; }
+  bool TakeInterrupt() override { return false; }
+  std::string CurrentFolder() override { return "/"; }
+  std::string out, err;
+};
+
+// The Linux program given only a Wine prefix (by --prefix, or by
+// WINEPREFIX) finds the catalogue there through the prefix's settings file,
+// repairs it, and reports the prefix's Windows and Windows paths; an
+// ordinary start writes nothing into the prefix's registry.
+TEST(WholeRun, LinuxProgramRepairsTheCatalogueInsideAWinePrefix) {
+  if (env::CurrentHost() != env::THost::kPosix) GTEST_SKIP() << "Linux only";
+  for (const bool byVariable : {false, true}) {
+    SCOPED_TRACE(byVariable ? "WINEPREFIX" : "--prefix");
+    test::TScratchFolder scratch;
+    const std::string prefix = scratch / "prefix/";
+    const std::string c = prefix + "dosdevices/c:/";
+    const std::string systemReg =
+        "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n"
+        "[Software\\\\Borland\\\\Database Engine] 1796676158\n\"DLLPATH\"=\"C:\\\\BDE\"\n\n"
+        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1796676158\n"
+        "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n\n"
+        "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion] 1796676158\n"
+        "\"CurrentBuildNumber\"=\"2600\"\n\"CurrentVersion\"=\"5.1\"\n"
+        "\"ProductName\"=\"Microsoft Windows XP\"\n\"SystemRoot\"=\"C:\\\\windows\"\n";
+    for (const char* folder : {"windows", "BDE", "Program Files", "Books/Data"}) {
+      ASSERT_TRUE(env::MakeFolders(env::RealFileSystem(), c + folder));
+    }
+    test::WriteWholeFile(prefix + "system.reg", systemReg);
+    test::WriteWholeFile(prefix + "user.reg",
+                         "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21\n");
+    test::WriteWholeFile(c + "BDE/IDAPI32.DLL", test::BuildPe());
+    test::WriteWholeFile(c + "windows/FENRO.ini", "[FENRO]\r\nDataDir=C:\\Books\\Data\r\n");
+    tools::TCatalogueOptions options;
+    options.books = 40;
+    options.folders = 2;
+    (void)tools::GenerateCatalogue(c + "Books/Data/", options);
+
+    TQuietTerminal terminal;
+    const std::vector<std::string> args =
+        byVariable ? std::vector<std::string>{"--no"} : std::vector<std::string>{"--prefix", prefix, "--no"};
+    const int status = console::RunConsole("remdo", args, terminal, RepairTableSequence(), byVariable ? prefix : "");
+    env::ResetHost();
+    env::ForgetDataFolder();
+    EXPECT_EQ(status, console::kExitClean) << terminal.err;
+    for (const char* line : {"    FENRO folder:  C:\\Books\\Data\\\n", "    OS version:    Microsoft Windows XP\n",
+                             "    BDE version:   5.2.0\n", "All tables completed.\n"}) {
+      EXPECT_NE(terminal.out.find(line), std::string::npos) << line << terminal.out;
+    }
+    EXPECT_TRUE(env::RealFileSystem().FileExists(c + "Books/Data/Remdo.log"));
+    const auto after = test::ReadWholeFile(prefix + "system.reg");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(after.data()), after.size()), systemReg);
+  }
 }
 
 }  // namespace

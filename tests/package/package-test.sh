@@ -4,13 +4,21 @@
 # Windows program; and the packed remdo.exe starts under Wine: as the silent
 # installer (remdinst1.exe, no window) beside a FENRO1.ini naming a data
 # folder (one that holds LocNames.db and BookInx.db), it copies itself into that folder as FenroRemdo.exe and ends with
-# status 0.
-# Usage: package-test.sh <zip> <wine-run>
+# status 0. The program asks about the database engine before anything else:
+# for the run the prefix lists the tests' stand-in library, of a current
+# version, as its engine, and the entry is removed again afterwards.
+# Usage: package-test.sh <zip> <wine-run> <stand-in IDAPI32.DLL>
 set -uo pipefail
 zip="$1"
 wine_run="$2"
+standin="$3"
 scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
+engine_key='HKLM\Software\Borland\Database Engine'
+cleanup() {
+  "$wine_run" reg delete "$engine_key" /v DLLPATH /f /reg:32 >/dev/null 2>&1
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 [ -f "$zip" ] || fail "no package $zip"
@@ -39,6 +47,10 @@ mkdir -p "$scratch/program" "$scratch/data"
 : >"$scratch/data/LocNames.db"  # the files that mark a data folder
 : >"$scratch/data/BookInx.db"
 cp remdo.exe "$scratch/program/remdinst1.exe"
+mkdir -p "$scratch/bde"
+cp "$standin" "$scratch/bde/IDAPI32.DLL" || fail "no stand-in engine library $standin"
+"$wine_run" reg add "$engine_key" /v DLLPATH /d "Z:$(printf '%s' "$scratch/bde" | tr / '\\')" /f /reg:32 \
+  >/dev/null 2>&1 || fail "the engine's DLLPATH could not be set"
 printf '[FENRO]\r\nDataDir=Z:%s\\\r\n' "$(printf '%s' "$scratch/data" | tr / '\\')" >"$scratch/program/FENRO1.ini"
 (cd "$scratch/program" && timeout 120 "$wine_run" remdinst1.exe) >"$scratch/output.txt" 2>&1
 status=$?

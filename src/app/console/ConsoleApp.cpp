@@ -16,7 +16,9 @@
 #include "app/console/ConsoleView.h"
 #include "env/DataFolder.h"
 #include "env/Dialogs.h"
+#include "env/EngineChecks.h"
 #include "env/FileSystem.h"
+#include "env/Host.h"
 #include "env/Path.h"
 #include "env/Text.h"
 
@@ -74,7 +76,7 @@ int RunWindow(TMainForm& form, TConsoleView& view) {
 }  // namespace
 
 int RunConsole(const std::string& programPath, const std::vector<std::string>& args, TTerminal& terminal,
-               TMainForm::TTableSequence sequence) {
+               TMainForm::TTableSequence sequence, const std::string& winePrefixVariable) {
   const TConsoleOptions options = ParseConsoleOptions(args);
   if (!options.error.empty()) {
     terminal.WriteErr("remdo: " + options.error + "\n\n" + UsageText());
@@ -87,6 +89,15 @@ int RunConsole(const std::string& programPath, const std::vector<std::string>& a
   TConsoleDialogs dialogs(terminal, options.answer);
   const env::TDialogsScope scope(dialogs);
   try {
+    const bool prefixGiven = !options.prefix.empty();
+    const std::string prefix = prefixGiven || !options.dataFolder.empty() ? options.prefix : winePrefixVariable;
+    if (!prefix.empty()) {
+      const env::TIoResult used = env::UseWinePrefix(AbsoluteFolder(prefix, terminal));
+      if (!used) {
+        env::ShowErrorBox((prefixGiven ? "" : "WINEPREFIX: ") + used.reason);
+        return kExitNoRun;
+      }
+    }
     if (!options.dataFolder.empty()) {
       const std::string folder = AbsoluteFolder(options.dataFolder, terminal);
       if (!env::DefaultFileSystem().FolderExists(folder)) {
@@ -96,6 +107,7 @@ int RunConsole(const std::string& programPath, const std::vector<std::string>& a
       env::SetDataFolder(folder);
     }
     const TCommandLine commandLine(env::Utf8ToCp1252(programPath), ToCp1252(options.params));
+    if (env::UsesWinePrefix()) env::CheckEngineAtStart(commandLine.ProgramPath(), commandLine.Params());
     const TStartResult start = StartUp(commandLine);
     if (start.outcome == TStartOutcome::kFinished) return kExitClean;
     if (start.outcome != TStartOutcome::kOpenWindow) return kExitNoRun;

@@ -24,9 +24,14 @@ enum TExitStatus : int {
 // programPath: the path by which the program was started; args: the
 // arguments after it; both UTF-8 as the system gives them. sequence: the
 // table sequence between the report and the ending (none: straight to the
-// ending). Installs its own message boxes for the call. Never throws.
+// ending). winePrefixVariable: the environment's WINEPREFIX, the prefix used
+// when neither --prefix nor --data-folder is given. With a prefix the engine
+// checks run before start-up, as on Windows; without one there is no
+// Windows engine to check. Installs its own message boxes for the call.
+// Never throws.
 int RunConsole(const std::string& programPath, const std::vector<std::string>& args, TTerminal& terminal,
-               TMainForm::TTableSequence sequence = TMainForm::TTableSequence());
+               TMainForm::TTableSequence sequence = TMainForm::TTableSequence(),
+               const std::string& winePrefixVariable = std::string());
 
 }  // namespace remdo::app::console
 

@@ -1,5 +1,6 @@
 // The entry of the Linux console program.
 #include <clocale>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_TIME, "");
   remdo::app::console::TPosixTerminal terminal;
   const std::vector<std::string> args(argv + 1, argv + argc);
+  const char* winePrefix = std::getenv("WINEPREFIX");
   return remdo::app::console::RunConsole(argc > 0 ? argv[0] : "remdo", args, terminal,
-                                         remdo::app::RepairTableSequence());
+                                         remdo::app::RepairTableSequence(), winePrefix != nullptr ? winePrefix : "");
 }

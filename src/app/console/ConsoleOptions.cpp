@@ -3,6 +3,34 @@
 
 namespace remdo::app::console {
 
+namespace {
+
+// "--name" or "--name=...".
+bool TakesFolder(const std::string& arg, const std::string& name) {
+  return arg == name || arg.rfind(name + "=", 0) == 0;
+}
+
+// The folder of an option given as "--name DIR" or "--name=DIR"; a missing,
+// empty or second different folder is a usage error.
+void TakeFolder(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& folder,
+                std::string& error) {
+  std::string value;
+  if (args[i] == name) {
+    if (i + 1 >= args.size()) {
+      error = name + " needs a folder";
+      return;
+    }
+    value = args[++i];
+  } else {
+    value = args[i].substr(name.size() + 1);
+  }
+  if (value.empty()) error = name + " needs a folder";
+  if (!folder.empty() && folder != value) error = name + " given twice";
+  folder = value;
+}
+
+}  // namespace
+
 TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
   TConsoleOptions options;
   bool optionsEnded = false;
@@ -16,20 +44,10 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
       const bool yes = arg == "--yes";
       if (options.answer && *options.answer != yes) options.error = "--yes and --no exclude each other";
       options.answer = yes;
-    } else if (arg == "--data-folder" || arg.rfind("--data-folder=", 0) == 0) {
-      std::string value;
-      if (arg == "--data-folder") {
-        if (i + 1 >= args.size()) {
-          options.error = "--data-folder needs a folder";
-          continue;
-        }
-        value = args[++i];
-      } else {
-        value = arg.substr(sizeof("--data-folder=") - 1);
-      }
-      if (value.empty()) options.error = "--data-folder needs a folder";
-      if (!options.dataFolder.empty() && options.dataFolder != value) options.error = "--data-folder given twice";
-      options.dataFolder = value;
+    } else if (TakesFolder(arg, "--data-folder")) {
+      TakeFolder(args, i, "--data-folder", options.dataFolder, options.error);
+    } else if (TakesFolder(arg, "--prefix")) {
+      TakeFolder(args, i, "--prefix", options.prefix, options.error);
     } else if (arg == "--help") {
       options.help = true;
     } else {
@@ -41,7 +59,7 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "Usage: remdo [--yes | --no] [--data-folder DIR] [PARAMETER...]\n"
+  return "Usage: remdo [--yes | --no] [--data-folder DIR] [--prefix DIR] [PARAMETER...]\n"
          "\n"
          "Repairs and recovers the FENRO book catalogue's data set: every table is\n"
          "rebuilt from its raw file, lost records are recovered, and the run is\n"
@@ -51,6 +69,10 @@ std::string UsageText() {
          "                      questions are asked on the terminal, and answered No\n"
          "                      when there is no terminal\n"
          "  --data-folder DIR   repair the data set in DIR instead of locating it\n"
+         "  --prefix DIR        the catalogue lives in the Wine prefix DIR: its data\n"
+         "                      folder, settings and engine are found there as the\n"
+         "                      Windows program finds them (default: $WINEPREFIX when\n"
+         "                      neither option is given)\n"
          "  --help              show this text\n"
          "\n"
          "Parameters are the run options of the Windows program (STRICT, PACK,\n"

@@ -5,6 +5,8 @@
 //                        terminal); without either, questions are asked on
 //                        the terminal, or answered No when there is none
 //   --data-folder DIR    use DIR as the data folder instead of locating it
+//   --prefix DIR         work on the catalogue inside the Wine prefix DIR: its
+//                        registry and drives stand for Windows
 //   --help               print the usage and end
 //   --                   every later argument is a parameter
 #ifndef REMDO_APP_CONSOLE_CONSOLEOPTIONS_H_
@@ -19,6 +21,7 @@ namespace remdo::app::console {
 struct TConsoleOptions {
   std::optional<bool> answer;  // --yes / --no
   std::string dataFolder;      // --data-folder, as given
+  std::string prefix;          // --prefix, as given
   bool help = false;
   std::vector<std::string> params;  // the run-mode parameters
   std::string error;                // a usage error, empty when none

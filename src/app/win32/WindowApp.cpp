@@ -16,6 +16,7 @@
 #include "app/win32/Win32Dialogs.h"
 #include "app/win32/Win32Support.h"
 #include "app/win32/Win32Window.h"
+#include "env/EngineChecks.h"
 
 namespace remdo::app::win32 {
 
@@ -76,6 +77,7 @@ int WindowsMain() {
   const env::TDialogsScope scope(dialogs);
   try {
     const TCommandLine commandLine = ProcessCommandLine();
+    env::CheckEngineAtStart(commandLine.ProgramPath(), commandLine.Params());
     const TStartResult start = StartUp(commandLine);
     if (start.outcome == TStartOutcome::kOpenWindow) {
       RunProgressWindow(commandLine, start.installedMark, RepairTableSequence());

@@ -65,9 +65,9 @@ std::string ProcessFolder() { return Host().processFolder.empty() ? std::string(
 
 }  // namespace posix
 
-TRegistry& RealRegistry() { return Host().store; }
-
 THost CurrentHost() { return THost::kPosix; }
+
+bool UsesWinePrefix() { return !Host().winePrefix.empty(); }
 
 TIoResult LoadWineDrives(std::string_view prefixFolder) {
   const std::string devices = posix::HostPath(JoinPath(prefixFolder, "dosdevices"));

@@ -16,6 +16,7 @@ TIoResult NotHere() {
 }  // namespace
 
 THost CurrentHost() { return THost::kWindows; }
+bool UsesWinePrefix() { return false; }
 TIoResult UseWinePrefix(std::string_view) { return NotHere(); }
 TIoResult LoadWineDrives(std::string_view) { return NotHere(); }
 TIoResult LoadRegistryFile(std::string_view) { return NotHere(); }

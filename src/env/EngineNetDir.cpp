@@ -1,0 +1,104 @@
+// The Paradox driver's shared folder ("NET DIR"): which folder, and its
+// record in the installed engine's configuration.
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "env/Dialogs.h"
+#include "env/EngineChecks.h"
+#include "env/EngineLibrary.h"
+#include "env/EngineVersion.h"
+#include "env/FileSystem.h"
+#include "env/Path.h"
+#include "env/SystemInfo.h"
+#include "env/Text.h"
+
+namespace remdo::env {
+
+namespace {
+
+constexpr std::string_view kParadoxInit = "\\DRIVERS\\PARADOX\\INIT";
+constexpr std::string_view kNetDirNode = "NET DIR";
+constexpr std::string_view kResetMarker = "resetbde.ini";
+
+std::optional<std::string>& ChosenNetDir() {
+  static std::optional<std::string> folder;
+  return folder;
+}
+
+std::string ChooseNetDir() {
+  auto& fs = DefaultFileSystem();
+  // A Common AppData folder that is not known counts as missing, never as
+  // the current folder.
+  const std::string common = GetCommonAppDataFolder();
+  const std::string shared = common + "FENRO";
+  if (!common.empty() && fs.FolderExists(common) && !fs.FolderExists(shared)) (void)fs.MakeFolder(shared);
+  if (!common.empty() && fs.FolderExists(shared)) return IncludeTrailingSeparator(shared);
+  if (!fs.FolderExists("C:\\FENRO")) (void)fs.MakeFolder("C:\\FENRO");
+  return fs.FolderExists("C:\\BDE") ? std::string("C:\\FENRO\\") : GetTempFolder();
+}
+
+// Writes folder into every "NET DIR" record of the open list.
+void RewriteNetDirRecords(TEngineLibrary& library, const std::string& folder) {
+  if (library.SetToBegin() != 0) {
+    ShowErrorBox("Could not set BDE records.");
+    return;
+  }
+  bool found = false;
+  TConfigRecord record;
+  while (library.NextRecord(record) == 0) {
+    if (UpperCase(record.NodeName()) != kNetDirNode) continue;
+    found = true;
+    (void)record.SetValue(folder);  // its length was checked before
+    // The reset marker goes only with a record really written: a failed
+    // write keeps it, so that the next installation run tries again.
+    if (library.ModifyRecord(record) != 0) {
+      ShowErrorBox("Could not write NET DIR record.");
+      continue;
+    }
+    const std::string marker = GetProgramFolder() + std::string(kResetMarker);
+    if (DefaultFileSystem().FileExists(marker)) (void)DefaultFileSystem().Remove(marker);
+  }
+  if (!found) ShowErrorBox("Could not find NET DIR record");
+}
+
+}  // namespace
+
+std::string EngineNetDir() {
+  auto& folder = ChosenNetDir();
+  if (!folder) folder = ChooseNetDir();
+  return *folder;
+}
+
+void ForgetEngineNetDir() { ChosenNetDir().reset(); }
+
+void SetParadoxNetDir(std::string_view folder) {
+  const TEngineLibraryLoader load = DefaultEngineLibraryLoader();
+  if (!load) {
+    std::fputs("remdo: the engine's shared folder (NET DIR) is set by the Windows program; left as it is.\n", stderr);
+    return;
+  }
+  if (folder.size() < 3 || folder[1] != ':') {
+    ShowErrorBox("Program directory not listed.");
+    return;
+  }
+  const std::string_view trimmed = Trim(folder);
+  if (trimmed.empty() || !DefaultFileSystem().FolderExists(trimmed)) return;
+  const std::string netDir = IncludeTrailingSeparator(trimmed);
+  // The record holds 127 characters; a longer folder would be cut short
+  // into another folder's name.
+  if (netDir.size() > TConfigRecord::kMaxValueLength) {
+    ShowErrorBox("Program directory not listed.");
+    return;
+  }
+  const std::string libraryPath = FindEngineLibrary();
+  const std::unique_ptr<TEngineLibrary> library = libraryPath.empty() ? nullptr : load(libraryPath);
+  if (!library || library->Init() != 0) {
+    ShowErrorBox("Could not initialize BDE on first try.");
+    return;
+  }
+  if (library->OpenConfigList(kParadoxInit) == 0) RewriteNetDirRecords(*library, netDir);
+  library->Exit();
+}
+
+}  // namespace remdo::env
