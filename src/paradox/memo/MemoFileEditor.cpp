@@ -204,7 +204,9 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
   const TBlock* target = space_.Find(current_);
   if (!fits(target)) target = space_.RoomiestShared();
   TSharedBlock raw{};
-  if (fits(target)) {
+  if (fits(target) && target->offset == current_ && currentKept_) {
+    raw = currentBytes_;
+  } else if (fits(target)) {
     current_ = target->offset;
     file_->ReadAt(current_, raw);
   } else {
@@ -224,6 +226,8 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
            {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(chunks), stamp,
             static_cast<std::uint8_t>(length - (chunks - 1) * memo::kChunk)});
   file_->WriteAt(current_, raw);
+  currentBytes_ = raw;
+  currentKept_ = true;
   const TRoom room = RoomOf(raw.data());
   space_.Put({current_, TBlockType::kSubAllocated, 1, room.freeEntries, room.freeChunks});
   return {current_, static_cast<std::uint8_t>(entry), length, stamp};
@@ -286,6 +290,7 @@ bool TMemoFileEditor::Release(const TBlobDescriptor& d) {
   }
   const TBlock* block = space_.Find(d.blockOffset);
   if (block == nullptr) return false;
+  currentKept_ = false;
   WriteHeader(false);
   if (d.IsSingleBlock()) {
     FreeBlock(d.blockOffset);

@@ -94,8 +94,11 @@ class TMemoFileEditor {
   // The blocks that could be walked; loaded on first change.
   TMemoSpace space_;
   // The shared block that took the last small value: the next one goes
-  // there while it has room.
+  // there while it has room. Its bytes are kept until a release, so that
+  // adding a value costs no read.
   std::uint32_t current_ = 0;
+  std::array<std::byte, memo::kUnit> currentBytes_{};
+  bool currentKept_ = false;
   bool loaded_ = false;
   bool walkedAll_ = true;
 };
