@@ -41,22 +41,22 @@ struct TSummary {
 
 // Runs shorter than this are sorted by comparing their summaries: the
 // counts of a radix pass would cost more.
-constexpr std::size_t kSmallRun = 2048;
+constexpr std::size_t kSmallRun = 256;
+// Runs at least this long are sorted 16 bits a pass.
+constexpr std::size_t kWideRun = 1 << 18;
 
-// A stable sort of items[0, n) by their eight-byte keys; scratch holds n
-// summaries. Least significant digit first, 16 bits a pass; digits that
-// are the same in every key cost no pass.
-void SortByKey(TSummary* items, std::size_t n, TSummary* scratch) {
-  if (n < kSmallRun) {
-    std::stable_sort(items, items + n, [](const TSummary& a, const TSummary& b) { return a.key < b.key; });
-    return;
-  }
-  constexpr std::size_t kDigits = 4;
-  constexpr std::size_t kBuckets = 1 << 16;
+// One least-significant-digit radix sort of items[0, n) by their keys, kBits
+// a pass; digits that are the same in every key cost no pass. Returns where
+// the sorted items ended: items or scratch.
+template <std::size_t kBits>
+TSummary* RadixSort(TSummary* items, std::size_t n, TSummary* scratch) {
+  constexpr std::size_t kDigits = 64 / kBits;
+  constexpr std::size_t kBuckets = std::size_t{1} << kBits;
+  constexpr std::uint64_t kMask = kBuckets - 1;
   std::vector<std::uint32_t> counts(kDigits * kBuckets);
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint64_t key = items[i].key;
-    for (std::size_t digit = 0; digit < kDigits; ++digit) ++counts[digit * kBuckets + ((key >> (16 * digit)) & 0xFFFF)];
+    for (std::size_t digit = 0; digit < kDigits; ++digit) ++counts[digit * kBuckets + ((key >> (kBits * digit)) & kMask)];
   }
   TSummary* from = items;
   TSummary* to = scratch;
@@ -69,10 +69,22 @@ void SortByKey(TSummary* items, std::size_t n, TSummary* scratch) {
       count[b] = at;
       at += here;
     }
-    for (std::size_t i = 0; i < n; ++i) to[count[(from[i].key >> (16 * digit)) & 0xFFFF]++] = from[i];
+    for (std::size_t i = 0; i < n; ++i) to[count[(from[i].key >> (kBits * digit)) & kMask]++] = from[i];
     std::swap(from, to);
   }
-  if (from != items) std::copy_n(from, n, items);
+  return from;
+}
+
+// A stable sort of items[0, n) by their eight-byte keys; scratch holds n
+// summaries. The digits are 16 bits for the whole table and 8 for the runs
+// of alike values, whose counts would otherwise cost more than the run.
+void SortByKey(TSummary* items, std::size_t n, TSummary* scratch) {
+  if (n < kSmallRun) {
+    std::stable_sort(items, items + n, [](const TSummary& a, const TSummary& b) { return a.key < b.key; });
+    return;
+  }
+  const TSummary* sorted = n >= kWideRun ? RadixSort<16>(items, n, scratch) : RadixSort<8>(items, n, scratch);
+  if (sorted != items) std::copy_n(sorted, n, items);
 }
 
 // Up to eight bytes of a value from an offset, big-endian, left-aligned so
