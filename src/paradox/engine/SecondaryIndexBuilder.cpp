@@ -56,7 +56,9 @@ TSummary* RadixSort(TSummary* items, std::size_t n, TSummary* scratch) {
   std::vector<std::uint32_t> counts(kDigits * kBuckets);
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint64_t key = items[i].key;
-    for (std::size_t digit = 0; digit < kDigits; ++digit) ++counts[digit * kBuckets + ((key >> (kBits * digit)) & kMask)];
+    for (std::size_t digit = 0; digit < kDigits; ++digit) {
+      ++counts[digit * kBuckets + ((key >> (kBits * digit)) & kMask)];
+    }
   }
   TSummary* from = items;
   TSummary* to = scratch;

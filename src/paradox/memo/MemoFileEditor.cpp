@@ -206,12 +206,16 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
   TSharedBlock raw{};
   if (fits(target) && target->offset == current_ && currentKept_) {
     raw = currentBytes_;
-  } else if (fits(target)) {
-    current_ = target->offset;
-    file_->ReadAt(current_, raw);
   } else {
-    current_ = TakeSpace(1);
-    memo::EncodeBlockStart(raw.data(), TBlockType::kSubAllocated, 1);
+    // The kept bytes are another block's from here until the write.
+    currentKept_ = false;
+    if (fits(target)) {
+      current_ = target->offset;
+      file_->ReadAt(current_, raw);
+    } else {
+      current_ = TakeSpace(1);
+      memo::EncodeBlockStart(raw.data(), TBlockType::kSubAllocated, 1);
+    }
   }
   std::size_t entry = memo::kEntryCount;
   while (EntryAt(raw.data(), entry - 1).InUse()) --entry;
