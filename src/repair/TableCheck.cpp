@@ -9,6 +9,7 @@
 #include "env/FileStream.h"
 #include "env/FileSystem.h"
 #include "env/Text.h"
+#include "paradox/codes/EngineCodes.h"
 #include "paradox/engine/Engine.h"
 #include "paradox/format/PxObject.h"
 #include "repair/CatalogTables.h"
@@ -97,6 +98,12 @@ bool TTableCheck::Run() {
     // A table too large for the address space (a 32-bit program) fails on
     // its own; the old table stays in place.
     run.LogLine("  -- not enough memory to rebuild " + request_.TableName);
+    return FailureEnding();
+  } catch (const env::EDBEngineError& error) {
+    // Block numbers are 16 bits: a rebuilt table that would need more
+    // blocks is never written, and the old one stays in place.
+    if (error.Code() != paradox::kDbiErrTableFull) throw;
+    run.LogLine("  -- table full: " + request_.TableName + " would need more than 65535 blocks");
     return FailureEnding();
   }
   // A rebuild that refused records of the wrong size fails as a layout

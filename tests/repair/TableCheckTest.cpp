@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
 
 #include "env/FileStream.h"
 #include "generator/CatalogueGenerator.h"
 #include "paradox/codes/Coding.h"
+#include "paradox/codes/EngineCodes.h"
+#include "paradox/codes/EngineErrors.h"
 #include "paradox/format/PxObject.h"
 #include "repair/RepairFixture.h"
 
@@ -102,19 +105,36 @@ TEST_F(TableCheckTest, AMillionBooksAreRebuilt) {
 }
 
 // Memory running out half-way through a rebuild (a 32-bit program checking a
-// very large table) fails that table with a clear line; the table stays.
-TEST_F(TableCheckTest, RunningOutOfMemoryFailsTheTableOnly) {
-  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(3)), 3u);
-  const auto before = test::ReadWholeFile(Data("Genre.db"));
-  run.onMessages = [this] {
-    if (std::count(run.lines.begin(), run.lines.end(), "Checking Genres...") > 0) throw std::bad_alloc();
+// very large table), or a rebuilt table that would pass the 65535 blocks its
+// numbers allow, fails that table with a clear line; the table stays.
+TEST_F(TableCheckTest, RunningOutOfMemoryOrBlocksFailsTheTableOnly) {
+  struct TCase {
+    std::function<void()> fail;
+    std::string line;
   };
-  EXPECT_FALSE(Check("Genres", "Genre", 27));
-  run.onMessages = nullptr;
-  EXPECT_EQ(run.lines.back(), "  -- error");
-  EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), "  -- not enough memory to rebuild Genre"), 1);
-  EXPECT_EQ(run.state.FailedTables, "Genre");
-  EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
+  const TCase cases[] = {
+      {[] { throw std::bad_alloc(); }, "  -- not enough memory to rebuild Genre"},
+      {[] { throw paradox::EngineError(paradox::kDbiErrTableFull, "The table Scratch.db would need more blocks"); },
+       "  -- table full: Genre would need more than 65535 blocks"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.line);
+    run.lines.clear();
+    run.state = {};
+    run.state.Running = true;
+    ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(3)), 3u);
+    const auto before = test::ReadWholeFile(Data("Genre.db"));
+    run.onMessages = [this, &c] {
+      if (std::count(run.lines.begin(), run.lines.end(), "Checking Genres...") > 0) c.fail();
+    };
+    EXPECT_FALSE(Check("Genres", "Genre", 27));
+    run.onMessages = nullptr;
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_EQ(run.lines.back(), "  -- error");
+    EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), c.line), 1) << ::testing::PrintToString(run.lines);
+    EXPECT_EQ(run.state.FailedTables, "Genre");
+    EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
+  }
 }
 
 TEST_F(TableCheckTest, OtherFieldSizesAreAnIncorrectFormat) {

@@ -344,7 +344,9 @@ TBlobDescriptor TOpenTable::StoreBlob(std::span<std::byte> field, TBlobKind kind
   if (const std::uint16_t refusal = ChangeRefusal()) {
     throw EngineError(refusal, "The table " + files_.DataPath() + " cannot be changed");
   }
-  const std::uint16_t highest = fileSystem_.FileExists(MemoPath()) ? 0 : HighestBlobStamp();
+  // Asked of the disk only until the first value opens the file: a stat for
+  // every record would cost more than the value's own writes.
+  const std::uint16_t highest = memo_->Editing() || fileSystem_.FileExists(MemoPath()) ? 0 : HighestBlobStamp();
   try {
     return memo_->Store(field, kind, value, highest);
   } catch (...) {

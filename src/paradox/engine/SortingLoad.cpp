@@ -1,5 +1,6 @@
 // The sorting load. A run is sorted through an array of (key prefix, index)
-// pairs, its records written out in that order through a 1 MiB buffer, and
+// pairs, by a radix sort of the prefixes (then by the key order among equal
+// prefixes when the prefix does not decide), its records written out in that order through a 1 MiB buffer, and
 // its keys kept in order for the exact check. The merge keeps a 256 KiB
 // window of every spilled run and a small heap of the runs' current keys.
 // The Bloom filter holds 16 bits per key and sets 3 of them in one word,
@@ -7,7 +8,9 @@
 #include "paradox/engine/SortingLoad.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
 
 #include "env/Errors.h"
 
@@ -30,6 +33,25 @@ bool SameKey(const std::byte* a, const std::byte* b, std::size_t width) {
     if (a[i] != b[i]) return false;
   }
   return true;
+}
+
+// Sorts by prefix, least significant byte first; a byte that every prefix
+// shares costs no pass, so small whole-number keys take two or three.
+void RadixSort(std::vector<TPrefixed>& items) {
+  constexpr std::size_t kDigits = 8;
+  std::array<std::array<std::uint32_t, 256>, kDigits> counts{};
+  for (const TPrefixed& item : items) {
+    for (std::size_t digit = 0; digit < kDigits; ++digit) ++counts[digit][(item.prefix >> (8 * digit)) & 0xFF];
+  }
+  std::vector<TPrefixed> other(items.size());
+  for (std::size_t digit = 0; digit < kDigits; ++digit) {
+    std::array<std::uint32_t, 256>& count = counts[digit];
+    if (std::find(count.begin(), count.end(), items.size()) != count.end()) continue;
+    std::uint32_t start = 0;
+    for (std::uint32_t& c : count) start += std::exchange(c, start);
+    for (const TPrefixed& item : items) other[count[(item.prefix >> (8 * digit)) & 0xFF]++] = item;
+    items.swap(other);
+  }
 }
 
 }  // namespace
@@ -147,10 +169,18 @@ bool TSortingLoad::Add(std::span<const std::byte> record) {
 std::vector<std::uint32_t> TSortingLoad::SortedRunOrder() const {
   std::vector<TPrefixed> keys(inRun_);
   for (std::size_t i = 0; i < inRun_; ++i) keys[i] = {order_.Prefix(RunRecord(i)), static_cast<std::uint32_t>(i)};
-  std::sort(keys.begin(), keys.end(), [this](const TPrefixed& a, const TPrefixed& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    return !order_.PrefixDecides() && order_.Compare(RunRecord(a.index), RunRecord(b.index)) < 0;
-  });
+  RadixSort(keys);
+  if (!order_.PrefixDecides()) {
+    for (auto first = keys.begin(); first != keys.end();) {
+      const auto last = std::find_if(first, keys.end(), [&](const TPrefixed& k) { return k.prefix != first->prefix; });
+      if (last - first > 1) {
+        std::sort(first, last, [this](const TPrefixed& a, const TPrefixed& b) {
+          return order_.Compare(RunRecord(a.index), RunRecord(b.index)) < 0;
+        });
+      }
+      first = last;
+    }
+  }
   std::vector<std::uint32_t> order(inRun_);
   for (std::size_t i = 0; i < inRun_; ++i) order[i] = keys[i].index;
   return order;

@@ -1,5 +1,6 @@
 // In-place changes to a memo file. The walk of the file's blocks is made on
-// the first change and kept up to date in memory. Writes are ordered so that
+// the first change and kept up to date in memory (MemoSpace.h), so that no
+// value written afterwards walks the file again. Writes are ordered so that
 // the file stays walkable after a crash at any point: the header of a split
 // free block's remainder before the block carved from it, each new block in
 // one write, the header block's hints last.
@@ -22,7 +23,6 @@ using memo::TBlockType;
 using memo::TSubEntry;
 
 constexpr std::uint64_t kLastBlockOffset = 0xFFFFF000u;
-constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 // The part of the header block that changes: counter and hints.
 constexpr std::size_t kHeaderPatchSize = 0x80;
 
@@ -146,7 +146,7 @@ void TMemoFileEditor::LoadBlocks() {
     if (!known || units == 0 || offset + std::uint64_t{units} * memo::kUnit > size_) break;
     TBlock block{static_cast<std::uint32_t>(offset), static_cast<TBlockType>(type), units};
     if (block.type == TBlockType::kSubAllocated) ScanShared(block);
-    blocks_.push_back(block);
+    space_.Put(block);
     offset += std::uint64_t{units} * memo::kUnit;
   }
   walkedAll_ = offset == size_;
@@ -196,17 +196,26 @@ void TMemoFileEditor::StoreToField(std::span<std::byte> field, TBlobKind kind, s
 TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, std::uint16_t stamp) {
   const auto length = static_cast<std::uint32_t>(value.size());
   const std::uint32_t chunks = memo::ChunksFor(length);
+  const auto fits = [&](const TBlock* b) {
+    return b != nullptr && b->type == TBlockType::kSubAllocated && b->freeEntries > 0 && b->freeChunks >= chunks;
+  };
+  // The block the last small value went to, else the roomiest: if that one
+  // cannot take the value, no shared block can.
+  const TBlock* target = space_.Find(current_);
+  if (!fits(target)) target = space_.RoomiestShared();
   TSharedBlock raw{};
-  std::size_t at = kNotFound;
-  for (std::size_t i = 0; i < blocks_.size() && at == kNotFound; ++i) {
-    const TBlock& b = blocks_[i];
-    if (b.type == TBlockType::kSubAllocated && b.freeEntries > 0 && b.freeChunks >= chunks) at = i;
-  }
-  if (at != kNotFound) {
-    file_->ReadAt(blocks_[at].offset, raw);
+  if (fits(target) && target->offset == current_ && currentKept_) {
+    raw = currentBytes_;
   } else {
-    at = TakeSpace(1);
-    memo::EncodeBlockStart(raw.data(), TBlockType::kSubAllocated, 1);
+    // The kept bytes are another block's from here until the write.
+    currentKept_ = false;
+    if (fits(target)) {
+      current_ = target->offset;
+      file_->ReadAt(current_, raw);
+    } else {
+      current_ = TakeSpace(1);
+      memo::EncodeBlockStart(raw.data(), TBlockType::kSubAllocated, 1);
+    }
   }
   std::size_t entry = memo::kEntryCount;
   while (EntryAt(raw.data(), entry - 1).InUse()) --entry;
@@ -220,59 +229,58 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
   PutEntry(raw.data(), entry,
            {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(chunks), stamp,
             static_cast<std::uint8_t>(length - (chunks - 1) * memo::kChunk)});
-  file_->WriteAt(blocks_[at].offset, raw);
-  TBlock& b = blocks_[at];
-  b.type = TBlockType::kSubAllocated;
+  file_->WriteAt(current_, raw);
+  currentBytes_ = raw;
+  currentKept_ = true;
   const TRoom room = RoomOf(raw.data());
-  b.freeEntries = room.freeEntries;
-  b.freeChunks = room.freeChunks;
-  return {b.offset, static_cast<std::uint8_t>(entry), length, stamp};
+  space_.Put({current_, TBlockType::kSubAllocated, 1, room.freeEntries, room.freeChunks});
+  return {current_, static_cast<std::uint8_t>(entry), length, stamp};
 }
 
 TBlobDescriptor TMemoFileEditor::StoreSingle(std::span<const std::byte> value, std::uint16_t stamp) {
   const auto length = static_cast<std::uint32_t>(value.size());
   const std::uint32_t units = memo::UnitsForSingle(length);
-  const std::size_t at = TakeSpace(units);
-  const std::uint32_t offset = blocks_[at].offset;
+  const std::uint32_t offset = TakeSpace(units);
   // The whole block in one write, so that a crash leaves the file's length
   // whole and the space either still free or holding the complete value.
   std::vector<std::byte> block(units * std::size_t{memo::kUnit});
   memo::TSingleBlockHeader{static_cast<std::uint16_t>(units), length, stamp}.EncodeTo(block.data());
   std::copy(value.begin(), value.end(), block.begin() + memo::kSingleHeaderSize);
   file_->WriteAt(offset, block);
-  blocks_[at].type = TBlockType::kSingle;
+  space_.Put({offset, TBlockType::kSingle, units});
   return {offset, TBlobDescriptor::kSingleBlockIndex, length, stamp};
 }
 
-// Finds room for a block of the given units and returns its index in
-// blocks_, sized to those units; the caller writes the block.
-std::size_t TMemoFileEditor::TakeSpace(std::uint32_t units) {
-  for (std::size_t i = 0; i < blocks_.size(); ++i) {
-    if (blocks_[i].type == TBlockType::kFree && blocks_[i].units >= units) return SplitFree(i, units);
+// Finds room for a block of the given units and returns its offset: the
+// largest free block, split, or the end of the file. The space is left a
+// free block of those units; the caller writes the block.
+std::uint32_t TMemoFileEditor::TakeSpace(std::uint32_t units) {
+  if (const TBlock* free = space_.LargestFree(); free != nullptr && free->units >= units) {
+    return SplitFree(*free, units);
   }
   std::uint64_t offset = (size_ + memo::kUnit - 1) / memo::kUnit * memo::kUnit;
-  if (walkedAll_ && !blocks_.empty() && blocks_.back().type == TBlockType::kFree) {
+  if (const TBlock* last = space_.Last(); walkedAll_ && last != nullptr && last->type == TBlockType::kFree) {
     // A free block at the end of the file grows into the new one.
-    offset = blocks_.back().offset;
-    blocks_.pop_back();
+    offset = last->offset;
+    space_.Erase(last->offset);
   }
   if (offset > kLastBlockOffset) ThrowMemoError(kDbiErrTableFull, path_, "the file cannot grow beyond 4 GB");
-  blocks_.push_back({static_cast<std::uint32_t>(offset), TBlockType::kFree, units});
+  space_.Put({static_cast<std::uint32_t>(offset), TBlockType::kFree, units});
   size_ = std::max(size_, offset + std::uint64_t{units} * memo::kUnit);
-  return blocks_.size() - 1;
+  return static_cast<std::uint32_t>(offset);
 }
 
-std::size_t TMemoFileEditor::SplitFree(std::size_t at, std::uint32_t units) {
-  TBlock& block = blocks_[at];
+std::uint32_t TMemoFileEditor::SplitFree(TBlock block, std::uint32_t units) {
   if (block.units > units) {
     const TBlock rest{block.offset + units * memo::kUnit, TBlockType::kFree, block.units - units};
     std::array<std::byte, 3> start{};
     memo::EncodeBlockStart(start.data(), TBlockType::kFree, static_cast<std::uint16_t>(rest.units));
     file_->WriteAt(rest.offset, start);
     block.units = units;
-    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(at) + 1, rest);
+    space_.Put(block);
+    space_.Put(rest);
   }
-  return at;
+  return block.offset;
 }
 
 bool TMemoFileEditor::Release(const TBlobDescriptor& d) {
@@ -284,60 +292,56 @@ bool TMemoFileEditor::Release(const TBlobDescriptor& d) {
   } catch (const env::EDBEngineError&) {
     return false;
   }
-  const std::size_t at = FindBlock(d.blockOffset);
-  if (at == kNotFound) return false;
+  const TBlock* block = space_.Find(d.blockOffset);
+  if (block == nullptr) return false;
+  currentKept_ = false;
   WriteHeader(false);
   if (d.IsSingleBlock()) {
-    FreeBlock(at);
+    FreeBlock(d.blockOffset);
   } else {
-    ReleaseEntry(at, d);
+    ReleaseEntry(*block, d);
   }
   WriteHeader(true);
   return true;
 }
 
-void TMemoFileEditor::ReleaseEntry(std::size_t at, const TBlobDescriptor& d) {
+void TMemoFileEditor::ReleaseEntry(TBlock block, const TBlobDescriptor& d) {
   TSharedBlock raw{};
-  file_->ReadAt(blocks_[at].offset, raw);
+  file_->ReadAt(block.offset, raw);
   PutEntry(raw.data(), d.index, {});
   const TRoom room = RoomOf(raw.data());
   if (!room.inUse) {
-    FreeBlock(at);
+    FreeBlock(block.offset);
     return;
   }
-  file_->WriteAt(blocks_[at].offset, raw);
-  blocks_[at].freeEntries = room.freeEntries;
-  blocks_[at].freeChunks = room.freeChunks;
+  file_->WriteAt(block.offset, raw);
+  block.freeEntries = room.freeEntries;
+  block.freeChunks = room.freeChunks;
+  space_.Put(block);
 }
 
 // Turns a block into a free one, merged with free neighbours that touch it
 // into the first of them.
-void TMemoFileEditor::FreeBlock(std::size_t at) {
-  const auto touches = [&](std::size_t a, std::size_t b) {
-    return blocks_[a].type == TBlockType::kFree && blocks_[b].type == TBlockType::kFree &&
-           blocks_[a].offset + blocks_[a].units * memo::kUnit == blocks_[b].offset &&
-           blocks_[a].units + blocks_[b].units <= memo::kMaxBlockUnits;
+void TMemoFileEditor::FreeBlock(std::uint32_t offset) {
+  const auto touches = [](const TBlock& a, const TBlock& b) {
+    return a.type == TBlockType::kFree && b.type == TBlockType::kFree && a.offset + a.units * memo::kUnit == b.offset &&
+           a.units + b.units <= memo::kMaxBlockUnits;
   };
-  blocks_[at].type = TBlockType::kFree;
-  blocks_[at].freeEntries = blocks_[at].freeChunks = 0;
-  if (at + 1 < blocks_.size() && touches(at, at + 1)) {
-    blocks_[at].units += blocks_[at + 1].units;
-    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+  TBlock block = *space_.Find(offset);
+  block = {block.offset, TBlockType::kFree, block.units};
+  if (const TBlock* next = space_.After(offset); next != nullptr && touches(block, *next)) {
+    block.units += next->units;
+    space_.Erase(next->offset);
   }
-  if (at > 0 && touches(at - 1, at)) {
-    blocks_[at - 1].units += blocks_[at].units;
-    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(at));
-    --at;
+  if (const TBlock* before = space_.Before(offset); before != nullptr && touches(*before, block)) {
+    const TBlock merged{before->offset, TBlockType::kFree, before->units + block.units};
+    space_.Erase(offset);
+    block = merged;
   }
+  space_.Put(block);
   std::array<std::byte, 3> start{};
-  memo::EncodeBlockStart(start.data(), TBlockType::kFree, static_cast<std::uint16_t>(blocks_[at].units));
-  file_->WriteAt(blocks_[at].offset, start);
-}
-
-std::size_t TMemoFileEditor::FindBlock(std::uint32_t offset) const {
-  const auto it = std::lower_bound(blocks_.begin(), blocks_.end(), offset,
-                                   [](const TBlock& b, std::uint32_t o) { return b.offset < o; });
-  return it != blocks_.end() && it->offset == offset ? static_cast<std::size_t>(it - blocks_.begin()) : kNotFound;
+  memo::EncodeBlockStart(start.data(), TBlockType::kFree, static_cast<std::uint16_t>(block.units));
+  file_->WriteAt(block.offset, start);
 }
 
 // Every change is framed by two header writes: the first, before any block
@@ -345,18 +349,9 @@ std::size_t TMemoFileEditor::FindBlock(std::uint32_t offset) const {
 // the new state. So after a crash at any point the header never promises
 // room that is not there, and its counter is above every stored stamp.
 void TMemoFileEditor::WriteHeader(bool withHints) {
-  std::vector<memo::TFreeHint> candidates;
-  for (const TBlock& b : blocks_) {
-    if (!withHints) break;
-    if (b.type == TBlockType::kSubAllocated && b.freeEntries > 0 && b.freeChunks > 0) {
-      candidates.push_back({b.offset, memo::THintKind::kSubAllocated, static_cast<std::uint16_t>(b.freeChunks)});
-    } else if (b.type == TBlockType::kFree) {
-      candidates.push_back({b.offset, memo::THintKind::kFree, static_cast<std::uint16_t>(b.units)});
-    }
-  }
   memo::THeaderBlock header;
   header.modificationCounter = counter_;
-  header.hints = ChooseHints(std::move(candidates));
+  if (withHints) header.hints = ChooseHints(space_.HintCandidates(memo::kMaxHints));
   header.PatchInto(header_.data());
   File().WriteAt(0, std::span<const std::byte>(header_.data(), kHeaderPatchSize));
 }

@@ -31,6 +31,7 @@
 #include "env/FileSystem.h"
 #include "paradox/format/BlobDescriptor.h"
 #include "paradox/format/MemoFormat.h"
+#include "paradox/memo/MemoSpace.h"
 
 namespace remdo::paradox {
 
@@ -70,16 +71,7 @@ class TMemoFileEditor {
   void Close();
 
  private:
-  // One block of the walked part of the file.
-  struct TBlock {
-    std::uint32_t offset = 0;
-    memo::TBlockType type = memo::TBlockType::kFree;
-    std::uint32_t units = 0;
-    // Shared blocks: room for more values. Both are 0 for a shared block
-    // whose entries overlap or leave the data area, so it is never filled.
-    std::uint32_t freeEntries = 0;
-    std::uint32_t freeChunks = 0;
-  };
+  using TBlock = TMemoSpace::TBlock;
 
   env::TFile& File();
   void LoadBlocks();
@@ -87,12 +79,11 @@ class TMemoFileEditor {
   std::uint16_t NextModification();
   TBlobDescriptor StoreShared(std::span<const std::byte> value, std::uint16_t stamp);
   TBlobDescriptor StoreSingle(std::span<const std::byte> value, std::uint16_t stamp);
-  std::size_t TakeSpace(std::uint32_t units);
-  std::size_t SplitFree(std::size_t at, std::uint32_t units);
-  void ReleaseEntry(std::size_t at, const TBlobDescriptor& d);
-  void FreeBlock(std::size_t at);
+  std::uint32_t TakeSpace(std::uint32_t units);
+  std::uint32_t SplitFree(TBlock block, std::uint32_t units);
+  void ReleaseEntry(TBlock block, const TBlobDescriptor& d);
+  void FreeBlock(std::uint32_t offset);
   void WriteHeader(bool withHints);
-  std::size_t FindBlock(std::uint32_t offset) const;
 
   env::TFileSystem& fileSystem_;
   const std::string path_;
@@ -100,8 +91,14 @@ class TMemoFileEditor {
   std::uint64_t size_ = 0;
   std::array<std::byte, memo::kUnit> header_{};
   std::uint16_t counter_ = 1;
-  // The blocks that could be walked, in file order; loaded on first change.
-  std::vector<TBlock> blocks_;
+  // The blocks that could be walked; loaded on first change.
+  TMemoSpace space_;
+  // The shared block that took the last small value: the next one goes
+  // there while it has room. Its bytes are kept until a release, so that
+  // adding a value costs no read.
+  std::uint32_t current_ = 0;
+  std::array<std::byte, memo::kUnit> currentBytes_{};
+  bool currentKept_ = false;
   bool loaded_ = false;
   bool walkedAll_ = true;
 };

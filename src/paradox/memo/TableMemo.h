@@ -62,6 +62,8 @@ class TTableMemo {
   // file, INVALIDBLOBLEN, TABLEFULL) and the OS's errors.
   TBlobDescriptor Store(std::span<std::byte> field, TBlobKind kind, std::span<const std::byte> value,
                         std::uint16_t highestStamp);
+  // Whether values are being written: the file exists and is open.
+  bool Editing() const { return editor_ != nullptr; }
   // Releases a value just stored for a record that was refused.
   void Discard(const TBlobDescriptor& stored);
 

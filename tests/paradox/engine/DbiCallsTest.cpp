@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "env/Errors.h"
 #include "paradox/EngineFixture.h"
 #include "paradox/codes/EngineCodes.h"
@@ -205,6 +207,75 @@ TEST(EngineDamage, DamagedTablesGiveEngineErrors) {
       EXPECT_EQ(error.Code(), damage.code) << error.what();
       EXPECT_NE(std::string(error.what()).find("T.db"), std::string::npos) << error.what();
     }
+  }
+}
+
+// Block numbers are 16 bits: a table that would need more than 65535 blocks
+// is refused with a clear error, and the table on disk stays as it was,
+// whether the records came in key order (written as they come) or not
+// (sorted on the close), into an empty table or one with records.
+TEST(EngineLimits, ATableOfMoreThan65535BlocksIsRefusedAndTheOldOneKept) {
+  // One 1004-byte record fills a 1024-byte block.
+  struct TCase {
+    const char* name;
+    int kept;      // records the table has before
+    bool reverse;  // the added records' key order
+  };
+  const TCase cases[] = {
+      {"empty, key order", 0, false}, {"empty, reverse order", 0, true}, {"kept, key order", 5, false}};
+  (void)DbiInit(nullptr);
+  const auto record = [](int key) {
+    Record r = testing::LongKeyRecord(1004, key);
+    std::fill(r.begin() + 4, r.end(), std::byte{'x'});
+    return r;
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    remdo::test::TScratchFolder folder;
+    TDatabase database;
+    database.SetDatabaseName(folder.Path());
+    database.Open();
+    auto desc = testing::TableDesc(
+        "Big.db", {Fld("Key", 'I'), Fld("A", 'A', 250), Fld("B", 'A', 250), Fld("C", 'A', 250), Fld("D", 'A', 250)}, 1);
+    testing::AddOption(desc, "BLOCK SIZE", "1024");
+    ASSERT_EQ(DbiCreateTable(database.Handle(), true, desc), 0);
+    {
+      TTable table;
+      table.SetDatabaseName(folder.Path());
+      table.SetTableName("Big");
+      table.Open();
+      for (int i = 1; i <= c.kept; ++i) ASSERT_EQ(DbiInsertRecord(table.Handle(), TDbiLock::kNoLock, record(-i)), 0);
+      table.Close();
+    }
+    const auto before = remdo::test::ReadWholeFile(folder / "Big.db");
+    const auto beforeIndex = remdo::test::ReadWholeFile(folder / "Big.PX");
+    std::uint16_t refused = 0;
+    std::string message;
+    {
+      TTable table;
+      table.SetDatabaseName(folder.Path());
+      table.SetTableName("Big");
+      table.Open();
+      try {
+        // Records in key order are written as they come: the block past the
+        // limit fails the insert that needs it; otherwise the close fails.
+        for (int i = 0; i < 65536 && refused == 0; ++i) {
+          refused = DbiInsertRecord(table.Handle(), TDbiLock::kNoLock, record(c.reverse ? 65536 - i : i + 1));
+        }
+        if (refused == 0) table.Close();
+      } catch (const env::EDBEngineError& error) {
+        refused = error.Code();
+        message = error.what();
+      }
+    }
+    EXPECT_EQ(refused, kDbiErrTableFull) << message;
+    EXPECT_NE(message.find("65535 blocks"), std::string::npos) << message;
+    std::vector<std::string> names;
+    for (const auto& entry : env::RealFileSystem().Find(folder / "*", 0)) names.push_back(entry.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Big.PX", "Big.db"}));
+    EXPECT_EQ(remdo::test::ReadWholeFile(folder / "Big.db"), before);
+    EXPECT_EQ(remdo::test::ReadWholeFile(folder / "Big.PX"), beforeIndex);
   }
 }
 
