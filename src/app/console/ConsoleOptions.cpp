@@ -30,6 +30,8 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
       if (value.empty()) options.error = "--data-folder needs a folder";
       if (!options.dataFolder.empty() && options.dataFolder != value) options.error = "--data-folder given twice";
       options.dataFolder = value;
+    } else if (arg == "--undo") {
+      options.params.push_back("UNDO");
     } else if (arg == "--help") {
       options.help = true;
     } else {
@@ -41,7 +43,7 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "Usage: remdo [--yes | --no] [--data-folder DIR] [PARAMETER...]\n"
+  return "Usage: remdo [--yes | --no] [--data-folder DIR] [--undo] [PARAMETER...]\n"
          "\n"
          "Repairs and recovers the FENRO book catalogue's data set: every table is\n"
          "rebuilt from its raw file, lost records are recovered, and the run is\n"
@@ -51,10 +53,13 @@ std::string UsageText() {
          "                      questions are asked on the terminal, and answered No\n"
          "                      when there is no terminal\n"
          "  --data-folder DIR   repair the data set in DIR instead of locating it\n"
+         "  --undo              put the data set back as it was before the last run\n"
+         "                      (the run option UNDO)\n"
          "  --help              show this text\n"
          "\n"
          "Parameters are the run options of the Windows program (STRICT, PACK,\n"
-         "NOPACK, PACKMEMO, TABLENAME with table names, INSTALLING, REMD, +!, +U, +X).\n"
+         "NOPACK, PACKMEMO, TABLENAME with table names, INSTALLING, REMD, UNDO, +!, +U,\n"
+         "+X).\n"
          "Ctrl-C asks whether to stop the run.\n"
          "\n"
          "Exit status: 0 run without failures, 1 tables failed, 2 usage error,\n"

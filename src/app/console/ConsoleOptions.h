@@ -5,6 +5,7 @@
 //                        terminal); without either, questions are asked on
 //                        the terminal, or answered No when there is none
 //   --data-folder DIR    use DIR as the data folder instead of locating it
+//   --undo               the run option UNDO
 //   --help               print the usage and end
 //   --                   every later argument is a parameter
 #ifndef REMDO_APP_CONSOLE_CONSOLEOPTIONS_H_
