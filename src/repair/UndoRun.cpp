@@ -85,8 +85,11 @@ class TUndo {
 std::vector<std::string> TUndo::ChangedSince() const {
   std::vector<std::string> changed;
   for (const auto& [group, entries] : groups_) {
+    // A file as it was before the run was put back by an undo cut short.
     const bool any = std::any_of(entries.begin(), entries.end(), [&](const TManifestEntry& entry) {
-      return entry.after && !SameContentStamp(StateOf(fs_, PathOf(entry)), *entry.after);
+      if (!entry.after) return false;
+      const TFileState now = StateOf(fs_, PathOf(entry));
+      return !SameContentStamp(now, *entry.after) && !SameContentStamp(now, entry.before.value_or(TFileState{}));
     });
     if (any) changed.push_back(group);
   }

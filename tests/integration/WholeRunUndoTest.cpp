@@ -11,12 +11,14 @@
 #include <climits>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "damage/Damage.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
+#include "env/SystemInfo.h"
 #include "env/Text.h"
 #include "integration/WholeRunFixture.h"
 #include "paradox/family/FamilyCommit.h"
@@ -37,12 +39,23 @@ struct TFileImage {
 };
 using TFolderImage = std::map<std::string, TFileImage>;  // by upper-cased path
 
+// The settings files that turning the online options off writes outside
+// the data folder.
+std::vector<std::string> SettingsFiles() {
+  return {env::GetWindowsFolder() + "FENRO.ini", env::GetProgramFolder() + "FENRO1.ini"};
+}
+
+// The data folder's files by their paths below it, and the settings files
+// that exist by their full paths.
 TFolderImage ImageOfDataFolder() {
   auto& fileSystem = env::DefaultFileSystem();
   TFolderImage image;
   for (const auto& path : repair::DataFolderFiles(fileSystem, kDataFolder)) {
     image[env::UpperCase(path)] = {test::ReadWholeFile(kDataFolder + path),
                                    fileSystem.Attributes(kDataFolder + path).value_or(0)};
+  }
+  for (const auto& path : SettingsFiles()) {
+    if (fileSystem.FileExists(path)) image[env::UpperCase(path)] = {test::ReadWholeFile(path), 0};
   }
   return image;
 }
@@ -78,10 +91,16 @@ class TUndoneRun : public testing::TWholeRunFixture {
       (void)env::DefaultFileSystem().SetModifiedTime(repair::SaveFolder() + entry.name, now - 30 * 86400);
     }
     if (damage) tools::Damage(*damage, kDataFolder + table + ".db", tools::TDamageOptions{});
+    platform.platform.facts.folders[env::TSpecialFolder::kWindows] = "C:\\WINDOWS\\";
+    platform.drive.Folder("C:\\WINDOWS\\");
+    env::ForgetSystemInfo();
+    test::WriteWholeFile(SettingsFiles().front(), std::string_view("[Online]\r\nUpdates=1\r\n"));
     before = ImageOfDataFolder();
   }
+  // The repair, with the online options turned off at its end.
   void Repair() {
     RestartWith({"+!"});
+    form->TurnOffOnlineOptionsChk.checked = true;
     Start();
     repaired = ImageOfDataFolder();
   }
@@ -108,8 +127,8 @@ std::vector<TDamageCase> DamageCases() {
   return cases;
 }
 
-TEST(WholeRunUndo, EveryDamageKindIsUndoneToTheLastByte) {
-  for (const auto& damage : DamageCases()) {
+void RepairAndUndoEach(const std::vector<TDamageCase>& cases) {
+  for (const auto& damage : cases) {
     SCOPED_TRACE(damage.kind ? std::string(tools::DamageKindName(*damage.kind)) + " " + damage.table : "healthy");
     TUndoneRun run(damage.kind, damage.table);
     run.Repair();
@@ -120,6 +139,142 @@ TEST(WholeRunUndo, EveryDamageKindIsUndoneToTheLastByte) {
     EXPECT_EQ(Differences(run.before, ImageOfDataFolder()), std::vector<std::string>{});
   }
 }
+
+// Every case (labelled long), and three of them: healthy, a table taken
+// back, a memo file written in place.
+TEST(WholeRunUndo, EveryDamageKindIsUndoneToTheLastByte) { RepairAndUndoEach(DamageCases()); }
+TEST(WholeRunUndo, ThreeDamageCasesAreUndoneToTheLastByte) {
+  const auto cases = DamageCases();
+  RepairAndUndoEach({cases.front(), {tools::TDamageKind::kMissingTable, "Books"}, cases.back()});
+}
+
+// The catalogue used after the repair: a table written again. Without the
+// confirmation nothing changes; with it, the repair's files go all the same.
+TEST(WholeRunUndo, ChangedAfterTheRepairOnlyWhenConfirmed) {
+  for (const bool confirmed : {false, true}) {
+    TUndoneRun run(tools::TDamageKind::kDuplicateKey);
+    run.Repair();
+    auto changed = test::ReadWholeFile(kDataFolder + std::string("Books.db"));
+    changed.push_back(std::byte{0});
+    test::WriteWholeFile(kDataFolder + std::string("Books.db"), changed);
+    const TFolderImage used = ImageOfDataFolder();
+    run.dialogs.Answer(confirmed);
+    run.Undo();
+    ASSERT_FALSE(run.dialogs.Boxes().empty());
+    EXPECT_NE(run.dialogs.Boxes().back().text.find("Books"), std::string::npos);
+    EXPECT_EQ(Differences(confirmed ? run.before : used, ImageOfDataFolder()), std::vector<std::string>{});
+    EXPECT_EQ(run.form->RunState.UndoneRun.empty(), !confirmed);
+  }
+}
+
+// --- An undo stopped at a file-system call ---
+
+// A table's family in an image: its folder and base name ("SAVE\BOOKS").
+std::string FamilyOf(const std::string& path) {
+  const std::string_view name = env::NamePart(path);
+  return std::string(env::FolderPart(path)) + std::string(name.substr(0, name.find('.')));
+}
+
+TFolderImage FamilyFiles(const TFolderImage& image, const std::string& family) {
+  TFolderImage files;
+  for (const auto& [path, file] : image) {
+    if (FamilyOf(path) == family && !path.ends_with(".UNDO")) files[path].bytes = file.bytes;
+  }
+  return files;
+}
+
+// The tables whose files are neither all as before the repair nor all as
+// after it.
+std::vector<std::string> MixedTables(const TFolderImage& before, const TFolderImage& after, const TFolderImage& now) {
+  std::set<std::string> families;
+  for (const auto* image : {&before, &after, &now}) {
+    for (const auto& [path, file] : *image) families.insert(FamilyOf(path));
+  }
+  std::vector<std::string> mixed;
+  for (const auto& family : families) {
+    const TFolderImage files = FamilyFiles(now, family);
+    if (files != FamilyFiles(before, family) && files != FamilyFiles(after, family)) mixed.push_back(family);
+  }
+  return mixed;
+}
+
+// The whole data folder, Rejected\ included, with the files' times, to go
+// back to after each stop.
+struct TStoredFile {
+  TFileImage image;
+  std::int64_t time = 0;
+};
+std::map<std::string, TStoredFile> EveryFile(const std::string& below = "") {
+  std::map<std::string, TStoredFile> files;
+  auto& fileSystem = env::DefaultFileSystem();
+  for (const auto& entry : fileSystem.Find(kDataFolder + below + "*", env::attr::kAnyFile | env::attr::kDirectory)) {
+    const std::string path = below + entry.name;
+    if ((entry.attributes & env::attr::kDirectory) != 0) {
+      files.merge(EveryFile(path + "\\"));
+    } else {
+      files[path] = {{test::ReadWholeFile(kDataFolder + path), entry.attributes},
+                     fileSystem.ModifiedTime(kDataFolder + path).value_or(0)};
+    }
+  }
+  return files;
+}
+
+void PutBack(const std::map<std::string, TStoredFile>& files) {
+  auto& fileSystem = env::DefaultFileSystem();
+  ASSERT_TRUE(repair::RemoveFolderTree(fileSystem, kDataFolder));
+  for (const auto& [path, file] : files) {
+    ASSERT_TRUE(env::MakeFolders(fileSystem, env::FolderPart(kDataFolder + path)));
+    test::WriteWholeFile(kDataFolder + path, file.image.bytes);
+    (void)fileSystem.SetModifiedTime(kDataFolder + path, file.time);
+    (void)fileSystem.SetAttributes(kDataFolder + path, file.image.attributes);
+  }
+}
+
+// Stops an undo at each of wanted calls spread over it (all of them when
+// wanted is 0): every table is old or new once the next start has settled
+// the commits, and the next undo puts everything back.
+void StopUndoAtEachCall(long wanted) {
+  TUndoneRun run(tools::TDamageKind::kTruncatedFile, "BookInfo");
+  run.Repair();
+  const auto repairedFiles = EveryFile();
+  // Boxes of the stopped process (a question asked when a file can no
+  // longer be read) get No.
+  class TQuietDialogs final : public env::TDialogs {
+   public:
+    bool Show(const env::TMessageBox& box) override { return !box.IsQuestion(); }
+  } quietDialogs;
+  const auto undoCalls = [&](long stopAt) {
+    test::TFaultFileSystem faults(run.files);
+    test::TInstalledFileSystem installed(faults);
+    const test::TInstalledDialogs quiet(quietDialogs);
+    faults.Arm(stopAt, test::TFault::kStop);
+    try {
+      run.Undo();
+    } catch (const std::exception&) {
+      // A crash: nothing more of that process happens.
+    }
+    run.Restart();
+    return faults.Calls();
+  };
+  const long calls = undoCalls(LONG_MAX);
+  const long points = wanted == 0 ? calls : wanted;
+  for (long i = 0; i < points && !::testing::Test::HasFailure(); ++i) {
+    const long n = 1 + (calls - 1) * i / std::max(points - 1, 1L);
+    SCOPED_TRACE("stopped at call " + std::to_string(n) + " of " + std::to_string(calls));
+    PutBack(repairedFiles);
+    undoCalls(n);
+    std::vector<std::string> warnings;
+    (void)paradox::SettleFamilyCommits(env::DefaultFileSystem(), kDataFolder, warnings);
+    (void)paradox::SettleFamilyCommits(env::DefaultFileSystem(), repair::SaveFolder(), warnings);
+    EXPECT_EQ(MixedTables(run.before, run.repaired, ImageOfDataFolder()), std::vector<std::string>{});
+    run.Undo();
+    EXPECT_EQ(Differences(run.before, ImageOfDataFolder()), std::vector<std::string>{});
+  }
+}
+
+// Every call (labelled long), and eight of them.
+TEST(WholeRunUndoStop, AnyStoppedUndoLeavesTablesOldOrNewAndTheNextFinishes) { StopUndoAtEachCall(0); }
+TEST(WholeRunUndoStop, EightStoppedUndosLeaveTablesOldOrNewAndTheNextFinishes) { StopUndoAtEachCall(8); }
 
 }  // namespace
 }  // namespace remdo::app
