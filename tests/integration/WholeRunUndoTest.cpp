@@ -167,6 +167,38 @@ TEST(WholeRunUndo, ChangedAfterTheRepairOnlyWhenConfirmed) {
   }
 }
 
+// At a run's start the Before\ folders and manifests of all but the two
+// latest earlier runs go, their Original\ folders stay; a drive with less
+// free space than the data set keeps nothing for this run.
+TEST(WholeRunUndo, EarlierRunsPrunedAndNoKeepingWithoutSpace) {
+  for (const bool space : {true, false}) {
+    TUndoneRun run(std::nullopt);
+    const std::string rejected = kDataFolder + std::string("Rejected\\");
+    const std::vector<std::string> earlier{"20200101-000001", "20200101-000002", "20200101-000003"};
+    for (const auto& name : earlier) {
+      for (const char* file : {"\\Before\\Books.db", "\\Original\\Books.db", "\\undo.txt"}) {
+        ASSERT_TRUE(env::MakeFolders(env::DefaultFileSystem(), env::FolderPart(rejected + name + file)));
+        test::WriteWholeFile(rejected + name + file, std::string_view("x"));
+      }
+    }
+    if (!space) run.platform.platform.facts.freeBytes["C:\\"] = 1024;
+    env::ForgetSystemInfo();
+    run.Repair();
+    auto& fileSystem = env::DefaultFileSystem();
+    EXPECT_EQ(run.Logged("This run cannot be undone: the drive has less free space than the data set."), !space);
+    EXPECT_TRUE(run.Logged("    Deleted the files kept for an undo of the run of " + earlier[0] +
+                           "; only the last three runs keep theirs."));
+    for (const auto& name : earlier) {
+      const bool kept = name != earlier[0];
+      EXPECT_EQ(fileSystem.FileExists(rejected + name + "\\Before\\Books.db"), kept) << name;
+      EXPECT_EQ(fileSystem.FileExists(rejected + name + "\\undo.txt"), kept) << name;
+      EXPECT_TRUE(fileSystem.FileExists(rejected + name + "\\Original\\Books.db")) << name;
+    }
+    const std::string manifest = kDataFolder + run.form->Repair.RejectedFolderName() + "undo.txt";
+    EXPECT_EQ(fileSystem.FileExists(manifest), space);
+  }
+}
+
 // --- An undo stopped at a file-system call ---
 
 // A table's family in an image: its folder and base name ("SAVE\BOOKS").
