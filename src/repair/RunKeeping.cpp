@@ -106,7 +106,7 @@ void TRunKeeping::Start() {
   const std::string runFolder = dataFolder_ + runFolder_;
   if (!env::MakeFolders(base_, runFolder)) throw env::EFCreateError("Cannot create the folder " + runFolder + ".");
   manifest_ = std::make_unique<TManifestWriter>(base_, runFolder + std::string(kManifestName));
-  for (std::size_t i = 0; i < listed_.size(); ++i) manifest_->Listed(listed_[i], states[i]);
+  manifest_->Listed(listed_, states);
   keeping_ = std::make_unique<TKeepingFileSystem>(base_, dataFolder_, runFolder_, *manifest_, listed_);
   env::InstallFileSystem(keeping_.get());
 }

@@ -131,8 +131,10 @@ void TManifestWriter::Append(std::string_view line) {
   file_->Flush();
 }
 
-void TManifestWriter::Listed(std::string_view path, const TFileState& before) {
-  Append(Line("listed", {std::string(path), {}, false, before, std::nullopt}));
+void TManifestWriter::Listed(const std::vector<std::string>& paths, const std::vector<TFileState>& before) {
+  std::string text;
+  for (std::size_t i = 0; i < paths.size(); ++i) text += Line("listed", {paths[i], {}, false, before[i], std::nullopt});
+  Append(text);
 }
 
 void TManifestWriter::Kept(std::string_view path, std::string_view keptAt, const std::optional<TFileState>& before) {

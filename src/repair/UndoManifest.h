@@ -69,7 +69,8 @@ class TManifestWriter {
   // Opens path for appending, creating it with its title line when missing.
   // Throws env::ERemdoError kinds.
   TManifestWriter(env::TFileSystem& fileSystem, std::string path);
-  void Listed(std::string_view path, const TFileState& before);
+  // The files found at the run's start, in one write.
+  void Listed(const std::vector<std::string>& paths, const std::vector<TFileState>& before);
   void Kept(std::string_view path, std::string_view keptAt, const std::optional<TFileState>& before);
   void Undone(std::string_view group);
   // Replaces the manifest with one line per changed file of manifest, by a
