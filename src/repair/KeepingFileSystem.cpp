@@ -104,7 +104,7 @@ bool TKeepingFileSystem::KeepByRename(std::string_view path) {
   const std::string keptAt = KeptPathFor(*original);
   const std::string target = dataFolder_ + keptAt;
   if (!env::MakeFolders(base_, env::FolderPart(target))) return false;
-  manifest_.Kept(*original, keptAt, std::nullopt);
+  manifest_.Kept(*original, keptAt, std::nullopt, false);
   if (!base_.Rename(path, target, false)) return false;
   originals_.erase(key);
   return true;
@@ -136,7 +136,7 @@ void TKeepingFileSystem::KeepBeforeChange(std::string_view path, env::TFile& fil
   if (!original) return;
   const std::string keptAt = KeptPathFor(*original);
   CopyInto(path, file, keptAt);
-  manifest_.Kept(*original, keptAt, std::nullopt);
+  manifest_.Kept(*original, keptAt, std::nullopt, false);
   originals_.erase(key);
 }
 

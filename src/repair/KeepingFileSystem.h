@@ -11,9 +11,9 @@
 //    merged, a header count): copied there just before the first change;
 //  - a settings file (.ini) outside the data folder, before it is first
 //    written, replaced or removed: copied into Before\settings\.
-// Each keeping is in the manifest before the call returns. Files that only
-// report (Remdo.log, RemdLogs.txt) and everything below Rejected\ pass
-// through untouched.
+// Each keeping is in the manifest before the call returns (flushed at the
+// latest with the next folder sync). Files that only report (Remdo.log,
+// RemdLogs.txt) and everything below Rejected\ pass through untouched.
 #ifndef REMDO_REPAIR_KEEPINGFILESYSTEM_H_
 #define REMDO_REPAIR_KEEPINGFILESYSTEM_H_
 
@@ -45,7 +45,11 @@ class TKeepingFileSystem final : public env::TFileSystem {
   env::TIoResult Remove(std::string_view path) override;
   env::TIoResult MakeFolder(std::string_view path) override { return base_.MakeFolder(path); }
   env::TIoResult RemoveFolder(std::string_view path) override { return base_.RemoveFolder(path); }
-  env::TIoResult SyncFolder(std::string_view path) override { return base_.SyncFolder(path); }
+  // The kept files' lines are flushed with the folder's renames.
+  env::TIoResult SyncFolder(std::string_view path) override {
+    manifest_.Flush();
+    return base_.SyncFolder(path);
+  }
   std::vector<env::TFindEntry> Find(std::string_view pattern, std::uint32_t mask) override {
     return base_.Find(pattern, mask);
   }

@@ -125,10 +125,17 @@ TManifestWriter::TManifestWriter(env::TFileSystem& fileSystem, std::string path)
   Append(std::string(kTitle) + "\r\n");
 }
 
-void TManifestWriter::Append(std::string_view line) {
+void TManifestWriter::Append(std::string_view line, bool flush) {
   file_->WriteAt(size_, AsBytes(line));
   size_ += line.size();
+  pending_ = true;
+  if (flush) Flush();
+}
+
+void TManifestWriter::Flush() {
+  if (!pending_) return;
   file_->Flush();
+  pending_ = false;
 }
 
 void TManifestWriter::Listed(const std::vector<std::string>& paths, const std::vector<TFileState>& before) {
@@ -137,8 +144,9 @@ void TManifestWriter::Listed(const std::vector<std::string>& paths, const std::v
   Append(text);
 }
 
-void TManifestWriter::Kept(std::string_view path, std::string_view keptAt, const std::optional<TFileState>& before) {
-  Append(Line("kept", {std::string(path), std::string(keptAt), false, before, std::nullopt}));
+void TManifestWriter::Kept(std::string_view path, std::string_view keptAt, const std::optional<TFileState>& before,
+                           bool flush) {
+  Append(Line("kept", {std::string(path), std::string(keptAt), false, before, std::nullopt}), flush);
 }
 
 void TManifestWriter::Undone(std::string_view group) { Append("undone|" + std::string(group) + "\r\n"); }

@@ -63,7 +63,11 @@ TFileState StateOf(env::TFileSystem& fileSystem, std::string_view path);
 // Reads the manifest at path; nothing when it cannot be read.
 std::optional<TManifest> ReadManifest(env::TFileSystem& fileSystem, std::string_view path);
 
-// Appends lines to a manifest, each flushed before the call returns.
+// Appends lines to a manifest, each flushed before the call returns but the
+// lines of files kept in Before\ under their own path, which wait for the
+// next Flush (the undo finds such a file by its path even without its
+// line): a flush per kept file would cost a repair run more than all the
+// keeping.
 class TManifestWriter {
  public:
   // Opens path for appending, creating it with its title line when missing.
@@ -71,7 +75,9 @@ class TManifestWriter {
   TManifestWriter(env::TFileSystem& fileSystem, std::string path);
   // The files found at the run's start, in one write.
   void Listed(const std::vector<std::string>& paths, const std::vector<TFileState>& before);
-  void Kept(std::string_view path, std::string_view keptAt, const std::optional<TFileState>& before);
+  // flush false: the line waits for the next Flush or other line.
+  void Kept(std::string_view path, std::string_view keptAt, const std::optional<TFileState>& before, bool flush = true);
+  void Flush();
   void Undone(std::string_view group);
   // Replaces the manifest with one line per changed file of manifest, by a
   // flushed temporary file renamed over it.
@@ -79,12 +85,13 @@ class TManifestWriter {
   void Close();
 
  private:
-  void Append(std::string_view line);
+  void Append(std::string_view line, bool flush = true);
 
   env::TFileSystem& fileSystem_;
   std::string path_;
   std::unique_ptr<env::TFile> file_;
   std::uint64_t size_ = 0;
+  bool pending_ = false;  // lines written but not flushed
 };
 
 }  // namespace remdo::repair

@@ -71,6 +71,17 @@ TUndoOutcome UndoLatestRun(TRunReporter& run, const std::string& dataFolder) {
       if (entry.path.empty()) entry = {path, {}, true, std::nullopt, std::nullopt};
     }
   }
+  // A file kept under its own path whose line a crash took: found by that
+  // path, or beside its place when an undo cut short had moved it there.
+  const std::string before =
+      "Rejected" + std::string(1, separator) + *latest + separator + std::string(kBeforeFolder) + separator;
+  for (auto& [key, entry] : manifest->entries) {
+    if (!entry.keptAt.empty() || entry.created || !entry.before || entry.before->size < 0) continue;
+    if (fs.FileExists(dataFolder + before + entry.path) ||
+        fs.FileExists(dataFolder + entry.path + std::string(kStagedSuffix))) {
+      entry.keptAt = before + entry.path;
+    }
+  }
   run.LogLine("Undoing the run of " + *latest);
   run.LogLine("");
   TTableUndo undo(run, dataFolder, std::move(*manifest));
