@@ -27,8 +27,10 @@ std::string Normalised(std::string_view path) {
 // first change.
 class TKeptOnWriteFile final : public env::TFile {
  public:
-  TKeptOnWriteFile(TKeepingFileSystem& owner, std::unique_ptr<env::TFile> file)
-      : owner_(owner), file_(std::move(file)) {}
+  // path: as the file was opened (its Path() may be the platform's own
+  // spelling of it).
+  TKeptOnWriteFile(TKeepingFileSystem& owner, std::string path, std::unique_ptr<env::TFile> file)
+      : owner_(owner), path_(std::move(path)), file_(std::move(file)) {}
   const std::string& Path() const override { return file_->Path(); }
   std::size_t ReadAt(std::uint64_t offset, std::span<std::byte> out) override { return file_->ReadAt(offset, out); }
   void WriteAt(std::uint64_t offset, std::span<const std::byte> data) override {
@@ -46,10 +48,11 @@ class TKeptOnWriteFile final : public env::TFile {
  private:
   void BeforeChange() {
     if (kept_) return;
-    owner_.KeepBeforeChange(file_->Path(), *file_);
+    owner_.KeepBeforeChange(path_, *file_);
     kept_ = true;
   }
   TKeepingFileSystem& owner_;
+  const std::string path_;
   std::unique_ptr<env::TFile> file_;
   bool kept_ = false;
 };
@@ -168,7 +171,7 @@ std::unique_ptr<env::TFile> TKeepingFileSystem::Open(std::string_view path, env:
   if (tracked && !Inside(path) && mode != env::TOpenMode::kRead) KeepOutside(path);
   auto file = base_.Open(path, mode);
   if (mode != env::TOpenMode::kReadWrite || !Inside(path) || !OriginalAt(key)) return file;
-  return std::make_unique<TKeptOnWriteFile>(*this, std::move(file));
+  return std::make_unique<TKeptOnWriteFile>(*this, std::string(path), std::move(file));
 }
 
 env::TIoResult TKeepingFileSystem::SetAttributes(std::string_view path, std::uint32_t bits) {
