@@ -18,9 +18,10 @@ set(remdo_long_tests
   # them in integration.WholeRunCrash.FiveCrashPoints..., not labelled.
   "^integration\\.WholeRunCrash\\.AnyCrashPoint"
   # An undo stopped at each of its file-system calls, each followed by the
-  # undo that finishes it; eight stop points stand for them in
+  # undo that finishes it, in eight shards (natively 1 to 3 min each, by the
+  # load); eight stop points stand for them in
   # integration.WholeRunUndoStop.EightStopped..., not labelled.
-  "^integration\\.WholeRunUndoStop\\.AnyStopped"
+  "^integration\\.EveryCall/WholeRunUndoStopShard\\."
   # Repair and undo of a catalogue with each kind of damage (natively 20 to
   # 50 s); three of them in integration.WholeRunUndo.ThreeDamageCases...
   "^integration\\.WholeRunUndo\\.EveryDamageKind"

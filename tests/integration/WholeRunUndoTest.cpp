@@ -282,10 +282,13 @@ void PutBack(const std::map<std::string, TStoredFile>& files) {
   }
 }
 
-// Stops an undo at each of wanted calls spread over it (all of them when
-// wanted is 0): every table is old or new once the next start has settled
-// the commits, and the next undo puts everything back.
-void StopUndoAtEachCall(long wanted) {
+// Stops an undo at each of wanted calls spread over it, or (wanted 0) at
+// every call whose number leaves the remainder shard when divided by
+// kShards: every table is old or new once the next start has settled the
+// commits, and the next undo puts everything back.
+constexpr int kShards = 8;
+
+void StopUndoAtEachCall(long wanted, int shard = 0) {
   TUndoneRun run(tools::TDamageKind::kTruncatedFile, "BookInfo");
   run.Repair();
   const auto repairedFiles = EveryFile();
@@ -310,8 +313,8 @@ void StopUndoAtEachCall(long wanted) {
   };
   const long calls = undoCalls(LONG_MAX);
   const long points = wanted == 0 ? calls : wanted;
-  for (long i = 0; i < points && !::testing::Test::HasFailure(); ++i) {
-    const long n = 1 + (calls - 1) * i / std::max(points - 1, 1L);
+  for (long i = wanted == 0 ? shard : 0; i < points && !::testing::Test::HasFailure(); i += wanted == 0 ? kShards : 1) {
+    const long n = wanted == 0 ? i + 1 : 1 + (calls - 1) * i / std::max(points - 1, 1L);
     SCOPED_TRACE("stopped at call " + std::to_string(n) + " of " + std::to_string(calls));
     PutBack(repairedFiles);
     undoCalls(n);
@@ -324,8 +327,13 @@ void StopUndoAtEachCall(long wanted) {
   }
 }
 
-// Every call (labelled long), and eight of them.
-TEST(WholeRunUndoStop, AnyStoppedUndoLeavesTablesOldOrNewAndTheNextFinishes) { StopUndoAtEachCall(0); }
+// Every call (labelled long), in shards that each keep within the time a
+// test may take, and eight calls spread over the undo.
+class WholeRunUndoStopShard : public ::testing::TestWithParam<int> {};
+TEST_P(WholeRunUndoStopShard, AnyStoppedUndoLeavesTablesOldOrNewAndTheNextFinishes) {
+  StopUndoAtEachCall(0, GetParam());
+}
+INSTANTIATE_TEST_SUITE_P(EveryCall, WholeRunUndoStopShard, ::testing::Range(0, kShards));
 TEST(WholeRunUndoStop, EightStoppedUndosLeaveTablesOldOrNewAndTheNextFinishes) { StopUndoAtEachCall(8); }
 
 }  // namespace
