@@ -17,6 +17,14 @@ set(remdo_long_tests
   # (natively 100 to 240 s, by the load); five of those points stand for
   # them in integration.WholeRunCrash.FiveCrashPoints..., not labelled.
   "^integration\\.WholeRunCrash\\.AnyCrashPoint"
+  # An undo stopped at each of its file-system calls, each followed by the
+  # undo that finishes it, in eight shards (natively 1 to 3 min each, by the
+  # load); eight stop points stand for them in
+  # integration.WholeRunUndoStop.EightStopped..., not labelled.
+  "^integration\\.EveryCall/WholeRunUndoStopShard\\."
+  # Repair and undo of a catalogue with each kind of damage (natively 20 to
+  # 50 s); three of them in integration.WholeRunUndo.ThreeDamageCases...
+  "^integration\\.WholeRunUndo\\.EveryDamageKind"
   # Damage-kind matrices (Wine: 13 to 17 s each of 2 x 60 damaged tables
   # read back, 12 s each of 17 catalogue repairs, 3 s each of 32 table
   # repairs).

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,8 +26,10 @@
 #include "app/RunMode.h"
 #include "paradox/components/Database.h"
 #include "repair/RepairContext.h"
+#include "repair/RunKeeping.h"
 #include "repair/RunReporter.h"
 #include "repair/RunState.h"
+#include "repair/UndoRun.h"
 
 namespace remdo::app {
 
@@ -139,6 +142,11 @@ class TMainForm final : public repair::TRunReporter {
   void CloseAfterRun();
   void ReadFormatMarkers(const std::string& dataFolder);
   void AccountForRunError(std::exception_ptr error);
+  // Keeping the old files for an undo (RunKeeping.cpp); the undo itself.
+  void StartKeeping();
+  void FinishKeeping() noexcept;
+  bool RunUndo();
+  void WriteUndoResult(const repair::TUndoOutcome& outcome);
   // WriteRunReport on the way out of the run or the window: a report that
   // cannot be written is shown, and the rest of the way is still gone.
   void WriteRunReportOnClose();
@@ -153,6 +161,7 @@ class TMainForm final : public repair::TRunReporter {
   // An error left the table sequence or the ending; the run is over,
   // although Running stays set until the window closes.
   bool runEndedByError_ = false;
+  std::unique_ptr<repair::TRunKeeping> keeping_;
 };
 
 }  // namespace remdo::app

@@ -101,7 +101,9 @@ void TMainForm::FormDestroy() {
 }
 
 bool TMainForm::RunRepair() {
+  if (RunOption("UNDO")) return RunUndo();
   Preamble();
+  StartKeeping();
   repair::RemoveLeftoverScratchFiles(*this);
   // An installation run reports its environment and ends without checking
   // any table.
@@ -125,6 +127,7 @@ void TMainForm::AccountForRunError(std::exception_ptr error) {
   if (!RunState.TableUnderWay.empty()) repair::AppendToNameList(RunState.FailedTables, RunState.TableUnderWay);
   LogLine("~  -- run ended by an error: " + UncaughtErrorText(error));
   (void)repair::RemoveScratchFiles();
+  FinishKeeping();
 }
 
 void TMainForm::Preamble() {

@@ -49,6 +49,7 @@ bool TMainForm::Ending() {
   } else if (AutoCloseChk.checked) {
     CloseAfterRun();
   }
+  FinishKeeping();
   SetRunning(false);
   view_.Update();
   return result;

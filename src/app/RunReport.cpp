@@ -26,6 +26,7 @@ std::string HistoryLine(const repair::TRunState& state) {
   std::string line = "Remdo " + std::string(kProgramVersion) + " " + state.RunStartText + ", ";
   if (state.Interrupted) line += "tests interrupted, ";
   const std::string repaired = "errors repaired [" + state.RecoveredTables + "]";
+  if (state.FailureCount == 0 && !state.UndoneRun.empty()) return line + "undone " + state.UndoneRun;
   if (state.FailureCount == 0) {
     line += state.RecoveredTables.empty() ? std::string("no errors") : repaired;
     return line;

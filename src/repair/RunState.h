@@ -63,6 +63,8 @@ struct TRunState {
   // Once set, every later rebuild of an earlier-format folder table in the
   // run converts it to the current folder layout.
   bool ConvertFolderTables = false;
+  // The run folder name of a repair run this run undid; empty otherwise.
+  std::string UndoneRun;
   // The run ended because it was stopped.
   bool Interrupted = false;
   TTableLayout CurrentLayout;

@@ -72,6 +72,7 @@ TEST(ConsoleOptions, Table) {
       {{"--data-folder="}, std::nullopt, "", {}, true},
       {{"--data-folder", "a", "--data-folder", "b"}, std::nullopt, "b", {}, true},
       {{"--frobnicate"}, std::nullopt, "", {}, true},
+      {{"--undo", "--yes"}, true, "", {"UNDO"}, false},
       {{"--", "--yes", "-x"}, std::nullopt, "", {"--yes", "-x"}, false},
       {{"-", "+!"}, std::nullopt, "", {"-", "+!"}, false},
   };

@@ -463,8 +463,10 @@ TEST(RunReport, HistoryLineInEachResultForm) {
     const char* failed;
     const char* recovered;
     const char* line;
+    const char* undone = "";
   } cases[] = {
       {false, 0, "", "", "Remdo 4.47.2 T, no errors"},
+      {false, 0, "", "", "Remdo 4.47.2 T, undone 20240131-154502", "20240131-154502"},
       {false, 0, "", "Books", "Remdo 4.47.2 T, errors repaired [Books]"},
       {false, 1, "Genre", "", "Remdo 4.47.2 T, 1 failure [Genre]"},
       {false, 1, "Genre", "Books", "Remdo 4.47.2 T, errors repaired [Books], 1 failure [Genre]"},
@@ -479,6 +481,7 @@ TEST(RunReport, HistoryLineInEachResultForm) {
     state.FailureCount = c.failures;
     state.FailedTables = c.failed;
     state.RecoveredTables = c.recovered;
+    state.UndoneRun = c.undone;
     EXPECT_EQ(HistoryLine(state), c.line);
   }
 }

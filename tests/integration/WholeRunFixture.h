@@ -68,6 +68,12 @@ class TWholeRunFixture {
     form->SetTableSequence(RepairTableSequence());
     created = false;
   }
+  // Restart with other command-line parameters, as the next start of the
+  // program with them.
+  void RestartWith(std::vector<std::string> params) {
+    commandLine = TCommandLine(commandLine.ProgramPath(), std::move(params));
+    Restart();
+  }
   bool Logged(const std::string& line) const {
     const auto& log = form->LogFileMemo.lines;
     return std::count(log.begin(), log.end(), line) > 0;

@@ -48,6 +48,8 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
       TakeFolder(args, i, "--data-folder", options.dataFolder, options.error);
     } else if (TakesFolder(arg, "--prefix")) {
       TakeFolder(args, i, "--prefix", options.prefix, options.error);
+    } else if (arg == "--undo") {
+      options.params.push_back("UNDO");
     } else if (arg == "--help") {
       options.help = true;
     } else {
@@ -59,7 +61,7 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "Usage: remdo [--yes | --no] [--data-folder DIR] [--prefix DIR] [PARAMETER...]\n"
+  return "Usage: remdo [--yes | --no] [--data-folder DIR] [--prefix DIR] [--undo] [PARAMETER...]\n"
          "\n"
          "Repairs and recovers the FENRO book catalogue's data set: every table is\n"
          "rebuilt from its raw file, lost records are recovered, and the run is\n"
@@ -73,10 +75,13 @@ std::string UsageText() {
          "                      folder, settings and engine are found there as the\n"
          "                      Windows program finds them (default: $WINEPREFIX when\n"
          "                      neither option is given)\n"
+         "  --undo              put the data set back as it was before the last run\n"
+         "                      (the run option UNDO)\n"
          "  --help              show this text\n"
          "\n"
          "Parameters are the run options of the Windows program (STRICT, PACK,\n"
-         "NOPACK, PACKMEMO, TABLENAME with table names, INSTALLING, REMD, +!, +U, +X).\n"
+         "NOPACK, PACKMEMO, TABLENAME with table names, INSTALLING, REMD, UNDO, +!, +U,\n"
+         "+X).\n"
          "Ctrl-C asks whether to stop the run.\n"
          "\n"
          "Exit status: 0 run without failures, 1 tables failed, 2 usage error,\n"

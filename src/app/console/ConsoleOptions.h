@@ -7,6 +7,7 @@
 //   --data-folder DIR    use DIR as the data folder instead of locating it
 //   --prefix DIR         work on the catalogue inside the Wine prefix DIR: its
 //                        registry and drives stand for Windows
+//   --undo               the run option UNDO
 //   --help               print the usage and end
 //   --                   every later argument is a parameter
 #ifndef REMDO_APP_CONSOLE_CONSOLEOPTIONS_H_
