@@ -132,4 +132,10 @@ bool RunFaulted(TFaultFileSystem& faults, long nth, TFault fault,
   return faults.Triggered();
 }
 
+void ExpectNoCommitLeftovers(const std::string& folder) {
+  for (const char* leftover : {"*.commit", "*.new", "*.old"}) {
+    EXPECT_TRUE(env::RealFileSystem().Find(folder + leftover, 0).empty()) << leftover;
+  }
+}
+
 }  // namespace remdo::test

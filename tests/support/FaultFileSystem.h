@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "env/FileSystem.h"
 #include "support/InstalledFileSystem.h"
 
@@ -72,6 +74,15 @@ class TFaultFileSystem final : public env::TFileSystem {
 // and uninstalled on return.
 bool RunFaulted(TFaultFileSystem& faults, long nth, TFault fault,
                 const std::function<void(const std::function<void()>& arm)>& change);
+
+// Checks that folder holds no file a family commit leaves only while it is
+// under way (marker, new and old files).
+void ExpectNoCommitLeftovers(const std::string& folder);
+
+// The names of a test parameterised by TFault: "Fail", "Stop".
+inline const char* FaultName(const ::testing::TestParamInfo<TFault>& info) {
+  return info.param == TFault::kFail ? "Fail" : "Stop";
+}
 
 }  // namespace remdo::test
 

@@ -162,9 +162,7 @@ TEST_P(IndexMemoFaults, IndexesAndMemoValuesAreWhollyOldOrNew) {
         EXPECT_GE(notes.size(), 120u);
         ++newSeen;
       }
-      for (const char* leftover : {"*.commit", "*.new", "*.old"}) {
-        EXPECT_TRUE(env::RealFileSystem().Find(folder.Path() + leftover, 0).empty()) << leftover;
-      }
+      remdo::test::ExpectNoCommitLeftovers(folder.Path());
       if (!triggered) break;
     }
     EXPECT_GT(oldSeen, 5);
@@ -173,7 +171,7 @@ TEST_P(IndexMemoFaults, IndexesAndMemoValuesAreWhollyOldOrNew) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FailAndStop, IndexMemoFaults, ::testing::Values(TFault::kFail, TFault::kStop),
-                         [](const auto& info) { return info.param == TFault::kFail ? "Fail" : "Stop"; });
+                         remdo::test::FaultName);
 
 }  // namespace
 }  // namespace remdo::paradox

@@ -146,9 +146,7 @@ TEST_P(FamilyCommitFaults, EveryFailedCallLeavesTheOldOrTheNewFamily) {
         }
         ++newSeen;
       }
-      for (const char* leftover : {"*.commit", "*.new", "*.old"}) {
-        EXPECT_TRUE(env::RealFileSystem().Find(folder.Path() + leftover, 0).empty()) << leftover;
-      }
+      remdo::test::ExpectNoCommitLeftovers(folder.Path());
       if (!triggered) break;
     }
     EXPECT_GT(oldSeen, 5);
@@ -157,7 +155,7 @@ TEST_P(FamilyCommitFaults, EveryFailedCallLeavesTheOldOrTheNewFamily) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FailAndStop, FamilyCommitFaults, ::testing::Values(TFault::kFail, TFault::kStop),
-                         [](const auto& info) { return info.param == TFault::kFail ? "Fail" : "Stop"; });
+                         remdo::test::FaultName);
 
 TEST(FamilyCommit, MarkerCutShortIsDiscardedWithItsTemporaryFiles) {
   remdo::test::TScratchFolder folder;
