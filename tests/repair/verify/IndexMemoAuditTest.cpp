@@ -1,0 +1,166 @@
+// The index and memo check on generated tables: sound ones give no finding
+// and trees whose leaves count every record; each planted fault gives its
+// line; the damage tool's kinds and the sample tables never make it throw.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "damage/Damage.h"
+#include "env/Path.h"
+#include "env/Text.h"
+#include "generator/CatalogueGenerator.h"
+#include "paradox/codes/Coding.h"
+#include "paradox/engine/DbiCalls.h"
+#include "paradox/format/TableHeader.h"
+#include "paradox/index/IndexTreeReader.h"
+#include "repair/verify/IndexMemoAudit.h"
+#include "support/TestSupport.h"
+
+namespace remdo::repair {
+namespace {
+
+using Bytes = std::vector<std::byte>;
+
+// Byte surgery on a table-format file, by the layout of the format alone.
+struct TFileBytes {
+  std::string path;
+  Bytes bytes;
+  explicit TFileBytes(std::string p) : path(std::move(p)), bytes(test::ReadWholeFile(path)) {}
+  ~TFileBytes() { test::WriteWholeFile(path, bytes); }
+  std::size_t U16(std::size_t at) const { return paradox::GetU16(bytes.data() + at); }
+  std::size_t Block(std::size_t number) const {
+    return U16(2) + (number - 1) * std::to_integer<std::size_t>(bytes[5]) * 1024;
+  }
+  std::size_t EntrySize() const { return U16(0); }
+  // Offset of the first leaf block of a tree, down the first entries.
+  std::size_t FirstLeaf() const {
+    std::size_t block = Block(U16(0x1E));
+    for (int level = std::to_integer<int>(bytes[0x20]); level > 1; --level) {
+      const std::size_t child =
+          static_cast<std::size_t>(paradox::DecodeFieldInteger(bytes.data() + block + 6 + EntrySize() - 6, 2));
+      block = Block(child);
+    }
+    return block;
+  }
+  void SetChild(std::size_t block, std::size_t entry, int child) {
+    paradox::EncodeFieldInteger(bytes.data() + block + 6 + entry * EntrySize() + EntrySize() - 6, child, 2);
+  }
+  void DropLastEntry(std::size_t block) {
+    paradox::PutU16(bytes.data() + block + 4, static_cast<std::uint16_t>(paradox::GetS16(bytes.data() + block + 4) -
+                                                                         static_cast<int>(EntrySize())));
+  }
+};
+
+// The descriptor of the first record of Books.db whose memo lives in the
+// memo file, as an offset into the file's bytes.
+std::size_t FirstStoredMemo(const TFileBytes& db) {
+  const auto header = paradox::TTableHeader::DecodeFrom(db.bytes, db.bytes.size(), db.path);
+  std::size_t end = 0;
+  for (const auto& field : header.fields) {
+    end += static_cast<std::size_t>(field.Width());
+    if (field.type != paradox::TFieldType::kMemo) continue;
+    for (std::size_t b = 1; db.Block(b) + header.blockSize <= db.bytes.size(); ++b) {
+      const std::size_t count =
+          static_cast<std::size_t>(paradox::GetS16(db.bytes.data() + db.Block(b) + 4) / header.recordSize + 1);
+      for (std::size_t r = 0; r < count; ++r) {
+        const std::size_t at = db.Block(b) + 6 + r * header.recordSize + end - 10;
+        if (paradox::GetU32(db.bytes.data() + at) != 0) return at;
+      }
+    }
+  }
+  ADD_FAILURE() << "no stored memo in " << db.path;
+  return 0;
+}
+
+struct TPlant {
+  const char* name;
+  std::function<void(const std::string& folder)> plant;
+  const char* expected;  // text of the finding's line
+};
+
+const TPlant kPlants[] = {
+    {"PxEntryPastFile",
+     [](const std::string& f) {
+       TFileBytes px(f + "Books.PX");
+       px.SetChild(px.FirstLeaf(), 0, 999);
+     },
+     "Books.PX: entries pointing at no block of the file: 1 (block 999)"},
+    {"RecordDroppedFromPx",
+     [](const std::string& f) {
+       TFileBytes px(f + "Books.PX");
+       px.DropLastEntry(px.FirstLeaf());
+     },
+     "Books.PX: records the index does not reach"},
+    {"SecondaryLeafNowhere",
+     [](const std::string& f) {
+       TFileBytes y(f + "Books.Y02");
+       y.SetChild(y.FirstLeaf(), 0, 4000);
+     },
+     "Books.Y02: entries pointing at no block of the file: 1 (block 4000)"},
+    {"SecondaryEntryDropped",
+     [](const std::string& f) {
+       TFileBytes x(f + "Books.X02");
+       x.DropLastEntry(x.Block(x.U16(0x10)));
+     },
+     "Books.X02: records of the table it does not hold: 1"},
+    {"MemoReferencePastEnd",
+     [](const std::string& f) {
+       TFileBytes db(f + "Books.db");
+       paradox::PutU32(db.bytes.data() + FirstStoredMemo(db), 0x7FFFF0FF);
+     },
+     "Books.MB: references past the end of the file: 1"},
+    {"OrphanMemoValue",
+     [](const std::string& f) {
+       TFileBytes db(f + "Books.db");
+       const std::size_t at = FirstStoredMemo(db);
+       std::fill_n(db.bytes.begin() + static_cast<std::ptrdiff_t>(at), 10, std::byte{0});
+     },
+     "Books.MB: stored values no record refers to: 1"},
+    {"MissingPx", [](const std::string& f) { (void)env::DefaultFileSystem().Remove(f + "Books.PX"); },
+     "Books.PX: missing"},
+};
+
+class IndexMemoAudit : public ::testing::TestWithParam<TPlant> {
+ protected:
+  static void SetUpTestSuite() { (void)paradox::DbiInit(nullptr); }
+  void Generate() {
+    tools::TCatalogueOptions options;
+    options.books = 3000;
+    options.folders = 0;
+    options.seed = 7;
+    options.onlyTables = {"Books"};
+    tools::GenerateCatalogue(folder_.Path(), options);
+  }
+  bool HasLine(const TIndexMemoAudit& audit, std::string_view text) const {
+    for (const auto& line : audit.lines) {
+      if (line.rfind("    ", 0) == 0 && env::UpperCase(line).find(env::UpperCase(text)) != std::string::npos)
+        return true;
+    }
+    return false;
+  }
+  test::TScratchFolder folder_;
+};
+
+std::string Lines(const TIndexMemoAudit& audit) {
+  std::string all;
+  for (const auto& line : audit.lines) all += line + "\n";
+  return all;
+}
+
+TEST_P(IndexMemoAudit, PlantedFaultGivesItsLine) {
+  Generate();
+  const std::string books = folder_ / "Books.db";
+  ASSERT_TRUE(AuditIndexesAndMemo(env::DefaultFileSystem(), books).lines.empty());
+  GetParam().plant(folder_.Path());
+  const TIndexMemoAudit audit = AuditIndexesAndMemo(env::DefaultFileSystem(), books);
+  EXPECT_TRUE(HasLine(audit, GetParam().expected)) << Lines(audit);
+  EXPECT_TRUE(audit.counts.IsDamaged());
+}
+
+INSTANTIATE_TEST_SUITE_P(Plants, IndexMemoAudit, ::testing::ValuesIn(kPlants),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace remdo::repair
