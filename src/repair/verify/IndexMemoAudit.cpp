@@ -42,7 +42,9 @@ std::vector<TIndexPair> PairIndexes(const paradox::TTableFiles& files, TFindingT
   const auto kind = [](const std::string& name) {
     return env::UpperCase(std::string(env::ExtensionPart(name)).substr(1, 1));
   };
-  for (const std::string& name : files.secondary) {
+  std::vector<std::string> names = files.secondary;
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
     if (kind(name) != "X") continue;
     TIndexPair pair{files.folder + name, {}};
     for (const std::string& other : files.secondary) {

@@ -3,10 +3,13 @@
 // line; the damage tool's kinds and the sample tables never make it throw.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "catalogue/FieldSpec.h"
+#include "catalogue/TableCatalogue.h"
 #include "damage/Damage.h"
 #include "env/Path.h"
 #include "env/Text.h"
@@ -15,6 +18,7 @@
 #include "paradox/engine/DbiCalls.h"
 #include "paradox/format/TableHeader.h"
 #include "paradox/index/IndexTreeReader.h"
+#include "repair/RepairFixture.h"
 #include "repair/verify/IndexMemoAudit.h"
 #include "support/TestSupport.h"
 
@@ -122,6 +126,23 @@ const TPlant kPlants[] = {
      "Books.PX: missing"},
 };
 
+// A detail line holding text, compared without regard to case (files are
+// named as found on disk).
+bool HasLine(const TIndexMemoAudit& audit, std::string_view text) {
+  for (const auto& line : audit.lines) {
+    if (line.rfind("    ", 0) == 0 && env::UpperCase(line).find(env::UpperCase(text)) != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string Lines(const TIndexMemoAudit& audit) {
+  std::string all;
+  for (const auto& line : audit.lines) all += line + "\n";
+  return all;
+}
+
 class IndexMemoAudit : public ::testing::TestWithParam<TPlant> {
  protected:
   static void SetUpTestSuite() { (void)paradox::DbiInit(nullptr); }
@@ -133,21 +154,8 @@ class IndexMemoAudit : public ::testing::TestWithParam<TPlant> {
     options.onlyTables = {"Books"};
     tools::GenerateCatalogue(folder_.Path(), options);
   }
-  bool HasLine(const TIndexMemoAudit& audit, std::string_view text) const {
-    for (const auto& line : audit.lines) {
-      if (line.rfind("    ", 0) == 0 && env::UpperCase(line).find(env::UpperCase(text)) != std::string::npos)
-        return true;
-    }
-    return false;
-  }
   test::TScratchFolder folder_;
 };
-
-std::string Lines(const TIndexMemoAudit& audit) {
-  std::string all;
-  for (const auto& line : audit.lines) all += line + "\n";
-  return all;
-}
 
 TEST_P(IndexMemoAudit, PlantedFaultGivesItsLine) {
   Generate();
@@ -161,6 +169,133 @@ TEST_P(IndexMemoAudit, PlantedFaultGivesItsLine) {
 
 INSTANTIATE_TEST_SUITE_P(Plants, IndexMemoAudit, ::testing::ValuesIn(kPlants),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Fields of a structure that ask for a single-field secondary index.
+std::vector<int> IndexedFields(std::int32_t structure) {
+  std::vector<int> fields;
+  const auto specs = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(structure));
+  for (std::size_t i = 0; i < specs.fields.size(); ++i) {
+    if (specs.fields[i].hasIndex) fields.push_back(static_cast<int>(i + 1));
+  }
+  return fields;
+}
+
+// Sum of the record counts a tree's leaves state.
+std::size_t LeafRecords(const std::string& path) {
+  auto file = env::DefaultFileSystem().Open(path, env::TOpenMode::kRead);
+  const paradox::TIndexTree tree = paradox::ReadIndexTree(*file, path);
+  EXPECT_TRUE(tree.faults.empty()) << path;
+  std::size_t sum = 0;
+  for (const std::uint32_t count : tree.leaves.counts) sum += count;
+  return sum;
+}
+
+class SoundCatalogue : public ::testing::TestWithParam<bool> {
+ protected:
+  static void SetUpTestSuite() { (void)paradox::DbiInit(nullptr); }
+  test::TScratchFolder folder_;
+};
+
+TEST_P(SoundCatalogue, GivesNoFindingAndTreesCountEveryRecord) {
+  tools::TCatalogueOptions options;
+  options.currentLayout = GetParam();
+  options.books = 400;
+  options.folders = 2;
+  options.saveFolder = false;
+  const auto catalogue = tools::GenerateCatalogue(folder_.Path(), options);
+  std::size_t trees = 0;
+  for (const auto& table : catalogue.tables) {
+    const std::string db = folder_ / (table.name + ".db");
+    TIndexMemoOptions audit{IndexedFields(table.structure)};
+    const TIndexMemoAudit result = AuditIndexesAndMemo(env::DefaultFileSystem(), db, audit);
+    EXPECT_TRUE(result.lines.empty()) << table.name << "\n" << Lines(result);
+    EXPECT_FALSE(result.counts.IsDamaged()) << table.name;
+    const std::size_t records = testing::RawRecords(db).size();
+    for (const auto& entry : env::DefaultFileSystem().Find(folder_ / (table.name + ".*"), 0)) {
+      const std::string ext = env::UpperCase(std::string(env::ExtensionPart(entry.name)));
+      const std::string path = folder_ / entry.name;
+      if (ext == ".PX") {
+        EXPECT_EQ(LeafRecords(path), records) << path;
+      }
+      if (ext.size() != 4 || ext[1] != 'Y') continue;
+      const std::string entries = folder_ / (table.name + ".X" + ext.substr(2));
+      EXPECT_EQ(testing::RawRecords(entries).size(), records) << entries;
+      EXPECT_EQ(LeafRecords(path), records) << path;
+      ++trees;
+    }
+  }
+  EXPECT_GT(trees, 0u) << "the catalogue has no secondary index to cross-check";
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SoundCatalogue, ::testing::Values(true, false),
+                         [](const auto& info) { return std::string(info.param ? "Current" : "Earlier"); });
+
+// Every damage kind of the damage tool: findings are detail lines and never
+// a throw; the kinds that touch what this check reads give their line.
+class DamagedBooks : public ::testing::TestWithParam<tools::TDamageKind> {
+ protected:
+  static void SetUpTestSuite() { (void)paradox::DbiInit(nullptr); }
+  test::TScratchFolder folder_;
+};
+
+std::string ExpectedFinding(tools::TDamageKind kind) {
+  switch (kind) {
+    case tools::TDamageKind::kTruncatedFile:
+      return "Books.PX: entries pointing at no block of the file";
+    case tools::TDamageKind::kZeroedBlock:
+      return "Books.PX: entries pointing at";
+    case tools::TDamageKind::kMissingPrimaryIndex:
+      return "Books.PX: missing";
+    case tools::TDamageKind::kMissingIndexes:
+      return ": missing";
+    default:
+      return {};
+  }
+}
+
+TEST_P(DamagedBooks, GiveDetailLinesOnly) {
+  tools::TCatalogueOptions options;
+  options.books = 2000;
+  options.folders = 0;
+  options.onlyTables = {"Books"};
+  tools::GenerateCatalogue(folder_.Path(), options);
+  const std::string books = folder_ / "Books.db";
+  tools::TDamageOptions damage;
+  damage.seed = 3;
+  damage.block = 2;
+  try {
+    tools::Damage(GetParam(), books, damage);
+  } catch (const tools::EDamageError& error) {
+    GTEST_SKIP() << error.what();
+  }
+  const TIndexMemoAudit audit = AuditIndexesAndMemo(env::DefaultFileSystem(), books, {IndexedFields(31)});
+  for (const auto& line : audit.lines) EXPECT_EQ(line.rfind("    ", 0), 0u) << line;
+  if (const std::string expected = ExpectedFinding(GetParam()); !expected.empty()) {
+    EXPECT_TRUE(HasLine(audit, expected)) << Lines(audit);
+    EXPECT_TRUE(audit.counts.IsDamaged());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DamagedBooks, ::testing::ValuesIn(tools::AllDamageKinds()), [](const auto& info) {
+  std::string name(tools::DamageKindName(info.param));
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name;
+});
+
+// Engine-written sample tables: where index files are present their leaves
+// agree with the data files (each leaf's key is its block's first key), and
+// memo references reach their values.
+TEST(IndexMemoAuditSamples, EngineWrittenIndexesAgreeWithTheirTables) {
+  REMDO_SAMPLES_OR_SKIP(samples);
+  for (const std::string& path : test::FilesBelow(samples, {".db"})) {
+    const TIndexMemoAudit audit = AuditIndexesAndMemo(env::DefaultFileSystem(), path);
+    const TIndexMemoCounts& c = audit.counts;
+    EXPECT_EQ(c.unreadableFiles + c.indexEntriesAstray + c.recordsNotIndexed, 0u) << path << "\n" << Lines(audit);
+    if (c.missingFiles == 0) {
+      EXPECT_EQ(c.memoReferencesBroken, 0u) << path << "\n" << Lines(audit);
+    }
+  }
+}
 
 }  // namespace
 }  // namespace remdo::repair
