@@ -100,10 +100,9 @@ class TAudit {
     const bool keyed = table.fileType == paradox::TFileType::kKeyedTable && keyWidth > 0;
     TMemoAudit memo(fileSystem_, files_.memo.empty() ? std::string() : files_.folder + files_.memo, MemoName(), table,
                     tally_, result_.counts);
-    const std::vector<TIndexPair> indexes =
-        keyed ? PairIndexes(files_, tally_, result_.counts) : std::vector<TIndexPair>{};
+    const std::vector<TIndexPair> indexes = PairIndexes(files_, tally_, result_.counts);
     std::optional<TKeyCensus> census;
-    if (!indexes.empty()) census.emplace(keyWidth);
+    if (keyed && !indexes.empty()) census.emplace(keyWidth);
     const TDataFileMap blocks = ScanDataFile(*file, size, table, keyWidth,
                                              [&](std::uint32_t block, std::size_t slot, std::span<const std::byte> r) {
                                                if (memo.Wanted()) memo.Record(block, slot, r);
@@ -113,7 +112,8 @@ class TAudit {
     memo.Finish();
     if (keyed) CheckPrimary(blocks);
     for (const TIndexPair& pair : indexes) {
-      AuditSecondaryIndex(fileSystem_, pair.data, pair.tree, table, *census, tally_, result_.counts);
+      AuditSecondaryIndex(fileSystem_, pair.data, pair.tree, table, census ? &*census : nullptr, tally_,
+                          result_.counts);
     }
     if (keyed) CheckExpectedIndexes();
   }

@@ -54,19 +54,29 @@ std::string Misfit(const TTableHeader& index, const TTableHeader& table) {
   return {};
 }
 
+bool IsMaintained(const TTableHeader& header) {
+  return header.fileType == TFileType::kMaintainedIndexData || header.fileType == TFileType::kMaintainedCompositeData;
+}
+
+// The header of the index's entry file when its entries can be read as
+// those of an index of this table; nothing, with the reason tallied, when not.
 std::optional<TTableHeader> ReadIndexData(env::TFile& file, std::uint64_t size, const std::string& path,
-                                          const TTableHeader& table, const std::string& subject, TFindingTally& tally,
-                                          TIndexMemoCounts& counts) {
+                                          const TTableHeader& table, bool keyed, const std::string& subject,
+                                          TFindingTally& tally, TIndexMemoCounts& counts) {
   try {
     TTableHeader header = paradox::ReadFileHeader(file, size, path);
+    std::string misfit;
     if (header.fileType == TFileType::kIndexData || header.fileType == TFileType::kCompositeIndexData) {
-      tally.Note(subject, "an index of a table without key; its entries were not checked");
-      return std::nullopt;
+      if (!keyed) {
+        tally.Note(subject, "an index of a table without key: its entries were not compared with the records");
+        return header;
+      }
+      misfit = "an index of a table without key beside a keyed table";
+    } else if (!IsMaintained(header)) {
+      misfit = "it is no secondary index file";
+    } else {
+      misfit = keyed ? Misfit(header, table) : "an index of a keyed table beside a table without key";
     }
-    std::string misfit =
-        header.fileType == TFileType::kMaintainedIndexData || header.fileType == TFileType::kMaintainedCompositeData
-            ? Misfit(header, table)
-            : "it is no secondary index file";
     if (misfit.empty()) return header;
     tally.Note(subject, "does not fit the table: " + misfit);
   } catch (const env::EDBEngineError& e) {
@@ -86,6 +96,17 @@ void AuditIndexTree(env::TFileSystem& fileSystem, const std::string& treePath, c
     tally.Note(subject, std::string("cannot be read: ") + e.what());
     ++counts.unreadableFiles;
   }
+}
+
+void TallyUntaken(const TKeyCensus& census, const std::string& subject, TFindingTally& tally,
+                  TIndexMemoCounts& counts) {
+  std::vector<std::string> examples;
+  const std::size_t missing = census.Untaken(examples, TFindingTally::kExamples + 1);
+  for (std::size_t i = 0; i < examples.size(); ++i) {
+    tally.Add(subject, "records of the table it does not hold", examples[i],
+              i + 1 == examples.size() ? missing - i : 1);
+  }
+  counts.recordsNotIndexed += missing;
 }
 
 }  // namespace
@@ -122,21 +143,21 @@ void TKeyCensus::Reset() {
 }
 
 void AuditSecondaryIndex(env::TFileSystem& fileSystem, const std::string& dataPath, const std::string& treePath,
-                         const TTableHeader& table, TKeyCensus& census, TFindingTally& tally,
+                         const TTableHeader& table, TKeyCensus* census, TFindingTally& tally,
                          TIndexMemoCounts& counts) {
   const std::string subject(env::NamePart(dataPath));
-  census.Reset();
+  if (census) census->Reset();
   std::optional<TDataFileMap> entries;
   try {
     auto file = fileSystem.Open(dataPath, env::TOpenMode::kRead);
     const std::uint64_t size = file->Size();
-    const auto header = ReadIndexData(*file, size, dataPath, table, subject, tally, counts);
+    const auto header = ReadIndexData(*file, size, dataPath, table, census != nullptr, subject, tally, counts);
     if (!header) return;
-    const std::size_t keyAt = header->recordSize - kHintWidth - census.KeyWidth();
+    const std::size_t keyAt = census ? header->recordSize - kHintWidth - census->KeyWidth() : 0;
     std::size_t strays = 0;
     entries = ScanDataFile(*file, size, *header, KeyWidthOf(*header),
                            [&](std::uint32_t block, std::size_t slot, std::span<const std::byte> entry) {
-                             if (census.TakeEntry(entry.subspan(keyAt, census.KeyWidth()))) return;
+                             if (!census || census->TakeEntry(entry.subspan(keyAt, census->KeyWidth()))) return;
                              ++strays;
                              tally.Add(subject, "entries for no record of the table",
                                        "block " + std::to_string(block) + " record " + std::to_string(slot));
@@ -147,15 +168,9 @@ void AuditSecondaryIndex(env::TFileSystem& fileSystem, const std::string& dataPa
     ++counts.unreadableFiles;
     return;
   }
-  std::vector<std::string> examples;
-  const std::size_t missing = census.Untaken(examples, TFindingTally::kExamples + 1);
-  for (std::size_t i = 0; i < examples.size(); ++i) {
-    tally.Add(subject, "records of the table it does not hold", examples[i],
-              i + 1 == examples.size() ? missing - i : 1);
-  }
-  counts.recordsNotIndexed += missing;
+  if (census) TallyUntaken(*census, subject, tally, counts);
   if (treePath.empty()) {
-    tally.Note(std::string(env::NamePart(dataPath)), "its tree file is missing");
+    tally.Note(subject, "its tree file is missing");
     ++counts.missingFiles;
     return;
   }

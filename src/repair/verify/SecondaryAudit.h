@@ -1,6 +1,6 @@
-// Checks a single-field or composite secondary index of a keyed table: the
-// entries of its data file (.Xnn/.XGn) against the table's records by
-// primary key, and its tree (.Ynn/.YGn) against the entries' blocks.
+// Checks a single-field or composite secondary index: the entries of its
+// entry file (.Xnn/.XGn) against a keyed table's records by primary key,
+// and its tree (.Ynn/.YGn) against the entries' blocks.
 #ifndef REMDO_REPAIR_VERIFY_SECONDARYAUDIT_H_
 #define REMDO_REPAIR_VERIFY_SECONDARYAUDIT_H_
 
@@ -46,10 +46,12 @@ class TKeyCensus {
   std::vector<TKey> keys_;  // in the order of the data file
 };
 
-// Checks the index whose data file is dataPath and tree file treePath (empty
-// when absent); subject names are the files' names.
+// Checks the index whose entry file is dataPath and tree file treePath
+// (empty when absent); findings are tallied under the files' names. census
+// holds the keys of a keyed table; null for a table without key, whose
+// index entries are not compared with its records.
 void AuditSecondaryIndex(env::TFileSystem& fileSystem, const std::string& dataPath, const std::string& treePath,
-                         const paradox::TTableHeader& table, TKeyCensus& census, TFindingTally& tally,
+                         const paradox::TTableHeader& table, TKeyCensus* census, TFindingTally& tally,
                          TIndexMemoCounts& counts);
 
 }  // namespace remdo::repair

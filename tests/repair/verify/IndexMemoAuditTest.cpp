@@ -122,6 +122,19 @@ const TPlant kPlants[] = {
        std::fill_n(db.bytes.begin() + static_cast<std::ptrdiff_t>(at), 10, std::byte{0});
      },
      "Books.MB: stored values no record refers to: 1"},
+    {"PxLeafKeyChanged",
+     [](const std::string& f) {
+       TFileBytes px(f + "Books.PX");
+       px.bytes[px.FirstLeaf() + 6 + px.EntrySize()] ^= std::byte{0x01};
+     },
+     "Books.PX: entries whose key is not their block's first key: 1 (block 2)"},
+    {"MemoReferenceToWrongKind",
+     [](const std::string& f) {
+       TFileBytes db(f + "Books.db");
+       std::byte& index = db.bytes[FirstStoredMemo(db)];
+       index = index == std::byte{0xFF} ? std::byte{0} : std::byte{0xFF};
+     },
+     "Books.MB: references to a block of the wrong kind: 1"},
     {"MissingPx", [](const std::string& f) { (void)env::DefaultFileSystem().Remove(f + "Books.PX"); },
      "Books.PX: missing"},
 };
@@ -242,6 +255,8 @@ std::string ExpectedFinding(tools::TDamageKind kind) {
   switch (kind) {
     case tools::TDamageKind::kTruncatedFile:
       return "Books.PX: entries pointing at no block of the file";
+    case tools::TDamageKind::kBlockNextLink:
+      return "Books.PX: entries pointing at a block outside the file's chain";
     case tools::TDamageKind::kZeroedBlock:
       return "Books.PX: entries pointing at";
     case tools::TDamageKind::kMissingPrimaryIndex:
