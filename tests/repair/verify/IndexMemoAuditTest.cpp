@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -296,6 +297,39 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DamagedBooks, ::testing::ValuesIn(tools::AllDama
   std::replace(name.begin(), name.end(), '-', '_');
   return name;
 });
+
+// Bytes spoilt at random across an index or memo file: the check ends, and
+// reports in detail lines, whatever the bytes say.
+class SpoiltFile : public ::testing::TestWithParam<const char*> {
+ protected:
+  static void SetUpTestSuite() { (void)paradox::DbiInit(nullptr); }
+  test::TScratchFolder folder_;
+};
+
+TEST_P(SpoiltFile, EndsWithDetailLines) {
+  tools::TCatalogueOptions options;
+  options.books = 1500;
+  options.folders = 0;
+  options.onlyTables = {"Books"};
+  tools::GenerateCatalogue(folder_.Path(), options);
+  const std::string path = folder_ / GetParam();
+  const Bytes sound = test::ReadWholeFile(path);
+  std::mt19937 random(17);
+  for (int round = 0; round < 40; ++round) {
+    Bytes spoilt = sound;
+    for (int i = 0; i < 1 + round; ++i) spoilt[random() % spoilt.size()] = static_cast<std::byte>(random());
+    test::WriteWholeFile(path, spoilt);
+    const TIndexMemoAudit audit = AuditIndexesAndMemo(env::DefaultFileSystem(), folder_ / "Books.db");
+    for (const auto& line : audit.lines) ASSERT_EQ(line.rfind("    ", 0), 0u) << line;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SpoiltFile, ::testing::Values("Books.PX", "Books.X02", "Books.Y02", "Books.MB"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           std::replace(name.begin(), name.end(), '.', '_');
+                           return name;
+                         });
 
 // Engine-written sample tables: where index files are present their leaves
 // agree with the data files (each leaf's key is its block's first key), and
