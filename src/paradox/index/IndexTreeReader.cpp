@@ -21,6 +21,13 @@ constexpr std::size_t kEntryTrailer = 6;
 // more levels than this.
 constexpr int kMaxLevels = 16;
 
+// A block number is stored as a short field value would be: big-endian with
+// the top bit flipped. Numbers above 32767 come out negative that way, and
+// 32768 as all zeros; read unsigned, they are the block numbers up to 65535
+// a file can have, as this engine's index builder writes them (no genuine
+// file that large was seen).
+std::uint32_t BlockNumberAt(const std::byte* p) { return static_cast<std::uint32_t>(GetBigEndian(p, 2) ^ 0x8000u); }
+
 class TTreeWalk {
  public:
   TTreeWalk(env::TFile& file, std::uint64_t fileSize, TIndexTree& tree)
@@ -64,7 +71,7 @@ class TTreeWalk {
     for (std::size_t i = 0; i < *count; ++i) {
       const std::byte* entry = block_.data() + TBlockHeader::kSize + i * entrySize_;
       const std::byte* numbers = entry + tree_.leaves.keyWidth;
-      const auto child = static_cast<std::uint32_t>(std::max<std::int64_t>(0, DecodeFieldInteger(numbers, 2)));
+      const std::uint32_t child = BlockNumberAt(numbers);
       if (level == 1) {
         const auto records = static_cast<std::uint32_t>(std::max<std::int64_t>(0, DecodeFieldInteger(numbers + 2, 2)));
         tree_.leaves.Add(entry, child, records);
