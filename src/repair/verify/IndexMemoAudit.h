@@ -49,8 +49,8 @@ struct TIndexMemoAudit {
 
 struct TIndexMemoOptions {
   // 1-based fields of the table that must have a single-field secondary
-  // index (the table's structure says so); an index found on disk is
-  // checked whether listed or not.
+  // index, as the structure's field specs say (TFieldSpecReading's
+  // IndexedFields); an index found on disk is checked whether listed or not.
   std::vector<int> indexedFields;
 };
 

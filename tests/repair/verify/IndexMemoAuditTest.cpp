@@ -186,14 +186,9 @@ TEST_P(IndexMemoAudit, PlantedFaultGivesItsLine) {
 INSTANTIATE_TEST_SUITE_P(Plants, IndexMemoAudit, ::testing::ValuesIn(kPlants),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Fields of a structure that ask for a single-field secondary index.
+// Fields of a structure that get a single-field secondary index.
 std::vector<int> IndexedFields(std::int32_t structure) {
-  std::vector<int> fields;
-  const auto specs = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(structure));
-  for (std::size_t i = 0; i < specs.fields.size(); ++i) {
-    if (specs.fields[i].hasIndex) fields.push_back(static_cast<int>(i + 1));
-  }
-  return fields;
+  return catalogue::ReadFieldSpecs(catalogue::GetTableSchema(structure)).IndexedFields();
 }
 
 // Sum of the record counts a tree's leaves state.
