@@ -1,10 +1,14 @@
 // The bulk-built index tree: shape (root first, one entry short of full),
-// any number of levels, and counts that stay valid short integers.
+// any number of levels, and counts that stay valid short integers; and the
+// tree read back, whole or damaged.
 #include "paradox/index/IndexBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "paradox/EngineFixture.h"
+#include "paradox/index/IndexTreeReader.h"
 
 namespace remdo::paradox {
 namespace {
@@ -21,6 +25,11 @@ TIndexEntries Leaves(int blocks, int perBlock) {
     leaves.Add(key, static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(perBlock));
   }
   return leaves;
+}
+
+TIndexTree ReadBack(const std::string& path) {
+  auto file = env::RealFileSystem().Open(path, env::TOpenMode::kRead);
+  return ReadIndexTree(*file, path);
 }
 
 testing::TFileImage BuildIndex(const remdo::test::TScratchFolder& folder, const TIndexEntries& leaves) {
@@ -83,6 +92,12 @@ TEST(IndexBuilder, BuildsAnyNumberOfLevelsFromTheRootDown) {
       EXPECT_EQ(links.prev, b - 1);
     }
     EXPECT_EQ(entries, static_cast<long>(image.header.recordCount));
+    const TIndexTree tree = ReadBack(folder / "T.PX");
+    const TIndexEntries written = Leaves(c.blocks, c.perBlock);
+    EXPECT_TRUE(tree.faults.empty());
+    EXPECT_EQ(tree.leaves.keys, written.keys);
+    EXPECT_EQ(tree.leaves.children, written.children);
+    EXPECT_EQ(tree.leaves.counts, written.counts);
     if (c.levels == 0) continue;
     std::vector<TIndexEntry> lowest;
     Descend(image, 1, c.levels, lowest);
@@ -91,6 +106,45 @@ TEST(IndexBuilder, BuildsAnyNumberOfLevelsFromTheRootDown) {
       EXPECT_EQ(lowest[static_cast<std::size_t>(b)].child, b + 1);
       if (HasFailure()) break;
     }
+  }
+}
+
+// A two-level tree (root block 1 over leaf blocks 2 and 3) spoilt byte by
+// byte: the reader names the fault, never loops, and keeps what it could read.
+TEST(IndexTreeReader, NamesTheDamageOfATree) {
+  struct TCase {
+    const char* what;
+    std::function<void(std::vector<std::byte>&)> spoil;
+    TTreeFaultKind fault;
+    std::uint32_t block;
+    std::size_t leaves;
+  };
+  constexpr std::size_t kRoot = 2048 + 6;  // the root's first entry
+  const TCase cases[] = {
+      {"root entry points at the root", [](auto& b) { EncodeFieldInteger(&b[kRoot + 4], 1, 2); },
+       TTreeFaultKind::kBlockRevisited, 1, 2},
+      {"root entry points past the file", [](auto& b) { EncodeFieldInteger(&b[kRoot + 4], 90, 2); },
+       TTreeFaultKind::kBlockOutside, 90, 2},
+      {"root outside the file", [](auto& b) { PutU16(&b[0x1E], 7); }, TTreeFaultKind::kBlockOutside, 7, 0},
+      {"impossible levels", [](auto& b) { b[0x20] = std::byte{200}; }, TTreeFaultKind::kTooDeep, 200, 0},
+      {"leaf with an odd last offset", [](auto& b) { PutU16(&b[2048 + 2048 + 4], 7); }, TTreeFaultKind::kBlockDamaged,
+       2, 2},
+      {"empty leaf", [](auto& b) { PutU16(&b[2048 + 2048 + 4], static_cast<std::uint16_t>(-10)); },
+       TTreeFaultKind::kBlockEmpty, 2, 2},
+      {"header count", [](auto& b) { PutU16(&b[6], 9); }, TTreeFaultKind::kEntryCount, 207, 205},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    remdo::test::TScratchFolder folder;
+    BuildIndex(folder, Leaves(205, 3));
+    std::vector<std::byte> bytes = remdo::test::ReadWholeFile(folder / "T.PX");
+    c.spoil(bytes);
+    remdo::test::WriteWholeFile(folder / "T.PX", bytes);
+    const TIndexTree tree = ReadBack(folder / "T.PX");
+    ASSERT_EQ(tree.faults.size(), 1u);
+    EXPECT_EQ(tree.faults[0].kind, c.fault);
+    EXPECT_EQ(tree.faults[0].block, c.block);
+    EXPECT_EQ(tree.leaves.Size(), c.leaves);
   }
 }
 
