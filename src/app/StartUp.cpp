@@ -73,8 +73,27 @@ std::vector<std::string> ExistingTableFiles(const std::string& folder) {
   return entries;
 }
 
+namespace {
+
+// VERIFY only looks: it goes with no run that installs, updates or undoes.
+bool VerifyRefused(const TCommandLine& commandLine) {
+  if (!commandLine.RunOption("VERIFY")) return false;
+  if (commandLine.IsInstallerStart() || commandLine.RunOption("INST")) {
+    env::ShowErrorBox("VERIFY cannot be given to an installation or update run.\r\rStart Remdo by itself with VERIFY.");
+    return true;
+  }
+  if (commandLine.RunOption("UNDO")) {
+    env::ShowErrorBox("VERIFY and UNDO cannot be given together.\r\rVERIFY changes nothing; UNDO puts files back.");
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 TStartResult StartUp(const TCommandLine& commandLine) {
   TStartResult result;
+  if (VerifyRefused(commandLine)) return {TStartOutcome::kRefused, false};
   if (CatalogueRunning(commandLine)) return {TStartOutcome::kRefused, false};
   if (!commandLine.IsInstallerStart()) return result;
   if (commandLine.KeepsSave4()) KeepSave4();
