@@ -153,6 +153,9 @@ bool TMainForm::VerifyTables(const std::string& dataFolder, const TScratchRepair
       LogLine("  -- table not found: " + table.tableName);
     }
     const auto outcome = OutcomeOf(scratch, table.tableName);
+    // A table the data folder lacks and the repair checked was taken back
+    // from the save folder first.
+    if (!findings && outcome && !outcome->recreated) LogLine("  -- a repair would take it back from the saved copy");
     if (outcome) {
       for (const auto& line : repair::PredictionLines(*outcome)) LogLine(line);
     } else if (scratch.made) {

@@ -52,6 +52,9 @@ struct TTableOutcome {
   bool merged = false;
   // Records the rebuild could not transfer (MissingRecords at the end).
   std::int32_t missing = 0;
+  // A missing folder table was created anew and refilled from the folder
+  // index (no check ran).
+  bool recreated = false;
 
   bool operator==(const TTableOutcome&) const = default;
 };
@@ -92,8 +95,8 @@ struct TRunState {
   // The run ended because it was stopped.
   bool Interrupted = false;
   TTableLayout CurrentLayout;
-  // One entry per table whose check got as far as its "Checking" line, in
-  // the order of the checks.
+  // One entry per table whose check got as far as its "Checking" line, and
+  // per folder table created anew, in the order of the run.
   std::vector<TTableOutcome> TableOutcomes;
   // Start-up installed the program file into the data folder, or the data
   // folder asks for the catalogue application to be started after the run.

@@ -11,7 +11,7 @@ std::string Records(std::int64_t n) { return std::to_string(n) + " record" + (n 
 
 // The repair would leave the table as it holds its records now.
 bool ChangesNothing(const TTableOutcome& outcome) {
-  return outcome.ok && !outcome.damageSeen && outcome.refused == 0 && !outcome.indexRecovery && !outcome.merged &&
+  return outcome.ok && !outcome.recreated && !outcome.damageSeen && outcome.refused == 0 && !outcome.indexRecovery && !outcome.merged &&
          outcome.missing == 0;
 }
 
@@ -24,7 +24,9 @@ std::int64_t RecordsWouldBeMissing(const TTableOutcome& outcome) {
 
 std::vector<std::string> PredictionLines(const TTableOutcome& outcome) {
   std::string what;
-  if (!outcome.ok) {
+  if (outcome.recreated) {
+    what = outcome.ok ? "create it anew and refill it from the folder index" : "fail to create it anew";
+  } else if (!outcome.ok) {
     what = "fail; the table would stay as it is";
   } else if (outcome.merged) {
     what = "rebuild it and merge from the saved copy";
