@@ -11,8 +11,8 @@ std::string Records(std::int64_t n) { return std::to_string(n) + " record" + (n 
 
 // The repair would leave the table as it holds its records now.
 bool ChangesNothing(const TTableOutcome& outcome) {
-  return outcome.ok && !outcome.recreated && !outcome.damageSeen && outcome.refused == 0 && !outcome.indexRecovery && !outcome.merged &&
-         outcome.missing == 0;
+  return outcome.ok && !outcome.recreated && !outcome.damageSeen && outcome.refused == 0 && !outcome.indexRecovery &&
+         !outcome.merged && outcome.missing == 0;
 }
 
 }  // namespace
