@@ -29,12 +29,16 @@ constexpr std::uint64_t kSpareRoom = 16 * kMegabyte;
 constexpr std::uint32_t kKeptAttributes = env::attr::kReadOnly | env::attr::kHidden | env::attr::kArchive;
 
 // The window of the scratch run: nothing shown, and closed when the verify
-// run's window is.
+// run's window is. While the verify run's window handles its messages, its
+// own boxes are shown (Cancel asks "Are you sure?").
 class TScratchView final : public TFormView {
  public:
-  explicit TScratchView(TFormView& outer) : outer_(outer) {}
+  TScratchView(TFormView& outer, env::TDialogs& outerDialogs) : outer_(outer), outerDialogs_(outerDialogs) {}
   void Update() override {}
-  void ProcessMessages() override { outer_.ProcessMessages(); }
+  void ProcessMessages() override {
+    const env::TDialogsScope scope(outerDialogs_);
+    outer_.ProcessMessages();
+  }
   bool Terminating() override { return outer_.Terminating(); }
   bool Showing() override { return true; }
   void Close() override {}
@@ -45,6 +49,7 @@ class TScratchView final : public TFormView {
 
  private:
   TFormView& outer_;
+  env::TDialogs& outerDialogs_;
 };
 
 // Every box of the scratch run is answered as nobody is there to answer:
@@ -102,9 +107,10 @@ std::vector<std::string> ScratchParams(const TCommandLine& commandLine) {
 
 void RunOnCopy(const TCommandLine& commandLine, TFormView& view, const std::function<void(TMainForm&)>& sequence,
                TScratchRepair& result) {
+  env::TDialogs& outerDialogs = env::Dialogs();
   TUnansweredDialogs dialogs;
   const env::TDialogsScope scope(dialogs);
-  TScratchView scratchView(view);
+  TScratchView scratchView(view, outerDialogs);
   const TCommandLine scratchLine(commandLine.ProgramPath(), ScratchParams(commandLine));
   TMainForm form(scratchLine, scratchView, false);
   form.SetTableSequence(sequence);

@@ -226,5 +226,27 @@ TEST(VerifyRun, WithoutRoomForACopyLeavesThePredictionsOutAndSaysWhy) {
   EXPECT_TRUE(*run.form->RunResult());
 }
 
+TEST(VerifyRun, CancelDuringTheScratchRepairAsksTheUserAndStops) {
+  testing::TWholeRunFixture run({"VERIFY"});
+  PrepareVerify(run);
+  std::map<std::string, TFileState> before;
+  Snapshot(kDataFolder, before);
+  // The first message the scratch repair pumps is a click on Cancel.
+  run.dialogs.ExpectQuestion(env::TBoxKind::kYesNo, "Are you sure?", "Stop?", true);
+  run.view.onPump = [&run] {
+    run.view.onPump = nullptr;
+    run.form->CloseBtnClick();
+  };
+  run.Start();
+  EXPECT_TRUE(run.form->RunState.Interrupted);
+  EXPECT_TRUE(run.Logged("...program stopped."));
+  std::map<std::string, TFileState> after;
+  Snapshot(kDataFolder, after);
+  EXPECT_EQ(after, before);
+  std::map<std::string, TFileState> scratch;
+  Snapshot(kTempFolder, scratch);
+  EXPECT_TRUE(scratch.empty()) << "the scratch copy was left behind";
+}
+
 }  // namespace
 }  // namespace remdo::app
