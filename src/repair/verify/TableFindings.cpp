@@ -59,6 +59,7 @@ TBlockWalk WalkBlocks(paradox::TPxObject& reader, const std::string& path) {
   const std::int64_t wholeBlocks = reader.BlockCount();
   for (;;) {
     const std::int64_t before = reader.CurrentBlock();
+    const std::int64_t passedBefore = reader.PassedOverBlocks();
     try {
       if (!reader.NextBlock()) break;
     } catch (const env::EReadError& error) {
@@ -73,15 +74,12 @@ TBlockWalk WalkBlocks(paradox::TPxObject& reader, const std::string& path) {
       walk.partial = "file ends " + std::to_string(reader.FileSize() - start) + " bytes into " + name;
     }
     if (reader.BlockState() == paradox::TBlockState::kEmpty) ++walk.empty;
-    if (reader.BlockState() == paradox::TBlockState::kDamaged && reader.FileSize() - start >= 6) {
-      if (block >= wholeBlocks) {
-        walk.passedOver.push_back(name + ": records cut off by the end of the file");
-      } else {
-        walk.passedOver.push_back(name + ": " + DamagedBlockReason(reader, path, start));
-      }
-    } else if (reader.PassedOverBlocks() > static_cast<std::int64_t>(walk.passedOver.size())) {
-      walk.passedOver.push_back(name + ": records cut off by the end of the file");
-    }
+    if (reader.PassedOverBlocks() == passedBefore) continue;
+    // A block the reader skipped whole, or one the end of the file cut.
+    const bool damaged = reader.BlockState() == paradox::TBlockState::kDamaged && block < wholeBlocks;
+    walk.passedOver.push_back(
+        name + ": " +
+        (damaged ? DamagedBlockReason(reader, path, start) : std::string("records cut off by the end of the file")));
   }
   const std::int64_t rest = reader.FileSize() - headerSize - wholeBlocks * reader.BlockSize();
   if (!walk.partial && rest > 0) {
