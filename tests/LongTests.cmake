@@ -30,13 +30,18 @@ set(remdo_long_tests
   # repairs).
   "^tools\\.Kinds/DamageToRecords\\."
   "^repair\\.Kinds/DamagedCatalogueTest\\."
-  "^repair\\.Kinds/DamageKinds\\.")
+  "^repair\\.Kinds/DamageKinds\\."
+  # A verify-only run and a repair run of a catalogue with each kind of
+  # damage (natively 1 to 4 s each).
+  "^integration\\.DamageKinds/TVerifyRun\\.")
 set(remdo_short_representatives
   # The fault loop of the family commit (Wine: 11 s for each kind of fault)
   # stands for the fault loops and is not labelled at all.
   "^tools\\.Kinds/DamageToRecords\\.[A-Za-z]+/zeroedblock_seed1( |$)"
   "^repair\\.Kinds/DamagedCatalogueTest\\.NoRecordIsLostAndTheRepairedTableReadsBack/DuplicateKeyInBooks( |$)"
-  "^repair\\.Kinds/DamageKinds\\.NoVisibleRecordIsLost/read_only_strict( |$)")
+  "^repair\\.Kinds/DamageKinds\\.NoVisibleRecordIsLost/read_only_strict( |$)"
+  # The read-only table stands for them: its attributes must survive too.
+  "^integration\\.DamageKinds/TVerifyRun\\.[A-Za-z]+/read_only_Pubs( |$)")
 
 foreach(remdo_program IN ITEMS env paradox repair app tools integration)
   foreach(remdo_test IN LISTS remdo_${remdo_program}_tests_TESTS)

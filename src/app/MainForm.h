@@ -33,6 +33,8 @@
 
 namespace remdo::app {
 
+struct TScratchRepair;
+
 inline constexpr int kClientWidth = 539;
 inline constexpr int kClientHeight = 458;
 
@@ -105,6 +107,9 @@ class TMainForm final : public repair::TRunReporter {
   void WriteRunReport();
 
   void SetTableSequence(TTableSequence sequence) { tableSequence_ = std::move(sequence); }
+  // Where a verify-only run saves its report; an empty path saves none.
+  // Without this call it goes to the user's documents folder.
+  void SetVerifyReportFile(std::string path) { verifyReportFile_ = std::move(path); }
   // The result of the run once RunRepair has returned.
   std::optional<bool> RunResult() const { return runResult_; }
   const TCommandLine& CommandLine() const { return commandLine_; }
@@ -146,6 +151,11 @@ class TMainForm final : public repair::TRunReporter {
   void StartKeeping();
   void FinishKeeping() noexcept;
   bool RunUndo();
+  // The verify-only run (RunVerify.cpp); true when damage was found.
+  bool RunVerify();
+  bool ReportLeftovers(const std::string& dataFolder);
+  bool VerifyTables(const std::string& dataFolder, const TScratchRepair& scratch);
+  void SaveVerifyReport();
   void WriteUndoResult(const repair::TUndoOutcome& outcome);
   // WriteRunReport on the way out of the run or the window: a report that
   // cannot be written is shown, and the rest of the way is still gone.
@@ -162,6 +172,7 @@ class TMainForm final : public repair::TRunReporter {
   // although Running stays set until the window closes.
   bool runEndedByError_ = false;
   std::unique_ptr<repair::TRunKeeping> keeping_;
+  std::optional<std::string> verifyReportFile_;
 };
 
 }  // namespace remdo::app

@@ -101,6 +101,7 @@ void TMainForm::FormDestroy() {
 }
 
 bool TMainForm::RunRepair() {
+  if (RunOption("VERIFY")) return RunVerify();
   if (RunOption("UNDO")) return RunUndo();
   Preamble();
   StartKeeping();

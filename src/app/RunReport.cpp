@@ -71,6 +71,8 @@ void TMainForm::WriteRunReport() {
   const std::string folder = env::GetDataFolder();
   auto& fileSystem = env::DefaultFileSystem();
   const bool runStarted = RunState.RunStartTime != 0;
+  // A verify-only run saves its own report, never in the data folder.
+  if (RunOption("VERIFY")) return;
   if (!runStarted || folder.empty() || !fileSystem.FolderExists(folder) || ReportWritten) return;
   SaveLines(fileSystem, folder + std::string(kRunLogName), LogFileMemo.lines);
   if (ClipboardChk.checked) view_.SetClipboardText(JoinLines(LogFileMemo.lines));

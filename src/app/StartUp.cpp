@@ -3,12 +3,15 @@
 // class but not the title, so it never counts.
 #include "app/StartUp.h"
 
+#include <algorithm>
+
 #include "env/DataFolder.h"
 #include "env/Dialogs.h"
 #include "env/FileList.h"
 #include "env/FileSystem.h"
 #include "env/Shell.h"
 #include "env/SystemInfo.h"
+#include "env/Text.h"
 #include "repair/AutomaticBackup.h"
 
 namespace remdo::app {
@@ -73,8 +76,32 @@ std::vector<std::string> ExistingTableFiles(const std::string& folder) {
   return entries;
 }
 
+namespace {
+
+// VERIFY only looks: it goes with no run that installs, updates or undoes.
+bool VerifyRefused(const TCommandLine& commandLine) {
+  if (!commandLine.RunOption("VERIFY")) return false;
+  // The word INST itself counts too, although the run option test reads
+  // "INST" as INSTALLING.
+  const auto& params = commandLine.Params();
+  const bool instGiven =
+      std::any_of(params.begin(), params.end(), [](const std::string& word) { return env::UpperCase(word) == "INST"; });
+  if (commandLine.IsInstallerStart() || commandLine.RunOption("INSTALLING") || instGiven) {
+    env::ShowErrorBox("VERIFY cannot be given to an installation or update run.\r\rStart Remdo by itself with VERIFY.");
+    return true;
+  }
+  if (commandLine.RunOption("UNDO")) {
+    env::ShowErrorBox("VERIFY and UNDO cannot be given together.\r\rVERIFY changes nothing; UNDO puts files back.");
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 TStartResult StartUp(const TCommandLine& commandLine) {
   TStartResult result;
+  if (VerifyRefused(commandLine)) return {TStartOutcome::kRefused, false};
   if (CatalogueRunning(commandLine)) return {TStartOutcome::kRefused, false};
   if (!commandLine.IsInstallerStart()) return result;
   if (commandLine.KeepsSave4()) KeepSave4();

@@ -4,6 +4,7 @@
 // characters and groups while at most one has. A copy of the program whose
 // name contains "fixchar" replaces the characters with their saved copy,
 // keeping both earlier files as CharX2.db.
+#include <iterator>
 #include <string>
 
 #include "env/SystemInfo.h"
@@ -43,6 +44,19 @@ constexpr TSequenceRow kMiddleRows[] = {
 };
 constexpr TSequenceRow kFavoriteAuthors{"Favorite authors", "Auth0001", 39, 2};
 constexpr TSequenceRow kFolderIndexing{"Folder indexing", "Folders", 35, 999999};
+
+}  // namespace
+
+std::vector<TSequenceRow> CurrentSequenceRows() {
+  std::vector<TSequenceRow> rows = {kAuthors, kExpandedTitles, kBooks,      kBookIndexing, kGenres,
+                                    kSeries,  kReissues,       kCharacters, kGroups};
+  rows.insert(rows.end(), std::begin(kMiddleRows), std::end(kMiddleRows));
+  rows.push_back(kFavoriteAuthors);
+  rows.push_back(kFolderIndexing);
+  return rows;
+}
+
+namespace {
 
 constexpr std::int32_t kFixedCharactersTolerance = 900000;
 constexpr std::int32_t kRetrievedCharactersTolerance = 4000;

@@ -100,12 +100,19 @@ void TransferFolderRows(TRepairContext& context, std::int32_t n) {
 bool RecreateFolderTable(TRepairContext& context, std::int32_t n, std::string_view title) {
   TRunReporter& run = context.Run();
   run.LogLine(std::string(title) + " folder missing -- recreating");
+  TTableOutcome outcome;
+  outcome.table = FolderTableName(n);
+  outcome.recreated = true;
   if (!CreateCatalogTable(context, FolderTableName(n) + ".db", FolderStructure(n))) {
     run.LogLine("  -- unable to create file");
     ++context.State().FailureCount;
+    outcome.failed = true;
+    context.State().TableOutcomes.push_back(std::move(outcome));
     return false;
   }
   RefillFolderTable(context, n);
+  outcome.ok = true;
+  context.State().TableOutcomes.push_back(std::move(outcome));
   return true;
 }
 

@@ -81,6 +81,7 @@ std::string IndexMismatch(const paradox::TPxObject& index, const TTableLayout& l
 }  // namespace
 
 bool TTableCheck::RecoverFromIndexes() {
+  indexRecoveryRan_ = true;
   if (!CreateScratchTable(kRecoveryTable)) return false;
   TRunReporter& run = Reporter();
   const std::string folder = TRepairContext::DataFolder();
@@ -240,6 +241,7 @@ bool TTableCheck::ImportRecoveredRecords() {
     recovered.Close();
     rebuilt.Close();
   }
+  recoveredFromIndexes_ += inserted;
   if (inserted > 0) {
     run.LogLine("  -- fields recovered");
     AppendToNameList(State().RecoveredTables, request_.TableName);

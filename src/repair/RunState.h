@@ -32,6 +32,33 @@ struct TTableLayout {
 // started. The timer starts the run only in kPainted.
 enum class TStartState { kCreated = 0, kPainted = 1, kStarted = 2 };
 
+// What one table's check came to, as the run's own steps decided it. A
+// verify-only run reads these from its repair run on a scratch copy.
+struct TTableOutcome {
+  std::string table;
+  // The check's result, and whether it counted a failure.
+  bool ok = false;
+  bool failed = false;
+  // The rebuild passed over blocks, met a read error, or read another
+  // number of records than the header gives.
+  bool damageSeen = false;
+  // Records the engine refused while rebuilding (kept as rejected).
+  std::int64_t refused = 0;
+  // The recovery from the secondary index files ran, and how many records
+  // it gave back.
+  bool indexRecovery = false;
+  std::int64_t fromIndexes = 0;
+  // The saved copy's records were merged back.
+  bool merged = false;
+  // Records the rebuild could not transfer (MissingRecords at the end).
+  std::int32_t missing = 0;
+  // A missing folder table was created anew and refilled from the folder
+  // index (no check ran).
+  bool recreated = false;
+
+  bool operator==(const TTableOutcome&) const = default;
+};
+
 struct TRunState {
   // True while the run may go on; cleared by Cancel, by the application
   // ending and at the end of the run.
@@ -68,6 +95,9 @@ struct TRunState {
   // The run ended because it was stopped.
   bool Interrupted = false;
   TTableLayout CurrentLayout;
+  // One entry per table whose check got as far as its "Checking" line, and
+  // per folder table created anew, in the order of the run.
+  std::vector<TTableOutcome> TableOutcomes;
   // Start-up installed the program file into the data folder, or the data
   // folder asks for the catalogue application to be started after the run.
   bool InstalledMark = false;

@@ -75,6 +75,7 @@ bool TTableCheck::RestoreFromSavedCopy() {
   }
   TRunReporter& run = Reporter();
   bool result = false;
+  savedCopyMerged_ = true;
   {
     TStepTable current(context_.Table1, TRepairContext::DataFolder(), request_.TableName);
     TStepTable saved(context_.Table2, saveFolder, request_.TableName);

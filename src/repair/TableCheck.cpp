@@ -65,6 +65,27 @@ std::string TTableCheck::DataPath(std::string_view name) const {
 std::string TTableCheck::TablePath() const { return DataPath(request_.TableName + ".db"); }
 
 bool TTableCheck::Run() {
+  const std::int32_t failuresBefore = State().FailureCount;
+  const bool result = RunChecks();
+  if (checkStarted_) RecordOutcome(result && State().FailureCount == failuresBefore);
+  return result;
+}
+
+void TTableCheck::RecordOutcome(bool result) {
+  TTableOutcome outcome;
+  outcome.table = request_.TableName;
+  outcome.ok = result;
+  outcome.failed = !result && Reporter().KeepGoing();
+  outcome.damageSeen = damageSeen_;
+  outcome.refused = static_cast<std::int64_t>(rejected_.Count());
+  outcome.indexRecovery = indexRecoveryRan_;
+  outcome.fromIndexes = recoveredFromIndexes_;
+  outcome.merged = savedCopyMerged_;
+  outcome.missing = State().MissingRecords;
+  State().TableOutcomes.push_back(std::move(outcome));
+}
+
+bool TTableCheck::RunChecks() {
   TRunReporter& run = Reporter();
   if (run.RunOption("STRICT")) {
     request_.VerifyMissing = false;
@@ -77,6 +98,7 @@ bool TTableCheck::Run() {
   if (!run.KeepGoing()) return false;
   if (!TableSelected()) return false;
   run.LogLine("Checking " + request_.DisplayName + "...");
+  checkStarted_ = true;
   State().TableUnderWay = request_.TableName;
   if (!env::DefaultFileSystem().FileExists(TablePath())) {
     run.LogLine("  -- table not found: " + request_.TableName);

@@ -141,6 +141,9 @@ class TTableCheck {
   bool CreateScratchTable(std::string_view fileName);
   bool FailureEnding();
   bool RunRepairChain();
+  // The check itself; Run adds its outcome to the run state.
+  bool RunChecks();
+  void RecordOutcome(bool result);
 
   // Rebuild parts (TableRebuild.cpp, FolderConversion.cpp).
   void FillCurrentLayout(paradox::TPxObject& reader);
@@ -189,6 +192,12 @@ class TTableCheck {
   // in RecTbl for the conversion's rebuild, which claims them when they
   // reach the converted table.
   bool recoveredToConvert_ = false;
+  // The check wrote its "Checking" line; only such checks have an outcome.
+  bool checkStarted_ = false;
+  // What the recovery steps of this check did, for its outcome.
+  bool indexRecoveryRan_ = false;
+  std::int64_t recoveredFromIndexes_ = 0;
+  bool savedCopyMerged_ = false;
   std::int64_t recoveredConverted_ = 0;
   std::size_t scratchRecordSize_ = 0;
   TRejectedRecords rejected_;

@@ -2,6 +2,7 @@
 // operations the sequences share.
 #include "repair/TableSequence.h"
 
+#include <iterator>
 #include <string>
 
 #include "catalogue/TableCatalogue.h"
@@ -54,6 +55,11 @@ void RunTableSequence(TRepairContext& context) {
   } else {
     RunEarlierSequence(context);
   }
+}
+
+std::vector<TSequenceRow> SequenceRows(bool currentLayout) {
+  if (currentLayout) return CurrentSequenceRows();
+  return {std::begin(kEarlierRows), std::end(kEarlierRows)};
 }
 
 void RunEarlierSequence(TRepairContext& context) {

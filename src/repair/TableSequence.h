@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "repair/RepairContext.h"
 
@@ -44,6 +45,11 @@ void RunCurrentSequence(TRepairContext& context);
 
 // The earlier format: its tables in their order, then its folder tables.
 void RunEarlierSequence(TRepairContext& context);
+
+// The rows of a format's sequence in their order, the folder tables left
+// out: what a run hands to CheckTable before any retrieval changes a row.
+std::vector<TSequenceRow> SequenceRows(bool currentLayout);
+std::vector<TSequenceRow> CurrentSequenceRows();
 
 // CheckTable with the row's arguments.
 bool CheckRow(TRepairContext& context, const TSequenceRow& row);

@@ -73,6 +73,8 @@ TEST(ConsoleOptions, Table) {
       {{"--data-folder", "a", "--data-folder", "b"}, std::nullopt, "b", {}, true},
       {{"--frobnicate"}, std::nullopt, "", {}, true},
       {{"--undo", "--yes"}, true, "", {"UNDO"}, false},
+      {{"--verify", "--report", "r.txt"}, std::nullopt, "", {"VERIFY"}, false},
+      {{"--verify", "--report"}, std::nullopt, "", {}, true},
       {{"--", "--yes", "-x"}, std::nullopt, "", {"--yes", "-x"}, false},
       {{"-", "+!"}, std::nullopt, "", {"-", "+!"}, false},
   };
@@ -90,6 +92,7 @@ TEST(ConsoleOptions, Table) {
   EXPECT_EQ(ParseConsoleOptions({"--prefix=/p"}).prefix, "/p");
   EXPECT_FALSE(ParseConsoleOptions({"--prefix"}).error.empty());
   EXPECT_FALSE(ParseConsoleOptions({"--prefix=/p", "--prefix=/q"}).error.empty());
+  EXPECT_EQ(ParseConsoleOptions({"--report=/tmp/r.txt", "--verify"}).reportFile, "/tmp/r.txt");
 }
 
 TEST(ConsoleDialogs, BoxTextBreaksLinesAtCarriageReturns) {

@@ -52,6 +52,33 @@ TEST(StartUp, OrdinaryNameGoesStraightToTheWindow) {
   EXPECT_FALSE(s.platform.DataFileExists("FenroRemdo.exe"));
 }
 
+TEST(StartUp, VerifyIsRefusedWithInstallerUpdaterInstOrUndo) {
+  const std::string installing =
+      "VERIFY cannot be given to an installation or update run.\r\rStart Remdo by itself with VERIFY.";
+  const std::string undoing =
+      "VERIFY and UNDO cannot be given together.\r\rVERIFY changes nothing; UNDO puts files back.";
+  const struct {
+    const char* program;
+    std::vector<std::string> params;
+    std::string box;  // empty: not refused
+  } cases[] = {
+      {"FenroRemdo.exe", {"VERIFY"}, ""},
+      {"FenroRemdoInst.exe", {"VERIFY"}, installing},
+      {"update.exe", {"verify"}, installing},
+      {"FenroRemdo.exe", {"VERIFY", "INST"}, installing},
+      {"FenroRemdo.exe", {"VERIFY", "UNDO"}, undoing},
+  };
+  for (const auto& c : cases) {
+    TStart s;
+    s.platform.File("C:\\Remdo\\" + std::string(c.program), "the program");
+    if (!c.box.empty()) s.dialogs.ExpectBox(env::TBoxKind::kError, c.box, "! Error !");
+    const TStartResult result = s.Run(c.program, c.params);
+    EXPECT_EQ(result.outcome == TStartOutcome::kRefused, !c.box.empty()) << c.program << " " << c.params.back();
+    // Refused before an installer start installs anything.
+    EXPECT_FALSE(s.platform.DataFileExists("FenroRemdo.exe")) << c.program;
+  }
+}
+
 TEST(StartUp, SilentInstallerCopiesItselfAndShowsNothing) {
   TStart s;
   s.platform.File("C:\\Remdo\\FenroRemdo.exe", "the program");

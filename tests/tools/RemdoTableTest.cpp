@@ -193,6 +193,55 @@ TEST_F(RemdoTable, UnreadableOrDamagedFilesExitWithOneAndOneLine) {
   EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
 }
 
+TEST_F(RemdoTable, VerifyFindsCountsKeyOrderAndDuplicates) {
+  const auto records = [](std::initializer_list<int> keys) {
+    std::vector<TBytes> out;
+    for (const int key : keys) out.push_back(Record({Int(key, 4), Alpha("x", 6)}));
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::vector<TBytes>> blocks;
+    std::int64_t headerCount;  // -1: the records in the blocks
+    std::vector<std::string> lines;
+    std::function<void(TBytes&)> patch = nullptr;
+  };
+  const Case cases[] = {
+      {"sound", {records({1, 2}), records({3, 4})}, -1, {"    keys out of order  : 0", "    duplicate keys     : 0"}},
+      {"blocks in another file order", {records({3, 4}), records({1, 2})}, -1, {"    keys out of order  : 0"}},
+      {"disorder in a block", {records({2, 1}), records({3, 4})}, -1, {"    keys out of order  : 1"}},
+      {"overlapping blocks", {records({1, 3}), records({2, 4})}, -1, {"    keys out of order  : 1"}},
+      {"duplicate", {records({1, 2}), records({2, 3})}, -1, {"    duplicate keys     : 1"}},
+      {"count too high", {records({1, 2}), records({3, 4})}, 6, {"  -- 2 records not found"}},
+      {"count too low", {records({1, 2}), records({3, 4})}, 2, {"  -- 2 records past the header count"}},
+      {"last-record offset of block 0 at 7",
+       {records({1, 2}), records({3, 4})},
+       -1,
+       {"  -- 1 block passed over", "     block 0: last-record offset 7 not a multiple of the record size 10",
+        "  -- 2 records not found"},
+       [](TBytes& b) { test::PatchU16(b, 1024 + 4, 7); }},
+      {"cut last block",
+       {records({1, 2}), records({3, 4})},
+       -1,
+       {"     block 1: records cut off by the end of the file", "  -- partial block: file ends 16 bytes into block 1"},
+       [](TBytes& b) { b.resize(1024 + 1024 + 16); }},
+  };
+  for (const auto& c : cases) {
+    TTableImage table;
+    table.fileType = 0;
+    table.keyFields = 1;
+    table.fields = {{ft::kLong, 4, "Id"}, {ft::kAlpha, 6, "Name"}};
+    table.blocks = c.blocks;
+    table.recordCount = c.headerCount;
+    TBytes bytes = table.Build();
+    if (c.patch) c.patch(bytes);
+    const auto run = RunTool({"verify", Write("Thing.db", bytes)});
+    const bool sound = std::string(c.name) == "sound" || std::string(c.name) == "blocks in another file order";
+    EXPECT_EQ(run.status, sound ? 0 : 1) << c.name << "\n" << run.out;
+    for (const auto& line : c.lines) EXPECT_NE(run.out.find(line + "\n"), std::string::npos) << c.name << "\n" << run.out;
+  }
+}
+
 TEST_F(RemdoTable, InfoShowsWhatItCanOfATableItCannotWalk) {
   TBytes bytes = EveryType().Build();
   test::PatchU16(bytes, 0, 0);

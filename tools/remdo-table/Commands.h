@@ -59,6 +59,9 @@ int RunInfo(TCommandContext& context);
 int RunDump(TCommandContext& context);
 // Rebuilds a table family through the engine under another name.
 int RunCopy(TCommandContext& context);
+// The verify-only run's findings for one table file; exit status 1 when
+// damage was found.
+int RunVerify(TCommandContext& context);
 // Compares a data folder before and after a repair run, table by table.
 int RunCompare(TCommandContext& context);
 

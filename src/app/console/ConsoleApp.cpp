@@ -57,6 +57,11 @@ std::string AbsoluteFolder(const std::string& given, TTerminal& terminal) {
   return env::IncludeTrailingSeparator(folder);
 }
 
+// The file of --report as the program holds it: Windows-1252, absolute.
+std::string AbsoluteFile(const std::string& given, TTerminal& terminal) {
+  return env::ExcludeTrailingSeparator(AbsoluteFolder(given, terminal));
+}
+
 int RunWindow(TMainForm& form, TConsoleView& view) {
   if (!Guarded([&] { form.FormCreate(); })) return kExitNoRun;
   view.Update();
@@ -122,6 +127,8 @@ int RunConsole(const std::string& programPath, const std::vector<std::string>& a
     TMainForm form(commandLine, view, start.installedMark);
     view.Attach(form);
     form.SetTableSequence(std::move(sequence));
+    // The console's report is its standard output, and a file when asked.
+    form.SetVerifyReportFile(options.reportFile.empty() ? std::string() : AbsoluteFile(options.reportFile, terminal));
     const int status = RunWindow(form, view);
     // The engine writes what it still holds when it stops; a failure there
     // is a failed run whatever the run itself said.

@@ -13,18 +13,18 @@ bool TakesFolder(const std::string& arg, const std::string& name) {
 // The folder of an option given as "--name DIR" or "--name=DIR"; a missing,
 // empty or second different folder is a usage error.
 void TakeFolder(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& folder,
-                std::string& error) {
+                std::string& error, const std::string& noun = "a folder") {
   std::string value;
   if (args[i] == name) {
     if (i + 1 >= args.size()) {
-      error = name + " needs a folder";
+      error = name + " needs " + noun;
       return;
     }
     value = args[++i];
   } else {
     value = args[i].substr(name.size() + 1);
   }
-  if (value.empty()) error = name + " needs a folder";
+  if (value.empty()) error = name + " needs " + noun;
   if (!folder.empty() && folder != value) error = name + " given twice";
   folder = value;
 }
@@ -48,8 +48,12 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
       TakeFolder(args, i, "--data-folder", options.dataFolder, options.error);
     } else if (TakesFolder(arg, "--prefix")) {
       TakeFolder(args, i, "--prefix", options.prefix, options.error);
+    } else if (TakesFolder(arg, "--report")) {
+      TakeFolder(args, i, "--report", options.reportFile, options.error, "a file");
     } else if (arg == "--undo") {
       options.params.push_back("UNDO");
+    } else if (arg == "--verify") {
+      options.params.push_back("VERIFY");
     } else if (arg == "--help") {
       options.help = true;
     } else {
@@ -61,7 +65,8 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "Usage: remdo [--yes | --no] [--data-folder DIR] [--prefix DIR] [--undo] [PARAMETER...]\n"
+  return "Usage: remdo [--yes | --no] [--data-folder DIR] [--prefix DIR] [--undo]\n"
+         "             [--verify [--report FILE]] [PARAMETER...]\n"
          "\n"
          "Repairs and recovers the FENRO book catalogue's data set: every table is\n"
          "rebuilt from its raw file, lost records are recovered, and the run is\n"
@@ -77,11 +82,15 @@ std::string UsageText() {
          "                      neither option is given)\n"
          "  --undo              put the data set back as it was before the last run\n"
          "                      (the run option UNDO)\n"
+         "  --verify            look only: report what is wrong with each table and\n"
+         "                      what a repair would do, changing nothing (the run\n"
+         "                      option VERIFY); exit status 0 all sound, 1 damage\n"
+         "  --report FILE       with --verify, also save the report as FILE\n"
          "  --help              show this text\n"
          "\n"
          "Parameters are the run options of the Windows program (STRICT, PACK,\n"
-         "NOPACK, PACKMEMO, TABLENAME with table names, INSTALLING, REMD, UNDO, +!, +U,\n"
-         "+X).\n"
+         "NOPACK, PACKMEMO, TABLENAME with table names, INSTALLING, REMD, UNDO, VERIFY,\n"
+         "+!, +U, +X).\n"
          "Ctrl-C asks whether to stop the run.\n"
          "\n"
          "Exit status: 0 run without failures, 1 tables failed, 2 usage error,\n"

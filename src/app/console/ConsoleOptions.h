@@ -8,6 +8,8 @@
 //   --prefix DIR         work on the catalogue inside the Wine prefix DIR: its
 //                        registry and drives stand for Windows
 //   --undo               the run option UNDO
+//   --verify             the run option VERIFY
+//   --report FILE        a verify-only run also saves its report as FILE
 //   --help               print the usage and end
 //   --                   every later argument is a parameter
 #ifndef REMDO_APP_CONSOLE_CONSOLEOPTIONS_H_
@@ -23,6 +25,7 @@ struct TConsoleOptions {
   std::optional<bool> answer;  // --yes / --no
   std::string dataFolder;      // --data-folder, as given
   std::string prefix;          // --prefix, as given
+  std::string reportFile;      // --report, as given
   bool help = false;
   std::vector<std::string> params;  // the run-mode parameters
   std::string error;                // a usage error, empty when none

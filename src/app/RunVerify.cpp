@@ -1,0 +1,190 @@
+// The verify-only run (the run option VERIFY): the heading and environment
+// report of a run, the leftovers of interrupted runs, then every table of
+// the run's sequence with what the raw walk finds and what a repair would
+// do, and a summary. Nothing in the data folder is written and the engine
+// never connects to it: the predictions come from a repair run on a
+// scratch copy (ScratchRepair.h). The report goes to a file instead of
+// Remdo.log.
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "app/MainForm.h"
+#include "app/RunReport.h"
+#include "app/ScratchRepair.h"
+#include "catalogue/TableCatalogue.h"
+#include "env/DataFolder.h"
+#include "env/Errors.h"
+#include "env/FileSystem.h"
+#include "env/SystemInfo.h"
+#include "env/Text.h"
+#include "repair/TableSequence.h"
+#include "repair/verify/Prediction.h"
+#include "repair/verify/TableFindings.h"
+
+namespace remdo::app {
+
+namespace {
+
+std::int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// Files a repair run's engine settles or removes when it connects.
+struct TLeftoverKind {
+  std::string_view pattern;
+  std::string_view what;
+};
+constexpr TLeftoverKind kLeftovers[] = {
+    {"*.commit", "commit marker"},    {"*.journal", "journal"},      {"*.stale", "journal"},
+    {"*.new", "file of a commit"},    {"*.old", "file of a commit"}, {"*.pack", "file of a commit"},
+    {"*.runs.new", "temporary file"}, {"*.~cp", "temporary file"},   {"temptbl1.*", "temporary file"},
+};
+
+struct TVerifyTable {
+  std::string displayName;
+  std::string tableName;
+  std::int32_t structureNumber = 0;
+};
+
+// The tables of the run's sequence, then the folder tables in the data
+// folder, then those only the scratch repair met (recreated ones).
+std::vector<TVerifyTable> TablesToVerify(const std::string& dataFolder, const TScratchRepair& scratch) {
+  const bool current = catalogue::IsCurrentLayout();
+  auto& fileSystem = env::DefaultFileSystem();
+  std::vector<TVerifyTable> tables;
+  for (const auto& row : repair::SequenceRows(current)) {
+    if (row.tableName == "Auth0001" && !fileSystem.FileExists(dataFolder + "Auth0001.db")) continue;
+    tables.push_back({std::string(row.displayName), std::string(row.tableName), row.structureNumber});
+  }
+  std::vector<std::pair<int, std::string>> folders;
+  for (const auto& entry : fileSystem.Find(dataFolder + "Fldr*.db", env::attr::kAnyFile)) {
+    if (const auto number = catalogue::FolderTableNumber(entry.name)) {
+      folders.emplace_back(*number, entry.name.substr(0, entry.name.size() - 3));
+    }
+  }
+  for (const auto& outcome : scratch.outcomes) {
+    if (const auto number = catalogue::FolderTableNumber(outcome.table + ".db"))
+      folders.emplace_back(*number, outcome.table);
+  }
+  std::sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  folders.erase(
+      std::unique(folders.begin(), folders.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+      folders.end());
+  for (const auto& [number, name] : folders) {
+    tables.push_back({name, name, repair::StructureOfTable(name, current)});
+  }
+  return tables;
+}
+
+// The last outcome the scratch repair recorded for the table (a folder
+// table's retries each record one).
+std::optional<repair::TTableOutcome> OutcomeOf(const TScratchRepair& scratch, const std::string& table) {
+  for (auto it = scratch.outcomes.rbegin(); it != scratch.outcomes.rend(); ++it) {
+    if (env::SameText(it->table, table)) return *it;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool TMainForm::RunVerify() {
+  const std::string dataFolder = env::GetDataFolder();
+  SetRunning(true);
+  RunState.RunStartTime = Now();
+  RunState.RunStartText = DateTimeText(RunState.RunStartTime);
+  SetChoicesForRun();
+  WriteHeading();
+  LogLine("VERIFY ONLY: nothing is changed");
+  LogLine("");
+  WriteEnvironmentReport(dataFolder);
+  bool damaged = false;
+  if (dataFolder.empty() || !env::DefaultFileSystem().FolderExists(dataFolder)) {
+    LogLine("  -- no data folder to verify");
+    damaged = true;
+  } else {
+    damaged = ReportLeftovers(dataFolder);
+    SetMessage("Repairing a copy of the data folder...");
+    const TScratchRepair scratch = RunScratchRepair(commandLine_, view_, tableSequence_, dataFolder);
+    SetMessage("");
+    if (!scratch.made) LogLine("Predictions left out: " + scratch.reason + ".");
+    if (!scratch.runError.empty()) LogLine("  -- a repair run would end with an error: " + scratch.runError);
+    damaged = VerifyTables(dataFolder, scratch) || damaged || !scratch.runError.empty();
+  }
+  if (!KeepGoing()) {
+    LogLine("...program stopped.");
+    RunState.Interrupted = true;
+  }
+  ShowEndOfRun();
+  Panel2.enabled = true;
+  SaveVerifyReport();
+  SetRunning(false);
+  view_.Update();
+  return damaged;
+}
+
+bool TMainForm::ReportLeftovers(const std::string& dataFolder) {
+  bool found = false;
+  for (const auto& kind : kLeftovers) {
+    for (const auto& entry :
+         env::DefaultFileSystem().Find(dataFolder + std::string(kind.pattern), env::attr::kAnyFile)) {
+      if (!found) LogLine("Left by an interrupted run (a repair run settles them first):");
+      LogLine("    " + entry.name + " (" + std::string(kind.what) + ")");
+      found = true;
+    }
+  }
+  if (found) LogLine("");
+  return found;
+}
+
+bool TMainForm::VerifyTables(const std::string& dataFolder, const TScratchRepair& scratch) {
+  std::vector<repair::TVerdict> verdicts;
+  const bool selecting = RunOption("TABLENAME");
+  for (const TVerifyTable& table : TablesToVerify(dataFolder, scratch)) {
+    if (!KeepGoing()) break;
+    if (selecting && !RunOption(env::UpperCase(table.tableName))) continue;
+    LogLine("Checking " + table.displayName + "...");
+    std::optional<repair::TTableFindings> findings;
+    if (env::DefaultFileSystem().FileExists(dataFolder + table.tableName + ".db")) {
+      findings = repair::FindTableDamage(dataFolder + table.tableName + ".db", table.structureNumber);
+      for (const auto& line : findings->lines) LogLine(line);
+    } else {
+      LogLine("  -- table not found: " + table.tableName);
+    }
+    const auto outcome = OutcomeOf(scratch, table.tableName);
+    // A table the data folder lacks and the repair checked was taken back
+    // from the save folder first.
+    if (!findings && outcome && !outcome->recreated) LogLine("  -- a repair would take it back from the saved copy");
+    if (outcome) {
+      for (const auto& line : repair::PredictionLines(*outcome)) LogLine(line);
+    } else if (scratch.made) {
+      LogLine("  -- a repair would not check it");
+    }
+    verdicts.push_back(repair::JudgeTable(findings, outcome));
+  }
+  LogLine("");
+  LogLine("Tables: " + repair::SummaryLine(verdicts));
+  LogLine("");
+  return std::any_of(verdicts.begin(), verdicts.end(),
+                     [](repair::TVerdict v) { return v != repair::TVerdict::kSound; });
+}
+
+void TMainForm::SaveVerifyReport() {
+  std::string path;
+  if (verifyReportFile_) {
+    path = *verifyReportFile_;
+  } else {
+    const std::string documents = env::GetPersonalFolder();
+    if (!documents.empty()) path = documents + "Remdo verify.txt";
+  }
+  if (path.empty()) return;
+  LogLine("Report saved as " + path);
+  try {
+    SaveLines(env::DefaultFileSystem(), path, LogFileMemo.lines);
+  } catch (const env::ERemdoError& error) {
+    LogLine("  -- the report could not be saved: " + std::string(error.what()));
+  }
+}
+
+}  // namespace remdo::app

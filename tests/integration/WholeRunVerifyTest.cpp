@@ -1,0 +1,252 @@
+// The verify-only run on generated catalogues with each kind of damage:
+// its finding for the damaged table, a data folder left exactly as it was
+// (bytes, size, time and attributes of every file), and predictions that a
+// following repair run bears out table by table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "damage/Damage.h"
+#include "env/FileSystem.h"
+#include "integration/WholeRunFixture.h"
+#include "remdo-table/RemdoTable.h"
+#include "repair/TableSequence.h"
+#include "repair/verify/Prediction.h"
+
+namespace remdo::app {
+namespace {
+
+using test::kDataFolder;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kTempFolder = "C:\\Temp\\";
+constexpr const char* kDocuments = "C:\\Docs\\";
+
+struct TFileState {
+  std::string bytes;
+  std::optional<std::int64_t> time;
+  std::optional<std::uint32_t> attributes;
+  bool operator==(const TFileState&) const = default;
+};
+
+// Every file and folder below folder with its bytes, time and attributes.
+void Snapshot(const std::string& folder, std::map<std::string, TFileState>& files) {
+  auto& fileSystem = env::DefaultFileSystem();
+  for (const auto& entry : fileSystem.Find(folder + "*", env::attr::kAnyFile | env::attr::kDirectory)) {
+    const std::string path = folder + entry.name;
+    TFileState state{"", fileSystem.ModifiedTime(path), fileSystem.Attributes(path)};
+    if ((entry.attributes & env::attr::kDirectory) != 0) {
+      Snapshot(path + "\\", files);
+    } else {
+      const auto file = fileSystem.Open(path, env::TOpenMode::kRead);
+      state.bytes.resize(file->Size());
+      file->ReadAt(0, std::as_writable_bytes(std::span<char>(state.bytes)));
+    }
+    files[path] = std::move(state);
+  }
+}
+
+// The lines of each table's section of a verify report, by the name in
+// its "Checking" line.
+std::map<std::string, Lines> Sections(const Lines& log) {
+  std::map<std::string, Lines> sections;
+  Lines* section = nullptr;
+  for (const auto& line : log) {
+    if (line.rfind("Checking ", 0) == 0) {
+      section = &sections[line.substr(9, line.size() - 12)];
+    } else if (line.empty()) {
+      section = nullptr;
+    } else if (section != nullptr) {
+      section->push_back(line);
+    }
+  }
+  return sections;
+}
+
+std::string DisplayName(const std::string& table) {
+  for (const auto& row : repair::SequenceRows(true)) {
+    if (row.tableName == table) return std::string(row.displayName);
+  }
+  return table;
+}
+
+// The line the verify run must write for the damage the tool reports.
+std::string ExpectedFinding(const tools::TDamageReport& report) {
+  const std::int64_t header = report.headerCountAfter;
+  const auto plural = [](std::int64_t n) { return std::to_string(n) + " record" + (n == 1 ? "" : "s"); };
+  switch (report.kind) {
+    case tools::TDamageKind::kDuplicateKey:
+      return "    duplicate keys     : " + std::to_string(report.duplicateKeys.size());
+    case tools::TDamageKind::kMissingTable:
+      return "  -- table not found: " + std::string(env::NamePart(report.path)).substr(0, 8);
+    case tools::TDamageKind::kForeignFile:
+      return "  -- unreadable table format";
+    case tools::TDamageKind::kTrailingPartBlock:
+      return "  -- partial block: file ends";
+    default:
+      break;
+  }
+  if (report.recordsAfter > header) return "  -- " + plural(report.recordsAfter - header) + " past the header count";
+  if (report.recordsAfter < header) return "  -- " + plural(header - report.recordsAfter) + " not found";
+  return "";
+}
+
+struct TVerifyCase {
+  const char* kind;
+  const char* table;
+  std::uint64_t seed;
+};
+
+// A generated catalogue, a temporary folder and a documents folder on the
+// test's drive C:.
+void PrepareVerify(testing::TWholeRunFixture& run) {
+  run.platform.platform.facts.folders[env::TSpecialFolder::kTemp] = kTempFolder;
+  run.platform.platform.facts.folders[env::TSpecialFolder::kPersonal] = kDocuments;
+  run.platform.drive.Folder(kTempFolder);
+  run.platform.drive.Folder(kDocuments);
+  tools::TCatalogueOptions options;
+  options.books = 60;
+  options.folders = 2;
+  options.memoPerMille = 250;
+  options.seed = 5;
+  run.catalogue = tools::GenerateCatalogue(kDataFolder, options);
+}
+
+class TVerifyRun : public testing::TWholeRunFixture, public ::testing::TestWithParam<TVerifyCase> {
+ public:
+  TVerifyRun() : TWholeRunFixture({"VERIFY"}) { PrepareVerify(*this); }
+};
+
+TEST_P(TVerifyRun, FindsTheDamageChangesNothingAndForetellsTheRepair) {
+  const TVerifyCase& c = GetParam();
+  const auto kind = tools::DamageKindFromName(c.kind);
+  ASSERT_TRUE(kind);
+  tools::TDamageOptions damageOptions;
+  damageOptions.seed = c.seed;
+  const tools::TDamageReport report = tools::Damage(*kind, kDataFolder + std::string(c.table) + ".db", damageOptions);
+  // The whole drive: the data folder above all, and nothing the scratch
+  // repair might have written elsewhere.
+  std::map<std::string, TFileState> before;
+  Snapshot("C:\\", before);
+
+  Start();
+  const Lines verifyLog = form->LogFileMemo.lines;
+  ASSERT_TRUE(form->RunResult());
+  std::map<std::string, TFileState> after;
+  Snapshot("C:\\", after);
+  const std::string reportFile = kDocuments + std::string("Remdo verify.txt");
+  EXPECT_EQ(after.erase(reportFile), 1u) << "no report in the documents folder";
+  // The two folders written into (the scratch copy came and went) have a
+  // new time.
+  for (const char* folder : {"C:\\Docs", "C:\\Temp"}) {
+    EXPECT_TRUE(before.erase(folder) == 1 && after.erase(folder) == 1) << folder;
+  }
+  for (const auto& [path, state] : after) EXPECT_TRUE(before.count(path) == 1 && before.at(path) == state) << path;
+  EXPECT_EQ(after.size(), before.size()) << "files were added or removed";
+  EXPECT_EQ(std::count(verifyLog.begin(), verifyLog.end(), "Predictions left out"), 0);
+
+  const auto sections = Sections(verifyLog);
+  const std::string finding = ExpectedFinding(report);
+  const Lines& damaged = sections.at(DisplayName(c.table));
+  if (!finding.empty()) {
+    EXPECT_TRUE(std::any_of(damaged.begin(), damaged.end(),
+                            [&finding](const std::string& line) { return line.rfind(finding, 0) == 0; }))
+        << "no \"" << finding << "\" for " << c.table;
+  }
+  // remdo-table verify gives the same findings for the damaged table.
+  if (finding.find("table not found") == std::string::npos) {
+    std::ostringstream out;
+    std::ostringstream err;
+    (void)tools::RunRemdoTable({"verify", kDataFolder + std::string(c.table) + ".db"}, out, err);
+    Lines findings(damaged.begin(), std::find_if(damaged.begin(), damaged.end(), [](const std::string& line) {
+                     return line.rfind("  -- a repair would", 0) == 0;
+                   }));
+    std::string expected = "Checking " + std::string(c.table) + "...\n";
+    for (const auto& line : findings) expected += line + "\n";
+    EXPECT_EQ(out.str(), expected);
+  }
+  const bool damageFound = std::any_of(sections.begin(), sections.end(), [](const auto& section) {
+    return std::any_of(section.second.begin(), section.second.end(), [](const std::string& line) {
+      return line.rfind("  -- ", 0) == 0 && line.find("change nothing") == std::string::npos;
+    });
+  });
+  EXPECT_EQ(*form->RunResult(), damageFound);
+
+  RestartWith({});
+  Start();
+  std::map<std::string, repair::TTableOutcome> outcomes;
+  for (const auto& outcome : form->RunState.TableOutcomes) outcomes[outcome.table] = outcome;
+  for (const auto& [table, outcome] : outcomes) {
+    const auto section = sections.find(DisplayName(table));
+    ASSERT_NE(section, sections.end()) << table << " was not verified";
+    for (const auto& line : repair::PredictionLines(outcome)) {
+      EXPECT_NE(std::find(section->second.begin(), section->second.end(), line), section->second.end())
+          << table << ": the repair did \"" << line << "\", which the verify run did not foretell";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DamageKinds, TVerifyRun,
+    ::testing::Values(TVerifyCase{"truncated-file", "Prices", 2}, TVerifyCase{"trailing-part-block", "Genre", 1},
+                      TVerifyCase{"zeroed-block", "BkSeries", 3}, TVerifyCase{"duplicate-key", "Books", 2},
+                      TVerifyCase{"count-too-high", "Reissues", 1}, TVerifyCase{"count-too-low", "Pubs", 1},
+                      TVerifyCase{"missing-table", "Fldr0002", 1}, TVerifyCase{"missing-px", "AuthX", 1},
+                      TVerifyCase{"stale-indexes", "BookRef", 1}, TVerifyCase{"read-only", "Pubs", 1},
+                      TVerifyCase{"foreign-file", "CharX", 1}),
+    [](const auto& info) {
+      std::string name = std::string(info.param.kind) + "_" + info.param.table;
+      std::replace(name.begin(), name.end(), '-', '_');
+      return name;
+    });
+
+TEST(VerifyRun, WithoutRoomForACopyLeavesThePredictionsOutAndSaysWhy) {
+  testing::TWholeRunFixture run({"VERIFY"});
+  PrepareVerify(run);
+  run.platform.platform.facts.freeBytes["C:\\"] = 2 * test::kMegabyte;
+  const auto report = tools::Damage(tools::TDamageKind::kCountTooHigh, kDataFolder + std::string("Reissues.db"));
+  run.Start();
+  const Lines& log = run.form->LogFileMemo.lines;
+  const auto left = std::find_if(log.begin(), log.end(), [](const std::string& line) {
+    return line.rfind("Predictions left out: the temporary folder has 2 MB free, a repair of a copy needs ", 0) == 0;
+  });
+  EXPECT_NE(left, log.end());
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& line) { return line.find("a repair would") != std::string::npos; }),
+            0);
+  EXPECT_TRUE(
+      run.Logged("  -- " + std::to_string(report.headerCountAfter - report.recordsAfter) + " records not found"));
+  ASSERT_TRUE(run.form->RunResult());
+  EXPECT_TRUE(*run.form->RunResult());
+}
+
+TEST(VerifyRun, CancelDuringTheScratchRepairAsksTheUserAndStops) {
+  testing::TWholeRunFixture run({"VERIFY"});
+  PrepareVerify(run);
+  std::map<std::string, TFileState> before;
+  Snapshot(kDataFolder, before);
+  // The first message the scratch repair pumps is a click on Cancel.
+  run.dialogs.ExpectQuestion(env::TBoxKind::kYesNo, "Are you sure?", "Stop?", true);
+  run.view.onPump = [&run] {
+    run.view.onPump = nullptr;
+    run.form->CloseBtnClick();
+  };
+  run.Start();
+  EXPECT_TRUE(run.form->RunState.Interrupted);
+  EXPECT_TRUE(run.Logged("...program stopped."));
+  std::map<std::string, TFileState> after;
+  Snapshot(kDataFolder, after);
+  EXPECT_EQ(after, before);
+  std::map<std::string, TFileState> scratch;
+  Snapshot(kTempFolder, scratch);
+  EXPECT_TRUE(scratch.empty()) << "the scratch copy was left behind";
+}
+
+}  // namespace
+}  // namespace remdo::app
