@@ -172,7 +172,8 @@ void AddRecordFindings(paradox::TPxObject& reader, const std::string& path, std:
     options.indexedFields = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(structureNumber)).IndexedFields();
   }
   const TIndexMemoAudit audit = AuditIndexesAndMemo(env::DefaultFileSystem(), path, options);
-  lines.insert(lines.end(), audit.lines.begin(), audit.lines.end());
+  // Each of its lines names damage, and is marked so.
+  for (const auto& line : audit.lines) lines.push_back("  -- " + line.substr(line.find_first_not_of(' ')));
   if (audit.counts.IsDamaged()) findings.damaged = true;
 }
 
