@@ -118,6 +118,12 @@ class TFileSystem {
   // Makes renames and deletions inside the folder durable (a no-op where the
   // OS does that by itself).
   virtual TIoResult SyncFolder(std::string_view path) = 0;
+  // Forces the written data of every file to the disk, as Flush on each
+  // does; a backend may make them all durable in one call of the OS.
+  // Throws EWriteError.
+  virtual void FlushFiles(std::span<TFile* const> files) {
+    for (TFile* file : files) file->Flush();
+  }
 
   // Wildcard search in the manner of Windows: '*' and '?' in the last name of
   // pattern, compared without regard to case. Plain files are always listed;

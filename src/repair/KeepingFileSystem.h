@@ -46,6 +46,7 @@ class TKeepingFileSystem final : public env::TFileSystem {
   env::TIoResult MakeFolder(std::string_view path) override { return base_.MakeFolder(path); }
   env::TIoResult RemoveFolder(std::string_view path) override { return base_.RemoveFolder(path); }
   // The kept files' lines are flushed with the folder's renames.
+  void FlushFiles(std::span<env::TFile* const> files) override { base_.FlushFiles(files); }
   env::TIoResult SyncFolder(std::string_view path) override {
     manifest_.Flush();
     return base_.SyncFolder(path);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -33,6 +34,7 @@ class TPosixFile final : public TFile {
   }
 
   const std::string& Path() const override { return path_; }
+  int Descriptor() const { return fd_; }
 
   std::size_t ReadAt(std::uint64_t offset, std::span<std::byte> out) override {
     std::size_t done = 0;
@@ -171,6 +173,31 @@ class TPosixFileSystem final : public TFileSystem {
     const std::string host = HostPath(ExcludeTrailingSeparator(path));
     if (host.empty() || ::rmdir(host.c_str()) != 0) return FromErrno();
     return TIoResult::Success();
+  }
+
+  // One flush of the file system that holds the files instead of one per
+  // file: each flush of a file waits for a commit of the file system's
+  // journal and a flush of the disk's cache, and all of them together cost
+  // about as much as one (Linux's syncfs waits for the data of every file).
+  void FlushFiles(std::span<TFile* const> files) override {
+#ifdef __linux__
+    const auto* first = files.empty() ? nullptr : dynamic_cast<const TPosixFile*>(files.front());
+    struct stat st {};
+    const dev_t device = first != nullptr && ::fstat(first->Descriptor(), &st) == 0 ? st.st_dev : dev_t{};
+    // Every file ours and on the first one's file system.
+    const bool allOurs = std::all_of(files.begin(), files.end(), [&](TFile* file) {
+      const auto* ours = dynamic_cast<const TPosixFile*>(file);
+      struct stat its {};
+      return ours != nullptr && ::fstat(ours->Descriptor(), &its) == 0 && its.st_dev == device;
+    });
+    if (files.size() > 1 && first != nullptr && allOurs) {
+      if (::syncfs(first->Descriptor()) != 0) {
+        throw EWriteError("Cannot write file " + Quoted(first->Path()) + ". " + ErrorText(errno));
+      }
+      return;
+    }
+#endif
+    TFileSystem::FlushFiles(files);
   }
 
   TIoResult SyncFolder(std::string_view path) override {

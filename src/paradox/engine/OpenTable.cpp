@@ -529,6 +529,7 @@ void TOpenTable::SaveChanges() {
     return;
   }
   try {
+    memo_->WritePending();
     changes_.Save();
   } catch (...) {
     RethrowAsEngineError(kDbiErrWriteErr, "The changes to " + files_.DataPath() + " could not be saved");

@@ -139,6 +139,8 @@ void TOpenTable::WriteMemoFile(TFamilyWrite& write, TWriteMode mode, const std::
     commit.Remove(memoName);
   } else if (commit.Durable()) {
     memo_->Flush();
+  } else {
+    memo_->WritePending();
   }
 }
 

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "env/Errors.h"
 #include "env/Text.h"
@@ -165,17 +167,21 @@ void TFamilyCommit::WriteMarker() {
 
 // Every new file is on disk before the marker names it. An adopted file was
 // written by a scratch commit that did not flush it.
+// All the new files in one flush, so that the file system may make them
+// durable together.
 void TFamilyCommit::FlushNewFiles() {
+  std::vector<std::unique_ptr<env::TFile>> adopted;
+  std::vector<env::TFile*> files;
   for (auto& entry : entries_) {
     if (entry.file) {
-      if (Durable()) entry.file->Flush();
-      entry.file->Close();
+      files.push_back(entry.file.get());
     } else if (!entry.source.empty() && Durable()) {
-      auto adopted = fileSystem_.Open(PathOf(entry.source), env::TOpenMode::kReadWrite);
-      adopted->Flush();
-      adopted->Close();
+      adopted.push_back(fileSystem_.Open(PathOf(entry.source), env::TOpenMode::kReadWrite));
+      files.push_back(adopted.back().get());
     }
   }
+  if (Durable()) fileSystem_.FlushFiles(files);
+  for (env::TFile* file : files) file->Close();
 }
 
 void TFamilyCommit::SyncFolder() {

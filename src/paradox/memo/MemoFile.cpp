@@ -9,6 +9,7 @@
 #include "env/Errors.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/format/MemoFormat.h"
+#include "paradox/memo/UnitCachedFile.h"
 
 namespace remdo::paradox {
 
@@ -172,7 +173,7 @@ void TMemoFile::EnsureOpen() {
   if (!fileSystem_.FileExists(path_)) {
     throw env::EDBEngineError(kDbiErrBlobFileMissing, "The memo file " + path_ + " is missing");
   }
-  auto file = fileSystem_.Open(path_, env::TOpenMode::kRead);
+  auto file = std::make_unique<TUnitCachedFile>(fileSystem_.Open(path_, env::TOpenMode::kRead));
   size_ = CheckMemoHeader(*file);
   file_ = std::move(file);
 }

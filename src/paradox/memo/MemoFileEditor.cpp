@@ -1,9 +1,12 @@
 // In-place changes to a memo file. The walk of the file's blocks is made on
 // the first change and kept up to date in memory (MemoSpace.h), so that no
-// value written afterwards walks the file again. Writes are ordered so that
-// the file stays walkable after a crash at any point: the header of a split
-// free block's remainder before the block carved from it, each new block in
-// one write, the header block's hints last.
+// value written afterwards walks the file again. New blocks and the shared
+// block being filled are batched (MemoWriteBack.h): a value costs a copy in
+// memory, and the file gets a few writes per batch. Writes are ordered so
+// that the file stays walkable after a crash at any point: the header of a
+// split free block's remainder before the block carved from it (in a batch
+// of its own), whole blocks in each write, the file growing without holes,
+// the header block's hints last and only when they hold for the file.
 #include "paradox/memo/MemoFileEditor.h"
 
 #include <algorithm>
@@ -36,45 +39,60 @@ void PutEntry(std::byte* block, std::size_t index, const TSubEntry& entry) {
   entry.EncodeTo(block + memo::kEntryTable + index * memo::kEntrySize);
 }
 
-// Room left in a shared block, judged from its entry table; a block with
-// entries that overlap or leave the data area is reported full.
+// What a shared block's entry table says, read in one pass: the chunks in
+// use, the free entries and the highest of them (new values take it, as the
+// engine's do). A block with entries that overlap or leave the data area is
+// unsound: it is reported full.
+struct TBlockUse {
+  std::bitset<memo::kChunksPerBlock> used;
+  std::uint32_t freeEntries = 0;
+  std::size_t highestFree = memo::kEntryCount;
+  bool inUse = false;
+  bool sound = true;
+};
+
+TBlockUse UseOf(const std::byte* block) {
+  TBlockUse use;
+  for (std::size_t i = 0; i < memo::kEntryCount; ++i) {
+    const std::byte* at = block + memo::kEntryTable + i * memo::kEntrySize;
+    if (at[0] == std::byte{0}) {
+      ++use.freeEntries;
+      use.highestFree = i;
+      continue;
+    }
+    use.inUse = true;
+    const TSubEntry e = TSubEntry::DecodeFrom(at);
+    if (!e.IsWellFormed()) {
+      use.sound = false;
+      continue;
+    }
+    for (std::uint32_t c = e.firstChunk; c < std::uint32_t{e.firstChunk} + e.chunks; ++c) {
+      use.sound = use.sound && !use.used[c];
+      use.used[c] = true;
+    }
+  }
+  return use;
+}
+
+// Room left in a shared block, judged from its entry table.
 struct TRoom {
   std::uint32_t freeEntries = 0;
   std::uint32_t freeChunks = 0;
   bool inUse = false;
 };
 
-TRoom RoomOf(const std::byte* block) {
-  std::bitset<memo::kChunksPerBlock> used;
-  TRoom room;
-  for (std::size_t i = 0; i < memo::kEntryCount; ++i) {
-    const TSubEntry e = EntryAt(block, i);
-    if (!e.InUse()) {
-      ++room.freeEntries;
-      continue;
-    }
-    room.inUse = true;
-    if (!e.IsWellFormed()) return {0, 0, true};
-    for (std::uint32_t c = e.firstChunk; c < std::uint32_t{e.firstChunk} + e.chunks; ++c) {
-      if (used[c]) return {0, 0, true};
-      used[c] = true;
-    }
-  }
-  room.freeChunks = memo::kDataChunks - static_cast<std::uint32_t>(used.count());
-  return room;
+TRoom RoomOf(const TBlockUse& use) {
+  if (!use.sound) return {0, 0, true};
+  return {use.freeEntries, memo::kDataChunks - static_cast<std::uint32_t>(use.used.count()), use.inUse};
 }
 
+TRoom RoomOf(const std::byte* block) { return RoomOf(UseOf(block)); }
+
 // The first run of free chunks of the given length, or 0 when there is none.
-std::uint32_t FindRun(const std::byte* block, std::uint32_t chunks) {
-  std::bitset<memo::kChunksPerBlock> used;
-  for (std::size_t i = 0; i < memo::kEntryCount; ++i) {
-    const TSubEntry e = EntryAt(block, i);
-    if (!e.InUse()) continue;
-    for (std::uint32_t c = e.firstChunk; c < std::uint32_t{e.firstChunk} + e.chunks; ++c) used[c] = true;
-  }
+std::uint32_t FindRun(const TBlockUse& use, std::uint32_t chunks) {
   std::uint32_t run = 0;
   for (std::uint32_t c = memo::kFirstDataChunk; c < memo::kChunksPerBlock; ++c) {
-    run = used[c] ? 0 : run + 1;
+    run = use.used[c] ? 0 : run + 1;
     if (run == chunks) return c + 1 - chunks;
   }
   return 0;
@@ -115,7 +133,14 @@ TMemoFileEditor::TMemoFileEditor(env::TFileSystem& fileSystem, std::string path)
   counter_ = memo::THeaderBlock::DecodeFrom(header_.data()).modificationCounter;
 }
 
-TMemoFileEditor::~TMemoFileEditor() = default;
+TMemoFileEditor::~TMemoFileEditor() {
+  // Values no record refers to yet; writing them only spares their space
+  // from being taken again by whoever opens the file next.
+  try {
+    if (file_) WritePending();
+  } catch (const env::ERemdoError&) {
+  }
+}
 
 const std::string& TMemoFileEditor::Path() const { return path_; }
 
@@ -125,6 +150,7 @@ std::vector<std::byte> TMemoFileEditor::ReadField(std::span<const std::byte> fie
 }
 
 std::vector<std::byte> TMemoFileEditor::ReadStored(const TBlobDescriptor& descriptor) {
+  if (pending_.Covers(descriptor.blockOffset, memo::kUnit)) WritePending();
   return ReadStoredBlob(File(), size_, descriptor);
 }
 
@@ -182,10 +208,7 @@ TBlobDescriptor TMemoFileEditor::Store(TBlobKind kind, std::span<const std::byte
   (void)File();
   LoadBlocks();
   const std::uint16_t stamp = NextModification();
-  WriteHeader(false);
-  const TBlobDescriptor d = length <= memo::kSubAllocThreshold ? StoreShared(value, stamp) : StoreSingle(value, stamp);
-  WriteHeader(true);
-  return d;
+  return length <= memo::kSubAllocThreshold ? StoreShared(value, stamp) : StoreSingle(value, stamp);
 }
 
 void TMemoFileEditor::StoreToField(std::span<std::byte> field, TBlobKind kind, std::span<const std::byte> value) {
@@ -211,28 +234,31 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
     currentKept_ = false;
     if (fits(target)) {
       current_ = target->offset;
-      file_->ReadAt(current_, raw);
+      ReadBlock(current_, raw);
     } else {
       current_ = TakeSpace(1);
       memo::EncodeBlockStart(raw.data(), TBlockType::kSubAllocated, 1);
     }
   }
-  std::size_t entry = memo::kEntryCount;
-  while (EntryAt(raw.data(), entry - 1).InUse()) --entry;
-  --entry;
-  std::uint32_t first = FindRun(raw.data(), chunks);
+  TBlockUse use = UseOf(raw.data());
+  const std::size_t entry = use.highestFree;
+  std::uint32_t first = FindRun(use, chunks);
   if (first == 0) {
     Compact(raw.data());
-    first = FindRun(raw.data(), chunks);
+    use = UseOf(raw.data());
+    first = FindRun(use, chunks);
   }
   std::copy(value.begin(), value.end(), raw.begin() + first * memo::kChunk);
   PutEntry(raw.data(), entry,
            {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(chunks), stamp,
             static_cast<std::uint8_t>(length - (chunks - 1) * memo::kChunk)});
-  file_->WriteAt(current_, raw);
+  Put(current_, raw);
   currentBytes_ = raw;
   currentKept_ = true;
-  const TRoom room = RoomOf(raw.data());
+  for (std::uint32_t c = first; c < first + chunks; ++c) use.used[c] = true;
+  --use.freeEntries;
+  use.inUse = true;
+  const TRoom room = RoomOf(use);
   space_.Put({current_, TBlockType::kSubAllocated, 1, room.freeEntries, room.freeChunks});
   return {current_, static_cast<std::uint8_t>(entry), length, stamp};
 }
@@ -246,7 +272,7 @@ TBlobDescriptor TMemoFileEditor::StoreSingle(std::span<const std::byte> value, s
   std::vector<std::byte> block(units * std::size_t{memo::kUnit});
   memo::TSingleBlockHeader{static_cast<std::uint16_t>(units), length, stamp}.EncodeTo(block.data());
   std::copy(value.begin(), value.end(), block.begin() + memo::kSingleHeaderSize);
-  file_->WriteAt(offset, block);
+  Put(offset, block);
   space_.Put({offset, TBlockType::kSingle, units});
   return {offset, TBlobDescriptor::kSingleBlockIndex, length, stamp};
 }
@@ -275,7 +301,8 @@ std::uint32_t TMemoFileEditor::SplitFree(TBlock block, std::uint32_t units) {
     const TBlock rest{block.offset + units * memo::kUnit, TBlockType::kFree, block.units - units};
     std::array<std::byte, 3> start{};
     memo::EncodeBlockStart(start.data(), TBlockType::kFree, static_cast<std::uint16_t>(rest.units));
-    file_->WriteAt(rest.offset, start);
+    Put(rest.offset, start);
+    WriteOut(false);
     block.units = units;
     space_.Put(block);
     space_.Put(rest);
@@ -287,6 +314,7 @@ bool TMemoFileEditor::Release(const TBlobDescriptor& d) {
   if (d.IsBlank() || d.blockOffset == 0) return false;
   (void)File();
   LoadBlocks();
+  WritePending();
   try {
     (void)LocateBlob(*file_, size_, d);
   } catch (const env::EDBEngineError&) {
@@ -361,10 +389,45 @@ env::TFile& TMemoFileEditor::File() {
   return *file_;
 }
 
-void TMemoFileEditor::Flush() { File().Flush(); }
+// A write that does not continue the batch ends it first, so that the file
+// sees the writes in the order they were made.
+void TMemoFileEditor::Put(std::uint64_t offset, std::span<const std::byte> bytes) {
+  pending_.Take(offset, bytes);
+  if (pending_.Full()) WriteOut(false);
+}
+
+void TMemoFileEditor::ReadBlock(std::uint64_t offset, std::span<std::byte> out) {
+  if (pending_.CopyOut(offset, out)) return;
+  if (pending_.Covers(offset, out.size())) WriteOut(false);
+  File().ReadAt(offset, out);
+}
+
+// Every batch is framed by the header: first the counter, above every stamp
+// of the batch, without hints; after it the hints, but only when no change
+// is half made (settled), since the blocks in memory may then be ahead of
+// the file.
+void TMemoFileEditor::WriteOut(bool settled) {
+  if (!pending_.Empty()) {
+    WriteHeader(false);
+    pending_.WriteTo(File());
+    hintsOwed_ = true;
+  }
+  if (settled && hintsOwed_) {
+    WriteHeader(true);
+    hintsOwed_ = false;
+  }
+}
+
+void TMemoFileEditor::WritePending() { WriteOut(true); }
+
+void TMemoFileEditor::Flush() {
+  WritePending();
+  File().Flush();
+}
 
 void TMemoFileEditor::Close() {
   if (!file_) return;
+  WritePending();
   file_->Flush();
   file_->Close();
   file_.reset();

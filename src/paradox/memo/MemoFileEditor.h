@@ -8,10 +8,14 @@
 // New values get the header's modification counter as their stamp, and the
 // counter goes up by one, as the engine does. Released single-value blocks
 // and emptied shared blocks become free blocks, merged with free neighbours.
-// The header's counter and free-space hints are rewritten with every change
-// (its other bytes are kept), so that after a crash at any point the file
-// can be walked, every value stored before is intact and no hint promises
-// room that is not there.
+//
+// Stored values are kept in a batch (MemoWriteBack.h) and reach the file
+// together: at WritePending, Flush and Close, before a release, and when
+// the batch is full. A batch is framed by two writes of the header's counter
+// and free-space hints (its other bytes are kept), so that after a crash at
+// any point the file can be walked, every value written out before is
+// intact and no hint promises room that is not there. Whoever writes a
+// record that refers to a stored value calls WritePending (or Flush) first.
 //
 // A file whose blocks cannot all be walked (damage part way through, a size
 // that is not a multiple of 4096) is still edited safely: space is reused
@@ -32,6 +36,7 @@
 #include "paradox/format/BlobDescriptor.h"
 #include "paradox/format/MemoFormat.h"
 #include "paradox/memo/MemoSpace.h"
+#include "paradox/memo/MemoWriteBack.h"
 
 namespace remdo::paradox {
 
@@ -65,8 +70,10 @@ class TMemoFileEditor {
   // changed. Throws only for failures of the OS.
   [[nodiscard]] bool Release(const TBlobDescriptor& descriptor);
 
-  // Forces the written data to the disk; Close also closes the file. Both
-  // throw EWriteError, as does every other call after Close.
+  // Writes the stored values that are still in the batch to the file.
+  void WritePending();
+  // Writes the batch and forces the file to the disk; Close also closes the
+  // file. All three throw EWriteError, as does every other call after Close.
   void Flush();
   void Close();
 
@@ -74,6 +81,9 @@ class TMemoFileEditor {
   using TBlock = TMemoSpace::TBlock;
 
   env::TFile& File();
+  void Put(std::uint64_t offset, std::span<const std::byte> bytes);
+  void WriteOut(bool settled);
+  void ReadBlock(std::uint64_t offset, std::span<std::byte> out);
   void LoadBlocks();
   void ScanShared(TBlock& block);
   std::uint16_t NextModification();
@@ -91,6 +101,8 @@ class TMemoFileEditor {
   std::uint64_t size_ = 0;
   std::array<std::byte, memo::kUnit> header_{};
   std::uint16_t counter_ = 1;
+  TMemoWriteBack pending_;
+  bool hintsOwed_ = false;  // the header's hints were dropped by a write-out
   // The blocks that could be walked; loaded on first change.
   TMemoSpace space_;
   // The shared block that took the last small value: the next one goes

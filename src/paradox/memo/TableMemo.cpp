@@ -72,6 +72,10 @@ void TTableMemo::ReleaseLater(const TBlobDescriptor& old) {
   if (IsStoredBlob(old)) releases_.push_back(old);
 }
 
+void TTableMemo::WritePending() {
+  if (editor_) editor_->WritePending();
+}
+
 void TTableMemo::Flush() {
   if (editor_) editor_->Flush();
 }

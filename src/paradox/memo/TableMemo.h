@@ -71,7 +71,11 @@ class TTableMemo {
   void ReleaseLater(const TBlobDescriptor& old);
   bool HasReleases() const { return !releases_.empty(); }
 
-  // Forces what was written to the disk (before a commit). Throws EWriteError.
+  // Writes the stored values still held back to the file: before a record
+  // that refers to them is written anywhere. Throws EWriteError.
+  void WritePending();
+  // Writes them and forces the file to the disk (before a durable commit).
+  // Throws EWriteError.
   void Flush();
   // After a commit: releases every waiting value that no record of the
   // committed data file refers to. Failures only leave space unused.

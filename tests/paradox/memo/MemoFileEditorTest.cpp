@@ -206,24 +206,55 @@ TEST_F(MemoFileEditing, ALongRunOfChangesKeepsEveryLiveValue) {
   for (const auto& [seed, value] : live) ASSERT_EQ(memo.ReadStored(value.first), Pattern(value.second, seed));
 }
 
+TEST_F(MemoFileEditing, ValuesStoredOneAfterAnotherCostAFewCallsOfTheOs) {
+  Build({});
+  std::vector<std::pair<TBlobDescriptor, std::size_t>> stored;
+  test::TFaultFileSystem counted;
+  {
+    TMemoFileEditor editor(counted, path_);
+    for (std::size_t i = 0; i < 2000; ++i) {
+      const std::size_t length = i % 4 == 0 ? 2049 + i * 7 % 9000 : 1 + i * 13 % 900;
+      stored.push_back({editor.Store(TBlobKind::kMemo, Pattern(length, static_cast<int>(i)), 0), length});
+    }
+    editor.Close();
+  }
+  EXPECT_LT(counted.Calls(), 40);
+  ASSERT_EQ(Check(), TProblems{});
+  const long before = counted.Calls();
+  TMemoFile memo(counted, path_);
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    ASSERT_EQ(memo.ReadStored(stored[i].first), Pattern(stored[i].second, static_cast<int>(i))) << i;
+  }
+  // The values of a shared block, and a one-unit block's header and value,
+  // come from one read.
+  EXPECT_LT(counted.Calls() - before, static_cast<long>(stored.size()));
+}
+
 TEST_F(MemoFileEditing, ACrashAtAnyWriteLeavesASoundFileWithItsValues) {
   const auto v = Build({100, 200, 5000, 9000});
   const auto original = ReadWholeFile(path_);
   for (long nth = 1;; ++nth) {
     test::WriteWholeFile(path_, original);
     test::TFaultFileSystem faults;
+    // Stored values are in the file once a call that writes them out
+    // (a release, the close) has returned.
+    std::vector<std::pair<TBlobDescriptor, int>> held;
     std::vector<std::pair<TBlobDescriptor, int>> stored;
+    const auto written = [&] { stored.insert(stored.end(), held.begin(), held.end()), held.clear(); };
     bool released = false;
     faults.Arm(nth, test::TFault::kStop);
     try {
       TMemoFileEditor editor(faults, path_);
-      stored.push_back({editor.Store(TBlobKind::kMemo, Pattern(300, 1), 0), 1});
-      stored.push_back({editor.Store(TBlobKind::kMemo, Pattern(4000, 2), 0), 2});
+      held.push_back({editor.Store(TBlobKind::kMemo, Pattern(300, 1), 0), 1});
+      held.push_back({editor.Store(TBlobKind::kMemo, Pattern(4000, 2), 0), 2});
       released = editor.Release(v[2]);
-      stored.push_back({editor.Store(TBlobKind::kMemo, Pattern(3000, 3), 0), 3});
+      written();
+      held.push_back({editor.Store(TBlobKind::kMemo, Pattern(3000, 3), 0), 3});
       released = released && editor.Release(v[0]);
-      stored.push_back({editor.Store(TBlobKind::kMemo, Pattern(20, 4), 0), 4});
+      written();
+      held.push_back({editor.Store(TBlobKind::kMemo, Pattern(20, 4), 0), 4});
       editor.Close();
+      written();
     } catch (const env::ERemdoError&) {
     }
     ASSERT_EQ(Check(false), TProblems{}) << "crash at " << faults.FailedCall();
