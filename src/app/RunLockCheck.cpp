@@ -10,6 +10,7 @@
 #include "env/Dialogs.h"
 #include "repair/Helpers.h"
 #include "repair/RootCauses.h"
+#include "repair/StaleLocks.h"
 
 namespace remdo::app {
 

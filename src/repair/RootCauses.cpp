@@ -1,5 +1,4 @@
-// The root-cause findings of a data folder, and stale lock files cleared
-// before the engine connects.
+// The root-cause findings of a data folder.
 #include "repair/RootCauses.h"
 
 #include <algorithm>
@@ -176,28 +175,6 @@ std::vector<std::string> FindRootCauses(const std::string& dataFolder) {
   ReportReadOnlyTables(dataFolder, lines);
   ReportLeftovers(dataFolder, lines);
   return lines;
-}
-
-TLockCheck ClearStaleLocks(const std::string& dataFolder) {
-  TLockCheck check;
-  if (dataFolder.empty()) return check;
-  const auto locks = env::FindLockFiles(dataFolder);
-  for (const env::TLockFile& lock : locks) {
-    if (lock.probe.state == env::TLockState::kLive) {
-      check.heldLock = lock.path;
-      return check;
-    }
-  }
-  for (const env::TLockFile& lock : locks) {
-    if (lock.probe.state != env::TLockState::kStale) {
-      check.lines.push_back("    Lock file " + lock.path + " kept: " + env::LockStateText(lock.probe));
-      continue;
-    }
-    const env::TIoResult removed = env::DefaultFileSystem().Remove(lock.path);
-    check.lines.push_back(removed ? "    Deleted the stale lock file " + lock.path
-                                  : "    Could not delete the stale lock file " + lock.path + ": " + removed.reason);
-  }
-  return check;
 }
 
 }  // namespace remdo::repair
