@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/Components.h"
 #include "app/FormView.h"
@@ -113,6 +114,9 @@ class TMainForm final : public repair::TRunReporter {
   // The result of the run once RunRepair has returned.
   std::optional<bool> RunResult() const { return runResult_; }
   const TCommandLine& CommandLine() const { return commandLine_; }
+  // The run ended without opening any table: another program holds the
+  // data folder through one of the engine's lock files.
+  bool DataFolderInUse() const { return !heldLock_.empty(); }
 
   // --- TRunReporter ---
   repair::TRunState& State() override { return RunState; }
@@ -131,8 +135,9 @@ class TMainForm final : public repair::TRunReporter {
   TControl& Choice(repair::TChoice choice);
 
  private:
-  // The run's halves (RepairRun.cpp, RunEnding.cpp).
-  void Preamble();
+  // The run's halves (RepairRun.cpp, RunEnding.cpp). Preamble is false
+  // when another program holds the data folder (nothing was connected).
+  bool Preamble();
   void SetChoicesForRun();
   void WriteHeading();
   void WriteEnvironmentReport(const std::string& dataFolder);
@@ -147,6 +152,10 @@ class TMainForm final : public repair::TRunReporter {
   void CloseAfterRun();
   void ReadFormatMarkers(const std::string& dataFolder);
   void AccountForRunError(std::exception_ptr error);
+  // Before the engine connects, and the report of it (RunLockCheck.cpp).
+  void LookBeforeConnecting(const std::string& dataFolder);
+  void ReportLookBeforeConnecting();
+  bool EndWithDataFolderInUse();
   // Keeping the old files for an undo (RunKeeping.cpp); the undo itself.
   void StartKeeping();
   void FinishKeeping() noexcept;
@@ -173,6 +182,11 @@ class TMainForm final : public repair::TRunReporter {
   bool runEndedByError_ = false;
   std::unique_ptr<repair::TRunKeeping> keeping_;
   std::optional<std::string> verifyReportFile_;
+  // Found before the engine connected: the root-cause lines, the lines of
+  // the stale lock files handled, and a lock file another program holds.
+  std::vector<std::string> rootCauses_;
+  std::vector<std::string> lockLines_;
+  std::string heldLock_;
 };
 
 }  // namespace remdo::app

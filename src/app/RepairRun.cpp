@@ -103,7 +103,7 @@ void TMainForm::FormDestroy() {
 bool TMainForm::RunRepair() {
   if (RunOption("VERIFY")) return RunVerify();
   if (RunOption("UNDO")) return RunUndo();
-  Preamble();
+  if (!Preamble()) return EndWithDataFolderInUse();
   StartKeeping();
   repair::RemoveLeftoverScratchFiles(*this);
   // An installation run reports its environment and ends without checking
@@ -131,13 +131,16 @@ void TMainForm::AccountForRunError(std::exception_ptr error) {
   FinishKeeping();
 }
 
-void TMainForm::Preamble() {
+bool TMainForm::Preamble() {
   const std::string dataFolder = env::GetDataFolder();
   // Without a data folder there is nothing to connect to; the run goes on
   // to the folder check and the ending.
   if (!dataFolder.empty()) {
-    Database1.SetDatabaseName(dataFolder);
-    Database1.Open();
+    LookBeforeConnecting(dataFolder);
+    if (!DataFolderInUse()) {
+      Database1.SetDatabaseName(dataFolder);
+      Database1.Open();
+    }
   }
   SetRunning(true);
   RunState.FailureCount = 0;
@@ -154,10 +157,13 @@ void TMainForm::Preamble() {
   for (const std::string& warning : paradox::TEngineSession::Instance().TakeWarnings()) LogLine("~    " + warning);
   // What start-up could not do when it moved the data set.
   for (const std::string& note : env::TakeStartUpNotes()) LogLine(note);
+  ReportLookBeforeConnecting();
+  if (DataFolderInUse()) return false;
   WarnAboutProgramFiles(dataFolder);
   if (!dataFolder.empty() && env::DefaultFileSystem().FileExists(dataFolder + "RunFENRO.ini")) {
     RunState.InstalledMark = true;
   }
+  return true;
 }
 
 void TMainForm::SetChoicesForRun() {

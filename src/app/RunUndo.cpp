@@ -28,7 +28,7 @@ void TMainForm::FinishKeeping() noexcept {
 }
 
 bool TMainForm::RunUndo() {
-  Preamble();
+  if (!Preamble()) return EndWithDataFolderInUse();
   // The undo renames the tables' files; no connection holds them.
   Database1.Close();
   LogLine("");

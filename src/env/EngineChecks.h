@@ -47,6 +47,18 @@ void ForgetEngineNetDir();
 // engine's library; every failure is a box and leaves "NET DIR" unchanged.
 void SetParadoxNetDir(std::string_view folder);
 
+// The "NET DIR" configured for the installed engine, and where it was read.
+struct TConfiguredNetDir {
+  enum class TSource { kNone, kEngine, kRegistry };
+  TSource source = TSource::kNone;
+  std::string folder;  // with a trailing separator; empty with kNone
+};
+
+// Reads "NET DIR" through the installed engine's library, or from the
+// registry's copy of the Paradox driver's settings when the library cannot
+// be loaded or gives no such record. Changes no setting; never throws.
+TConfiguredNetDir ReadParadoxNetDir();
+
 // Installation runs: TuneEngineSettings, then SetParadoxNetDir(EngineNetDir()).
 void ConfigureEngineForInstall();
 

@@ -10,6 +10,7 @@
 #include "env/EngineVersion.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
+#include "env/Registry.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
 
@@ -20,6 +21,8 @@ namespace {
 constexpr std::string_view kParadoxInit = "\\DRIVERS\\PARADOX\\INIT";
 constexpr std::string_view kNetDirNode = "NET DIR";
 constexpr std::string_view kResetMarker = "resetbde.ini";
+// The registry's copy of the Paradox driver's settings.
+constexpr std::string_view kParadoxInitKey = "SOFTWARE\\Borland\\Database Engine\\Settings\\DRIVERS\\PARADOX\\INIT";
 
 std::optional<std::string>& ChosenNetDir() {
   static std::optional<std::string> folder;
@@ -62,7 +65,43 @@ void RewriteNetDirRecords(TEngineLibrary& library, const std::string& folder) {
   if (!found) ShowErrorBox("Could not find NET DIR record");
 }
 
+// The value of the first "NET DIR" record of the open list, or nothing.
+std::optional<std::string> NetDirRecord(TEngineLibrary& library) {
+  if (library.SetToBegin() != 0) return std::nullopt;
+  TConfigRecord record;
+  while (library.NextRecord(record) == 0) {
+    if (UpperCase(record.NodeName()) == kNetDirNode) return record.Value();
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> NetDirThroughEngine() {
+  const TEngineLibraryLoader load = DefaultEngineLibraryLoader();
+  const std::string libraryPath = load ? FindEngineLibrary() : std::string();
+  const std::unique_ptr<TEngineLibrary> library = libraryPath.empty() ? nullptr : load(libraryPath);
+  if (!library || library->Init() != 0) return std::nullopt;
+  std::optional<std::string> value;
+  if (library->OpenConfigList(kParadoxInit) == 0) value = NetDirRecord(*library);
+  library->Exit();
+  return value;
+}
+
 }  // namespace
+
+TConfiguredNetDir ReadParadoxNetDir() {
+  using TSource = TConfiguredNetDir::TSource;
+  try {
+    if (const auto folder = NetDirThroughEngine(); folder && !Trim(*folder).empty()) {
+      return {TSource::kEngine, IncludeTrailingSeparator(Trim(*folder))};
+    }
+    const auto copy = DefaultRegistry().ReadString(TRegistryRoot::kLocalMachine, kParadoxInitKey, kNetDirNode);
+    if (copy && !Trim(*copy).empty()) return {TSource::kRegistry, IncludeTrailingSeparator(Trim(*copy))};
+  } catch (...) {
+    // A library or registry that fails in an unforeseen way leaves the
+    // setting unknown; the caller says so.
+  }
+  return {};
+}
 
 std::string EngineNetDir() {
   auto& folder = ChosenNetDir();

@@ -13,6 +13,7 @@
 #include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
 #include "env/FileSystem.h"
+#include "env/Host.h"
 #include "env/TestPlatform.h"
 
 namespace remdo::test {
@@ -48,6 +49,13 @@ class TAppPlatform {
   bool Exists(std::string_view path) { return env::DefaultFileSystem().FileExists(path); }
   bool DataFileExists(std::string_view name) { return Exists(kDataFolder + std::string(name)); }
   std::string Read(std::string_view path) { return drive.Read(path); }
+  // A path of drive C: as the system names it, for another process.
+  std::string HostPath(std::string_view path) {
+    if (env::CurrentHost() == env::THost::kWindows) return drive.fileSystem.Real(path);
+    std::string rest(path.substr(3));
+    for (char& c : rest) c = c == '\\' ? '/' : c;
+    return drive.HostRoot() + "/" + rest;
+  }
   void SetProgramFiles(std::string_view folder) {
     platform.registry.SetString(env::TRegistryRoot::kLocalMachine, kCurrentVersionKey, "ProgramFilesDir", folder);
   }

@@ -12,6 +12,9 @@
 #include "app/console/ConsoleOptions.h"
 #include "app/console/Terminal.h"
 #include "env/Errors.h"
+#include "env/Host.h"
+#include "support/LockHolder.h"
+#include "support/TestSupport.h"
 
 namespace remdo::app::console {
 namespace {
@@ -277,6 +280,48 @@ TEST(Console, StartUpEndsTheProgramWithoutARun) {
     EXPECT_EQ(RunConsole("C:\\Remdo\\remdinst1.exe", {}, terminal), kExitClean);
     EXPECT_TRUE(platform.DataFileExists("FenroRemdo.exe"));
     EXPECT_TRUE(terminal.out.empty());
+  }
+}
+
+// Another program's engine holding the data folder through a lock file
+// stops the run before anything in the folder is written: no table is
+// opened, the engine never connects (which would remove what an
+// interrupted write left), and no stale lock file is deleted; the run log
+// and the history line are still written, and the status is 3. On Linux the
+// holder is seen by its open file (through /proc) and, with /proc out of
+// sight, by its fcntl lock alone.
+TEST(Console, LiveLockStopsTheRunBeforeAnyWrite) {
+  struct TCase {
+    test::THold hold;
+    bool hideProcesses;
+  };
+  std::vector<TCase> cases = {{test::THold::kOpen, false}};
+  if (env::CurrentHost() == env::THost::kPosix) cases.push_back({test::THold::kRecordLock, true});
+  for (const TCase& t : cases) {
+    SCOPED_TRACE(t.hideProcesses ? "record lock" : "open");
+    test::TAppPlatform platform(false);
+    test::TScratchFolder noProcesses;
+    if (t.hideProcesses) env::SetProcessFolder(noProcesses.Path());
+    platform.DataFile("Books.db.new");
+    platform.DataFile("PARADOX.LCK");
+    platform.DataFile("PDOXUSRS.LCK");
+    const test::TLockHolder holder(platform.HostPath("C:\\FENRO\\PDOXUSRS.LCK"), t.hold);
+    TScriptedTerminal terminal;
+    bool tablesChecked = false;
+    const int status =
+        RunConsole("remdo", {"--data-folder", test::kDataFolder}, terminal, [&](TMainForm&) { tablesChecked = true; });
+    env::SetProcessFolder("");
+    EXPECT_EQ(status, kExitNoRun);
+    EXPECT_FALSE(tablesChecked);
+    EXPECT_TRUE(Contains(terminal.err,
+                         "! Error !\n  The FENRO folder C:\\FENRO\\ is in use by another program. Close "
+                         "FENRO on every computer that uses this folder, then run Remdo again.\n"))
+        << terminal.err;
+    EXPECT_TRUE(Contains(terminal.out, "(C:\\FENRO\\PDOXUSRS.LCK is held); no table was checked.\n"));
+    EXPECT_TRUE(platform.DataFileExists("Books.db.new"));
+    EXPECT_TRUE(platform.DataFileExists("PARADOX.LCK"));
+    EXPECT_TRUE(Contains(platform.Read("C:\\FENRO\\Remdo.log"), "Lock file C:\\FENRO\\PDOXUSRS.LCK: held by a live"));
+    EXPECT_TRUE(Contains(platform.Read("C:\\FENRO\\RemdLogs.txt"), ", 1 failure [in use]\r\n"));
   }
 }
 

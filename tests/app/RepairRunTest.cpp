@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "app/TableSequence.h"
 #include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
+#include "env/EngineLibrary.h"
 #include "env/Errors.h"
 #include "env/StartUpNotes.h"
 #include "paradox/engine/Engine.h"
@@ -104,6 +106,11 @@ TEST(RepairRun, HeadingAndEnvironmentReportLineByLine) {
       "    BDE version:   not found",
       "    Memory:       2048 MB allocated",
       "    disk C: free:  12.3 GB",
+      "",
+      "Root causes:",
+      "    No lock files (PDOXUSRS.LCK, PARADOX.LCK, table .LCK) in the data folder.",
+      "    NET DIR: neither the engine's configuration nor its registry copy could be read.",
+      "    No PDOXUSRS.NET in the NET DIR or the usual shared folders.",
       "",
       "",
       "All tables completed.",
@@ -537,6 +544,143 @@ TEST(RunReport, NoDataFolderNoReport) {
   env::SetDataFolder("C:\\missing\\");
   run.form->WriteRunReport();
   EXPECT_FALSE(run.form->ReportWritten);
+}
+
+// The engine's configuration as a list of one "NET DIR" record.
+class TNetDirLibrary final : public env::TEngineLibrary {
+ public:
+  explicit TNetDirLibrary(std::string netDir) : netDir_(std::move(netDir)) {}
+  std::uint16_t Init() override { return 0; }
+  std::uint16_t OpenConfigList(std::string_view) override { return 0; }
+  std::uint16_t SetToBegin() override { return read_ = false, 0; }
+  std::uint16_t NextRecord(env::TConfigRecord& record) override {
+    if (read_) return 8705;  // end of the list
+    read_ = true;
+    record.SetNodeName("NET DIR");
+    return record.SetValue(netDir_) ? 0 : 1;
+  }
+  std::uint16_t ModifyRecord(const env::TConfigRecord&) override { return 1; }
+  void Exit() override {}
+
+ private:
+  std::string netDir_;
+  bool read_ = false;
+};
+
+// Each root cause, planted, has its line in the log file and none in the
+// window; a stale lock file is deleted before the engine connects. A data
+// folder under Program Files on a later Windows is located, not given.
+TEST(RepairRun, RootCausesGoToTheLogFileOnly) {
+  constexpr const char* kTwin = "C:\\Users\\u\\AppData\\Local\\VirtualStore\\Program Files\\FENRO\\";
+  constexpr const char* kInitKey = "SOFTWARE\\Borland\\Database Engine\\Settings\\DRIVERS\\PARADOX\\INIT";
+  const std::string classic =
+      "    Two different network control files (PDOXUSRS.NET) for one data folder: a classic "
+      "cause of damaged tables. Programs that use different control files do not see each "
+      "other's locks and overwrite each other's changes; every computer must use the same "
+      "NET DIR.";
+  struct TCase {
+    const char* name;
+    std::function<void(TRun&)> plant;
+    std::vector<std::string> lines;
+    std::vector<std::string> absent;
+    const char* gone = nullptr;  // a data file the run deletes
+    bool locate = false;         // the data folder is located
+  };
+  const auto programFilesTwin = [&](TRun& run) {
+    run.platform.SetProgramFiles("C:\\Program Files\\");
+    run.Facts().folders[env::TSpecialFolder::kLocalAppData] = "C:\\Users\\u\\AppData\\Local\\";
+  };
+  const std::vector<TCase> cases = {
+      {"stale lock files",
+       [](TRun& run) { run.platform.DataFile("PARADOX.LCK"), run.platform.DataFile("Books.lck"); },
+       {"    Lock file C:\\FENRO\\PARADOX.LCK: stale: no program holds it",
+        "    Deleted the stale lock file C:\\FENRO\\PARADOX.LCK",
+        "    Deleted the stale lock file C:\\FENRO\\Books.lck"},
+       {},
+       "PARADOX.LCK"},
+      {"NET DIR from the registry, PDOXUSRS.NET elsewhere",
+       [](TRun& run) {
+         run.platform.platform.registry.SetString(env::TRegistryRoot::kLocalMachine, kInitKey, "NET DIR", "C:\\Shared");
+         run.platform.DataFile("PDOXUSRS.NET");
+       },
+       {"    NET DIR configured for the engine: C:\\Shared\\ (the registry's copy; the engine's configuration could "
+        "not be read)",
+        "    C:\\FENRO\\PDOXUSRS.NET: stale: no program holds it", classic},
+       {}},
+      {"NET DIR through the engine's library, its PDOXUSRS.NET there",
+       [](TRun& run) {
+         run.platform.platform.registry.SetString(env::TRegistryRoot::kLocalMachine,
+                                                  "Software\\Borland\\Database Engine", "DLLPATH", "C:\\BDE");
+         run.platform.File("C:\\BDE\\IDAPI32.DLL");
+         run.platform.File("C:\\Net\\PDOXUSRS.NET");
+         env::InstallEngineLibraryLoader(
+             [](std::string_view) { return std::make_unique<TNetDirLibrary>("C:\\Net\\"); });
+       },
+       {"    NET DIR configured for the engine: C:\\Net\\", "    C:\\Net\\PDOXUSRS.NET: stale: no program holds it"},
+       {classic, "    No PDOXUSRS.NET in the NET DIR or the usual shared folders."}},
+      {"VirtualStore twin",
+       [&](TRun& run) {
+         programFilesTwin(run);
+         run.platform.File("C:\\Program Files\\FENRO\\Readme.txt");
+         run.platform.DataFile("Genre.db", "genre");
+         run.platform.File(std::string(kTwin) + "Genre.db", "genre, newer");
+         run.platform.DataFile("Books.px", "same");
+         run.platform.File(std::string(kTwin) + "Books.px", "same");
+         ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime("C:\\FENRO\\Genre.db", 1000000000));
+         ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime(std::string(kTwin) + "Books.px", 1000000000));
+         ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime("C:\\FENRO\\Books.px", 1000000000));
+       },
+       {"    VirtualStore twin " + std::string(kTwin) +
+        "Genre.db differs from the data folder's (5 bytes here, 12 there; the twin is newer): the catalogue may "
+        "read the twin, not the table Remdo repairs."},
+       {"    VirtualStore twin " + std::string(kTwin) +
+        "Books.px differs from the data folder's (4 bytes here, 4 there): the catalogue may read the twin, not the "
+        "table Remdo repairs."}},
+      {"read-only tables and leftovers of an interrupted run",
+       [](TRun& run) {
+         run.platform.DataFile("Pubs.db");
+         ASSERT_TRUE(env::DefaultFileSystem().SetAttributes("C:\\FENRO\\Pubs.db", env::attr::kReadOnly));
+         for (const char* name : {"Books.db.new", "Books.mb.pack.new", "temptbl1.db", "notes.txt.new"}) {
+           run.platform.DataFile(name);
+         }
+       },
+       {"    Pubs.db is read-only: the catalogue cannot open the table Pubs.",
+        "    Left by an interrupted run: C:\\FENRO\\Books.db.new",
+        "    Left by an interrupted run: C:\\FENRO\\Books.mb.pack.new",
+        "    Left by an interrupted run: C:\\FENRO\\temptbl1.db"},
+       {"    Left by an interrupted run: C:\\FENRO\\notes.txt.new"}},
+      {"data folder under Program Files",
+       [&](TRun& run) {
+         programFilesTwin(run);
+         run.platform.File("C:\\Program Files\\FENRO\\BookInx.db");
+         run.platform.File("C:\\Program Files\\FENRO\\LocNames.db");
+         run.dialogs.ExpectBox(env::TBoxKind::kWarning,
+                               "Error A1\r\rFENRO data files should not be in the current location.\r\r",
+                               "! Warning !");
+       },
+       {"    The data folder is under Program Files: this Windows diverts the catalogue's writes there to the "
+        "VirtualStore folder " +
+        std::string(kTwin) + ", so the catalogue and Remdo can see different tables."},
+       {},
+       nullptr,
+       true},
+  };
+  for (const TCase& t : cases) {
+    SCOPED_TRACE(t.name);
+    TRun run({}, "FenroRemdo.exe", !t.locate);
+    run.form->AutoCloseChk.checked = false;
+    t.plant(run);
+    run.Start();
+    env::InstallEngineLibraryLoader({});
+    (void)env::DefaultFileSystem().SetAttributes("C:\\FENRO\\Pubs.db", 0);
+    EXPECT_TRUE(run.Logged("Root causes:"));
+    for (const std::string& line : t.lines) {
+      EXPECT_TRUE(run.Logged(line)) << line;
+      EXPECT_EQ(std::count(run.Shown().begin(), run.Shown().end(), line), 0) << line;
+    }
+    for (const std::string& line : t.absent) EXPECT_FALSE(run.Logged(line)) << line;
+    if (t.gone != nullptr) EXPECT_FALSE(run.platform.DataFileExists(t.gone));
+  }
 }
 
 }  // namespace

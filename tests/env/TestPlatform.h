@@ -22,6 +22,7 @@
 #include "env/DriveMap.h"
 #include "env/FileCopy.h"
 #include "env/FileSystem.h"
+#include "env/LockFiles.h"
 #include "env/Path.h"
 #include "env/RegistryStore.h"
 #include "env/Shell.h"
@@ -195,10 +196,14 @@ class TScratchDriveC {
   TTestFileSystem fileSystem;
 
   TScratchDriveC() {
-    if (!env::MapDrive('C', scratch_.Path())) fileSystem.Redirect('C', scratch_.Path());
+    if (!env::MapDrive('C', scratch_.Path())) {
+      fileSystem.Redirect('C', scratch_.Path());
+      env::InstallLockProber([this](std::string_view path) { return env::ProbeLockFile(fileSystem.Real(path)); });
+    }
     env::InstallFileSystem(&fileSystem);
   }
   ~TScratchDriveC() {
+    env::InstallLockProber({});
     env::InstallFileSystem(nullptr);
     (void)env::MapDrive('C', "");
   }

@@ -76,6 +76,11 @@ class TWholeRun : public testing::TWholeRunFixture {
     lines.insert(lines.end(), {"    FENRO folder:  C:\\FENRO\\", "    OS version:    Microsoft Windows 7",
                                "    BDE version:   not found", "    Memory:       2048 MB allocated",
                                "    disk C: free:  12.3 GB", ""});
+    // The root causes of an undamaged folder on a machine without the engine.
+    lines.insert(lines.end(),
+                 {"Root causes:", "    No lock files (PDOXUSRS.LCK, PARADOX.LCK, table .LCK) in the data folder.",
+                  "    NET DIR: neither the engine's configuration nor its registry copy could be read.",
+                  "    No PDOXUSRS.NET in the NET DIR or the usual shared folders.", ""});
     return lines;
   }
   Lines Check(const std::string& display, std::string_view table) const {

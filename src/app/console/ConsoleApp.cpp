@@ -74,6 +74,7 @@ int RunWindow(TMainForm& form, TConsoleView& view) {
   }
   if (!view.Terminating() && !Guarded([&] { form.CloseBtnClick(); })) return kExitNoRun;
   if (form.RunState.Interrupted) return kExitStopped;
+  if (form.DataFolderInUse()) return kExitNoRun;
   if (!form.RunResult()) return kExitNoRun;
   return *form.RunResult() ? kExitFailures : kExitClean;
 }

@@ -1,20 +1,19 @@
 // A prefix's registry is never written while a Wine server runs for it:
 // the server would write its own copy over the file. A process holding the
 // server's lock stands for the server.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "env/FileCopy.h"
 #include "env/Host.h"
 #include "env/Path.h"
 #include "env/Registry.h"
 #include "env/SystemInfo.h"
+#include "support/LockHolder.h"
 #include "support/TestSupport.h"
 
 namespace remdo::env {
@@ -30,28 +29,6 @@ std::string ServerFolder(const std::string& prefix) {
   return name;
 }
 
-// A process that holds a write lock on path until it is killed.
-pid_t HoldLock(const std::string& path) {
-  int ready[2];
-  if (::pipe(ready) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    const bool locked = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0;
-    (void)!::write(ready[1], locked ? "y" : "n", 1);
-    for (;;) ::pause();
-  }
-  char answer = 'n';
-  (void)!::read(ready[0], &answer, 1);
-  ::close(ready[0]);
-  ::close(ready[1]);
-  EXPECT_EQ(answer, 'y');
-  return child;
-}
-
 TEST(WineServer, PrefixRegistryIsNotWrittenWhileWineRuns) {
   test::TScratchFolder scratch;
   const std::string prefix = scratch / "prefix";
@@ -64,10 +41,9 @@ TEST(WineServer, PrefixRegistryIsNotWrittenWhileWineRuns) {
   ASSERT_TRUE(UseWinePrefix(prefix));
   const std::string server = ServerFolder(prefix);
   ASSERT_EQ(std::system(("mkdir -p -m 700 '" + server + "'").c_str()), 0);
-  const pid_t holder = HoldLock(server + "/lock");
+  auto holder = std::make_unique<test::TLockHolder>(server + "/lock", test::THold::kRecordLock);
   const TIoResult refused = RealRegistry().WriteString(TRegistryRoot::kLocalMachine, key, "DLLPATH", "C:\\NEW");
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
+  holder.reset();
   EXPECT_FALSE(refused);
   EXPECT_NE(refused.reason.find("wineserver -k"), std::string::npos) << refused.reason;
   const auto bytes = test::ReadWholeFile(prefix + "/system.reg");

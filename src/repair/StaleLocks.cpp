@@ -1,0 +1,31 @@
+// Stale lock files cleared before the engine connects.
+#include "repair/StaleLocks.h"
+
+#include "env/FileSystem.h"
+#include "env/LockFiles.h"
+
+namespace remdo::repair {
+
+TLockCheck ClearStaleLocks(const std::string& dataFolder) {
+  TLockCheck check;
+  if (dataFolder.empty()) return check;
+  const auto locks = env::FindLockFiles(dataFolder);
+  for (const env::TLockFile& lock : locks) {
+    if (lock.probe.state == env::TLockState::kLive) {
+      check.heldLock = lock.path;
+      return check;
+    }
+  }
+  for (const env::TLockFile& lock : locks) {
+    if (lock.probe.state != env::TLockState::kStale) {
+      check.lines.push_back("    Lock file " + lock.path + " kept: " + env::LockStateText(lock.probe));
+      continue;
+    }
+    const env::TIoResult removed = env::DefaultFileSystem().Remove(lock.path);
+    check.lines.push_back(removed ? "    Deleted the stale lock file " + lock.path
+                                  : "    Could not delete the stale lock file " + lock.path + ": " + removed.reason);
+  }
+  return check;
+}
+
+}  // namespace remdo::repair
