@@ -19,6 +19,7 @@
 #include "env/FileSystem.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
+#include "repair/RootCauses.h"
 #include "repair/TableSequence.h"
 #include "repair/verify/Prediction.h"
 #include "repair/verify/TableFindings.h"
@@ -104,6 +105,11 @@ bool TMainForm::RunVerify() {
     LogLine("  -- no data folder to verify");
     damaged = true;
   } else {
+    // The root causes are shown here, and lock files only reported: this
+    // run deletes none of them.
+    const auto causes = repair::FindRootCauses(dataFolder);
+    for (const std::string& line : causes) LogLine(line);
+    if (!causes.empty()) LogLine("");
     damaged = ReportLeftovers(dataFolder);
     SetMessage("Repairing a copy of the data folder...");
     const TScratchRepair scratch = RunScratchRepair(commandLine_, view_, tableSequence_, dataFolder);

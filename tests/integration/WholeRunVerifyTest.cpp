@@ -18,6 +18,7 @@
 #include "remdo-table/RemdoTable.h"
 #include "repair/TableSequence.h"
 #include "repair/verify/Prediction.h"
+#include "support/TestSupport.h"
 
 namespace remdo::app {
 namespace {
@@ -206,13 +207,20 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST(VerifyRun, WithoutRoomForACopyLeavesThePredictionsOutAndSaysWhy) {
+TEST(VerifyRun, ShowsRootCausesAndWithoutRoomForACopyLeavesThePredictionsOut) {
   testing::TWholeRunFixture run({"VERIFY"});
   PrepareVerify(run);
   run.platform.platform.facts.freeBytes["C:\\"] = 2 * test::kMegabyte;
   const auto report = tools::Damage(tools::TDamageKind::kCountTooHigh, kDataFolder + std::string("Reissues.db"));
+  // A stale lock file: a root cause the window shows, and left in place.
+  test::WriteWholeFile(kDataFolder + std::string("PARADOX.LCK"), std::string_view("lock"));
   run.Start();
   const Lines& log = run.form->LogFileMemo.lines;
+  const Lines& shown = run.form->RepairProgressMemo.lines;
+  for (const std::string line : {"Root causes:", "    Lock file C:\\FENRO\\PARADOX.LCK: stale: no program holds it"}) {
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), line), 1) << line;
+  }
+  EXPECT_TRUE(env::DefaultFileSystem().FileExists(kDataFolder + std::string("PARADOX.LCK")));
   const auto left = std::find_if(log.begin(), log.end(), [](const std::string& line) {
     return line.rfind("Predictions left out: the temporary folder has 2 MB free, a repair of a copy needs ", 0) == 0;
   });
