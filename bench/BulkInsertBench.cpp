@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "PeakMemory.h"
 #include "env/FileSystem.h"
 #include "paradox/codes/Coding.h"
 #include "paradox/components/Database.h"
@@ -126,19 +127,6 @@ void FillRecord(std::vector<std::byte>& record, std::int32_t book) {
   for (int g = 0; g < 3; ++g) EncodeFieldInteger(record.data() + 68 + 2 * g, (book + g) % 120 + 1, 2);
 }
 
-// Peak resident memory of this process in KiB, read from /proc.
-long PeakMemoryKiB() {
-  try {
-    auto file = env::RealFileSystem().Open("/proc/self/status", env::TOpenMode::kRead);
-    std::string text(1 << 16, '\0');
-    text.resize(file->ReadAt(0, std::as_writable_bytes(std::span<char>(text))));
-    const std::size_t at = text.find("VmHWM:");
-    return at == std::string::npos ? -1 : std::strtol(text.c_str() + at + 6, nullptr, 10);
-  } catch (...) {
-    return -1;
-  }
-}
-
 int Run(bool randomOrder, bool full, const std::string& folder, int count) {
   std::vector<std::int32_t> keys(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) keys[static_cast<std::size_t>(i)] = i + 1;
@@ -169,7 +157,7 @@ int Run(bool randomOrder, bool full, const std::string& folder, int count) {
   const double inserted = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   table.Close();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("seconds %.3f inserts %.3f peak_kib %ld records %d\n", seconds, inserted, PeakMemoryKiB(), count);
+  std::printf("seconds %.3f inserts %.3f peak_kib %ld records %d\n", seconds, inserted, bench::PeakMemoryKiB(), count);
   return 0;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "PeakMemory.h"
 #include "env/DataFolder.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
@@ -23,19 +24,6 @@
 
 namespace remdo::repair {
 namespace {
-
-// Peak resident memory of this process in KiB, read from /proc.
-long PeakMemoryKiB() {
-  try {
-    auto file = env::RealFileSystem().Open("/proc/self/status", env::TOpenMode::kRead);
-    std::string text(1 << 16, '\0');
-    text.resize(file->ReadAt(0, std::as_writable_bytes(std::span<char>(text))));
-    const std::size_t at = text.find("VmHWM:");
-    return at == std::string::npos ? -1 : std::strtol(text.c_str() + at + 6, nullptr, 10);
-  } catch (...) {
-    return -1;
-  }
-}
 
 int Run(const std::string& folder, const std::string& table, int structure, int tolerance) {
   env::SetDataFolder(folder);
@@ -55,7 +43,7 @@ int Run(const std::string& folder, const std::string& table, int structure, int 
   database.Close();
   (void)paradox::DbiExit();
   for (const auto& line : run.lines) std::fprintf(stderr, "%s\n", line.c_str());
-  std::printf("seconds %.3f peak_kib %ld result %d\n", seconds, PeakMemoryKiB(), result ? 1 : 0);
+  std::printf("seconds %.3f peak_kib %ld result %d\n", seconds, bench::PeakMemoryKiB(), result ? 1 : 0);
   return result ? 0 : 1;
 }
 

@@ -9,25 +9,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "PeakMemory.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "repair/verify/IndexMemoAudit.h"
 
 namespace remdo::repair {
 namespace {
-
-// Peak resident memory of this process in KiB, read from /proc.
-long PeakMemoryKiB() {
-  try {
-    auto file = env::RealFileSystem().Open("/proc/self/status", env::TOpenMode::kRead);
-    std::string text(1 << 16, '\0');
-    text.resize(file->ReadAt(0, std::as_writable_bytes(std::span<char>(text))));
-    const std::size_t at = text.find("VmHWM:");
-    return at == std::string::npos ? -1 : std::strtol(text.c_str() + at + 6, nullptr, 10);
-  } catch (...) {
-    return -1;
-  }
-}
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -42,7 +30,7 @@ int Run(const std::string& folder) {
     std::printf("%-16s %8.3f s  %zu finding lines\n", entry.name.c_str(), SecondsSince(tableStart), audit.lines.size());
     for (const auto& line : audit.lines) std::fprintf(stderr, "%s\n", line.c_str());
   }
-  std::printf("seconds %.3f peak_kib %ld\n", SecondsSince(start), PeakMemoryKiB());
+  std::printf("seconds %.3f peak_kib %ld\n", SecondsSince(start), bench::PeakMemoryKiB());
   return 0;
 }
 
