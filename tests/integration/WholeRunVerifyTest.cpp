@@ -88,6 +88,10 @@ std::string ExpectedFinding(const tools::TDamageReport& report) {
       return "  -- table not found: " + std::string(env::NamePart(report.path)).substr(0, 8);
     case tools::TDamageKind::kForeignFile:
       return "  -- unreadable table format";
+    case tools::TDamageKind::kMissingPrimaryIndex: {
+      const std::string_view name = env::NamePart(report.path);
+      return "  -- " + std::string(name.substr(0, name.find('.'))) + ".PX: missing";
+    }
     case tools::TDamageKind::kTrailingPartBlock:
       return "  -- partial block: file ends";
     default:
@@ -200,7 +204,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TVerifyCase{"count-too-high", "Reissues", 1}, TVerifyCase{"count-too-low", "Pubs", 1},
                       TVerifyCase{"missing-table", "Fldr0002", 1}, TVerifyCase{"missing-px", "AuthX", 1},
                       TVerifyCase{"stale-indexes", "BookRef", 1}, TVerifyCase{"read-only", "Pubs", 1},
-                      TVerifyCase{"foreign-file", "CharX", 1}),
+                      TVerifyCase{"foreign-file", "CharX", 1}, TVerifyCase{"block-next-link", "Books", 1},
+                      TVerifyCase{"block-prev-link", "BookInfo", 1}, TVerifyCase{"block-last-offset", "Books", 2},
+                      TVerifyCase{"count-zero", "Prices", 1}, TVerifyCase{"missing-indexes", "Books", 1}),
     [](const auto& info) {
       std::string name = std::string(info.param.kind) + "_" + info.param.table;
       std::replace(name.begin(), name.end(), '-', '_');
