@@ -163,7 +163,7 @@ bool TMainForm::VerifyTables(const std::string& dataFolder, const TScratchRepair
     // from the save folder first.
     if (!findings && outcome && !outcome->recreated) LogLine("  -- a repair would take it back from the saved copy");
     if (outcome) {
-      for (const auto& line : repair::PredictionLines(*outcome)) LogLine(line);
+      for (const auto& line : repair::PredictionLines(*outcome, findings && findings->damaged)) LogLine(line);
     } else if (scratch.made) {
       LogLine("  -- a repair would not check it");
     }

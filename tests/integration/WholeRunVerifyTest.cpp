@@ -190,7 +190,14 @@ TEST_P(TVerifyRun, FindsTheDamageChangesNothingAndForetellsTheRepair) {
   for (const auto& [table, outcome] : outcomes) {
     const auto section = sections.find(DisplayName(table));
     ASSERT_NE(section, sections.end()) << table << " was not verified";
-    for (const auto& line : repair::PredictionLines(outcome)) {
+    // Damage the verify run found in the table's files beside its
+    // predictions: the repair mends it, even where its records stay as
+    // they are. (A missing table has no files to find damage in.)
+    const bool filesDamaged = std::any_of(section->second.begin(), section->second.end(), [](const std::string& line) {
+      return line.rfind("  -- ", 0) == 0 && line.find("a repair would") == std::string::npos &&
+             line.find("would be missing") == std::string::npos && line.rfind("  -- table not found", 0) != 0;
+    });
+    for (const auto& line : repair::PredictionLines(outcome, filesDamaged)) {
       EXPECT_NE(std::find(section->second.begin(), section->second.end(), line), section->second.end())
           << table << ": the repair did \"" << line << "\", which the verify run did not foretell";
     }

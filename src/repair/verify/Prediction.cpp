@@ -22,7 +22,7 @@ std::int64_t RecordsWouldBeMissing(const TTableOutcome& outcome) {
   return std::max<std::int64_t>(0, outcome.missing - outcome.fromIndexes);
 }
 
-std::vector<std::string> PredictionLines(const TTableOutcome& outcome) {
+std::vector<std::string> PredictionLines(const TTableOutcome& outcome, bool filesDamaged) {
   std::string what;
   if (outcome.recreated) {
     what = outcome.ok ? "create it anew and refill it from the folder index" : "fail to create it anew";
@@ -34,7 +34,7 @@ std::vector<std::string> PredictionLines(const TTableOutcome& outcome) {
     what = "rebuild it and recover up to " + Records(outcome.fromIndexes) + " from index files";
   } else if (outcome.refused > 0) {
     what = "rebuild it with " + Records(outcome.refused) + " refused";
-  } else if (ChangesNothing(outcome)) {
+  } else if (ChangesNothing(outcome) && !filesDamaged) {
     what = "change nothing";
   } else {
     what = "rebuild it";

@@ -20,8 +20,10 @@ namespace remdo::repair {
 std::int64_t RecordsWouldBeMissing(const TTableOutcome& outcome);
 
 // "  -- a repair would ..." and, when records would be missing, a second
-// line saying how many.
-std::vector<std::string> PredictionLines(const TTableOutcome& outcome);
+// line saying how many. filesDamaged: the table's files hold damage its
+// records do not show (a missing or stray index, a broken memo reference),
+// which the repair's rebuild mends even where every record stays.
+std::vector<std::string> PredictionLines(const TTableOutcome& outcome, bool filesDamaged = false);
 
 enum class TVerdict { kSound, kRepairable, kLoss, kUnreadable };
 
