@@ -1,15 +1,18 @@
-// The sorting load. A run is sorted through an array of (key prefix, index)
-// pairs, by a radix sort of the prefixes (then by the key order among equal
-// prefixes when the prefix does not decide), its records written out in that order through a 1 MiB buffer, and
-// its keys kept in order for the exact check. The merge keeps a 256 KiB
-// window of every spilled run and a small heap of the runs' current keys.
-// The Bloom filter holds 16 bits per key and sets 3 of them in one word,
-// which leaves about one key in 100 to the binary searches.
+// The sorting load. Records are sorted through an array of (key prefix,
+// record) pairs, by a radix sort of the prefixes (then by the key order among
+// equal prefixes when the prefix does not decide). In memory, every record
+// of the load is sorted at once and handed out through that array, fetched a
+// few records ahead. A spilled run is written out in key order through a
+// 1 MiB buffer with its keys kept in order for the exact check; the merge
+// keeps a 256 KiB window of every spilled run and a small heap of the runs'
+// current keys. The Bloom filter holds 16 bits per key and sets 3 of them in
+// one word, which leaves about one key in 100 to the exact checks.
 #include "paradox/engine/SortingLoad.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "env/Errors.h"
@@ -21,10 +24,11 @@ namespace {
 constexpr std::size_t kWriteBytes = 1 << 20;
 constexpr std::size_t kWindowBytes = 256 << 10;
 constexpr std::size_t kBloomBitsPerKey = 16;
+constexpr std::size_t kFetchAhead = 8;  // records fetched ahead of the in-memory merge
 
 struct TPrefixed {
   std::uint64_t prefix;
-  std::uint32_t index;
+  const std::byte* record;
 };
 
 // Keys are a few bytes: compared inline rather than through memcmp.
@@ -35,40 +39,59 @@ bool SameKey(const std::byte* a, const std::byte* b, std::size_t width) {
   return true;
 }
 
-// Sorts by prefix, least significant byte first; a byte that every prefix
-// shares costs no pass, so small whole-number keys take two or three.
+// Sorts by prefix, least significant byte first; only the bytes in which
+// the prefixes differ cost a pass, so small whole-number keys take two or
+// three.
 void RadixSort(std::vector<TPrefixed>& items) {
-  constexpr std::size_t kDigits = 8;
-  std::array<std::array<std::uint32_t, 256>, kDigits> counts{};
+  if (items.size() < 2) return;
+  std::uint64_t varying = 0;
+  for (const TPrefixed& item : items) varying |= item.prefix ^ items.front().prefix;
+  std::vector<unsigned> shifts;
+  for (unsigned shift = 0; shift < 64; shift += 8) {
+    if ((varying >> shift & 0xFF) != 0) shifts.push_back(shift);
+  }
+  std::vector<std::array<std::uint32_t, 256>> counts(shifts.size(), std::array<std::uint32_t, 256>{});
   for (const TPrefixed& item : items) {
-    for (std::size_t digit = 0; digit < kDigits; ++digit) ++counts[digit][(item.prefix >> (8 * digit)) & 0xFF];
+    for (std::size_t d = 0; d < shifts.size(); ++d) ++counts[d][item.prefix >> shifts[d] & 0xFF];
   }
   std::vector<TPrefixed> other(items.size());
-  for (std::size_t digit = 0; digit < kDigits; ++digit) {
-    std::array<std::uint32_t, 256>& count = counts[digit];
-    if (std::find(count.begin(), count.end(), items.size()) != count.end()) continue;
+  for (std::size_t d = 0; d < shifts.size(); ++d) {
     std::uint32_t start = 0;
-    for (std::uint32_t& c : count) start += std::exchange(c, start);
-    for (const TPrefixed& item : items) other[count[(item.prefix >> (8 * digit)) & 0xFF]++] = item;
+    for (std::uint32_t& c : counts[d]) start += std::exchange(c, start);
+    for (const TPrefixed& item : items) other[counts[d][item.prefix >> shifts[d] & 0xFF]++] = item;
     items.swap(other);
+  }
+}
+
+void SortByKey(std::vector<TPrefixed>& items, const TKeyOrder& order) {
+  RadixSort(items);
+  if (order.PrefixDecides()) return;
+  for (auto first = items.begin(); first != items.end();) {
+    const auto last = std::find_if(first, items.end(), [&](const TPrefixed& k) { return k.prefix != first->prefix; });
+    if (last - first > 1) {
+      std::sort(first, last,
+                [&](const TPrefixed& a, const TPrefixed& b) { return order.Compare(a.record, b.record) < 0; });
+    }
+    first = last;
   }
 }
 
 }  // namespace
 
 TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath, std::size_t recordSize,
-                           std::size_t keyWidth, std::size_t runBytes)
-    : TSortingLoad(fileSystem, std::move(scratchPath), recordSize, TKeyOrder(keyWidth), runBytes) {}
+                           std::size_t keyWidth, std::size_t runBytes, std::size_t keptBytes)
+    : TSortingLoad(fileSystem, std::move(scratchPath), recordSize, TKeyOrder(keyWidth), runBytes, keptBytes) {}
 
 TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath, std::size_t recordSize,
-                           TKeyOrder order, std::size_t runBytes)
+                           TKeyOrder order, std::size_t runBytes, std::size_t keptBytes)
     : fileSystem_(fileSystem),
       scratchPath_(std::move(scratchPath)),
       recordSize_(recordSize),
       order_(std::move(order)),
       keyWidth_(order_.Width()),
       runCapacity_(std::clamp<std::size_t>(runBytes / recordSize, 4, 65535)),
-      run_(runCapacity_ * recordSize) {
+      keptRuns_(keptBytes / (runCapacity_ * recordSize)),
+      run_(std::make_unique_for_overwrite<std::byte[]>(runCapacity_ * recordSize)) {
   std::size_t buckets = 1;
   while (buckets < 2 * runCapacity_) buckets *= 2;
   runHash_.assign(buckets, 0);
@@ -107,36 +130,47 @@ bool TSortingLoad::BloomMayContain(std::uint64_t hash) const {
   return (bloom_[(hash >> 8) & (bloom_.size() - 1)] & bits) == bits;
 }
 
-// Doubles the keys the filter is sized for and adds every key again: the
-// spilled runs' keys and the current run's.
+// Doubles the keys the filter is sized for and adds every key again. A key
+// is its record's first bytes.
 void TSortingLoad::GrowBloom() {
   bloomCapacity_ = std::max<std::size_t>(2 * bloomCapacity_, runCapacity_);
   std::size_t words = 1;
   while (words * 64 < bloomCapacity_ * kBloomBitsPerKey) words *= 2;
   bloom_.assign(words, 0);
   for (const TRun& run : runs_) {
-    for (std::size_t i = 0; i < run.count; ++i) BloomAdd(Hash(run.keys.data() + i * keyWidth_));
+    for (std::size_t i = 0; i < run.count; ++i) {
+      BloomAdd(Hash(run.records ? run.records.get() + i * recordSize_ : run.keys.get() + i * keyWidth_));
+    }
   }
-  for (std::size_t i = 0; i < inRun_; ++i) BloomAdd(Hash(RunRecord(i)));
+  for (std::size_t i = 0; i < inRun_; ++i) BloomAdd(Hash(run_.get() + i * recordSize_));
 }
 
-bool TSortingLoad::InRunHash(const std::byte* key, std::uint64_t hash, std::size_t& bucket) const {
-  const std::size_t mask = runHash_.size() - 1;
+// Looks the key up in a run's hash; bucket is where it would go.
+bool TSortingLoad::InHash(const std::vector<std::uint32_t>& buckets, const std::byte* records, const std::byte* key,
+                          std::uint64_t hash, std::size_t& bucket) const {
+  const std::size_t mask = buckets.size() - 1;
   const std::uint32_t tag = static_cast<std::uint32_t>(hash >> 48) << 16;
   for (bucket = hash & mask;; bucket = (bucket + 1) & mask) {
-    const std::uint32_t entry = runHash_[bucket];
+    const std::uint32_t entry = buckets[bucket];
     if (entry == 0) return false;
-    if ((entry & 0xFFFF0000u) == tag && SameKey(RunRecord((entry & 0xFFFFu) - 1), key, keyWidth_)) return true;
+    if ((entry & 0xFFFF0000u) == tag && SameKey(records + ((entry & 0xFFFFu) - 1) * recordSize_, key, keyWidth_)) {
+      return true;
+    }
   }
 }
 
-bool TSortingLoad::InSpilledRuns(const std::byte* key) const {
+bool TSortingLoad::InEarlierRuns(const std::byte* key, std::uint64_t hash) const {
   for (const TRun& run : runs_) {
+    if (run.records) {
+      std::size_t bucket = 0;
+      if (InHash(run.hash, run.records.get(), key, hash, bucket)) return true;
+      continue;
+    }
     std::size_t low = 0;
     std::size_t high = run.count;
     while (low < high) {
       const std::size_t mid = (low + high) / 2;
-      const int order = order_.Compare(run.keys.data() + mid * keyWidth_, key);
+      const int order = order_.Compare(run.keys.get() + mid * keyWidth_, key);
       if (order == 0) return true;
       if (order < 0) {
         low = mid + 1;
@@ -151,10 +185,13 @@ bool TSortingLoad::InSpilledRuns(const std::byte* key) const {
 bool TSortingLoad::Add(std::span<const std::byte> record) {
   const std::byte* key = record.data();
   const std::uint64_t hash = Hash(key);
+  // Both lookups miss the cache on a large load; the filter's word is
+  // fetched while the run's hash is probed.
+  __builtin_prefetch(&bloom_[(hash >> 8) & (bloom_.size() - 1)]);
   std::size_t bucket = 0;
-  if (InRunHash(key, hash, bucket)) return false;
-  if (!runs_.empty() && BloomMayContain(hash) && InSpilledRuns(key)) return false;
-  std::memcpy(run_.data() + inRun_ * recordSize_, record.data(), recordSize_);
+  if (InHash(runHash_, run_.get(), key, hash, bucket)) return false;
+  if (!runs_.empty() && BloomMayContain(hash) && InEarlierRuns(key, hash)) return false;
+  std::memcpy(run_.get() + inRun_ * recordSize_, record.data(), recordSize_);
   runHash_[bucket] = static_cast<std::uint32_t>(hash >> 48) << 16 | static_cast<std::uint32_t>(++inRun_);
   ++count_;
   if (count_ > bloomCapacity_) {
@@ -162,65 +199,93 @@ bool TSortingLoad::Add(std::span<const std::byte> record) {
   } else {
     BloomAdd(hash);
   }
-  if (inRun_ == runCapacity_) Spill();
+  if (inRun_ == runCapacity_) Keep();
   return true;
 }
 
-std::vector<std::uint32_t> TSortingLoad::SortedRunOrder() const {
-  std::vector<TPrefixed> keys(inRun_);
-  for (std::size_t i = 0; i < inRun_; ++i) keys[i] = {order_.Prefix(RunRecord(i)), static_cast<std::uint32_t>(i)};
-  RadixSort(keys);
-  if (!order_.PrefixDecides()) {
-    for (auto first = keys.begin(); first != keys.end();) {
-      const auto last = std::find_if(first, keys.end(), [&](const TPrefixed& k) { return k.prefix != first->prefix; });
-      if (last - first > 1) {
-        std::sort(first, last, [this](const TPrefixed& a, const TPrefixed& b) {
-          return order_.Compare(RunRecord(a.index), RunRecord(b.index)) < 0;
-        });
-      }
-      first = last;
-    }
+std::vector<const std::byte*> TSortingLoad::SortedOrder(const std::byte* records, std::size_t count) const {
+  std::vector<TPrefixed> items(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::byte* record = records + i * recordSize_;
+    items[i] = {order_.Prefix(record), record};
   }
-  std::vector<std::uint32_t> order(inRun_);
-  for (std::size_t i = 0; i < inRun_; ++i) order[i] = keys[i].index;
+  SortByKey(items, order_);
+  std::vector<const std::byte*> order(count);
+  for (std::size_t i = 0; i < count; ++i) order[i] = items[i].record;
   return order;
 }
 
-void TSortingLoad::Spill() {
-  if (!scratch_) scratch_ = fileSystem_.Open(scratchPath_, env::TOpenMode::kCreate);
+// A full run is kept as it is; once the load passes its bound every kept run
+// goes to the scratch file, and every later one after it.
+void TSortingLoad::Keep() {
   TRun run;
-  run.offset = scratchEnd_;
   run.count = inRun_;
-  run.keys.resize(inRun_ * keyWidth_);
+  run.records = std::exchange(run_, std::make_unique_for_overwrite<std::byte[]>(runCapacity_ * recordSize_));
+  run.hash = std::exchange(runHash_, std::vector<std::uint32_t>(runHash_.size(), 0));
+  inRun_ = 0;
+  runs_.push_back(std::move(run));
+  if (runs_.size() <= keptRuns_) return;
+  for (TRun& kept : runs_) {
+    if (kept.records) Spill(kept);
+  }
+}
+
+void TSortingLoad::Spill(TRun& run) {
+  if (!scratch_) scratch_ = fileSystem_.Open(scratchPath_, env::TOpenMode::kCreate);
+  const std::vector<const std::byte*> order = SortedOrder(run.records.get(), run.count);
+  run.offset = scratchEnd_;
+  run.keys = std::make_unique_for_overwrite<std::byte[]>(run.count * keyWidth_);
   std::vector<std::byte> buffer;
   buffer.reserve(kWriteBytes);
-  const std::vector<std::uint32_t> order = SortedRunOrder();
   for (std::size_t i = 0; i < order.size(); ++i) {
-    const std::byte* record = RunRecord(order[i]);
-    std::memcpy(run.keys.data() + i * keyWidth_, record, keyWidth_);
-    buffer.insert(buffer.end(), record, record + recordSize_);
+    std::memcpy(run.keys.get() + i * keyWidth_, order[i], keyWidth_);
+    buffer.insert(buffer.end(), order[i], order[i] + recordSize_);
     if (buffer.size() + recordSize_ > kWriteBytes || i + 1 == order.size()) {
       scratch_->WriteAt(scratchEnd_, buffer);
       scratchEnd_ += buffer.size();
       buffer.clear();
     }
   }
-  runs_.push_back(std::move(run));
-  inRun_ = 0;
-  std::fill(runHash_.begin(), runHash_.end(), 0);
+  run.records.reset();
+  std::vector<std::uint32_t>().swap(run.hash);
 }
 
 void TSortingLoad::Merge(const std::function<void(std::span<const std::byte>)>& emit) {
-  // Sources: every spilled run through a window, and the current run in
-  // memory, last.
+  if (scratch_) {
+    MergeRuns(emit);
+  } else {
+    MergeInMemory(emit);
+  }
+}
+
+void TSortingLoad::MergeInMemory(const std::function<void(std::span<const std::byte>)>& emit) {
+  std::vector<TPrefixed> items;
+  items.reserve(count_);
+  auto gather = [&](const std::byte* records, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::byte* record = records + i * recordSize_;
+      items.push_back({order_.Prefix(record), record});
+    }
+  };
+  for (const TRun& run : runs_) gather(run.records.get(), run.count);
+  gather(run_.get(), inRun_);
+  SortByKey(items, order_);
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    if (k + kFetchAhead < items.size()) __builtin_prefetch(items[k + kFetchAhead].record);
+    emit(std::span<const std::byte>(items[k].record, recordSize_));
+  }
+}
+
+// Every full run is spilled; the current one is sorted in memory.
+void TSortingLoad::MergeRuns(const std::function<void(std::span<const std::byte>)>& emit) {
   struct TSource {
     std::vector<std::byte> window;
-    std::uint64_t next = 0;      // scratch offset of the next window
-    std::size_t left = 0;        // records not yet taken
-    std::size_t at = 0;          // record within the window
+    std::uint64_t next = 0;  // scratch offset of the next window
+    std::size_t left = 0;    // records not yet taken
+    std::size_t at = 0;      // record within the window
     std::size_t inWindow = 0;
   };
-  const std::vector<std::uint32_t> memoryOrder = SortedRunOrder();
+  const std::vector<const std::byte*> memoryOrder = SortedOrder(run_.get(), inRun_);
   std::vector<TSource> sources(runs_.size());
   const std::size_t perWindow = std::max<std::size_t>(1, kWindowBytes / recordSize_);
   auto refill = [&](TSource& source) {
@@ -239,7 +304,7 @@ void TSortingLoad::Merge(const std::function<void(std::span<const std::byte>)>& 
   }
   std::size_t memoryAt = 0;
   auto current = [&](std::size_t r) -> const std::byte* {
-    return r < sources.size() ? sources[r].window.data() + sources[r].at * recordSize_ : RunRecord(memoryOrder[memoryAt]);
+    return r < sources.size() ? sources[r].window.data() + sources[r].at * recordSize_ : memoryOrder[memoryAt];
   };
   // The heap holds each source's current key prefix, so that most
   // comparisons need no record.
@@ -258,19 +323,37 @@ void TSortingLoad::Merge(const std::function<void(std::span<const std::byte>)>& 
   };
   for (std::size_t r = 0; r < sources.size(); ++r) push(r);
   if (!memoryOrder.empty()) push(sources.size());
-  while (!heap.empty()) {
-    std::pop_heap(heap.begin(), heap.end(), later);
-    const std::size_t r = heap.back().source;
-    heap.pop_back();
-    emit(std::span<const std::byte>(current(r), recordSize_));
-    if (r == sources.size()) {
-      if (++memoryAt < memoryOrder.size()) push(r);
-      continue;
+  // The taken source's next key replaces the top and sinks: half the
+  // comparisons of a pop and a push.
+  auto sinkTop = [&] {
+    for (std::size_t at = 0;;) {
+      std::size_t child = 2 * at + 1;
+      if (child >= heap.size()) return;
+      if (child + 1 < heap.size() && later(heap[child], heap[child + 1])) ++child;
+      if (!later(heap[at], heap[child])) return;
+      std::swap(heap[at], heap[child]);
+      at = child;
     }
-    TSource& source = sources[r];
-    --source.left;
-    if (++source.at == source.inWindow && source.left > 0) refill(source);
-    if (source.left > 0) push(r);
+  };
+  while (!heap.empty()) {
+    const std::size_t r = heap.front().source;
+    emit(std::span<const std::byte>(current(r), recordSize_));
+    bool more = false;
+    if (r == sources.size()) {
+      more = ++memoryAt < memoryOrder.size();
+    } else {
+      TSource& source = sources[r];
+      --source.left;
+      if (++source.at == source.inWindow && source.left > 0) refill(source);
+      more = source.left > 0;
+    }
+    if (more) {
+      heap.front().prefix = order_.Prefix(current(r));
+      sinkTop();
+    } else {
+      std::pop_heap(heap.begin(), heap.end(), later);
+      heap.pop_back();
+    }
   }
 }
 
