@@ -10,7 +10,6 @@
 #include "paradox/memo/MemoFileEditor.h"
 
 #include <algorithm>
-#include <bitset>
 #include <utility>
 
 #include "env/Errors.h"
@@ -39,17 +38,7 @@ void PutEntry(std::byte* block, std::size_t index, const TSubEntry& entry) {
   entry.EncodeTo(block + memo::kEntryTable + index * memo::kEntrySize);
 }
 
-// What a shared block's entry table says, read in one pass: the chunks in
-// use, the free entries and the highest of them (new values take it, as the
-// engine's do). A block with entries that overlap or leave the data area is
-// unsound: it is reported full.
-struct TBlockUse {
-  std::bitset<memo::kChunksPerBlock> used;
-  std::uint32_t freeEntries = 0;
-  std::size_t highestFree = memo::kEntryCount;
-  bool inUse = false;
-  bool sound = true;
-};
+using TBlockUse = TSharedBlockUse;
 
 TBlockUse UseOf(const std::byte* block) {
   TBlockUse use;
@@ -226,38 +215,57 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
   // cannot take the value, no shared block can.
   const TBlock* target = space_.Find(current_);
   if (!fits(target)) target = space_.RoomiestShared();
-  TSharedBlock raw{};
-  if (fits(target) && target->offset == current_ && currentKept_) {
-    raw = currentBytes_;
-  } else {
-    // The kept bytes are another block's from here until the write.
-    currentKept_ = false;
+  // A block taken up here is written whole; the kept one gets only the
+  // value's bytes and its entry.
+  bool whole = !(fits(target) && target->offset == current_ && currentKept_);
+  // The kept bytes are another block's, or half changed, until the write.
+  currentKept_ = false;
+  std::byte* raw = currentBytes_.data();
+  if (whole) {
     if (fits(target)) {
       current_ = target->offset;
-      ReadBlock(current_, raw);
+      ReadBlock(current_, currentBytes_);
     } else {
       current_ = TakeSpace(1);
-      memo::EncodeBlockStart(raw.data(), TBlockType::kSubAllocated, 1);
+      currentBytes_.fill(std::byte{0});
+      memo::EncodeBlockStart(raw, TBlockType::kSubAllocated, 1);
     }
+    currentUse_ = UseOf(raw);
   }
-  TBlockUse use = UseOf(raw.data());
+  TBlockUse& use = currentUse_;
   const std::size_t entry = use.highestFree;
   std::uint32_t first = FindRun(use, chunks);
   if (first == 0) {
-    Compact(raw.data());
-    use = UseOf(raw.data());
+    Compact(raw);
+    use = UseOf(raw);
     first = FindRun(use, chunks);
+    whole = true;
   }
-  std::copy(value.begin(), value.end(), raw.begin() + first * memo::kChunk);
-  PutEntry(raw.data(), entry,
+  const std::size_t valueAt = first * std::size_t{memo::kChunk};
+  const std::size_t entryAt = memo::kEntryTable + entry * memo::kEntrySize;
+  std::copy(value.begin(), value.end(), raw + valueAt);
+  PutEntry(raw, entry,
            {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(chunks), stamp,
             static_cast<std::uint8_t>(length - (chunks - 1) * memo::kChunk)});
-  Put(current_, raw);
-  currentBytes_ = raw;
-  currentKept_ = true;
+  if (whole) {
+    Put(current_, currentBytes_);
+  } else {
+    // The value before the entry that names it.
+    Put(current_ + valueAt, std::span<const std::byte>(raw + valueAt, length));
+    Put(current_ + entryAt, std::span<const std::byte>(raw + entryAt, memo::kEntrySize));
+  }
   for (std::uint32_t c = first; c < first + chunks; ++c) use.used[c] = true;
   --use.freeEntries;
   use.inUse = true;
+  // The entries above the one taken are all in use.
+  use.highestFree = memo::kEntryCount;
+  for (std::size_t i = entry; use.freeEntries > 0 && i-- > 0;) {
+    if (raw[memo::kEntryTable + i * memo::kEntrySize] == std::byte{0}) {
+      use.highestFree = i;
+      break;
+    }
+  }
+  currentKept_ = true;
   const TRoom room = RoomOf(use);
   space_.Put({current_, TBlockType::kSubAllocated, 1, room.freeEntries, room.freeChunks});
   return {current_, static_cast<std::uint8_t>(entry), length, stamp};
