@@ -17,6 +17,7 @@
 // (exit status 1).
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "env/Errors.h"
@@ -179,7 +180,7 @@ void CopyRecord(TTable& source, TTable& target, const std::vector<int>& blobFiel
           << env::Cp1252ToUtf8(field.FieldName()) << "\": " << env::Cp1252ToUtf8(e.what()) << "\n";
       value = WhatTheRecordHolds(field, bytes);
     }
-    target.Fields(i).SetAsBytes(value);
+    target.Fields(i).SetAsBytes(std::move(value));
   }
   target.Post();
   ++report.records;
