@@ -212,16 +212,16 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
     return b != nullptr && b->type == TBlockType::kSubAllocated && b->freeEntries > 0 && b->freeChunks >= chunks;
   };
   // The block the last small value went to, else the roomiest: if that one
-  // cannot take the value, no shared block can.
-  const TBlock* target = space_.Find(current_);
-  if (!fits(target)) target = space_.RoomiestShared();
-  // A block taken up here is written whole; the kept one gets only the
-  // value's bytes and its entry.
-  bool whole = !(fits(target) && target->offset == current_ && currentKept_);
+  // cannot take the value, no shared block can. A block taken up here is
+  // written whole; the kept one gets only the value's bytes and its entry.
+  bool whole = !(currentKept_ && RoomOf(currentUse_).freeEntries > 0 && RoomOf(currentUse_).freeChunks >= chunks);
   // The kept bytes are another block's, or half changed, until the write.
   currentKept_ = false;
   std::byte* raw = currentBytes_.data();
   if (whole) {
+    SettleRoom();
+    const TBlock* target = space_.Find(current_);
+    if (!fits(target)) target = space_.RoomiestShared();
     if (fits(target)) {
       current_ = target->offset;
       ReadBlock(current_, currentBytes_);
@@ -266,9 +266,18 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
     }
   }
   currentKept_ = true;
-  const TRoom room = RoomOf(use);
-  space_.Put({current_, TBlockType::kSubAllocated, 1, room.freeEntries, room.freeChunks});
+  roomOwed_ = true;
+  // A block newly taken up is known as shared at once, so that its space is
+  // never taken again; the kept one's room is told when it is asked for.
+  if (whole) SettleRoom();
   return {current_, static_cast<std::uint8_t>(entry), length, stamp};
+}
+
+void TMemoFileEditor::SettleRoom() {
+  if (!roomOwed_) return;
+  roomOwed_ = false;
+  const TRoom room = RoomOf(currentUse_);
+  space_.Put({current_, TBlockType::kSubAllocated, 1, room.freeEntries, room.freeChunks});
 }
 
 TBlobDescriptor TMemoFileEditor::StoreSingle(std::span<const std::byte> value, std::uint16_t stamp) {
@@ -322,6 +331,7 @@ bool TMemoFileEditor::Release(const TBlobDescriptor& d) {
   if (d.IsBlank() || d.blockOffset == 0) return false;
   (void)File();
   LoadBlocks();
+  SettleRoom();
   WritePending();
   try {
     (void)LocateBlob(*file_, size_, d);
@@ -387,7 +397,10 @@ void TMemoFileEditor::FreeBlock(std::uint32_t offset) {
 void TMemoFileEditor::WriteHeader(bool withHints) {
   memo::THeaderBlock header;
   header.modificationCounter = counter_;
-  if (withHints) header.hints = ChooseHints(space_.HintCandidates(memo::kMaxHints));
+  if (withHints) {
+    SettleRoom();
+    header.hints = ChooseHints(space_.HintCandidates(memo::kMaxHints));
+  }
   header.PatchInto(header_.data());
   File().WriteAt(0, std::span<const std::byte>(header_.data(), kHeaderPatchSize));
 }

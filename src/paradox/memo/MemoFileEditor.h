@@ -101,6 +101,7 @@ class TMemoFileEditor {
   void ScanShared(TBlock& block);
   std::uint16_t NextModification();
   TBlobDescriptor StoreShared(std::span<const std::byte> value, std::uint16_t stamp);
+  void SettleRoom();
   TBlobDescriptor StoreSingle(std::span<const std::byte> value, std::uint16_t stamp);
   std::uint32_t TakeSpace(std::uint32_t units);
   std::uint32_t SplitFree(TBlock block, std::uint32_t units);
@@ -125,6 +126,9 @@ class TMemoFileEditor {
   std::uint32_t current_ = 0;
   std::array<std::byte, memo::kUnit> currentBytes_{};
   TSharedBlockUse currentUse_;
+  // The kept block's room has changed since space_ was told: it is told
+  // before space_ is asked for room or hints, or the block is let go.
+  bool roomOwed_ = false;
   bool currentKept_ = false;
   bool loaded_ = false;
   bool walkedAll_ = true;
