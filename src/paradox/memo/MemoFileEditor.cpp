@@ -10,6 +10,7 @@
 #include "paradox/memo/MemoFileEditor.h"
 
 #include <algorithm>
+#include <bit>
 #include <utility>
 
 #include "env/Errors.h"
@@ -78,11 +79,26 @@ TRoom RoomOf(const TBlockUse& use) {
 TRoom RoomOf(const std::byte* block) { return RoomOf(UseOf(block)); }
 
 // The first run of free chunks of the given length, or 0 when there is none.
+// The chunks' use is looked at 64 at a time: every small value asks.
 std::uint32_t FindRun(const TBlockUse& use, std::uint32_t chunks) {
-  std::uint32_t run = 0;
-  for (std::uint32_t c = memo::kFirstDataChunk; c < memo::kChunksPerBlock; ++c) {
-    run = use.used[c] ? 0 : run + 1;
-    if (run == chunks) return c + 1 - chunks;
+  constexpr std::uint32_t kWord = 64;
+  static const std::bitset<memo::kChunksPerBlock> kLowWord(~std::uint64_t{0});
+  std::array<std::uint64_t, memo::kChunksPerBlock / kWord> words{};
+  for (std::size_t k = 0; k < words.size(); ++k) words[k] = ((use.used >> (kWord * k)) & kLowWord).to_ullong();
+  // The first chunk from c that is in use (or free), else the block's end.
+  const auto next = [&](std::uint32_t c, bool inUse) {
+    while (c < memo::kChunksPerBlock) {
+      const std::uint64_t word = inUse ? words[c / kWord] : ~words[c / kWord];
+      const std::uint64_t ahead = word >> (c % kWord);
+      if (ahead != 0) return c + static_cast<std::uint32_t>(std::countr_zero(ahead));
+      c = (c / kWord + 1) * kWord;
+    }
+    return memo::kChunksPerBlock;
+  };
+  for (std::uint32_t c = next(memo::kFirstDataChunk, false); c < memo::kChunksPerBlock;) {
+    const std::uint32_t end = next(c, true);
+    if (end - c >= chunks) return c;
+    c = next(end, false);
   }
   return 0;
 }
