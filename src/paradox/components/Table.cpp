@@ -222,10 +222,9 @@ void TTable::Post() {
     }
     const auto& fields = table.Header().fields;
     for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (fields[i].type != TFieldType::kAutoIncrement) continue;
       TFieldRef ref{fields[i], buffer_.data() + table.FieldOffset(i), 0};
-      if (fields[i].type == TFieldType::kAutoIncrement && FieldIsNull(ref)) {
-        SetFieldInteger(ref, table.TakeAutoIncrement());
-      }
+      if (FieldIsNull(ref)) SetFieldInteger(ref, table.TakeAutoIncrement());
     }
     CheckEngineResult(table.Insert(buffer_, insertPosition_, nullptr), "Posting a record to " + tableName_);
   } catch (const env::EDBEngineError&) {
