@@ -58,6 +58,9 @@ void TMemoWriteBack::WriteTo(env::TFile& file) {
   while (!runs_.empty()) {
     const auto it = runs_.begin();
     file.WriteAt(it->first, it->second);
+    // The file is flushed before the records that refer to these values
+    // are committed: the disk may as well start on them now.
+    if (it->second.size() >= kLongRun) file.StartWriteBack(it->first, it->second.size());
     bytes_ -= it->second.size();
     if (it->second.capacity() > spare_.capacity()) {
       spare_ = std::move(it->second);
