@@ -106,7 +106,9 @@ TBlobLocation LocateEntry(env::TFile& file, std::uint64_t fileSize, const TBlobD
   ReadExactly(file, d.blockOffset, raw);
   CheckBlockType(file, std::to_integer<std::uint8_t>(raw[0]), TBlockType::kSubAllocated, d.blockOffset);
   const auto entry = memo::TSubEntry::DecodeFrom(raw.data() + memo::kEntryTable + d.index * memo::kEntrySize);
-  const auto name = [&] { return "entry " + std::to_string(d.index) + " of the block at offset " + Hex(d.blockOffset); };
+  const auto name = [&] {
+    return "entry " + std::to_string(d.index) + " of the block at offset " + Hex(d.blockOffset);
+  };
   if (!entry.InUse()) {
     ThrowMemoError(kDbiErrInvalidBlobOffset, file.Path(), name() + " is not in use (the reference is stale)");
   }
