@@ -76,6 +76,14 @@ class TFile {
   virtual void Truncate(std::uint64_t size) = 0;
   // Forces written data to the disk. Throws EWriteError.
   virtual void Flush() = 0;
+  // Starts the disk on the length bytes written at offset without waiting
+  // for it, so that the disk works while the program goes on and a later
+  // Flush has less to wait for. Promises nothing and reports nothing (Flush
+  // does); where the OS has no such call it does nothing.
+  virtual void StartWriteBack(std::uint64_t offset, std::uint64_t length) {
+    (void)offset;
+    (void)length;
+  }
   // Closes the handle, reporting a failure as EWriteError. Idempotent.
   virtual void Close() = 0;
 };

@@ -15,7 +15,9 @@
 // alpha keys follow a language driver of unknown order, or a level 3 table
 // whose driver is unknown (a level 4 header must name it), is refused
 // (exit status 1).
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "env/Errors.h"
@@ -144,15 +146,30 @@ std::vector<std::byte> WhatTheRecordHolds(const paradox::TField& field, std::spa
                                 bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(leader, d.length)));
 }
 
-void CopyRecord(TTable& source, TTable& target, TCopyReport& report, std::ostream& err) {
+// The positions of source's blob fields, found once for all records.
+std::vector<int> BlobFieldsOf(TTable& source) {
+  std::vector<int> blobs;
+  for (int i = 0; i < source.FieldCount(); ++i) {
+    if (source.Fields(i).IsBlob()) blobs.push_back(i);
+  }
+  return blobs;
+}
+
+bool IsAllZero(std::span<const std::byte> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](std::byte b) { return b == std::byte{0}; });
+}
+
+void CopyRecord(TTable& source, TTable& target, const std::vector<int>& blobFields, TCopyReport& report,
+                std::ostream& err) {
   target.Append();
   const auto from = source.ActiveBuffer();
   const auto to = target.ActiveBuffer();
   std::copy(from.begin(), from.end(), to.begin());
-  for (int i = 0; i < source.FieldCount(); ++i) {
+  for (const int i : blobFields) {
     paradox::TField& field = source.Fields(i);
-    if (!field.IsBlob()) continue;
     const auto bytes = from.subspan(static_cast<std::size_t>(field.Offset()), static_cast<std::size_t>(field.Size()));
+    // A blank field is already what the copied bytes hold.
+    if (IsAllZero(bytes)) continue;
     std::vector<std::byte> value;
     try {
       value = field.AsBytes();
@@ -163,7 +180,7 @@ void CopyRecord(TTable& source, TTable& target, TCopyReport& report, std::ostrea
           << env::Cp1252ToUtf8(field.FieldName()) << "\": " << env::Cp1252ToUtf8(e.what()) << "\n";
       value = WhatTheRecordHolds(field, bytes);
     }
-    target.Fields(i).SetAsBytes(value);
+    target.Fields(i).SetAsBytes(std::move(value));
   }
   target.Post();
   ++report.records;
@@ -210,8 +227,9 @@ int RunCopy(TCommandContext& context) {
   target.SetExclusive(true);
   target.Open();
   TCopyReport report;
+  const std::vector<int> blobFields = BlobFieldsOf(source);
   for (source.First(); !source.Eof() && source.RecordCount() > 0; source.Next()) {
-    CopyRecord(source, target, report, context.err);
+    CopyRecord(source, target, blobFields, report, context.err);
   }
   target.Close();
   source.Close();

@@ -74,6 +74,15 @@ class TPosixFile final : public TFile {
     if (::fsync(fd_) != 0) throw EWriteError("Cannot write file " + Quoted(path_) + ". " + ErrorText(errno));
   }
 
+  void StartWriteBack(std::uint64_t offset, std::uint64_t length) override {
+#ifdef SYNC_FILE_RANGE_WRITE
+    (void)::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)offset;
+    (void)length;
+#endif
+  }
+
   void Close() override {
     if (fd_ < 0) return;
     const int fd = fd_;

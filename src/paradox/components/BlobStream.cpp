@@ -14,7 +14,7 @@ namespace remdo::paradox {
 TBlobStream::TBlobStream(TField& field, TBlobStreamMode mode) : field_(field), mode_(mode) {
   if (!field.IsBlob()) throw EngineError(kDbiErrNotABlob, "Field \"" + field.FieldName() + "\" is not a blob field");
   if (mode == TBlobStreamMode::kWrite) {
-    field.SetAsBytes({});
+    field.SetAsBytes(std::span<const std::byte>());
   } else {
     value_ = field.AsBytes();
     if (mode == TBlobStreamMode::kReadWrite) field.SetAsBytes(value_);

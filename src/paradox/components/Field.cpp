@@ -2,6 +2,7 @@
 #include "paradox/components/Field.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "paradox/components/Table.h"
 
@@ -34,6 +35,11 @@ void TField::SetAsBytes(std::span<const std::byte> value) {
   const TFieldRef ref = Write();
   ClearField(ref);
   std::copy_n(value.begin(), std::min<std::size_t>(value.size(), static_cast<std::size_t>(ref.field.Width())), ref.bytes);
+}
+
+void TField::SetAsBytes(std::vector<std::byte>&& value) {
+  if (IsBlob()) return table_.SetBlobValue(index_, std::move(value));
+  SetAsBytes(std::span<const std::byte>(value));
 }
 
 std::size_t TField::BlobSize() const { return IsBlob() ? table_.BlobValue(index_).size() : 0; }

@@ -44,6 +44,8 @@ class TField {
   bool IsBlob() const;
   std::vector<std::byte> AsBytes() const;
   void SetAsBytes(std::span<const std::byte> value);
+  // The same, taking over a value that the caller no longer needs.
+  void SetAsBytes(std::vector<std::byte>&& value);
   // The length of a blob field's value.
   std::size_t BlobSize() const;
 

@@ -151,11 +151,12 @@ void TTable::SetBlobValue(std::size_t index, std::vector<std::byte> value) {
 }
 
 // Stores the values written to blob fields and puts their references into
-// the record buffer; on a failure nothing stays stored.
-std::vector<TBlobDescriptor> TTable::StorePendingBlobs() {
+// the record buffer; on a failure nothing stays stored and the buffer is as
+// before (the caller's copy of it, taken when values wait).
+std::vector<TBlobDescriptor> TTable::StorePendingBlobs(const std::vector<std::byte>& before) {
   std::vector<TBlobDescriptor> stored;
+  if (pendingBlobs_.empty()) return stored;
   TOpenTable& table = Data();
-  const std::vector<std::byte> before = buffer_;
   try {
     for (const auto& [index, value] : pendingBlobs_) {
       const THeaderField& field = FieldDef(index);
@@ -209,7 +210,7 @@ void TTable::Post() {
   if (state_ != TDataSetState::kEdit && state_ != TDataSetState::kInsert) return;
   TOpenTable& table = Data();
   const std::vector<std::byte> before = pendingBlobs_.empty() ? std::vector<std::byte>() : buffer_;
-  const std::vector<TBlobDescriptor> stored = StorePendingBlobs();
+  const std::vector<TBlobDescriptor> stored = StorePendingBlobs(before);
   try {
     if (state_ == TDataSetState::kEdit) {
       std::size_t moved = 0;
@@ -221,10 +222,9 @@ void TTable::Post() {
     }
     const auto& fields = table.Header().fields;
     for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (fields[i].type != TFieldType::kAutoIncrement) continue;
       TFieldRef ref{fields[i], buffer_.data() + table.FieldOffset(i), 0};
-      if (fields[i].type == TFieldType::kAutoIncrement && FieldIsNull(ref)) {
-        SetFieldInteger(ref, table.TakeAutoIncrement());
-      }
+      if (FieldIsNull(ref)) SetFieldInteger(ref, table.TakeAutoIncrement());
     }
     CheckEngineResult(table.Insert(buffer_, insertPosition_, nullptr), "Posting a record to " + tableName_);
   } catch (const env::EDBEngineError&) {

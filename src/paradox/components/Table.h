@@ -130,7 +130,7 @@ class TTable {
   void CheckBrowseMode();
   void LoadBuffer();
   void ResetEdit();
-  std::vector<TBlobDescriptor> StorePendingBlobs();
+  std::vector<TBlobDescriptor> StorePendingBlobs(const std::vector<std::byte>& before);
   void DiscardStoredBlobs(const std::vector<TBlobDescriptor>& stored, const std::vector<std::byte>& before);
   std::optional<std::size_t> FindInTable(std::span<const TValue> values);
   std::optional<std::size_t> FindInIndex(TSecondaryIndex& index, std::span<const TValue> values);

@@ -31,6 +31,9 @@ std::byte* TBlockWriter::NewBlock() {
     const std::size_t keep = buffered_ - 1;
     const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
     file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), keep * blockSize_));
+    // Written files are flushed before they are committed: the disk may as
+    // well start on these blocks now.
+    file_.StartWriteBack(offset, keep * blockSize_);
     written_ += static_cast<std::uint32_t>(keep);
     std::copy_n(buffer_.data() + keep * blockSize_, blockSize_, buffer_.data());
     buffered_ = 1;

@@ -50,15 +50,17 @@ void ReadExactly(env::TFile& file, std::uint64_t offset, std::span<std::byte> ou
 }
 
 void CheckStamp(const env::TFile& file, const TBlobDescriptor& d, std::uint32_t length, std::uint16_t modification) {
-  const std::string where = "the value at offset " + Hex(d.blockOffset);
+  // The words are put together only for a value that fails: every value
+  // read passes here.
+  const auto where = [&] { return "the value at offset " + Hex(d.blockOffset); };
   if (length != d.length) {
     ThrowMemoError(kDbiErrMemoCorrupt, file.Path(),
-                   where + " holds " + std::to_string(length) + " bytes, but the record's reference says " +
+                   where() + " holds " + std::to_string(length) + " bytes, but the record's reference says " +
                        std::to_string(d.length));
   }
   if (modification != d.modification) {
     ThrowMemoError(kDbiErrMemoCorrupt, file.Path(),
-                   where + " has modification number " + std::to_string(modification) +
+                   where() + " has modification number " + std::to_string(modification) +
                        ", but the record's reference has " + std::to_string(d.modification) +
                        " (the reference is stale)");
   }
@@ -104,12 +106,14 @@ TBlobLocation LocateEntry(env::TFile& file, std::uint64_t fileSize, const TBlobD
   ReadExactly(file, d.blockOffset, raw);
   CheckBlockType(file, std::to_integer<std::uint8_t>(raw[0]), TBlockType::kSubAllocated, d.blockOffset);
   const auto entry = memo::TSubEntry::DecodeFrom(raw.data() + memo::kEntryTable + d.index * memo::kEntrySize);
-  const std::string name = "entry " + std::to_string(d.index) + " of the block at offset " + Hex(d.blockOffset);
+  const auto name = [&] {
+    return "entry " + std::to_string(d.index) + " of the block at offset " + Hex(d.blockOffset);
+  };
   if (!entry.InUse()) {
-    ThrowMemoError(kDbiErrInvalidBlobOffset, file.Path(), name + " is not in use (the reference is stale)");
+    ThrowMemoError(kDbiErrInvalidBlobOffset, file.Path(), name() + " is not in use (the reference is stale)");
   }
   if (!entry.IsWellFormed()) {
-    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(), name + " lies outside the block's data area");
+    ThrowMemoError(kDbiErrMemoCorrupt, file.Path(), name() + " lies outside the block's data area");
   }
   CheckStamp(file, d, entry.Length(), entry.modification);
   const std::uint64_t data = std::uint64_t{d.blockOffset} + std::uint64_t{entry.firstChunk} * memo::kChunk;

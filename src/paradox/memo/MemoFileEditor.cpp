@@ -10,7 +10,7 @@
 #include "paradox/memo/MemoFileEditor.h"
 
 #include <algorithm>
-#include <bitset>
+#include <bit>
 #include <utility>
 
 #include "env/Errors.h"
@@ -39,17 +39,7 @@ void PutEntry(std::byte* block, std::size_t index, const TSubEntry& entry) {
   entry.EncodeTo(block + memo::kEntryTable + index * memo::kEntrySize);
 }
 
-// What a shared block's entry table says, read in one pass: the chunks in
-// use, the free entries and the highest of them (new values take it, as the
-// engine's do). A block with entries that overlap or leave the data area is
-// unsound: it is reported full.
-struct TBlockUse {
-  std::bitset<memo::kChunksPerBlock> used;
-  std::uint32_t freeEntries = 0;
-  std::size_t highestFree = memo::kEntryCount;
-  bool inUse = false;
-  bool sound = true;
-};
+using TBlockUse = TSharedBlockUse;
 
 TBlockUse UseOf(const std::byte* block) {
   TBlockUse use;
@@ -89,11 +79,26 @@ TRoom RoomOf(const TBlockUse& use) {
 TRoom RoomOf(const std::byte* block) { return RoomOf(UseOf(block)); }
 
 // The first run of free chunks of the given length, or 0 when there is none.
+// The chunks' use is looked at 64 at a time: every small value asks.
 std::uint32_t FindRun(const TBlockUse& use, std::uint32_t chunks) {
-  std::uint32_t run = 0;
-  for (std::uint32_t c = memo::kFirstDataChunk; c < memo::kChunksPerBlock; ++c) {
-    run = use.used[c] ? 0 : run + 1;
-    if (run == chunks) return c + 1 - chunks;
+  constexpr std::uint32_t kWord = 64;
+  static const std::bitset<memo::kChunksPerBlock> kLowWord(~std::uint64_t{0});
+  std::array<std::uint64_t, memo::kChunksPerBlock / kWord> words{};
+  for (std::size_t k = 0; k < words.size(); ++k) words[k] = ((use.used >> (kWord * k)) & kLowWord).to_ullong();
+  // The first chunk from c that is in use (or free), else the block's end.
+  const auto next = [&](std::uint32_t c, bool inUse) {
+    while (c < memo::kChunksPerBlock) {
+      const std::uint64_t word = inUse ? words[c / kWord] : ~words[c / kWord];
+      const std::uint64_t ahead = word >> (c % kWord);
+      if (ahead != 0) return c + static_cast<std::uint32_t>(std::countr_zero(ahead));
+      c = (c / kWord + 1) * kWord;
+    }
+    return memo::kChunksPerBlock;
+  };
+  for (std::uint32_t c = next(memo::kFirstDataChunk, false); c < memo::kChunksPerBlock;) {
+    const std::uint32_t end = next(c, true);
+    if (end - c >= chunks) return c;
+    c = next(end, false);
   }
   return 0;
 }
@@ -223,44 +228,72 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
     return b != nullptr && b->type == TBlockType::kSubAllocated && b->freeEntries > 0 && b->freeChunks >= chunks;
   };
   // The block the last small value went to, else the roomiest: if that one
-  // cannot take the value, no shared block can.
-  const TBlock* target = space_.Find(current_);
-  if (!fits(target)) target = space_.RoomiestShared();
-  TSharedBlock raw{};
-  if (fits(target) && target->offset == current_ && currentKept_) {
-    raw = currentBytes_;
-  } else {
-    // The kept bytes are another block's from here until the write.
-    currentKept_ = false;
+  // cannot take the value, no shared block can. A block taken up here is
+  // written whole; the kept one gets only the value's bytes and its entry.
+  bool whole = !(currentKept_ && RoomOf(currentUse_).freeEntries > 0 && RoomOf(currentUse_).freeChunks >= chunks);
+  // The kept bytes are another block's, or half changed, until the write.
+  currentKept_ = false;
+  std::byte* raw = currentBytes_.data();
+  if (whole) {
+    SettleRoom();
+    const TBlock* target = space_.Find(current_);
+    if (!fits(target)) target = space_.RoomiestShared();
     if (fits(target)) {
       current_ = target->offset;
-      ReadBlock(current_, raw);
+      ReadBlock(current_, currentBytes_);
     } else {
       current_ = TakeSpace(1);
-      memo::EncodeBlockStart(raw.data(), TBlockType::kSubAllocated, 1);
+      currentBytes_.fill(std::byte{0});
+      memo::EncodeBlockStart(raw, TBlockType::kSubAllocated, 1);
     }
+    currentUse_ = UseOf(raw);
   }
-  TBlockUse use = UseOf(raw.data());
+  TBlockUse& use = currentUse_;
   const std::size_t entry = use.highestFree;
   std::uint32_t first = FindRun(use, chunks);
   if (first == 0) {
-    Compact(raw.data());
-    use = UseOf(raw.data());
+    Compact(raw);
+    use = UseOf(raw);
     first = FindRun(use, chunks);
+    whole = true;
   }
-  std::copy(value.begin(), value.end(), raw.begin() + first * memo::kChunk);
-  PutEntry(raw.data(), entry,
+  const std::size_t valueAt = first * std::size_t{memo::kChunk};
+  const std::size_t entryAt = memo::kEntryTable + entry * memo::kEntrySize;
+  std::copy(value.begin(), value.end(), raw + valueAt);
+  PutEntry(raw, entry,
            {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(chunks), stamp,
             static_cast<std::uint8_t>(length - (chunks - 1) * memo::kChunk)});
-  Put(current_, raw);
-  currentBytes_ = raw;
-  currentKept_ = true;
+  if (whole) {
+    Put(current_, currentBytes_);
+  } else {
+    // The value before the entry that names it.
+    Put(current_ + valueAt, std::span<const std::byte>(raw + valueAt, length));
+    Put(current_ + entryAt, std::span<const std::byte>(raw + entryAt, memo::kEntrySize));
+  }
   for (std::uint32_t c = first; c < first + chunks; ++c) use.used[c] = true;
   --use.freeEntries;
   use.inUse = true;
-  const TRoom room = RoomOf(use);
-  space_.Put({current_, TBlockType::kSubAllocated, 1, room.freeEntries, room.freeChunks});
+  // The entries above the one taken are all in use.
+  use.highestFree = memo::kEntryCount;
+  for (std::size_t i = entry; use.freeEntries > 0 && i-- > 0;) {
+    if (raw[memo::kEntryTable + i * memo::kEntrySize] == std::byte{0}) {
+      use.highestFree = i;
+      break;
+    }
+  }
+  currentKept_ = true;
+  roomOwed_ = true;
+  // A block newly taken up is known as shared at once, so that its space is
+  // never taken again; the kept one's room is told when it is asked for.
+  if (whole) SettleRoom();
   return {current_, static_cast<std::uint8_t>(entry), length, stamp};
+}
+
+void TMemoFileEditor::SettleRoom() {
+  if (!roomOwed_) return;
+  roomOwed_ = false;
+  const TRoom room = RoomOf(currentUse_);
+  space_.Put({current_, TBlockType::kSubAllocated, 1, room.freeEntries, room.freeChunks});
 }
 
 TBlobDescriptor TMemoFileEditor::StoreSingle(std::span<const std::byte> value, std::uint16_t stamp) {
@@ -314,6 +347,7 @@ bool TMemoFileEditor::Release(const TBlobDescriptor& d) {
   if (d.IsBlank() || d.blockOffset == 0) return false;
   (void)File();
   LoadBlocks();
+  SettleRoom();
   WritePending();
   try {
     (void)LocateBlob(*file_, size_, d);
@@ -379,7 +413,10 @@ void TMemoFileEditor::FreeBlock(std::uint32_t offset) {
 void TMemoFileEditor::WriteHeader(bool withHints) {
   memo::THeaderBlock header;
   header.modificationCounter = counter_;
-  if (withHints) header.hints = ChooseHints(space_.HintCandidates(memo::kMaxHints));
+  if (withHints) {
+    SettleRoom();
+    header.hints = ChooseHints(space_.HintCandidates(memo::kMaxHints));
+  }
   header.PatchInto(header_.data());
   File().WriteAt(0, std::span<const std::byte>(header_.data(), kHeaderPatchSize));
 }

@@ -25,6 +25,7 @@
 #define REMDO_PARADOX_MEMO_MEMOFILEEDITOR_H_
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -39,6 +40,18 @@
 #include "paradox/memo/MemoWriteBack.h"
 
 namespace remdo::paradox {
+
+// What a shared block's entry table says, read in one pass: the chunks in
+// use, the free entries and the highest of them (new values take it, as the
+// engine's do). A block with entries that overlap or leave the data area is
+// unsound: it is reported full.
+struct TSharedBlockUse {
+  std::bitset<memo::kChunksPerBlock> used;
+  std::uint32_t freeEntries = 0;
+  std::size_t highestFree = memo::kEntryCount;
+  bool inUse = false;
+  bool sound = true;
+};
 
 class TMemoFileEditor {
  public:
@@ -88,6 +101,7 @@ class TMemoFileEditor {
   void ScanShared(TBlock& block);
   std::uint16_t NextModification();
   TBlobDescriptor StoreShared(std::span<const std::byte> value, std::uint16_t stamp);
+  void SettleRoom();
   TBlobDescriptor StoreSingle(std::span<const std::byte> value, std::uint16_t stamp);
   std::uint32_t TakeSpace(std::uint32_t units);
   std::uint32_t SplitFree(TBlock block, std::uint32_t units);
@@ -106,10 +120,15 @@ class TMemoFileEditor {
   // The blocks that could be walked; loaded on first change.
   TMemoSpace space_;
   // The shared block that took the last small value: the next one goes
-  // there while it has room. Its bytes are kept until a release, so that
-  // adding a value costs no read.
+  // there while it has room. Its bytes and their use are kept until a
+  // release, so that adding a value costs no read and no walk of its entry
+  // table, and only the bytes it changes are written.
   std::uint32_t current_ = 0;
   std::array<std::byte, memo::kUnit> currentBytes_{};
+  TSharedBlockUse currentUse_;
+  // The kept block's room has changed since space_ was told: it is told
+  // before space_ is asked for room or hints, or the block is let go.
+  bool roomOwed_ = false;
   bool currentKept_ = false;
   bool loaded_ = false;
   bool walkedAll_ = true;

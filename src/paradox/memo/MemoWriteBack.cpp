@@ -33,8 +33,12 @@ void TMemoWriteBack::Take(std::uint64_t offset, std::span<const std::byte> data)
   std::vector<std::byte>& run = it->second;
   const std::size_t at = static_cast<std::size_t>(offset - it->first);
   const std::size_t before = run.size();
-  if (at + data.size() > run.size()) run.resize(at + data.size());
-  std::copy(data.begin(), data.end(), run.begin() + static_cast<std::ptrdiff_t>(at));
+  const std::size_t inside = std::min(data.size(), run.size() - at);
+  std::copy_n(data.begin(), inside, run.begin() + static_cast<std::ptrdiff_t>(at));
+  if (inside < data.size()) {
+    if (run.size() + data.size() > kLongRun && run.capacity() < kBatchLimit) GiveRoom(run);
+    run.insert(run.end(), data.begin() + static_cast<std::ptrdiff_t>(inside), data.end());
+  }
   // Runs that the write reached join this one; where they overlap, the
   // write's bytes are the newer.
   const std::uint64_t end = offset + data.size();
@@ -54,9 +58,29 @@ void TMemoWriteBack::WriteTo(env::TFile& file) {
   while (!runs_.empty()) {
     const auto it = runs_.begin();
     file.WriteAt(it->first, it->second);
+    // The file is flushed before the records that refer to these values
+    // are committed: the disk may as well start on them now.
+    if (it->second.size() >= kLongRun) file.StartWriteBack(it->first, it->second.size());
     bytes_ -= it->second.size();
+    if (it->second.capacity() > spare_.capacity()) {
+      spare_ = std::move(it->second);
+      spare_.clear();
+    }
     runs_.erase(it);
   }
+}
+
+// A run that grows long gets room for a whole batch at once, the memory of
+// the last batch's longest run when there is one, so that it is neither
+// moved as it grows nor taken anew from the OS for every batch.
+void TMemoWriteBack::GiveRoom(std::vector<std::byte>& run) {
+  if (spare_.capacity() >= kBatchLimit) {
+    spare_.assign(run.begin(), run.end());
+    run.swap(spare_);
+    spare_ = {};
+    return;
+  }
+  run.reserve(kBatchLimit);
 }
 
 }  // namespace remdo::paradox

@@ -37,8 +37,14 @@ class TMemoWriteBack {
   void WriteTo(env::TFile& file);
 
  private:
+  // Past this many bytes a run is given room for a whole batch.
+  static constexpr std::size_t kLongRun = std::size_t{64} << 10;
+
+  void GiveRoom(std::vector<std::byte>& run);
+
   std::map<std::uint64_t, std::vector<std::byte>> runs_;
   std::size_t bytes_ = 0;
+  std::vector<std::byte> spare_;
 };
 
 }  // namespace remdo::paradox

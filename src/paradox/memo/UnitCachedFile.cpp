@@ -4,28 +4,57 @@
 
 namespace remdo::paradox {
 
-TUnitCachedFile::TUnit& TUnitCachedFile::UnitAt(std::uint64_t offset) {
-  for (std::size_t i = 0; i < units_.size(); ++i) {
-    if (units_[i].offset != offset) continue;
-    older_ = 1 - i;
-    return units_[i];
+namespace {
+
+// A read that misses this close to the miss before it reads on in the file.
+constexpr std::uint64_t kNear = 4 * TUnitCachedFile::kLongest;
+
+}  // namespace
+
+TUnitCachedFile::TStretch* TUnitCachedFile::Find(std::uint64_t offset) {
+  for (TStretch& stretch : kept_) {
+    if (stretch.offset != kNone && offset >= stretch.offset && offset - stretch.offset < stretch.span) {
+      stretch.used = ++clock_;
+      return &stretch;
+    }
   }
-  TUnit& unit = units_[older_];
-  unit.offset = kNone;
-  unit.length = file_->ReadAt(offset, unit.bytes);
-  unit.offset = offset;
-  older_ = 1 - older_;
-  return unit;
+  return nullptr;
+}
+
+TUnitCachedFile::TStretch& TUnitCachedFile::Load(std::uint64_t offset) {
+  const bool near = lastMiss_ != kNone && offset + kNear >= lastMiss_ && offset <= lastMiss_ + kNear;
+  stretch_ = near ? std::min(stretch_ * 2, kLongest) : memo::kUnit;
+  lastMiss_ = offset;
+  TStretch& stretch = *std::min_element(kept_.begin(), kept_.end(),
+                                        [](const TStretch& a, const TStretch& b) { return a.used < b.used; });
+  if (!stretch.bytes) stretch.bytes = std::make_unique_for_overwrite<std::byte[]>(kLongest);
+  stretch.offset = kNone;
+  const std::uint64_t start = offset / stretch_ * stretch_;
+  stretch.length = file_->ReadAt(start, std::span<std::byte>(stretch.bytes.get(), stretch_));
+  stretch.offset = start;
+  stretch.span = stretch_;
+  stretch.used = ++clock_;
+  return stretch;
 }
 
 std::size_t TUnitCachedFile::ReadAt(std::uint64_t offset, std::span<std::byte> out) {
-  const std::uint64_t start = offset / memo::kUnit * memo::kUnit;
-  if (out.empty() || offset + out.size() > start + memo::kUnit) return file_->ReadAt(offset, out);
-  const TUnit& unit = UnitAt(start);
-  const std::size_t at = static_cast<std::size_t>(offset - start);
-  const std::size_t n = at >= unit.length ? 0 : std::min(out.size(), unit.length - at);
-  std::copy_n(unit.bytes.begin() + static_cast<std::ptrdiff_t>(at), n, out.begin());
+  if (out.empty()) return file_->ReadAt(offset, out);
+  const TStretch* stretch = Find(offset);
+  if (stretch == nullptr) {
+    // A read across units is a value's own: it is not worth a stretch.
+    const std::uint64_t unit = offset / memo::kUnit * memo::kUnit;
+    if (offset + out.size() > unit + memo::kUnit) return file_->ReadAt(offset, out);
+    stretch = &Load(unit);
+  }
+  if (offset + out.size() > stretch->offset + stretch->span) return file_->ReadAt(offset, out);
+  const std::size_t at = static_cast<std::size_t>(offset - stretch->offset);
+  const std::size_t n = at >= stretch->length ? 0 : std::min(out.size(), stretch->length - at);
+  std::copy_n(stretch->bytes.get() + at, n, out.begin());
   return n;
+}
+
+void TUnitCachedFile::Forget() {
+  for (TStretch& stretch : kept_) stretch.offset = kNone;
 }
 
 void TUnitCachedFile::WriteAt(std::uint64_t offset, std::span<const std::byte> data) {

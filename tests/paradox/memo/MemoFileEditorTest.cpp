@@ -226,8 +226,8 @@ TEST_F(MemoFileEditing, ValuesStoredOneAfterAnotherCostAFewCallsOfTheOs) {
     ASSERT_EQ(memo.ReadStored(stored[i].first), Pattern(stored[i].second, static_cast<int>(i))) << i;
   }
   // The values of a shared block, and a one-unit block's header and value,
-  // come from one read.
-  EXPECT_LT(counted.Calls() - before, static_cast<long>(stored.size()));
+  // come from one read; and read in the file's order, from a few long reads.
+  EXPECT_LT(counted.Calls() - before, static_cast<long>(stored.size()) / 10);
 }
 
 TEST_F(MemoFileEditing, ACrashAtAnyWriteLeavesASoundFileWithItsValues) {
