@@ -23,7 +23,7 @@ constexpr std::size_t kBuckets = 256;
 constexpr std::size_t kCopiedRange = std::size_t{1} << 18;
 
 // How many of the first n bytes of a and b are equal; eight at a time.
-std::size_t EqualBytes(const std::byte* a, const std::byte* b, std::size_t n) {
+[[gnu::always_inline]] inline std::size_t EqualBytes(const std::byte* a, const std::byte* b, std::size_t n) {
   std::size_t at = 0;
   if constexpr (std::endian::native == std::endian::little) {
     for (; at + 8 <= n; at += 8) {
@@ -135,28 +135,35 @@ void TEntrySorter::SortByInsertion(const TRange& range) {
 }
 
 // The number of key bytes from the range's depth on that all its entries
-// share.
+// share; 0 as soon as two entries differ in the first of them.
 std::size_t TEntrySorter::SharedBytes(const TRange& range) const {
   const std::byte* first = At(range.first) + range.depth;
   std::size_t shared = keyWidth_ - range.depth;
-  Visit(range.first + 1, range.last,
-        [&](const std::byte* entry) { shared = EqualBytes(first, entry + range.depth, shared); });
+  for (std::size_t i = range.first + 1; i < range.last && shared > 0;) {
+    const std::size_t end = std::min(range.last, (i | mask_) + 1);
+    const std::byte* entry = At(i) + range.depth;
+    for (; i < end && shared > 0; ++i, entry += width_) shared = EqualBytes(first, entry, shared);
+  }
   return shared;
 }
 
 // Splits the range by its byte at depth and queues the buckets that need
-// sorting by the next byte. Where every entry has the same byte there, the
-// bytes they all share are passed over in one go: runs of equal values
-// (a title many books have) would otherwise cost one count per byte.
+// sorting by the next byte. A range whose first and last entries have the
+// same byte there is first looked at for the bytes all its entries share,
+// which are passed over in one go: runs of equal values (a title many books
+// have) would otherwise cost one count per byte.
 void TEntrySorter::Split(const TRange& range) {
   const std::size_t depth = range.depth;
+  if (At(range.first)[depth] == At(range.last - 1)[depth]) {
+    const std::size_t shared = SharedBytes(range);
+    if (shared > 0) {
+      pending_.push_back({range.first, range.last, depth + shared});
+      return;
+    }
+  }
   std::array<std::size_t, kBuckets + 1> start{};
   Visit(range.first, range.last,
         [&](const std::byte* entry) { ++start[std::to_integer<std::size_t>(entry[depth]) + 1]; });
-  if (start[std::to_integer<std::size_t>(At(range.first)[depth]) + 1] == range.last - range.first) {
-    pending_.push_back({range.first, range.last, depth + SharedBytes(range)});
-    return;
-  }
   start[0] = range.first;
   for (std::size_t b = 0; b < kBuckets; ++b) start[b + 1] += start[b];
   if (range.last - range.first <= kCopiedRange) {
