@@ -161,12 +161,20 @@ void TEntrySorter::Split(const TRange& range) {
       return;
     }
   }
+  // A range small enough is copied as it is counted, in the same pass.
+  const bool copy = range.last - range.first <= kCopiedRange;
   std::array<std::size_t, kBuckets + 1> start{};
-  Visit(range.first, range.last,
-        [&](const std::byte* entry) { ++start[std::to_integer<std::size_t>(entry[depth]) + 1]; });
+  std::byte* copied = copy_.get();
+  Visit(range.first, range.last, [&](const std::byte* entry) {
+    ++start[std::to_integer<std::size_t>(entry[depth]) + 1];
+    if (copy) {
+      Copy(copied, entry);
+      copied += width_;
+    }
+  });
   start[0] = range.first;
   for (std::size_t b = 0; b < kBuckets; ++b) start[b + 1] += start[b];
-  if (range.last - range.first <= kCopiedRange) {
+  if (copy) {
     CopyToBuckets(range, start);
   } else {
     MoveToBuckets(range, start);
@@ -206,17 +214,13 @@ void TEntrySorter::MoveToBuckets(const TRange& range, const std::array<std::size
   }
 }
 
-// The same through a copy of the range, which keeps the order of the
-// entries of each bucket.
+// The same from the copy of the range Split made, keeping the order of
+// the entries of each bucket.
 void TEntrySorter::CopyToBuckets(const TRange& range, const std::array<std::size_t, kBuckets + 1>& start) {
-  std::byte* copied = copy_.get();
-  Visit(range.first, range.last, [&](const std::byte* entry) {
-    Copy(copied, entry);
-    copied += width_;
-  });
   std::array<std::size_t, kBuckets> next{};
   std::copy_n(start.begin(), kBuckets, next.begin());
   const std::size_t depth = range.depth;
+  const std::byte* const copied = copy_.get() + (range.last - range.first) * width_;
   for (const std::byte* entry = copy_.get(); entry != copied; entry += width_) {
     Copy(At(next[std::to_integer<std::size_t>(entry[depth])]++), entry);
   }
