@@ -1,25 +1,17 @@
 // Entry layout in a .Xnn record: the indexed field's bytes, the primary key
 // fields' bytes, and the data block number as a short field value (80 01
-// for block 1). Entries arrive in table order, which is primary key order,
-// so a stable sort by the indexed value alone gives the index's order.
-//
-// Values that order as bytes are sorted by a radix sort of the eight bytes
-// that follow the prefix all values share (catalogue titles often begin
-// alike), one pass per 16 bits that vary; each run of equal summaries is then
-// sorted the same way by its next eight bytes, until the values end. So each
-// entry is read once per eight bytes that matter, never once per comparison:
-// the entries of a large table lie far beyond the processor's caches, and a
-// comparison sort of long runs of alike titles made the time grow faster
-// than the table. Values of a weighted collation go through a stable
-// comparison sort.
+// for block 1). The index orders entries by the indexed value, then by the
+// primary key. Where that order is the order of the entry's key bytes, the
+// entries are sorted where they lie (EntrySort); values of a weighted
+// collation go through a stable comparison sort of the entries' numbers,
+// which keeps the table order, the primary key's, among equal values.
 #include "paradox/engine/SecondaryIndexBuilder.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <numeric>
 
 #include "paradox/codes/Coding.h"
+#include "paradox/engine/EntrySort.h"
 #include "paradox/format/DataFileWriter.h"
 #include "paradox/index/IndexBuilder.h"
 
@@ -33,70 +25,6 @@ constexpr const char* kHintName = "Blk Num";
 // files, never 0.
 constexpr std::uint32_t kKeyedWorkspace = 0x6BE00000;
 constexpr std::uint8_t kSecondaryIndexStamp = 0xFF;
-
-struct TSummary {
-  std::uint64_t key;
-  std::uint32_t index;
-};
-
-// Runs shorter than this are sorted by comparing their summaries: the
-// counts of a radix pass would cost more.
-constexpr std::size_t kSmallRun = 256;
-// Runs at least this long are sorted 16 bits a pass.
-constexpr std::size_t kWideRun = 1 << 18;
-
-// One least-significant-digit radix sort of items[0, n) by their keys, kBits
-// a pass; digits that are the same in every key cost no pass. Returns where
-// the sorted items ended: items or scratch.
-template <std::size_t kBits>
-TSummary* RadixSort(TSummary* items, std::size_t n, TSummary* scratch) {
-  constexpr std::size_t kDigits = 64 / kBits;
-  constexpr std::size_t kBuckets = std::size_t{1} << kBits;
-  constexpr std::uint64_t kMask = kBuckets - 1;
-  std::vector<std::uint32_t> counts(kDigits * kBuckets);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint64_t key = items[i].key;
-    for (std::size_t digit = 0; digit < kDigits; ++digit) {
-      ++counts[digit * kBuckets + ((key >> (kBits * digit)) & kMask)];
-    }
-  }
-  TSummary* from = items;
-  TSummary* to = scratch;
-  for (std::size_t digit = 0; digit < kDigits; ++digit) {
-    std::uint32_t* count = counts.data() + digit * kBuckets;
-    if (std::find(count, count + kBuckets, static_cast<std::uint32_t>(n)) != count + kBuckets) continue;
-    std::uint32_t at = 0;
-    for (std::size_t b = 0; b < kBuckets; ++b) {
-      const std::uint32_t here = count[b];
-      count[b] = at;
-      at += here;
-    }
-    for (std::size_t i = 0; i < n; ++i) to[count[(from[i].key >> (kBits * digit)) & kMask]++] = from[i];
-    std::swap(from, to);
-  }
-  return from;
-}
-
-// A stable sort of items[0, n) by their eight-byte keys; scratch holds n
-// summaries. The digits are 16 bits for the whole table and 8 for the runs
-// of alike values, whose counts would otherwise cost more than the run.
-void SortByKey(TSummary* items, std::size_t n, TSummary* scratch) {
-  if (n < kSmallRun) {
-    std::stable_sort(items, items + n, [](const TSummary& a, const TSummary& b) { return a.key < b.key; });
-    return;
-  }
-  const TSummary* sorted = n >= kWideRun ? RadixSort<16>(items, n, scratch) : RadixSort<8>(items, n, scratch);
-  if (sorted != items) std::copy_n(sorted, n, items);
-}
-
-// Up to eight bytes of a value from an offset, big-endian, left-aligned so
-// that keys of fewer bytes still order as the bytes do.
-std::uint64_t SummaryAt(const std::byte* value, std::size_t from, std::size_t width) {
-  const std::size_t bytes = std::min<std::size_t>(8, width - from);
-  std::uint64_t key = 0;
-  for (std::size_t b = 0; b < bytes; ++b) key = (key << 8) | std::to_integer<std::uint64_t>(value[from + b]);
-  return bytes == 0 ? 0 : key << (8 * (8 - bytes));
-}
 
 }  // namespace
 
@@ -164,72 +92,35 @@ void TSecondaryIndexBuilder::Add(const std::byte* record, std::uint32_t dataBloc
   ++count_;
 }
 
-// The entries' order by their indexed value, stable.
-std::vector<std::uint32_t> TSecondaryIndexBuilder::SortedByValue() const {
-  const std::size_t n = count_;
+// The entries' order by their indexed value under a weighted collation,
+// stable.
+std::vector<std::uint32_t> TSecondaryIndexBuilder::SortedByCollation() const {
   const std::size_t width = index_.FieldWidth();
   const TKeyOrder& order = index_.EntryOrder();
-  std::vector<std::uint32_t> sorted(n);
-  if (!order.IsBytewise()) {
-    for (std::size_t i = 0; i < n; ++i) sorted[i] = static_cast<std::uint32_t>(i);
-    std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return order.ComparePrefix(Entry(a), Entry(b), width) < 0;
-    });
-    return sorted;
-  }
-  // The bytes every value shares at its start tell nothing.
-  std::size_t common = n > 0 ? width : 0;
-  for (std::size_t i = 1; i < n && common > 0; ++i) {
-    const std::byte* a = Entry(0);
-    const std::byte* b = Entry(i);
-    if (std::memcmp(a, b, common) == 0) continue;
-    std::size_t same = 0;
-    while (same < common && a[same] == b[same]) ++same;
-    common = same;
-  }
-  auto items = std::make_unique_for_overwrite<TSummary[]>(n);
-  auto scratch = std::make_unique_for_overwrite<TSummary[]>(n);
-  for (std::size_t i = 0; i < n; ++i) items[i] = {SummaryAt(Entry(i), common, width), static_cast<std::uint32_t>(i)};
-  SortByKey(items.get(), n, scratch.get());
-  // Runs of equal summaries that have bytes left, with the offset of those.
-  struct TRun {
-    std::size_t first;
-    std::size_t last;
-    std::size_t from;
-  };
-  std::vector<TRun> pending;
-  const auto addRuns = [&](std::size_t first, std::size_t last, std::size_t from) {
-    if (from >= width) return;
-    for (std::size_t a = first; a < last;) {
-      std::size_t b = a + 1;
-      while (b < last && items[b].key == items[a].key) ++b;
-      if (b - a > 1) pending.push_back({a, b, from});
-      a = b;
-    }
-  };
-  addRuns(0, n, common + 8);
-  while (!pending.empty()) {
-    const TRun run = pending.back();
-    pending.pop_back();
-    for (std::size_t i = run.first; i < run.last; ++i) items[i].key = SummaryAt(Entry(items[i].index), run.from, width);
-    SortByKey(items.get() + run.first, run.last - run.first, scratch.get());
-    addRuns(run.first, run.last, run.from + 8);
-  }
-  for (std::size_t i = 0; i < n; ++i) sorted[i] = items[i].index;
+  std::vector<std::uint32_t> sorted(count_);
+  std::iota(sorted.begin(), sorted.end(), std::uint32_t{0});
+  std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return order.ComparePrefix(Entry(a), Entry(b), width) < 0;
+  });
   return sorted;
 }
 
 void TSecondaryIndexBuilder::Write(env::TFile& dataFile, env::TFile& treeFile, const TTableHeader& data,
                                    std::uint8_t primaryStamp) {
   TTableHeader x = SecondaryDataHeader(data, index_, primaryStamp);
-  const std::vector<std::uint32_t> order = SortedByValue();
   TDataFileWriter writer(dataFile, x, index_.EntryKeyWidth());
-  // The entries are read in sorted order, far apart in memory: each is
-  // asked for a few entries ahead, so that the reads overlap.
-  constexpr std::size_t kAhead = 16;
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    if (k + kAhead < order.size()) __builtin_prefetch(Entry(order[k + kAhead]));
-    writer.Add(std::span<const std::byte>(Entry(order[k]), entryWidth_));
+  if (index_.EntryOrder().IsBytewise()) {
+    SortEntriesByKeyBytes({chunks_, kChunkShift, entryWidth_, count_}, index_.EntryKeyWidth());
+    for (std::size_t i = 0; i < count_; ++i) writer.Add(std::span<const std::byte>(Entry(i), entryWidth_));
+  } else {
+    const std::vector<std::uint32_t> order = SortedByCollation();
+    // The entries are read in sorted order, far apart in memory: each is
+    // asked for a few entries ahead, so that the reads overlap.
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+      if (k + kAhead < order.size()) __builtin_prefetch(Entry(order[k + kAhead]));
+      writer.Add(std::span<const std::byte>(Entry(order[k]), entryWidth_));
+    }
   }
   chunks_.clear();
   count_ = 0;

@@ -51,7 +51,7 @@ class TSecondaryIndexBuilder {
   std::byte* Entry(std::size_t i) const {
     return chunks_[i >> kChunkShift].get() + (i & (kChunkEntries - 1)) * entryWidth_;
   }
-  std::vector<std::uint32_t> SortedByValue() const;
+  std::vector<std::uint32_t> SortedByCollation() const;
 
   const TSecondaryIndex& index_;
   const std::size_t entryWidth_;  // entry key + 2 bytes of block number
