@@ -1,8 +1,10 @@
 // Table creation follows the fixed order of the repair's own procedure:
 // create, then level, block size, driver (each a restructure of its own),
-// then the primary index. Doing the properties one at a time is slower than
-// creating the table with them at once, but it keeps the order in which a
-// refusal stops the creation.
+// then the primary index and the secondary ones. Each of those steps writes
+// the whole family anew, which made the creation of an empty table cost
+// more than the rebuild of most tables; so the table is first made in one
+// write with every property and index, and only a creation the engine
+// refuses goes through the steps, which find where a refusal stops it.
 #include "catalogue/TableCreation.h"
 #include "paradox/components/TableOptions.h"
 
@@ -38,14 +40,53 @@ TCrTblDesc CreationDescriptor(std::string_view tableFileName, const TFieldSpecRe
   return desc;
 }
 
+// One optional parameter of a creation descriptor, as a restructure takes it.
+void AddOption(TCrTblDesc& desc, std::string_view name, std::string_view value) {
+  TFldDesc param;
+  param.name = std::string(name);
+  param.offset = static_cast<std::uint16_t>(desc.optionalData.size());
+  param.length = static_cast<std::uint16_t>(value.size() + 1);
+  for (const char c : value) desc.optionalData.push_back(static_cast<std::byte>(c));
+  desc.optionalData.push_back(std::byte{0});
+  desc.optionalParams.push_back(param);
+}
+
+TIdxDesc PrimaryIndex(int keyLength) {
+  TIdxDesc primary;
+  primary.primary = primary.unique = primary.maintained = true;
+  for (int i = 1; i <= keyLength; ++i) primary.keyFields.push_back(static_cast<std::uint16_t>(i));
+  return primary;
+}
+
+TIdxDesc SecondaryIndex(const TFieldSpec& spec, int number) {
+  TIdxDesc secondary;
+  secondary.name = spec.name;
+  secondary.maintained = true;
+  secondary.keyFields.push_back(static_cast<std::uint16_t>(number));
+  return secondary;
+}
+
+// The table with its level, block size, driver and indexes in one write;
+// false (and the steps to follow) when the engine refuses any of it.
+bool CreateAtOnce(TDbHandle database, std::string_view tableFileName, std::string_view languageDriver,
+                  const TFieldSpecReading& reading, int level) {
+  TCrTblDesc desc = CreationDescriptor(tableFileName, reading);
+  AddOption(desc, "LEVEL", std::to_string(level));
+  AddOption(desc, "BLOCK SIZE", std::to_string(kCreatedTableBlockSize));
+  AddOption(desc, "LANGDRIVER", languageDriver);
+  if (reading.keyLength > 0) {
+    desc.indexes.push_back(PrimaryIndex(reading.keyLength));
+    for (const int number : reading.IndexedFields()) {
+      desc.indexes.push_back(SecondaryIndex(reading.fields[static_cast<std::size_t>(number - 1)], number));
+    }
+  }
+  return DbiCreateTable(database, true, desc) == kDbiErrNone;
+}
+
 }  // namespace
 
-bool CreateParadoxTable(TDbHandle database, std::string_view tableFileName, std::string_view languageDriver,
-                        TFieldSpecList fieldSpecs, int level) {
-  const TFieldSpecList specs = std::move(fieldSpecs);
-  if (specs.empty()) return false;
-  if (database == nullptr) throw EngineError(kDbiErrInvalidHndl, "Creating " + std::string(tableFileName));
-  const TFieldSpecReading reading = ReadFieldSpecs(specs);
+bool CreateParadoxTableStepByStep(TDbHandle database, std::string_view tableFileName, std::string_view languageDriver,
+                                  const TFieldSpecReading& reading, int level) {
   const std::string context = "Creating " + std::string(tableFileName);
   CheckEngineResult(DbiCreateTable(database, true, CreationDescriptor(tableFileName, reading)), context);
   const std::string path = database->Folder() + std::string(tableFileName);
@@ -53,25 +94,30 @@ bool CreateParadoxTable(TDbHandle database, std::string_view tableFileName, std:
   if (!SetTableBlockSize(path, kCreatedTableBlockSize)) return false;
   if (!SetTableLanguageDriver(path, languageDriver)) return false;
   if (reading.keyLength > 0) {
-    TIdxDesc primary;
-    primary.primary = primary.unique = primary.maintained = true;
-    for (int i = 1; i <= reading.keyLength; ++i) primary.keyFields.push_back(static_cast<std::uint16_t>(i));
-    const std::uint16_t code = DbiAddIndex(database, nullptr, tableFileName, kParadoxTableType, primary, {});
+    const std::uint16_t code =
+        DbiAddIndex(database, nullptr, tableFileName, kParadoxTableType, PrimaryIndex(reading.keyLength), {});
     if (code != kDbiErrNone) {
       EngineErrorText(code);
       throw EngineError(code, "Adding the primary index to " + std::string(tableFileName));
     }
     for (const int number : reading.IndexedFields()) {
       const TFieldSpec& spec = reading.fields[static_cast<std::size_t>(number - 1)];
-      TIdxDesc secondary;
-      secondary.name = spec.name;
-      secondary.maintained = true;
-      secondary.keyFields.push_back(static_cast<std::uint16_t>(number));
-      CheckEngineResult(DbiAddIndex(database, nullptr, tableFileName, kParadoxTableType, secondary, {}),
-                        "Adding the index " + spec.name + " to " + std::string(tableFileName));
+      CheckEngineResult(
+          DbiAddIndex(database, nullptr, tableFileName, kParadoxTableType, SecondaryIndex(spec, number), {}),
+          "Adding the index " + spec.name + " to " + std::string(tableFileName));
     }
   }
   return true;
+}
+
+bool CreateParadoxTable(TDbHandle database, std::string_view tableFileName, std::string_view languageDriver,
+                        TFieldSpecList fieldSpecs, int level) {
+  const TFieldSpecList specs = std::move(fieldSpecs);
+  if (specs.empty()) return false;
+  if (database == nullptr) throw EngineError(kDbiErrInvalidHndl, "Creating " + std::string(tableFileName));
+  const TFieldSpecReading reading = ReadFieldSpecs(specs);
+  if (CreateAtOnce(database, tableFileName, languageDriver, reading, level)) return true;
+  return CreateParadoxTableStepByStep(database, tableFileName, languageDriver, reading, level);
 }
 
 }  // namespace remdo::catalogue

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "catalogue/FieldSpec.h"
 #include "catalogue/TableCatalogue.h"
 #include "paradox/engine/Engine.h"
 
@@ -25,9 +26,18 @@ inline constexpr int kCreatedTableBlockSize = 8192;
 // Throws EDBEngineError when the engine refuses to create the table or to
 // open it for a property, or refuses an index; when it refuses the primary
 // index, the code is shown with EngineErrorText first (the indexes added
-// before a refused secondary index stay).
+// before a refused secondary index stay). A table the engine accepts with
+// all of that at once is written once, with the same contents (but for the
+// header's change counters); only a refused one goes step by step, so that
+// a refusal ends the creation where it always did.
 bool CreateParadoxTable(paradox::TDbHandle database, std::string_view tableFileName, std::string_view languageDriver,
                         TFieldSpecList fieldSpecs, int level);
+
+// The creation as the steps above, one write each: what CreateParadoxTable
+// falls back to when the engine refuses the table in one write. Its result
+// and errors are CreateParadoxTable's.
+bool CreateParadoxTableStepByStep(paradox::TDbHandle database, std::string_view tableFileName,
+                                  std::string_view languageDriver, const TFieldSpecReading& reading, int level);
 
 }  // namespace remdo::catalogue
 

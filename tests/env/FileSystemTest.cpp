@@ -136,6 +136,13 @@ TEST(FileSystem, DriveLettersResolveNamesWithoutRegardToCase) {
   EXPECT_TRUE(fs.FileExists(dir / "FENRO/New.DB"));
   EXPECT_FALSE(fs.FileExists("R:\\fenro\\books.db"));
   MapDrive('Q', "");
+  // In a folder spelt exactly only the missing name is looked up; an ASCII
+  // name and an accented one (Windows-1252) both find their other case.
+  WriteWholeFile(dir / (std::string("FENRO/B") + '\xFC' + "cher.db"), "u");
+  EXPECT_EQ(ReadWholeFile(dir / "FENRO/BOOKS.DB"), Bytes("data"));
+  EXPECT_EQ(ReadWholeFile(dir / (std::string("FENRO/b") + '\xDC' + "CHER.DB")), Bytes("u"));
+  EXPECT_FALSE(fs.FileExists(dir / "FENRO/Book.db"));
+  EXPECT_FALSE(fs.FileExists(dir / "FENRO/Books.dbx"));
 }
 
 TEST(FileStream, ReadBufferRaisesOnShortRead) {

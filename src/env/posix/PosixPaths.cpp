@@ -7,10 +7,12 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <type_traits>
 
 #include "env/DriveMap.h"
@@ -63,6 +65,23 @@ bool Exists(const std::string& hostPath) {
   return ::lstat(hostPath.c_str(), &st) == 0;
 }
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Whether entry (a host name) spells wanted (upper case Windows-1252)
+// without regard to case. An ASCII name is its own Windows-1252 text, so it
+// is compared in place: a folder of hundreds of names is read for every
+// missing name, and converting each one cost more than reading it.
+bool SpellsCaseless(std::string_view entry, std::string_view wanted) {
+  if (!IsAscii(entry)) return UpperCase(Utf8ToCp1252(entry)) == wanted;
+  if (entry.size() != wanted.size()) return false;
+  for (std::size_t i = 0; i < entry.size(); ++i) {
+    if (UpperChar(entry[i]) != wanted[i]) return false;
+  }
+  return true;
+}
+
 // The entry of folder whose name equals name without regard to case.
 std::string FindCaseless(const std::string& folder, const std::string& name) {
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
@@ -70,13 +89,26 @@ std::string FindCaseless(const std::string& folder, const std::string& name) {
   const std::string wanted = UpperCase(Utf8ToCp1252(name));
   std::string found = name;
   while (const dirent* entry = ::readdir(dir)) {
-    if (UpperCase(Utf8ToCp1252(entry->d_name)) == wanted) {
+    if (SpellsCaseless(entry->d_name, wanted)) {
       found = entry->d_name;
       break;
     }
   }
   ::closedir(dir);
   return found;
+}
+
+// The host path of a missing last name whose folder exists under its exact
+// spelling (a new file, most often): only that name is looked up without
+// regard to case. Nothing when the folder itself needs resolving, or when
+// the path is not a plain folder and name.
+std::optional<std::string> ResolveLastName(const std::string& host) {
+  const std::size_t slash = host.rfind('/');
+  if (host.back() == '/' || host.find("//") != std::string::npos) return std::nullopt;
+  if (slash == std::string::npos) return FindCaseless({}, host);
+  const std::string folder = slash == 0 ? std::string("/") : host.substr(0, slash);
+  if (!Exists(folder)) return std::nullopt;
+  return host.substr(0, slash + 1) + FindCaseless(folder, host.substr(slash + 1));
 }
 
 }  // namespace
@@ -95,6 +127,7 @@ std::string HostPath(std::string_view path) {
   }
   const std::string host = root + Cp1252ToUtf8(text);
   if (host.empty() || Exists(host)) return host;
+  if (auto resolved = ResolveLastName(host)) return *resolved;
 
   // Resolve name by name; stop resolving at the first name that is missing.
   std::string resolved;

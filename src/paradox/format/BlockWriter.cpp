@@ -14,19 +14,27 @@ namespace remdo::paradox {
 namespace {
 constexpr std::size_t kBufferBytes = 1 << 20;
 constexpr std::uint32_t kMaxBlocks = 65535;
+
+// The most bytes a writer buffers: two blocks at least.
+std::size_t BufferLimit(std::uint32_t blockSize) {
+  return std::max<std::size_t>(2, kBufferBytes / blockSize) * blockSize;
+}
 }  // namespace
 
 TBlockWriter::TBlockWriter(env::TFile& file, std::uint32_t headerSize, std::uint32_t blockSize)
-    : file_(file),
-      headerSize_(headerSize),
-      blockSize_(blockSize),
-      buffer_(std::max<std::size_t>(2, kBufferBytes / blockSize) * blockSize) {}
+    : file_(file), headerSize_(headerSize), blockSize_(blockSize), buffer_(std::size_t{2} * blockSize) {}
 
 std::byte* TBlockWriter::NewBlock() {
   if (blockCount_ == kMaxBlocks) {
     throw EngineError(kDbiErrTableFull, "The table " + file_.Path() + " would need more than 65535 blocks");
   }
-  if ((buffered_ + 1) * blockSize_ > buffer_.size()) {
+  const std::size_t limit = BufferLimit(blockSize_);
+  if ((buffered_ + 1) * blockSize_ > buffer_.size() && buffer_.size() < limit) {
+    // The buffer grows with the file: most files of a table are a block or
+    // two, and zeroing a buffer of the full size for each of them cost more
+    // than writing them.
+    buffer_.resize(std::min(buffer_.size() * 2, limit));
+  } else if ((buffered_ + 1) * blockSize_ > buffer_.size()) {
     // Write all but the newest block, which moves to the front.
     const std::size_t keep = buffered_ - 1;
     const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
