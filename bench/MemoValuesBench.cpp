@@ -10,12 +10,12 @@
 // once the file passes a few hundred megabytes on some machines, which is
 // the OS's and not the editor's.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "UserTime.h"
 #include "env/FileSystem.h"
 #include "paradox/memo/MemoFileBuilder.h"
 #include "paradox/memo/MemoFileEditor.h"
@@ -35,12 +35,6 @@ std::vector<std::vector<std::byte>> Values(std::size_t count) {
   return values;
 }
 
-double UserSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6;
-}
-
 void Store(benchmark::State& state, bool userTime) {
   env::TFileSystem& fs = env::RealFileSystem();
   const std::string path = fs.TempFolder() + "remdo-memo-bench.MB";
@@ -50,11 +44,11 @@ void Store(benchmark::State& state, bool userTime) {
     (void)fs.Remove(path);
     CreateEmptyMemoFile(fs, path);
     state.ResumeTiming();
-    const double start = UserSeconds();
+    const double start = bench::UserSeconds();
     TMemoFileEditor editor(fs, path);
     for (const auto& value : values) benchmark::DoNotOptimize(editor.Store(TBlobKind::kMemo, value, 1));
     editor.Close();
-    if (userTime) state.SetIterationTime(UserSeconds() - start);
+    if (userTime) state.SetIterationTime(bench::UserSeconds() - start);
   }
   (void)fs.Remove(path);
   state.SetComplexityN(state.range(0));
