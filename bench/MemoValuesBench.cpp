@@ -59,25 +59,14 @@ void Store(benchmark::State& state, bool userTime) {
 void StoreValues(benchmark::State& state) { Store(state, false); }
 void StoreValuesUserTime(benchmark::State& state) { Store(state, true); }
 
-BENCHMARK(StoreValues)
-    ->Arg(25000)
-    ->Arg(50000)
-    ->Arg(100000)
-    ->Arg(200000)
-    ->Arg(500000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
-BENCHMARK(StoreValuesUserTime)
-    ->Arg(25000)
-    ->Arg(50000)
-    ->Arg(100000)
-    ->Arg(200000)
-    ->Arg(500000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Complexity(benchmark::oN);
+// N from 25k to 1M values, fitted to O(N).
+void Sizes(benchmark::internal::Benchmark* b) {
+  for (const int n : {25000, 50000, 100000, 200000, 500000, 1000000}) b->Arg(n);
+  b->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+}
+
+BENCHMARK(StoreValues)->Apply(Sizes);
+BENCHMARK(StoreValuesUserTime)->Apply(Sizes)->UseManualTime();
 
 }  // namespace
 }  // namespace remdo::paradox

@@ -63,7 +63,7 @@ class TSortingLoad {
     std::size_t count = 0;
     std::unique_ptr<std::byte[]> records;
     std::vector<std::uint32_t> hash;
-    std::uint64_t offset = 0;          // in the scratch file
+    std::uint64_t offset = 0;           // in the scratch file
     std::unique_ptr<std::byte[]> keys;  // sorted, keyWidth bytes each
   };
 
