@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "PeakMemory.h"
+#include "ProcessFigures.h"
 #include "env/FileSystem.h"
 #include "paradox/codes/Coding.h"
 #include "paradox/components/Database.h"
@@ -45,16 +45,6 @@ constexpr TFieldSpec kBooks[] = {
     {"Prop", 261, 0},   {"Special1", 261, 0}, {"Special2", 267, 0}, {"Entry Date", 261, 0}, {"Blurb Date", 261, 0},
     {"Blurb", 257, 11}};
 constexpr std::size_t kRecordSize = 109;
-
-void AddOption(TCrTblDesc& desc, const char* name, const std::string& value) {
-  TFldDesc param;
-  param.name = name;
-  param.offset = static_cast<std::uint16_t>(desc.optionalData.size());
-  param.length = static_cast<std::uint16_t>(value.size() + 1);
-  for (const char c : value) desc.optionalData.push_back(static_cast<std::byte>(c));
-  desc.optionalData.push_back(std::byte{0});
-  desc.optionalParams.push_back(param);
-}
 
 TCrTblDesc BooksDesc(bool full) {
   TCrTblDesc desc;
@@ -84,9 +74,9 @@ TCrTblDesc BooksDesc(bool full) {
       desc.indexes.push_back(index);
     }
   }
-  AddOption(desc, "LEVEL", "5");
-  AddOption(desc, "BLOCK SIZE", "8192");
-  AddOption(desc, "LANGDRIVER", "DBWINUS0");
+  AddOptionalParam(desc, "LEVEL", "5");
+  AddOptionalParam(desc, "BLOCK SIZE", "8192");
+  AddOptionalParam(desc, "LANGDRIVER", "DBWINUS0");
   return desc;
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "PeakMemory.h"
+#include "ProcessFigures.h"
 #include "env/DataFolder.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"

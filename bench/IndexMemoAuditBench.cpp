@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "PeakMemory.h"
+#include "ProcessFigures.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "repair/verify/IndexMemoAudit.h"

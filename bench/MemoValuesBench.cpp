@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "UserTime.h"
+#include "ProcessFigures.h"
 #include "env/FileSystem.h"
 #include "paradox/memo/MemoFileBuilder.h"
 #include "paradox/memo/MemoFileEditor.h"

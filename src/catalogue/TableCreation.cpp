@@ -40,17 +40,6 @@ TCrTblDesc CreationDescriptor(std::string_view tableFileName, const TFieldSpecRe
   return desc;
 }
 
-// One optional parameter of a creation descriptor, as a restructure takes it.
-void AddOption(TCrTblDesc& desc, std::string_view name, std::string_view value) {
-  TFldDesc param;
-  param.name = std::string(name);
-  param.offset = static_cast<std::uint16_t>(desc.optionalData.size());
-  param.length = static_cast<std::uint16_t>(value.size() + 1);
-  for (const char c : value) desc.optionalData.push_back(static_cast<std::byte>(c));
-  desc.optionalData.push_back(std::byte{0});
-  desc.optionalParams.push_back(param);
-}
-
 TIdxDesc PrimaryIndex(int keyLength) {
   TIdxDesc primary;
   primary.primary = primary.unique = primary.maintained = true;
@@ -71,9 +60,9 @@ TIdxDesc SecondaryIndex(const TFieldSpec& spec, int number) {
 bool CreateAtOnce(TDbHandle database, std::string_view tableFileName, std::string_view languageDriver,
                   const TFieldSpecReading& reading, int level) {
   TCrTblDesc desc = CreationDescriptor(tableFileName, reading);
-  AddOption(desc, "LEVEL", std::to_string(level));
-  AddOption(desc, "BLOCK SIZE", std::to_string(kCreatedTableBlockSize));
-  AddOption(desc, "LANGDRIVER", languageDriver);
+  AddOptionalParam(desc, "LEVEL", std::to_string(level));
+  AddOptionalParam(desc, "BLOCK SIZE", std::to_string(kCreatedTableBlockSize));
+  AddOptionalParam(desc, "LANGDRIVER", languageDriver);
   if (reading.keyLength > 0) {
     desc.indexes.push_back(PrimaryIndex(reading.keyLength));
     for (const int number : reading.IndexedFields()) {

@@ -55,13 +55,7 @@ inline TCrTblDesc TableDesc(std::string name, std::vector<TFldDesc> fields, int 
 
 // Adds one optional parameter the way table creation fills it.
 inline void AddOption(TCrTblDesc& desc, std::string name, std::string_view value) {
-  TFldDesc param;
-  param.name = std::move(name);
-  param.offset = static_cast<std::uint16_t>(desc.optionalData.size());
-  param.length = static_cast<std::uint16_t>(value.size() + 1);
-  for (const char c : value) desc.optionalData.push_back(static_cast<std::byte>(c));
-  desc.optionalData.push_back(std::byte{0});
-  desc.optionalParams.push_back(param);
+  AddOptionalParam(desc, name, value);
 }
 
 inline TCrTblDesc OptionDesc(std::string table, std::string name, std::string_view value) {

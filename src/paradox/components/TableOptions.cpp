@@ -19,13 +19,7 @@ TCrTblDesc OptionDescriptor(std::string_view tableName, std::string_view optionN
   TCrTblDesc desc;
   desc.tableName = std::string(tableName);
   desc.tableType = std::string(kParadoxTableType);
-  TFldDesc param;
-  param.name = std::string(optionName);
-  param.offset = 0;
-  param.length = static_cast<std::uint16_t>(value.size() + 1);
-  for (const char c : value) desc.optionalData.push_back(static_cast<std::byte>(c));
-  desc.optionalData.push_back(std::byte{0});
-  desc.optionalParams.push_back(param);
+  AddOptionalParam(desc, optionName, value);
   return desc;
 }
 

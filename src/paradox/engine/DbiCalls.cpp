@@ -63,7 +63,8 @@ std::uint16_t DbiInsertRecord(TCursorHandle cursor, TDbiLock /*lock*/, std::span
 }
 
 std::uint16_t DbiGetRecordForKey(TCursorHandle cursor, bool /*directKey*/, std::uint16_t fieldCount,
-                                 std::uint16_t /*length*/, std::span<const std::byte> key, std::span<std::byte> record) {
+                                 std::uint16_t /*length*/, std::span<const std::byte> key,
+                                 std::span<std::byte> record) {
   if (const std::uint16_t code = Guard(cursor)) return code;
   TOpenTable& table = cursor->Table();
   TRecordStore& records = table.Records();
@@ -107,6 +108,16 @@ std::uint16_t DbiSaveChanges(TCursorHandle cursor) {
     return error.Code();
   }
   return kDbiErrNone;
+}
+
+void AddOptionalParam(TCrTblDesc& desc, std::string_view name, std::string_view value) {
+  TFldDesc param;
+  param.name = std::string(name);
+  param.offset = static_cast<std::uint16_t>(desc.optionalData.size());
+  param.length = static_cast<std::uint16_t>(value.size() + 1);
+  for (const char c : value) desc.optionalData.push_back(static_cast<std::byte>(c));
+  desc.optionalData.push_back(std::byte{0});
+  desc.optionalParams.push_back(param);
 }
 
 }  // namespace remdo::paradox

@@ -64,6 +64,10 @@ struct TCrTblDesc {
   bool pack = false;
 };
 
+// Appends one optional parameter (LEVEL, BLOCK SIZE, LANGDRIVER ...) with
+// its value as a zero-ended text after those already there.
+void AddOptionalParam(TCrTblDesc& desc, std::string_view name, std::string_view value);
+
 // What DbiGetCursorProps tells.
 struct TCursorProps {
   std::string tableName;
