@@ -86,6 +86,10 @@ class TFile {
   }
   // Closes the handle, reporting a failure as EWriteError. Idempotent.
   virtual void Close() = 0;
+  // True when WriteAt and StartWriteBack may run on another thread while
+  // this one goes on with other files (never with this one). Files that
+  // watch or count the calls made to them say no.
+  virtual bool WritesOnAnyThread() const { return false; }
 };
 
 // One entry of a wildcard search: the name alone, without folder.

@@ -83,6 +83,8 @@ class TPosixFile final : public TFile {
 #endif
   }
 
+  bool WritesOnAnyThread() const override { return true; }
+
   void Close() override {
     if (fd_ < 0) return;
     const int fd = fd_;

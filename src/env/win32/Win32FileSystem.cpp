@@ -106,6 +106,8 @@ class TWin32File final : public TFile {
     }
   }
 
+  bool WritesOnAnyThread() const override { return true; }
+
   void Close() override {
     if (!handle_.IsValid()) return;
     if (!::CloseHandle(handle_.Release())) {

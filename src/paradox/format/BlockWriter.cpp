@@ -12,12 +12,13 @@
 namespace remdo::paradox {
 
 namespace {
-constexpr std::size_t kBufferBytes = 1 << 20;
 constexpr std::uint32_t kMaxBlocks = 65535;
 
-// The most bytes a writer buffers: two blocks at least.
-std::size_t BufferLimit(std::uint32_t blockSize) {
-  return std::max<std::size_t>(2, kBufferBytes / blockSize) * blockSize;
+// The most bytes a writer buffers: two blocks at least. A buffer written on
+// another thread is larger, so that a large file takes fewer threads.
+std::size_t BufferLimit(std::uint32_t blockSize, bool onAnyThread) {
+  const std::size_t bytes = onAnyThread ? std::size_t{4} << 20 : std::size_t{1} << 20;
+  return std::max<std::size_t>(2, bytes / blockSize) * blockSize;
 }
 }  // namespace
 
@@ -28,23 +29,14 @@ std::byte* TBlockWriter::NewBlock() {
   if (blockCount_ == kMaxBlocks) {
     throw EngineError(kDbiErrTableFull, "The table " + file_.Path() + " would need more than 65535 blocks");
   }
-  const std::size_t limit = BufferLimit(blockSize_);
+  const std::size_t limit = BufferLimit(blockSize_, file_.WritesOnAnyThread());
   if ((buffered_ + 1) * blockSize_ > buffer_.size() && buffer_.size() < limit) {
     // The buffer grows with the file: most files of a table are a block or
     // two, and zeroing a buffer of the full size for each of them cost more
     // than writing them.
     buffer_.resize(std::min(buffer_.size() * 2, limit));
   } else if ((buffered_ + 1) * blockSize_ > buffer_.size()) {
-    // Write all but the newest block, which moves to the front.
-    const std::size_t keep = buffered_ - 1;
-    const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
-    file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), keep * blockSize_));
-    // Written files are flushed before they are committed: the disk may as
-    // well start on these blocks now.
-    file_.StartWriteBack(offset, keep * blockSize_);
-    written_ += static_cast<std::uint32_t>(keep);
-    std::copy_n(buffer_.data() + keep * blockSize_, blockSize_, buffer_.data());
-    buffered_ = 1;
+    WriteOut(buffered_ - 1);
   }
   std::byte* block = buffer_.data() + buffered_ * blockSize_;
   std::fill_n(block, blockSize_, std::byte{0});
@@ -53,11 +45,37 @@ std::byte* TBlockWriter::NewBlock() {
   return block;
 }
 
+// Writes the first blocks of the buffer; the newest block, which follows
+// them, moves to the front.
+void TBlockWriter::WriteOut(std::size_t blocks) {
+  const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
+  const std::size_t bytes = blocks * blockSize_;
+  written_ += static_cast<std::uint32_t>(blocks);
+  buffered_ = 1;
+  if (!file_.WritesOnAnyThread()) {
+    file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), bytes));
+    // Written files are flushed before they are committed: the disk may as
+    // well start on these blocks now.
+    file_.StartWriteBack(offset, bytes);
+    std::copy_n(buffer_.data() + bytes, blockSize_, buffer_.data());
+    return;
+  }
+  if (writing_.valid()) writing_.get();
+  outgoing_.resize(buffer_.size());
+  std::copy_n(buffer_.data() + bytes, blockSize_, outgoing_.data());
+  buffer_.swap(outgoing_);
+  writing_ = std::async(std::launch::async, [this, offset, bytes] {
+    file_.WriteAt(offset, std::span<const std::byte>(outgoing_.data(), bytes));
+    file_.StartWriteBack(offset, bytes);
+  });
+}
+
 std::byte* TBlockWriter::Previous() {
   return buffered_ >= 2 ? buffer_.data() + (buffered_ - 2) * blockSize_ : nullptr;
 }
 
 void TBlockWriter::Finish() {
+  if (writing_.valid()) writing_.get();
   if (buffered_ == 0) return;
   const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
   file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), buffered_ * blockSize_));

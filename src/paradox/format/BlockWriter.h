@@ -3,11 +3,16 @@
 // writes. The block handed out before the current one always stays in the
 // buffer, so that its forward link can be set once the next block exists.
 // The header is written separately, once the counts are known.
+//
+// A file that may be written on another thread (TFile::WritesOnAnyThread)
+// has its full buffers written there while the next blocks fill a second
+// buffer; such a write's error comes out of the next NewBlock or Finish.
 #ifndef REMDO_PARADOX_FORMAT_BLOCKWRITER_H_
 #define REMDO_PARADOX_FORMAT_BLOCKWRITER_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <vector>
 
 #include "env/FileSystem.h"
@@ -30,13 +35,17 @@ class TBlockWriter {
   std::uint32_t BlockSize() const { return blockSize_; }
 
  private:
+  void WriteOut(std::size_t blocks);
+
   env::TFile& file_;
   const std::uint32_t headerSize_;
   const std::uint32_t blockSize_;
   std::vector<std::byte> buffer_;
-  std::size_t buffered_ = 0;        // blocks in buffer_
-  std::uint32_t blockCount_ = 0;    // blocks handed out
-  std::uint32_t written_ = 0;       // blocks on disk
+  std::vector<std::byte> outgoing_;  // being written on another thread
+  std::size_t buffered_ = 0;         // blocks in buffer_
+  std::uint32_t blockCount_ = 0;     // blocks handed out
+  std::uint32_t written_ = 0;        // blocks written or being written
+  std::future<void> writing_;        // last, so that it is waited for first
 };
 
 }  // namespace remdo::paradox
