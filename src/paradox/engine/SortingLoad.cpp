@@ -39,32 +39,42 @@ bool SameKey(const std::byte* a, const std::byte* b, std::size_t width) {
   return true;
 }
 
-// Sorts by prefix, least significant byte first; only the bytes in which
-// the prefixes differ cost a pass, so small whole-number keys take two or
-// three.
-void RadixSort(std::vector<TPrefixed>& items) {
+// Sorts by prefix, least significant digit first. A digit is up to 11 bits
+// starting at a bit in which the prefixes differ, so bits that are the same
+// throughout cost nothing: whole-number keys below 4 M take two passes.
+// other: room for the items, given so that its pages can be made ready
+// beforehand.
+void RadixSort(std::vector<TPrefixed>& items, std::vector<TPrefixed> other) {
+  constexpr unsigned kDigitBits = 11;
   if (items.size() < 2) return;
   std::uint64_t varying = 0;
   for (const TPrefixed& item : items) varying |= item.prefix ^ items.front().prefix;
   std::vector<unsigned> shifts;
-  for (unsigned shift = 0; shift < 64; shift += 8) {
-    if ((varying >> shift & 0xFF) != 0) shifts.push_back(shift);
+  for (unsigned shift = 0; shift < 64;) {
+    if ((varying >> shift & 1) == 0) {
+      ++shift;
+    } else {
+      shifts.push_back(shift);
+      shift += kDigitBits;
+    }
   }
-  std::vector<std::array<std::uint32_t, 256>> counts(shifts.size(), std::array<std::uint32_t, 256>{});
+  constexpr std::uint64_t kDigitMask = (std::uint64_t{1} << kDigitBits) - 1;
+  std::vector<std::array<std::uint32_t, kDigitMask + 1>> counts(shifts.size());
+  for (auto& c : counts) c.fill(0);
   for (const TPrefixed& item : items) {
-    for (std::size_t d = 0; d < shifts.size(); ++d) ++counts[d][item.prefix >> shifts[d] & 0xFF];
+    for (std::size_t d = 0; d < shifts.size(); ++d) ++counts[d][item.prefix >> shifts[d] & kDigitMask];
   }
-  std::vector<TPrefixed> other(items.size());
+  other.resize(items.size());
   for (std::size_t d = 0; d < shifts.size(); ++d) {
     std::uint32_t start = 0;
     for (std::uint32_t& c : counts[d]) start += std::exchange(c, start);
-    for (const TPrefixed& item : items) other[counts[d][item.prefix >> shifts[d] & 0xFF]++] = item;
+    for (const TPrefixed& item : items) other[counts[d][item.prefix >> shifts[d] & kDigitMask]++] = item;
     items.swap(other);
   }
 }
 
-void SortByKey(std::vector<TPrefixed>& items, const TKeyOrder& order) {
-  RadixSort(items);
+void SortByKey(std::vector<TPrefixed>& items, const TKeyOrder& order, std::vector<TPrefixed> other = {}) {
+  RadixSort(items, std::move(other));
   if (order.PrefixDecides()) return;
   for (auto first = items.begin(); first != items.end();) {
     const auto last = std::find_if(first, items.end(), [&](const TPrefixed& k) { return k.prefix != first->prefix; });
@@ -90,12 +100,30 @@ TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath
       order_(std::move(order)),
       keyWidth_(order_.Width()),
       runCapacity_(std::clamp<std::size_t>(runBytes / recordSize, 4, 65535)),
-      keptRuns_(keptBytes / (runCapacity_ * recordSize)),
-      run_(std::make_unique_for_overwrite<std::byte[]>(runCapacity_ * recordSize)) {
+      keptRuns_(keptBytes / (runCapacity_ * recordSize)) {
+  TRunMemory memory = NewRunMemory();
+  run_ = std::move(memory.records);
+  runHash_ = std::move(memory.hash);
+  GrowBloom();
+}
+
+TSortingLoad::TRunMemory TSortingLoad::NewRunMemory() const {
   std::size_t buckets = 1;
   while (buckets < 2 * runCapacity_) buckets *= 2;
-  runHash_.assign(buckets, 0);
-  GrowBloom();
+  return {std::make_unique_for_overwrite<std::byte[]>(runCapacity_ * recordSize_),
+          std::vector<std::uint32_t>(buckets, 0)};
+}
+
+// Touches a byte of every page of the next run's records; the hash is
+// zeroed as it is made.
+void TSortingLoad::PrepareNextRun() {
+  constexpr std::size_t kPageBytes = 4096;
+  nextRun_ = std::async(std::launch::async, [this] {
+    TRunMemory memory = NewRunMemory();
+    const std::size_t bytes = runCapacity_ * recordSize_;
+    for (std::size_t at = 0; at < bytes; at += kPageBytes) memory.records[at] = std::byte{0};
+    return memory;
+  });
 }
 
 TSortingLoad::~TSortingLoad() {
@@ -199,6 +227,7 @@ bool TSortingLoad::Add(std::span<const std::byte> record) {
   } else {
     BloomAdd(hash);
   }
+  if (inRun_ == runCapacity_ / 2 && !nextRun_.valid() && runs_.size() < keptRuns_) PrepareNextRun();
   if (inRun_ == runCapacity_) Keep();
   return true;
 }
@@ -220,8 +249,9 @@ std::vector<const std::byte*> TSortingLoad::SortedOrder(const std::byte* records
 void TSortingLoad::Keep() {
   TRun run;
   run.count = inRun_;
-  run.records = std::exchange(run_, std::make_unique_for_overwrite<std::byte[]>(runCapacity_ * recordSize_));
-  run.hash = std::exchange(runHash_, std::vector<std::uint32_t>(runHash_.size(), 0));
+  TRunMemory memory = nextRun_.valid() ? nextRun_.get() : NewRunMemory();
+  run.records = std::exchange(run_, std::move(memory.records));
+  run.hash = std::exchange(runHash_, std::move(memory.hash));
   inRun_ = 0;
   runs_.push_back(std::move(run));
   if (runs_.size() <= keptRuns_) return;
@@ -251,6 +281,7 @@ void TSortingLoad::Spill(TRun& run) {
 }
 
 void TSortingLoad::Merge(const std::function<void(std::span<const std::byte>)>& emit) {
+  nextRun_ = {};  // no run comes after the merge
   if (scratch_) {
     MergeRuns(emit);
   } else {
@@ -259,6 +290,15 @@ void TSortingLoad::Merge(const std::function<void(std::span<const std::byte>)>& 
 }
 
 void TSortingLoad::MergeInMemory(const std::function<void(std::span<const std::byte>)>& emit) {
+  // No key comes after the merge: the hashes and the filter go first, and
+  // the sort's arrays may reuse their pages.
+  for (TRun& run : runs_) std::vector<std::uint32_t>().swap(run.hash);
+  std::vector<std::uint32_t>().swap(runHash_);
+  std::vector<std::uint64_t>().swap(bloom_);
+  // The sort's second array is made ready on another thread while the
+  // prefixes are gathered.
+  std::future<std::vector<TPrefixed>> other =
+      std::async(std::launch::async, [count = count_] { return std::vector<TPrefixed>(count); });
   std::vector<TPrefixed> items;
   items.reserve(count_);
   auto gather = [&](const std::byte* records, std::size_t count) {
@@ -269,7 +309,7 @@ void TSortingLoad::MergeInMemory(const std::function<void(std::span<const std::b
   };
   for (const TRun& run : runs_) gather(run.records.get(), run.count);
   gather(run_.get(), inRun_);
-  SortByKey(items, order_);
+  SortByKey(items, order_, other.get());
   for (std::size_t k = 0; k < items.size(); ++k) {
     if (k + kFetchAhead < items.size()) __builtin_prefetch(items[k + kFetchAhead].record);
     emit(std::span<const std::byte>(items[k].record, recordSize_));

@@ -13,12 +13,18 @@
 // rule a key out, the kept runs' hashes and a binary search of each spilled
 // run's sorted keys. Keys compare in their key order (KeyOrder.h); equal keys
 // are equal bytes, so the hashes and the filter work on the bytes.
+//
+// A fresh run's memory costs the kernel a page fault per page at its first
+// touch. While the load stays in memory, the next run's memory is made ready
+// on another thread once the current run is half full, so that the load
+// itself does not wait for those faults.
 #ifndef REMDO_PARADOX_ENGINE_SORTINGLOAD_H_
 #define REMDO_PARADOX_ENGINE_SORTINGLOAD_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <span>
 #include <string>
@@ -67,6 +73,14 @@ class TSortingLoad {
     std::unique_ptr<std::byte[]> keys;  // sorted, keyWidth bytes each
   };
 
+  // The memory of a run being filled: its records and its hash, empty.
+  struct TRunMemory {
+    std::unique_ptr<std::byte[]> records;
+    std::vector<std::uint32_t> hash;
+  };
+
+  TRunMemory NewRunMemory() const;
+  void PrepareNextRun();
   std::uint64_t Hash(const std::byte* key) const;
   bool InHash(const std::vector<std::uint32_t>& buckets, const std::byte* records, const std::byte* key,
               std::uint64_t hash, std::size_t& bucket) const;
@@ -93,6 +107,7 @@ class TSortingLoad {
   std::unique_ptr<std::byte[]> run_;  // the current run's records
   std::size_t inRun_ = 0;
   std::vector<std::uint32_t> runHash_;
+  std::future<TRunMemory> nextRun_;  // made ready on another thread
   std::vector<std::uint64_t> bloom_;
   std::size_t bloomCapacity_ = 0;  // keys the filter is sized for
   std::size_t count_ = 0;
