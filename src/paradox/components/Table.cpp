@@ -205,6 +205,10 @@ void TTable::Insert() {
   state_ = TDataSetState::kInsert;
 }
 
+void TTable::CheckPosting(std::uint16_t code) const {
+  if (code != kDbiErrNone) throw EngineError(code, "Posting a record to " + tableName_);
+}
+
 void TTable::Post() {
   CheckActive();
   if (state_ != TDataSetState::kEdit && state_ != TDataSetState::kInsert) return;
@@ -214,7 +218,7 @@ void TTable::Post() {
   try {
     if (state_ == TDataSetState::kEdit) {
       std::size_t moved = 0;
-      CheckEngineResult(table.Modify(cursor_->RecordPosition(), buffer_, &moved), "Posting a record to " + tableName_);
+      CheckPosting(table.Modify(cursor_->RecordPosition(), buffer_, &moved));
       cursor_->MoveToRecord(moved);
       ResetEdit();
       LoadBuffer();
@@ -226,7 +230,7 @@ void TTable::Post() {
       TFieldRef ref{fields[i], buffer_.data() + table.FieldOffset(i), 0};
       if (FieldIsNull(ref)) SetFieldInteger(ref, table.TakeAutoIncrement());
     }
-    CheckEngineResult(table.Insert(buffer_, insertPosition_, nullptr), "Posting a record to " + tableName_);
+    CheckPosting(table.Insert(buffer_, insertPosition_, nullptr));
   } catch (const env::EDBEngineError&) {
     if (!stored.empty()) DiscardStoredBlobs(stored, before);
     throw;
