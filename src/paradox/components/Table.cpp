@@ -225,7 +225,8 @@ void TTable::Post() {
       return;
     }
     const auto& fields = table.Header().fields;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
+    // Most tables have no autoincrement field: their posts skip the look.
+    for (std::size_t i = 0; table.HasAutoIncrement() && i < fields.size(); ++i) {
       if (fields[i].type != TFieldType::kAutoIncrement) continue;
       TFieldRef ref{fields[i], buffer_.data() + table.FieldOffset(i), 0};
       if (FieldIsNull(ref)) SetFieldInteger(ref, table.TakeAutoIncrement());
