@@ -228,8 +228,8 @@ int RunCopy(TCommandContext& context) {
   target.Open();
   TCopyReport report;
   const std::vector<int> blobFields = BlobFieldsOf(source);
-  for (source.First(); !source.Eof() && source.RecordCount() > 0; source.Next()) {
-    CopyRecord(source, target, blobFields, report, context.err);
+  if (source.RecordCount() > 0) {
+    for (source.First(); !source.Eof(); source.Next()) CopyRecord(source, target, blobFields, report, context.err);
   }
   target.Close();
   source.Close();

@@ -205,6 +205,10 @@ void TTable::Insert() {
   state_ = TDataSetState::kInsert;
 }
 
+void TTable::CheckPosting(std::uint16_t code) const {
+  if (code != kDbiErrNone) throw EngineError(code, "Posting a record to " + tableName_);
+}
+
 void TTable::Post() {
   CheckActive();
   if (state_ != TDataSetState::kEdit && state_ != TDataSetState::kInsert) return;
@@ -214,19 +218,20 @@ void TTable::Post() {
   try {
     if (state_ == TDataSetState::kEdit) {
       std::size_t moved = 0;
-      CheckEngineResult(table.Modify(cursor_->RecordPosition(), buffer_, &moved), "Posting a record to " + tableName_);
+      CheckPosting(table.Modify(cursor_->RecordPosition(), buffer_, &moved));
       cursor_->MoveToRecord(moved);
       ResetEdit();
       LoadBuffer();
       return;
     }
     const auto& fields = table.Header().fields;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
+    // Most tables have no autoincrement field: their posts skip the look.
+    for (std::size_t i = 0; table.HasAutoIncrement() && i < fields.size(); ++i) {
       if (fields[i].type != TFieldType::kAutoIncrement) continue;
       TFieldRef ref{fields[i], buffer_.data() + table.FieldOffset(i), 0};
       if (FieldIsNull(ref)) SetFieldInteger(ref, table.TakeAutoIncrement());
     }
-    CheckEngineResult(table.Insert(buffer_, insertPosition_, nullptr), "Posting a record to " + tableName_);
+    CheckPosting(table.Insert(buffer_, insertPosition_, nullptr));
   } catch (const env::EDBEngineError&) {
     if (!stored.empty()) DiscardStoredBlobs(stored, before);
     throw;

@@ -64,6 +64,13 @@ std::size_t FieldNumberOfName(std::string_view name) {
 
 bool SameShape(const THeaderField& a, const THeaderField& b) { return a.type == b.type && a.size == b.size; }
 
+// How many records a load of the data file may expect: the header's count,
+// which a damaged header may overstate, held to what the file can hold.
+std::size_t ExpectedRecords(const TTableHeader& header, std::uint64_t fileSize) {
+  if (header.recordSize == 0) return 0;
+  return static_cast<std::size_t>(std::min<std::uint64_t>(header.recordCount, fileSize / header.recordSize));
+}
+
 }  // namespace
 
 TOpenTable::TOpenTable(env::TFileSystem& fileSystem, TTableFiles files, TTableHeader header)
@@ -118,6 +125,7 @@ void TOpenTable::Reload() {
     const std::uint64_t size = file->Size();
     const TTableHeader onDisk = TTableHeader::DecodeFrom(ReadHeaderBytes(*file, size), size, files_.DataPath());
     records_ = NewStore();
+    records_->Reserve(ExpectedRecords(onDisk, size));
     TBlockChainReader chain(*file, onDisk, size);
     TChainBlock block;
     while (chain.Next(block)) {
@@ -210,6 +218,7 @@ std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::
     if (!header.IsDataTable()) throw EngineError(kDbiErrUnknownTblType, path + " is not a Paradox data table");
     if (header.IsEncrypted()) throw EngineError(kDbiErrTblEncrypted, "The table " + path + " is encrypted");
     auto table = std::make_unique<TOpenTable>(fileSystem, FindTableFiles(fileSystem, path), std::move(header));
+    table->records_->Reserve(ExpectedRecords(table->header_, size));
     TBlockChainReader chain(*file, table->header_, size);
     TChainBlock block;
     while (chain.Next(block)) {

@@ -102,6 +102,7 @@ class TOpenTable {
   [[nodiscard]] std::uint16_t Delete(std::size_t position);
   // The next value an autoincrement field takes, counted as handed out.
   std::uint32_t TakeAutoIncrement();
+  bool HasAutoIncrement() const { return autoIncrementField_.has_value(); }
 
   // Secondary indexes: the maintained single-field indexes, by name (the
   // indexed field's name, without regard to case).

@@ -48,6 +48,9 @@ class TRecordStore {
   const TKeyOrder& KeyOrder() const { return keyOrder_; }
   bool IsOrdered() const { return ordered_; }
 
+  // Room in the order for a load of this many records, so that the order
+  // is not moved (and fresh memory touched) again and again as it grows.
+  void Reserve(std::size_t records) { order_.reserve(records); }
   // Appends a record read from a file, without checks; Loaded() ends the
   // load. Returns false from Loaded() when a keyed store's records were not
   // in strictly ascending key order.

@@ -238,15 +238,25 @@ TBlobDescriptor TMemoFileEditor::StoreShared(std::span<const std::byte> value, s
     SettleRoom();
     const TBlock* target = space_.Find(current_);
     if (!fits(target)) target = space_.RoomiestShared();
+    bool taken = false;
     if (fits(target)) {
       current_ = target->offset;
       ReadBlock(current_, currentBytes_);
-    } else {
+      currentUse_ = UseOf(raw);
+      // The picture may promise room the block no longer has (its file was
+      // changed behind the editor's back): the value would land on the
+      // block's header. The picture learns the real room; a new block takes
+      // the value.
+      const TRoom room = RoomOf(currentUse_);
+      taken = room.freeEntries > 0 && room.freeChunks >= chunks;
+      if (!taken) space_.Put({current_, TBlockType::kSubAllocated, 1, room.freeEntries, room.freeChunks});
+    }
+    if (!taken) {
       current_ = TakeSpace(1);
       currentBytes_.fill(std::byte{0});
       memo::EncodeBlockStart(raw, TBlockType::kSubAllocated, 1);
+      currentUse_ = UseOf(raw);
     }
-    currentUse_ = UseOf(raw);
   }
   TBlockUse& use = currentUse_;
   const std::size_t entry = use.highestFree;

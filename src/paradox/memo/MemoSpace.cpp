@@ -39,9 +39,11 @@ const TMemoSpace::TBlock* TMemoSpace::RoomiestShared() const {
 }
 
 void TMemoSpace::Put(const TBlock& block) {
-  // Blocks are mostly added at the end of the file: the hint makes that
-  // constant time.
-  auto it = blocks_.find(block.offset);
+  // Blocks are mostly added, and then filled, at the end of the file: the
+  // last block is looked at first, and the hint makes adding one constant
+  // time.
+  auto it = !blocks_.empty() && std::prev(blocks_.end())->first == block.offset ? std::prev(blocks_.end())
+                                                                                : blocks_.find(block.offset);
   if (it != blocks_.end()) {
     Unindex(it->second);
     it->second = block;
@@ -59,9 +61,11 @@ void TMemoSpace::Erase(std::uint32_t offset) {
   blocks_.erase(it);
 }
 
+// A block is in at most one of the orders, and only when its kind and room
+// put it there: the searches of the others are spared.
 void TMemoSpace::Unindex(const TBlock& block) {
-  free_.erase({block.units, block.offset});
-  shared_.erase({block.freeChunks, block.offset});
+  if (block.type == memo::TBlockType::kFree) free_.erase({block.units, block.offset});
+  if (HasRoom(block)) shared_.erase({block.freeChunks, block.offset});
 }
 
 std::vector<memo::TFreeHint> TMemoSpace::HintCandidates(std::size_t perKind) const {

@@ -127,6 +127,23 @@ TEST_F(MemoFileEditing, AFragmentedSharedBlockIsCompactedWithoutMovingReferences
   EXPECT_EQ(memo.ReadStored(big), Pattern(1500, 77));
 }
 
+TEST_F(MemoFileEditing, ASharedBlockFilledBehindTheEditorsBackKeepsItsHeader) {
+  // a counts on 228 free chunks in the block at 0x1000; b leaves it 3.
+  const auto v = Build({100, 100});
+  TMemoFileEditor a(env::DefaultFileSystem(), path_);
+  ASSERT_TRUE(a.Release(v[0]));
+  std::vector<TBlobDescriptor> stored;
+  TMemoFileEditor b(env::DefaultFileSystem(), path_);
+  for (const int n : {2000, 1600}) stored.push_back(b.Store(TBlobKind::kMemo, Pattern(n, n), 0));
+  b.Close();
+  stored.push_back(a.Store(TBlobKind::kMemo, Pattern(1000, 1000), 0));
+  a.Close();
+  EXPECT_EQ(Check(false), TProblems{});
+  TMemoFile memo(env::DefaultFileSystem(), path_);
+  EXPECT_EQ(memo.ReadStored(v[1]), Pattern(100, 101));
+  for (const auto& d : stored) EXPECT_EQ(memo.ReadStored(d), Pattern(d.length, static_cast<int>(d.length)));
+}
+
 TEST_F(MemoFileEditing, StaleOrForeignReferencesAreNotReleased) {
   const auto v = Build({100, 5000});
   const auto before = ReadWholeFile(path_);
