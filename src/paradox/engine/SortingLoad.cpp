@@ -295,10 +295,12 @@ void TSortingLoad::MergeInMemory(const std::function<void(std::span<const std::b
   for (TRun& run : runs_) std::vector<std::uint32_t>().swap(run.hash);
   std::vector<std::uint32_t>().swap(runHash_);
   std::vector<std::uint64_t>().swap(bloom_);
-  // The sort's second array is made ready on another thread while the
-  // prefixes are gathered.
-  std::future<std::vector<TPrefixed>> other =
-      std::async(std::launch::async, [count = count_] { return std::vector<TPrefixed>(count); });
+  // A large load's second sort array is made ready on another thread while
+  // the prefixes are gathered.
+  std::future<std::vector<TPrefixed>> other;
+  if (!runs_.empty()) {
+    other = std::async(std::launch::async, [count = count_] { return std::vector<TPrefixed>(count); });
+  }
   std::vector<TPrefixed> items;
   items.reserve(count_);
   auto gather = [&](const std::byte* records, std::size_t count) {
@@ -309,7 +311,7 @@ void TSortingLoad::MergeInMemory(const std::function<void(std::span<const std::b
   };
   for (const TRun& run : runs_) gather(run.records.get(), run.count);
   gather(run_.get(), inRun_);
-  SortByKey(items, order_, other.get());
+  SortByKey(items, order_, other.valid() ? other.get() : std::vector<TPrefixed>{});
   for (std::size_t k = 0; k < items.size(); ++k) {
     if (k + kFetchAhead < items.size()) __builtin_prefetch(items[k + kFetchAhead].record);
     emit(std::span<const std::byte>(items[k].record, recordSize_));

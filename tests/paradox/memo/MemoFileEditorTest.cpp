@@ -128,6 +128,9 @@ TEST_F(MemoFileEditing, AFragmentedSharedBlockIsCompactedWithoutMovingReferences
 }
 
 TEST_F(MemoFileEditing, ASharedBlockFilledBehindTheEditorsBackKeepsItsHeader) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows lets one writer alone open the file, so no other can fill a block behind its back";
+#endif
   // a counts on 228 free chunks in the block at 0x1000; b leaves it 3.
   const auto v = Build({100, 100});
   TMemoFileEditor a(env::DefaultFileSystem(), path_);
