@@ -12,13 +12,12 @@
 namespace remdo::paradox {
 
 namespace {
+constexpr std::size_t kBufferBytes = 1 << 20;
 constexpr std::uint32_t kMaxBlocks = 65535;
 
-// The most bytes a writer buffers: two blocks at least. A buffer written on
-// another thread is larger, so that a large file takes fewer threads.
-std::size_t BufferLimit(std::uint32_t blockSize, bool onAnyThread) {
-  const std::size_t bytes = onAnyThread ? std::size_t{4} << 20 : std::size_t{1} << 20;
-  return std::max<std::size_t>(2, bytes / blockSize) * blockSize;
+// The most bytes a writer buffers: two blocks at least.
+std::size_t BufferLimit(std::uint32_t blockSize) {
+  return std::max<std::size_t>(2, kBufferBytes / blockSize) * blockSize;
 }
 }  // namespace
 
@@ -29,7 +28,7 @@ std::byte* TBlockWriter::NewBlock() {
   if (blockCount_ == kMaxBlocks) {
     throw EngineError(kDbiErrTableFull, "The table " + file_.Path() + " would need more than 65535 blocks");
   }
-  const std::size_t limit = BufferLimit(blockSize_, file_.WritesOnAnyThread());
+  const std::size_t limit = BufferLimit(blockSize_);
   if ((buffered_ + 1) * blockSize_ > buffer_.size() && buffer_.size() < limit) {
     // The buffer grows with the file: most files of a table are a block or
     // two, and zeroing a buffer of the full size for each of them cost more
