@@ -12,22 +12,19 @@
 namespace remdo::paradox {
 namespace {
 
-// 3,000 blocks of 4 KB fill the buffer eleven times over. A file opened
-// for reading fails every write.
+// 3,000 blocks of 4 KB, each holding its number and its successor's; a file
+// opened for reading refuses every write.
 TEST(BlockWriter, WritesEveryBlockInPlaceOrReportsTheFailedWrite) {
-  constexpr std::uint32_t kHeaderSize = 2048;
-  constexpr std::uint32_t kBlockSize = 4096;
-  constexpr std::uint32_t kBlocks = 3000;
+  constexpr std::uint32_t kHeader = 2048, kBlock = 4096, kBlocks = 3000;
   test::TScratchFolder folder;
-  const std::string path = folder / "T.db";
-  env::RealFileSystem().Open(path, env::TOpenMode::kCreate)->Close();
+  env::RealFileSystem().Open(folder / "T.db", env::TOpenMode::kCreate)->Close();
   for (const env::TOpenMode mode : {env::TOpenMode::kRead, env::TOpenMode::kReadWrite}) {
-    const auto file = env::RealFileSystem().Open(path, mode);
+    const auto file = env::RealFileSystem().Open(folder / "T.db", mode);
     auto writeAll = [&] {
-      TBlockWriter writer(*file, kHeaderSize, kBlockSize);
+      TBlockWriter writer(*file, kHeader, kBlock);
       for (std::uint32_t number = 1; number <= kBlocks; ++number) {
-        std::memcpy(writer.NewBlock(), &number, sizeof number);
-        if (std::byte* previous = writer.Previous()) std::memcpy(previous + 4, &number, sizeof number);
+        std::memcpy(writer.NewBlock(), &number, 4);
+        if (std::byte* previous = writer.Previous()) std::memcpy(previous + 4, &number, 4);
       }
       writer.Finish();
     };
@@ -37,11 +34,11 @@ TEST(BlockWriter, WritesEveryBlockInPlaceOrReportsTheFailedWrite) {
     }
     writeAll();
     file->Close();
-    const std::vector<std::byte> bytes = test::ReadWholeFile(path);
-    ASSERT_EQ(bytes.size(), kHeaderSize + std::size_t{kBlocks} * kBlockSize);
+    const std::vector<std::byte> bytes = test::ReadWholeFile(folder / "T.db");
+    ASSERT_EQ(bytes.size(), kHeader + std::size_t{kBlocks} * kBlock);
     for (std::uint32_t number = 1; number <= kBlocks; ++number) {
       std::uint32_t stampAndNext[2];
-      std::memcpy(stampAndNext, bytes.data() + kHeaderSize + std::size_t{number - 1} * kBlockSize, 8);
+      std::memcpy(stampAndNext, bytes.data() + kHeader + std::size_t{number - 1} * kBlock, 8);
       ASSERT_EQ(stampAndNext[0], number);
       ASSERT_EQ(stampAndNext[1], number < kBlocks ? number + 1 : 0);
     }
