@@ -22,9 +22,13 @@ namespace remdo::paradox {
 class TBlockWriter {
  public:
   TBlockWriter(env::TFile& file, std::uint32_t headerSize, std::uint32_t blockSize);
+  // Not copied or moved: a write on another thread refers to this one.
+  TBlockWriter(const TBlockWriter&) = delete;
+  TBlockWriter& operator=(const TBlockWriter&) = delete;
 
   // A zeroed block, numbered one after the previous; valid until the next
-  // call. Throws EDBEngineError (table full) past block 65535.
+  // call. Throws EDBEngineError (table full) past block 65535, and the
+  // error of a write made on another thread.
   std::byte* NewBlock();
   // The block handed out before the last one, still in the buffer; nullptr
   // before the second block.
