@@ -205,20 +205,21 @@ void TTable::Insert() {
   state_ = TDataSetState::kInsert;
 }
 
-void TTable::CheckPosting(std::uint16_t code) const {
-  if (code != kDbiErrNone) throw EngineError(code, "Posting a record to " + tableName_);
-}
-
 void TTable::Post() {
   CheckActive();
   if (state_ != TDataSetState::kEdit && state_ != TDataSetState::kInsert) return;
   TOpenTable& table = Data();
   const std::vector<std::byte> before = pendingBlobs_.empty() ? std::vector<std::byte>() : buffer_;
   const std::vector<TBlobDescriptor> stored = StorePendingBlobs(before);
+  // The message is made only when the engine refuses the record, not for
+  // every record of a long run of posts.
+  auto check = [this](std::uint16_t code) {
+    if (code != kDbiErrNone) CheckEngineResult(code, "Posting a record to " + tableName_);
+  };
   try {
     if (state_ == TDataSetState::kEdit) {
       std::size_t moved = 0;
-      CheckPosting(table.Modify(cursor_->RecordPosition(), buffer_, &moved));
+      check(table.Modify(cursor_->RecordPosition(), buffer_, &moved));
       cursor_->MoveToRecord(moved);
       ResetEdit();
       LoadBuffer();
@@ -231,7 +232,7 @@ void TTable::Post() {
       TFieldRef ref{fields[i], buffer_.data() + table.FieldOffset(i), 0};
       if (FieldIsNull(ref)) SetFieldInteger(ref, table.TakeAutoIncrement());
     }
-    CheckPosting(table.Insert(buffer_, insertPosition_, nullptr));
+    check(table.Insert(buffer_, insertPosition_, nullptr));
   } catch (const env::EDBEngineError&) {
     if (!stored.empty()) DiscardStoredBlobs(stored, before);
     throw;

@@ -130,9 +130,6 @@ class TTable {
   void CheckBrowseMode();
   void LoadBuffer();
   void ResetEdit();
-  // Throws the engine's refusal of a posted record; the message is made only
-  // then, not for every record of a long run of posts.
-  void CheckPosting(std::uint16_t code) const;
   std::vector<TBlobDescriptor> StorePendingBlobs(const std::vector<std::byte>& before);
   void DiscardStoredBlobs(const std::vector<TBlobDescriptor>& stored, const std::vector<std::byte>& before);
   std::optional<std::size_t> FindInTable(std::span<const TValue> values);

@@ -51,11 +51,14 @@ void TBlockWriter::WriteOut(std::size_t blocks) {
   const std::size_t bytes = blocks * blockSize_;
   written_ += static_cast<std::uint32_t>(blocks);
   buffered_ = 1;
-  if (!file_.WritesOnAnyThread()) {
-    file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), bytes));
+  auto write = [&file = file_, offset, bytes](const std::byte* data) {
+    file.WriteAt(offset, std::span<const std::byte>(data, bytes));
     // Written files are flushed before they are committed: the disk may as
     // well start on these blocks now.
-    file_.StartWriteBack(offset, bytes);
+    file.StartWriteBack(offset, bytes);
+  };
+  if (!file_.WritesOnAnyThread()) {
+    write(buffer_.data());
     std::copy_n(buffer_.data() + bytes, blockSize_, buffer_.data());
     return;
   }
@@ -63,10 +66,7 @@ void TBlockWriter::WriteOut(std::size_t blocks) {
   outgoing_.resize(buffer_.size());
   std::copy_n(buffer_.data() + bytes, blockSize_, outgoing_.data());
   buffer_.swap(outgoing_);
-  writing_ = std::async(std::launch::async, [this, offset, bytes] {
-    file_.WriteAt(offset, std::span<const std::byte>(outgoing_.data(), bytes));
-    file_.StartWriteBack(offset, bytes);
-  });
+  writing_ = std::async(std::launch::async, [write, data = outgoing_.data()] { write(data); });
 }
 
 std::byte* TBlockWriter::Previous() {
