@@ -54,42 +54,37 @@ TValues Values(std::size_t count) {
 
 std::string BenchFile() { return env::RealFileSystem().TempFolder() + "remdo-memo-bench.MB"; }
 
-// Stores every value into a new memo file.
-void StoreAll(const TValues& input) {
+void CreateBenchFile() {
   env::TFileSystem& fs = env::RealFileSystem();
   (void)fs.Remove(BenchFile());
   CreateEmptyMemoFile(fs, BenchFile());
-  TMemoFileEditor editor(fs, BenchFile());
+}
+
+// Stores every value, one after another, into the bench file.
+void StoreInto(const TValues& input) {
+  TMemoFileEditor editor(env::RealFileSystem(), BenchFile());
   for (const auto& value : input.values) benchmark::DoNotOptimize(editor.Store(TBlobKind::kMemo, value, 1));
   editor.Close();
 }
 
 void Store(benchmark::State& state, bool userTime) {
-  env::TFileSystem& fs = env::RealFileSystem();
-  const std::string path = BenchFile();
   const TValues input = Values(static_cast<std::size_t>(state.range(0)));
-  const auto& values = input.values;
-  const auto storeAll = [&] {
-    TMemoFileEditor editor(fs, path);
-    for (const auto& value : values) benchmark::DoNotOptimize(editor.Store(TBlobKind::kMemo, value, 1));
-    editor.Close();
-  };
   // One untimed round first: the timed ones then find the page cache in the
   // state they leave it, whatever N the benchmark before them wrote.
-  StoreAll(input);
+  CreateBenchFile();
+  StoreInto(input);
   for (auto _ : state) {
     state.PauseTiming();
-    (void)fs.Remove(path);
-    CreateEmptyMemoFile(fs, path);
+    CreateBenchFile();
     state.ResumeTiming();
     const double start = bench::UserSeconds();
-    storeAll();
+    StoreInto(input);
     if (userTime) state.SetIterationTime(bench::UserSeconds() - start);
   }
-  (void)fs.Remove(path);
+  (void)env::RealFileSystem().Remove(BenchFile());
   state.SetComplexityN(state.range(0));
   state.counters["values/s"] =
-      benchmark::Counter(static_cast<double>(values.size()), benchmark::Counter::kIsIterationInvariantRate);
+      benchmark::Counter(static_cast<double>(input.values.size()), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void StoreValues(benchmark::State& state) { Store(state, false); }
@@ -116,7 +111,8 @@ BENCHMARK(StoreValuesUserTime)->Apply(Sizes)->UseManualTime();
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  remdo::paradox::StoreAll(remdo::paradox::Values(remdo::paradox::kLargestN));
+  remdo::paradox::CreateBenchFile();
+  remdo::paradox::StoreInto(remdo::paradox::Values(remdo::paradox::kLargestN));
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   (void)remdo::env::RealFileSystem().Remove(remdo::paradox::BenchFile());
