@@ -77,6 +77,7 @@ TEST(ConsoleOptions, Table) {
       {{"--frobnicate"}, std::nullopt, "", {}, true},
       {{"--undo", "--yes"}, true, "", {"UNDO"}, false},
       {{"--verify", "--report", "r.txt"}, std::nullopt, "", {"VERIFY"}, false},
+      {{"--dry-run", "--no"}, false, "", {"VERIFY"}, false},
       {{"--verify", "--report"}, std::nullopt, "", {}, true},
       {{"--", "--yes", "-x"}, std::nullopt, "", {"--yes", "-x"}, false},
       {{"-", "+!"}, std::nullopt, "", {"-", "+!"}, false},

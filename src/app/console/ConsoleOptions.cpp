@@ -52,7 +52,7 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
       TakeFolder(args, i, "--report", options.reportFile, options.error, "a file");
     } else if (arg == "--undo") {
       options.params.push_back("UNDO");
-    } else if (arg == "--verify") {
+    } else if (arg == "--verify" || arg == "--dry-run") {
       options.params.push_back("VERIFY");
     } else if (arg == "--help") {
       options.help = true;
@@ -66,15 +66,16 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& args) {
 
 std::string UsageText() {
   return "Usage: remdo [--yes | --no] [--data-folder DIR] [--prefix DIR] [--undo]\n"
-         "             [--verify [--report FILE]] [PARAMETER...]\n"
+         "             [--verify | --dry-run [--report FILE]] [PARAMETER...]\n"
          "\n"
          "Repairs and recovers the FENRO book catalogue's data set: every table is\n"
          "rebuilt from its raw file, lost records are recovered, and the run is\n"
          "logged to Remdo.log and RemdLogs.txt in the data folder.\n"
          "\n"
-         "  --yes, --no         answer every question Yes or No; without either,\n"
-         "                      questions are asked on the terminal, and answered No\n"
-         "                      when there is no terminal\n"
+         "  --yes, --no         repair, and answer every question Yes or No; without\n"
+         "                      either, questions are asked on the terminal, and\n"
+         "                      answered No when there is no terminal. --no does not\n"
+         "                      mean \"look only\": that is --verify\n"
          "  --data-folder DIR   repair the data set in DIR instead of locating it\n"
          "  --prefix DIR        the catalogue lives in the Wine prefix DIR: its data\n"
          "                      folder, settings and engine are found there as the\n"
@@ -82,7 +83,7 @@ std::string UsageText() {
          "                      neither option is given)\n"
          "  --undo              put the data set back as it was before the last run\n"
          "                      (the run option UNDO)\n"
-         "  --verify            look only: report what is wrong with each table and\n"
+         "  --verify, --dry-run look only: report what is wrong with each table and\n"
          "                      what a repair would do, changing nothing (the run\n"
          "                      option VERIFY); exit status 0 all sound, 1 damage\n"
          "  --report FILE       with --verify, also save the report as FILE\n"
