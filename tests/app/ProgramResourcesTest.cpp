@@ -4,6 +4,7 @@
 // the Windows test program only, which knows where remdo.exe is.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <regex>
 #include <string>
@@ -66,6 +67,27 @@ TEST(ProgramResources, TheManifestAsksForCommonControlsAndDpiAwarenessButNoExecu
   EXPECT_NE(elements.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos);
   EXPECT_EQ(elements.find("requestedExecutionLevel"), std::string::npos);
   EXPECT_EQ(elements.find("requestedPrivileges"), std::string::npos);
+}
+
+std::uint32_t Little(const std::vector<std::byte>& image, std::size_t at, int bytes) {
+  std::uint32_t value = 0;
+  for (int i = bytes - 1; i >= 0; --i) value = value << 8 | std::to_integer<std::uint32_t>(image.at(at + i));
+  return value;
+}
+
+// The program is 32-bit like the catalogue and its engine, and may use up to
+// 4 GB of address space on 64-bit Windows.
+TEST(ProgramResources, TheProgramIs32BitAndLargeAddressAware) {
+  if (sizeof(void*) != 4) {
+    GTEST_SKIP() << "a 64-bit test build, made because this host cannot execute 32-bit code; the package test "
+                    "checks the shipped 32-bit program's header";
+  }
+  const auto image = test::ReadWholeFile(REMDO_PROGRAM_FILE);
+  const std::size_t pe = Little(image, 0x3C, 4);
+  ASSERT_EQ(Little(image, pe, 4), 0x4550u);  // "PE\0\0"
+  EXPECT_EQ(Little(image, pe + 4, 2), 0x14Cu);   // i386
+  EXPECT_EQ(Little(image, pe + 24, 2), 0x10Bu);  // PE32 optional header
+  EXPECT_NE(Little(image, pe + 22, 2) & 0x20u, 0u) << "not large-address-aware";
 }
 
 }  // namespace

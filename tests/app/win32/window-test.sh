@@ -28,6 +28,8 @@ if [ -z "${REMDO_INSIDE_XVFB:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" "$@"
 fi
 
+# The Wine loader this host can run (32-bit, or 64-bit with the 64-bit build).
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-host"
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 scratch="$(mktemp -d)"
@@ -39,15 +41,15 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$artefacts" "$prefix"
-wineboot --init >/dev/null 2>&1 || true
+"$REMDO_WINE" wineboot --init >/dev/null 2>&1 || true
 
 fail() { echo "FAIL: $*"; exit 1; }
 # Sets the prefix's DPI; the next Wine session starts with it.
 set_dpi() {
   wineserver -k >/dev/null 2>&1; wineserver -w
-  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 ||
+  "$REMDO_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 ||
     fail "LogPixels could not be set"
-  wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+  "$REMDO_WINE" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
     /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 || fail "LogPixels could not be set"
   wineserver -k >/dev/null 2>&1; wineserver -w
 }
@@ -71,7 +73,7 @@ autoclose_x=22 autoclose_y=437  # AutoCloseChk
 
 start() {  # folder mode
   mkdir -p "$1"
-  wine "$exe" "$(windows_path "$1")" "$2" >"$1/stdout.txt" 2>&1 &
+  "$REMDO_WINE" "$exe" "$(windows_path "$1")" "$2" >"$1/stdout.txt" 2>&1 &
   pid=$!
   pids+=("$pid")
   wait_until 60 test -f "$1/running.txt" || fail "the run did not start ($2): $(cat "$1/stdout.txt")"
