@@ -63,18 +63,27 @@ class TConfigRecord {
   std::array<unsigned char, 512> bytes_{};
 };
 
+// How a configuration list is opened. Only an installation run changes the
+// engine's configuration; every other look at it reads.
+enum class TConfigAccess {
+  kRead,   // read-only, records read without a lock
+  kWrite,  // read-write, each record read with a write lock
+};
+
 // The calls of one loaded library. The configuration list is a cursor the
 // library object holds between the calls.
 class TEngineLibrary {
  public:
   virtual ~TEngineLibrary() = default;
   [[nodiscard]] virtual std::uint16_t Init() = 0;
-  // Opens the list at path for reading and writing, persistent mode.
-  [[nodiscard]] virtual std::uint16_t OpenConfigList(std::string_view path) = 0;
+  // Opens the list at path in persistent mode (the configuration file, not
+  // this session's copy), for access.
+  [[nodiscard]] virtual std::uint16_t OpenConfigList(std::string_view path, TConfigAccess access) = 0;
   [[nodiscard]] virtual std::uint16_t SetToBegin() = 0;
-  // The next record, with a write lock on it.
+  // The next record, locked as the list's access says.
   [[nodiscard]] virtual std::uint16_t NextRecord(TConfigRecord& record) = 0;
-  // Writes the record last read back and frees its lock.
+  // Writes the record last read back and frees its lock; refused for a
+  // list opened for reading.
   [[nodiscard]] virtual std::uint16_t ModifyRecord(const TConfigRecord& record) = 0;
   virtual void Exit() = 0;
 };

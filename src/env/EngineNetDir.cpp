@@ -81,7 +81,7 @@ std::optional<std::string> NetDirThroughEngine() {
   const std::unique_ptr<TEngineLibrary> library = libraryPath.empty() ? nullptr : load(libraryPath);
   if (!library || library->Init() != 0) return std::nullopt;
   std::optional<std::string> value;
-  if (library->OpenConfigList(kParadoxInit) == 0) value = NetDirRecord(*library);
+  if (library->OpenConfigList(kParadoxInit, TConfigAccess::kRead) == 0) value = NetDirRecord(*library);
   library->Exit();
   return value;
 }
@@ -136,7 +136,7 @@ void SetParadoxNetDir(std::string_view folder) {
     ShowErrorBox("Could not initialize BDE on first try.");
     return;
   }
-  if (library->OpenConfigList(kParadoxInit) == 0) RewriteNetDirRecords(*library, netDir);
+  if (library->OpenConfigList(kParadoxInit, TConfigAccess::kWrite) == 0) RewriteNetDirRecords(*library, netDir);
   library->Exit();
 }
 

@@ -546,12 +546,16 @@ TEST(RunReport, NoDataFolderNoReport) {
   EXPECT_FALSE(run.form->ReportWritten);
 }
 
-// The engine's configuration as a list of one "NET DIR" record.
+// The engine's configuration as a list of one "NET DIR" record. A repair run
+// only reads it: opening it for writing fails the test.
 class TNetDirLibrary final : public env::TEngineLibrary {
  public:
   explicit TNetDirLibrary(std::string netDir) : netDir_(std::move(netDir)) {}
   std::uint16_t Init() override { return 0; }
-  std::uint16_t OpenConfigList(std::string_view) override { return 0; }
+  std::uint16_t OpenConfigList(std::string_view, env::TConfigAccess access) override {
+    EXPECT_EQ(access, env::TConfigAccess::kRead) << "a repair run opened the engine's configuration for writing";
+    return access == env::TConfigAccess::kRead ? 0 : 1;
+  }
   std::uint16_t SetToBegin() override { return read_ = false, 0; }
   std::uint16_t NextRecord(env::TConfigRecord& record) override {
     if (read_) return 8705;  // end of the list

@@ -40,7 +40,9 @@ struct TFakeEngine {
    public:
     explicit TLibrary(TFakeEngine& engine) : e_(engine) {}
     std::uint16_t Init() override { return Call("init"); }
-    std::uint16_t OpenConfigList(std::string_view path) override { return Call("open " + std::string(path)); }
+    std::uint16_t OpenConfigList(std::string_view path, TConfigAccess access) override {
+      return Call("open " + std::string(path) + (access == TConfigAccess::kWrite ? " write" : " read"));
+    }
     std::uint16_t SetToBegin() override {
       next_ = 0;
       return Call("begin");
@@ -242,7 +244,7 @@ TEST(EngineChecks, SetParadoxNetDirOutcomes) {
   const std::vector<std::pair<std::string, std::string>> kList = {
       {"VERSION", "4.0"}, {"net dir", "C:\\OLD\\"}, {"LANGDRIVER", "ascii"}};
   const std::vector<std::string> kWhole = {
-      "init", "open \\DRIVERS\\PARADOX\\INIT", "begin", "next", "next", "modify", "next", "exit"};
+      "init", "open \\DRIVERS\\PARADOX\\INIT write", "begin", "next", "next", "modify", "next", "exit"};
   const std::vector<TCase> cases = {
       {"rewritten", "C:\\Shared  ", kList, {}, nullptr, "C:\\Shared\\", kWhole},
       {"no record",
@@ -251,21 +253,21 @@ TEST(EngineChecks, SetParadoxNetDirOutcomes) {
        {},
        "Could not find NET DIR record",
        nullptr,
-       {"init", "open \\DRIVERS\\PARADOX\\INIT", "begin", "next", "exit"}},
+       {"init", "open \\DRIVERS\\PARADOX\\INIT write", "begin", "next", "exit"}},
       {"not positioned",
        "C:\\Shared",
        kList,
        {"begin"},
        "Could not set BDE records.",
        "C:\\OLD\\",
-       {"init", "open \\DRIVERS\\PARADOX\\INIT", "begin", "exit"}},
+       {"init", "open \\DRIVERS\\PARADOX\\INIT write", "begin", "exit"}},
       {"no list",
        "C:\\Shared",
        kList,
        {"open"},
        nullptr,
        "C:\\OLD\\",
-       {"init", "open \\DRIVERS\\PARADOX\\INIT", "exit"}},
+       {"init", "open \\DRIVERS\\PARADOX\\INIT write", "exit"}},
       {"no start", "C:\\Shared", kList, {"init"}, "Could not initialize BDE on first try.", "C:\\OLD\\", {"init"}},
       {"write refused", "C:\\Shared", kList, {"modify"}, "Could not write NET DIR record.", "C:\\OLD\\", kWhole},
       {"no drive", "Shared", kList, {}, "Program directory not listed.", "C:\\OLD\\", {}},
@@ -359,13 +361,13 @@ TEST(EngineChecks, StandInLibraryThroughDllPath) {
     const char* listAfter;
     const char* log;
   };
-  const char* kCalls = "DbiInit\nDbiOpenCfgInfoList\nDbiSetToBegin\nDbiGetNextRecord\n";
+  const char* kCalls = "DbiInit\nDbiOpenCfgInfoList read-write\nDbiSetToBegin\nDbiGetNextRecord write lock\n";
   const std::vector<TCase> cases = {
       {"VERSION=4.0\nNET DIR=C:\\OLD\n", nullptr, "VERSION=4.0\nNET DIR=@\n",
-       "+DbiGetNextRecord\nDbiModifyRecord\nDbiGetNextRecord\nDbiExit\n"},
-      {"VERSION=4.0\n", "Could not find NET DIR record", nullptr, "+DbiGetNextRecord\nDbiExit\n"},
+       "+DbiGetNextRecord write lock\nDbiModifyRecord\nDbiGetNextRecord write lock\nDbiExit\n"},
+      {"VERSION=4.0\n", "Could not find NET DIR record", nullptr, "+DbiGetNextRecord write lock\nDbiExit\n"},
       {"fail=DbiSetToBegin\nNET DIR=C:\\OLD\n", "Could not set BDE records.", nullptr,
-       "DbiInit\nDbiOpenCfgInfoList\nDbiSetToBegin\nDbiExit\n"},
+       "DbiInit\nDbiOpenCfgInfoList read-write\nDbiSetToBegin\nDbiExit\n"},
       {"fail=DbiInit\nNET DIR=C:\\OLD\n", "Could not initialize BDE on first try.", nullptr, "DbiInit\n"},
   };
   for (const TCase& t : cases) {
@@ -395,6 +397,15 @@ TEST(EngineChecks, StandInLibraryThroughDllPath) {
     if (log[0] == '+') log = kCalls + log.substr(1);
     EXPECT_EQ(text(dir / "bde\\standin.log"), log);
     EXPECT_EQ(RealFileSystem().FileExists(dir / "resetbde.ini"), t.listAfter == nullptr);
+    // Reading the setting, as every repair run does for its root causes,
+    // opens the list read-only and locks nothing.
+    if (t.box != nullptr) continue;
+    test::WriteWholeFile(dir / "bde\\standin.log", "");
+    EXPECT_EQ(ReadParadoxNetDir().folder, dir / "shared\\");
+    EXPECT_EQ(text(dir / "bde\\standin.log"),
+              "DbiInit\nDbiOpenCfgInfoList read-only\nDbiSetToBegin\nDbiGetNextRecord no lock\n"
+              "DbiGetNextRecord no lock\nDbiExit\n");
+    EXPECT_EQ(text(dir / "bde\\standin.cfg"), listAfter);
   }
 }
 

@@ -19,8 +19,13 @@ using THandle = void*;
 
 // DBIOpenMode, CFGMode, DBILockType.
 constexpr int kReadWrite = 0;   // dbiREADWRITE
+constexpr int kReadOnly = 1;    // dbiREADONLY
 constexpr int kPersistent = 0;  // cfgPersistent
+constexpr int kNoLock = 0;      // dbiNOLOCK
 constexpr int kWriteLock = 2;   // dbiWRITELOCK
+// The engine's "not supported" answer, given here without asking it when a
+// record of a list opened for reading is to be written.
+constexpr TDbiResult kNotSupported = 0x3D04;
 
 using TDbiInit = TDbiResult(__stdcall*)(void* env);
 using TDbiOpenCfgInfoList = TDbiResult(__stdcall*)(THandle cfg, int openMode, int configMode, char* path,
@@ -50,15 +55,18 @@ class TWin32EngineLibrary final : public TEngineLibrary {
   }
 
   std::uint16_t Init() override { return init_(nullptr); }
-  std::uint16_t OpenConfigList(std::string_view path) override {
+  std::uint16_t OpenConfigList(std::string_view path, TConfigAccess access) override {
     std::string text(path);
-    return open_(nullptr, kReadWrite, kPersistent, text.data(), &cursor_);
+    access_ = access;
+    const bool write = access == TConfigAccess::kWrite;
+    return open_(nullptr, write ? kReadWrite : kReadOnly, kPersistent, text.data(), &cursor_);
   }
   std::uint16_t SetToBegin() override { return begin_(cursor_); }
   std::uint16_t NextRecord(TConfigRecord& record) override {
-    return next_(cursor_, kWriteLock, record.Data(), nullptr);
+    return next_(cursor_, access_ == TConfigAccess::kWrite ? kWriteLock : kNoLock, record.Data(), nullptr);
   }
   std::uint16_t ModifyRecord(const TConfigRecord& record) override {
+    if (access_ != TConfigAccess::kWrite) return kNotSupported;
     TConfigRecord copy = record;  // the engine's signature takes a writable buffer
     return modify_(cursor_, copy.Data(), TRUE);
   }
@@ -67,6 +75,7 @@ class TWin32EngineLibrary final : public TEngineLibrary {
  private:
   const HMODULE module_;
   THandle cursor_ = nullptr;
+  TConfigAccess access_ = TConfigAccess::kRead;
   TDbiInit init_ = nullptr;
   TDbiOpenCfgInfoList open_ = nullptr;
   TDbiSetToBegin begin_ = nullptr;

@@ -4,7 +4,8 @@
 // "standin.cfg" beside the library: one "NODE NAME=value" line per record
 // of \DRIVERS\PARADOX\INIT, and "fail=CALL" lines naming calls that fail.
 // Every call is appended to "standin.log" beside the library, so that a
-// test sees what the program asked and in which order.
+// test sees what the program asked and in which order, with the modes the
+// list was opened in and the locks records were read with.
 #include <windows.h>
 
 #include <cstring>
@@ -29,6 +30,7 @@ constexpr unsigned short kEndOfList = 0x2202;
 
 std::vector<std::string> lines;  // the list file, as lines
 std::size_t next = 0;            // the line the cursor reads next
+bool writable = false;           // the list was opened read-write
 
 std::wstring Beside(const wchar_t* name) {
   HMODULE self = nullptr;
@@ -60,9 +62,10 @@ void Write(const std::wstring& path, const std::string& text, bool append) {
   ::CloseHandle(file);
 }
 
-// Logs the call; true when the list names it as failing.
-bool Called(const char* call) {
-  Write(Beside(L"standin.log"), std::string(call) + "\n", true);
+// Logs the call (with what it was asked for, after a blank); true when the
+// list names it as failing.
+bool Called(const char* call, const std::string& asked = {}) {
+  Write(Beside(L"standin.log"), std::string(call) + (asked.empty() ? "" : " " + asked) + "\n", true);
   for (const std::string& line : lines) {
     if (line == std::string("fail=") + call) return true;
   }
@@ -90,12 +93,15 @@ __declspec(dllexport) unsigned short __stdcall DbiInit(void*) {
 
 __declspec(dllexport) unsigned short __stdcall DbiOpenCfgInfoList(void*, int openMode, int configMode, char* path,
                                                                   void** cursor) {
-  if (Called("DbiOpenCfgInfoList") || openMode != 0 || configMode != 0 ||
+  // dbiREADWRITE 0, dbiREADONLY 1; cfgPersistent 0.
+  const std::string mode = openMode == 0 ? "read-write" : openMode == 1 ? "read-only" : "mode?";
+  if (Called("DbiOpenCfgInfoList", mode) || openMode > 1 || configMode != 0 ||
       std::strcmp(path, "\\DRIVERS\\PARADOX\\INIT") != 0) {
     return kFailed;
   }
   *cursor = &next;
   next = 0;
+  writable = openMode == 0;
   return 0;
 }
 
@@ -106,7 +112,11 @@ __declspec(dllexport) unsigned short __stdcall DbiSetToBegin(void* cursor) {
 }
 
 __declspec(dllexport) unsigned short __stdcall DbiGetNextRecord(void* cursor, int lock, unsigned char* buffer, void*) {
-  if (Called("DbiGetNextRecord") || cursor != &next || lock != 2) return kFailed;
+  // dbiNOLOCK 0, dbiWRITELOCK 2; a write lock needs a list opened read-write.
+  const std::string locked = lock == 0 ? "no lock" : lock == 2 ? "write lock" : "lock?";
+  if (Called("DbiGetNextRecord", locked) || cursor != &next || (lock != 0 && lock != 2) || (lock == 2 && !writable)) {
+    return kFailed;
+  }
   while (next < lines.size() && !IsRecord(lines[next])) ++next;
   if (next >= lines.size()) return kEndOfList;
   CFGDesc record = {};
@@ -120,7 +130,7 @@ __declspec(dllexport) unsigned short __stdcall DbiGetNextRecord(void* cursor, in
 }
 
 __declspec(dllexport) unsigned short __stdcall DbiModifyRecord(void* cursor, unsigned char* buffer, BOOL freeLock) {
-  if (Called("DbiModifyRecord") || cursor != &next || next == 0 || !freeLock) return kFailed;
+  if (Called("DbiModifyRecord") || cursor != &next || next == 0 || !freeLock || !writable) return kFailed;
   CFGDesc record;
   std::memcpy(&record, buffer, sizeof record);
   std::string& line = lines[next - 1];
