@@ -164,6 +164,8 @@ class TMainForm final : public repair::TRunReporter {
   bool RunVerify();
   bool ReportLeftovers(const std::string& dataFolder);
   bool VerifyTables(const std::string& dataFolder, const TScratchRepair& scratch);
+  // Where the report goes: the file named for it, else the documents folder.
+  std::string VerifyReportPath() const;
   void SaveVerifyReport();
   void WriteUndoResult(const repair::TUndoOutcome& outcome);
   // WriteRunReport on the way out of the run or the window: a report that

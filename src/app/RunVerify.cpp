@@ -13,6 +13,7 @@
 #include "app/MainForm.h"
 #include "app/RunReport.h"
 #include "app/ScratchRepair.h"
+#include "env/WriteConfinement.h"
 #include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
 #include "env/Errors.h"
@@ -92,6 +93,9 @@ std::optional<repair::TTableOutcome> OutcomeOf(const TScratchRepair& scratch, co
 
 bool TMainForm::RunVerify() {
   const std::string dataFolder = env::GetDataFolder();
+  // Whatever the run does, nothing but the scratch copy and the report is
+  // written: any other write is refused, and listed at the end.
+  const env::TWriteConfinement confinement({ScratchFolderStem(), VerifyReportPath()});
   SetRunning(true);
   RunState.RunStartTime = Now();
   RunState.RunStartText = DateTimeText(RunState.RunStartTime);
@@ -118,6 +122,7 @@ bool TMainForm::RunVerify() {
     if (!scratch.runError.empty()) LogLine("  -- a repair run would end with an error: " + scratch.runError);
     damaged = VerifyTables(dataFolder, scratch) || damaged || !scratch.runError.empty();
   }
+  for (const std::string& refused : confinement.Refused()) LogLine("  -- refused, as this run writes nothing: " + refused);
   if (!KeepGoing()) {
     LogLine("...program stopped.");
     RunState.Interrupted = true;
@@ -176,14 +181,14 @@ bool TMainForm::VerifyTables(const std::string& dataFolder, const TScratchRepair
                      [](repair::TVerdict v) { return v != repair::TVerdict::kSound; });
 }
 
+std::string TMainForm::VerifyReportPath() const {
+  if (verifyReportFile_) return *verifyReportFile_;
+  const std::string documents = env::GetPersonalFolder();
+  return documents.empty() ? std::string() : documents + "Remdo verify.txt";
+}
+
 void TMainForm::SaveVerifyReport() {
-  std::string path;
-  if (verifyReportFile_) {
-    path = *verifyReportFile_;
-  } else {
-    const std::string documents = env::GetPersonalFolder();
-    if (!documents.empty()) path = documents + "Remdo verify.txt";
-  }
+  const std::string path = VerifyReportPath();
   if (path.empty()) return;
   LogLine("Report saved as " + path);
   try {

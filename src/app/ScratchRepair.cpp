@@ -132,6 +132,11 @@ void RunOnCopy(const TCommandLine& commandLine, TFormView& view, const std::func
 
 }  // namespace
 
+std::string ScratchFolderStem() {
+  const std::string temp = env::GetTempFolder();
+  return temp.empty() ? std::string() : temp + "RemdoVerify";
+}
+
 TScratchRepair RunScratchRepair(const TCommandLine& commandLine, TFormView& view,
                                 const std::function<void(TMainForm&)>& sequence, const std::string& dataFolder) {
   TScratchRepair result;
@@ -153,7 +158,7 @@ TScratchRepair RunScratchRepair(const TCommandLine& commandLine, TFormView& view
   }
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   const std::string scratch = env::IncludeTrailingSeparator(
-      temp + "RemdoVerify" + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+      ScratchFolderStem() + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
   try {
     CopyFiles(dataFolder, dataFiles, scratch);
     if (!savedFiles.empty()) {

@@ -32,6 +32,11 @@ struct TScratchRepair {
   std::vector<std::string> log;
 };
 
+// The start of the scratch copy's folder name, temporary folder included
+// ("C:\Temp\RemdoVerify"): the one place besides its report that a verify
+// run writes to. Empty when there is no temporary folder.
+std::string ScratchFolderStem();
+
 // Runs the repair on a scratch copy of dataFolder. view is the verify run's
 // window, whose closing stops the scratch run too. Nothing is thrown: a
 // copy that fails, too little room or no temporary folder leave the

@@ -13,7 +13,10 @@
 #include <vector>
 
 #include "damage/Damage.h"
+#include "env/Errors.h"
 #include "env/FileSystem.h"
+#include "env/Registry.h"
+#include "env/Shell.h"
 #include "integration/WholeRunFixture.h"
 #include "remdo-table/RemdoTable.h"
 #include "repair/TableSequence.h"
@@ -155,6 +158,9 @@ TEST_P(TVerifyRun, FindsTheDamageChangesNothingAndForetellsTheRepair) {
   for (const auto& [path, state] : after) EXPECT_TRUE(before.count(path) == 1 && before.at(path) == state) << path;
   EXPECT_EQ(after.size(), before.size()) << "files were added or removed";
   EXPECT_EQ(std::count(verifyLog.begin(), verifyLog.end(), "Predictions left out"), 0);
+  EXPECT_FALSE(std::any_of(verifyLog.begin(), verifyLog.end(), [](const std::string& line) {
+    return line.find("refused, as this run writes nothing") != std::string::npos;
+  })) << "the verify run tried to write outside its copy";
 
   const auto sections = Sections(verifyLog);
   const std::string finding = ExpectedFinding(report);
@@ -267,6 +273,46 @@ TEST(VerifyRun, CancelDuringTheScratchRepairAsksTheUserAndStops) {
   std::map<std::string, TFileState> scratch;
   Snapshot(kTempFolder, scratch);
   EXPECT_TRUE(scratch.empty()) << "the scratch copy was left behind";
+}
+
+// A write planted in the verify run, as a forgotten write in its code would
+// be: refused outside the scratch copy (a ".." climbing out of it too),
+// listed in the report, and the data folder left as it was; inside the
+// copy it goes through.
+TEST(VerifyRun, AWriteOutsideTheScratchCopyIsRefusedAndListed) {
+  testing::TWholeRunFixture run({"VERIFY"});
+  PrepareVerify(run);
+  std::map<std::string, TFileState> before;
+  Snapshot(kDataFolder, before);
+  const std::string books = kDataFolder + std::string("Books.db");
+  bool planted = false;
+  run.view.onPump = [&] {
+    if (planted) return;
+    planted = true;
+    auto& fileSystem = env::DefaultFileSystem();
+    EXPECT_THROW(fileSystem.Open(books, env::TOpenMode::kReadWrite), env::EFOpenError);
+    EXPECT_THROW(fileSystem.Open(kTempFolder + std::string("RemdoVerify1\\..\\..\\FENRO\\Books.db"),
+                                 env::TOpenMode::kCreate),
+                 env::EFCreateError);
+    EXPECT_FALSE(fileSystem.Remove(kDataFolder + std::string("Genre.db")));
+    EXPECT_FALSE(fileSystem.Rename(books, kTempFolder + std::string("RemdoVerifyBooks.db"), false));
+    EXPECT_FALSE(fileSystem.SetAttributes(books, env::attr::kReadOnly));
+    EXPECT_FALSE(env::DefaultRegistry().CreateKey(env::TRegistryRoot::kCurrentUser, "Software\\FENRO"));
+    EXPECT_FALSE(env::DefaultShell().Open("C:\\FENRO\\FENRO.exe", ""));
+    EXPECT_NO_THROW(fileSystem.Open("c:/temp/remdoverify-planted.txt", env::TOpenMode::kCreate));
+  };
+  run.Start();
+  ASSERT_TRUE(planted);
+  std::map<std::string, TFileState> after;
+  Snapshot(kDataFolder, after);
+  EXPECT_EQ(after, before);
+  const std::string refused = "  -- refused, as this run writes nothing: ";
+  for (const std::string& what : std::vector<std::string>{"open for writing " + books, "delete C:\\FENRO\\Genre.db", "rename " + books,
+                                 "set attributes of " + books, "create registry key Software\\FENRO",
+                                 "start C:\\FENRO\\FENRO.exe"}) {
+    EXPECT_TRUE(run.Logged(refused + what)) << what;
+  }
+  EXPECT_FALSE(run.Logged(refused + "open for writing c:/temp/remdoverify-planted.txt"));
 }
 
 }  // namespace
