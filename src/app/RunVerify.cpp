@@ -14,6 +14,8 @@
 #include "app/RunReport.h"
 #include "app/ScratchRepair.h"
 #include "env/WriteConfinement.h"
+#include "paradox/family/Leftovers.h"
+#include "repair/ScratchFiles.h"
 #include "catalogue/TableCatalogue.h"
 #include "env/DataFolder.h"
 #include "env/Errors.h"
@@ -32,17 +34,6 @@ namespace {
 std::int64_t Now() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
-
-// Files a repair run's engine settles or removes when it connects.
-struct TLeftoverKind {
-  std::string_view pattern;
-  std::string_view what;
-};
-constexpr TLeftoverKind kLeftovers[] = {
-    {"*.commit", "commit marker"},    {"*.journal", "journal"},      {"*.stale", "journal"},
-    {"*.new", "file of a commit"},    {"*.old", "file of a commit"}, {"*.pack", "file of a commit"},
-    {"*.runs.new", "temporary file"}, {"*.~cp", "temporary file"},   {"temptbl1.*", "temporary file"},
-};
 
 struct TVerifyTable {
   std::string displayName;
@@ -136,17 +127,13 @@ bool TMainForm::RunVerify() {
 }
 
 bool TMainForm::ReportLeftovers(const std::string& dataFolder) {
-  bool found = false;
-  for (const auto& kind : kLeftovers) {
-    for (const auto& entry :
-         env::DefaultFileSystem().Find(dataFolder + std::string(kind.pattern), env::attr::kAnyFile)) {
-      if (!found) LogLine("Left by an interrupted run (a repair run settles them first):");
-      LogLine("    " + entry.name + " (" + std::string(kind.what) + ")");
-      found = true;
-    }
-  }
-  if (found) LogLine("");
-  return found;
+  const auto leftovers =
+      paradox::FindLeftovers(env::DefaultFileSystem(), dataFolder, repair::kScratchTablePatterns);
+  if (leftovers.empty()) return false;
+  LogLine("Left by an interrupted run (a repair run settles them first):");
+  for (const auto& leftover : leftovers) LogLine("    " + leftover.name + " (" + std::string(leftover.what) + ")");
+  LogLine("");
+  return true;
 }
 
 bool TMainForm::VerifyTables(const std::string& dataFolder, const TScratchRepair& scratch) {

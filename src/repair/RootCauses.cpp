@@ -11,43 +11,19 @@
 #include "env/SystemInfo.h"
 #include "env/Text.h"
 #include "env/VirtualStore.h"
+#include "paradox/family/Leftovers.h"
+#include "repair/ScratchFiles.h"
 
 namespace remdo::repair {
 
 namespace {
 
 constexpr std::string_view kNetFile = "PDOXUSRS.NET";
-// Files of ours that only an interrupted run leaves: commit markers,
-// journals, files written under a temporary name or moved aside, scratch
-// tables and file copies in progress.
-constexpr std::string_view kLeftoverPatterns[] = {"*.commit", "*.journal",  "*.journal.*", "*.new",
-                                                  "*.old",    "temptbl1.*", "*.~cp"};
-
 // A table's file: .db, .mb, .px or a secondary index file (.Xnn, .Ynn).
 bool IsTableFile(std::string_view name) {
   const std::string extension = env::UpperCase(env::ExtensionPart(name));
   if (extension == ".DB" || extension == ".MB" || extension == ".PX") return true;
   return extension.size() == 4 && (extension[1] == 'X' || extension[1] == 'Y');
-}
-
-// "Books.db.new", "Books.mb.pack.new", "Books.db.runs.new", "Books.px.old":
-// a table file under one of our temporary names. Other programs' ".new"
-// files are theirs.
-bool IsOurLeftover(std::string_view name) {
-  const std::string upper = env::UpperCase(name);
-  for (const std::string_view suffix : {".NEW", ".OLD"}) {
-    if (upper.size() <= suffix.size() || upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) != 0) {
-      continue;
-    }
-    std::string_view stem = std::string_view(name).substr(0, name.size() - suffix.size());
-    for (const std::string_view inner : {".pack", ".runs"}) {
-      if (stem.size() > inner.size() && env::SameText(stem.substr(stem.size() - inner.size()), inner)) {
-        stem.remove_suffix(inner.size());
-      }
-    }
-    return IsTableFile(stem);
-  }
-  return true;
 }
 
 std::vector<env::TFindEntry> FindFiles(const std::string& pattern) {
@@ -153,14 +129,9 @@ void ReportReadOnlyTables(const std::string& dataFolder, std::vector<std::string
 }
 
 void ReportLeftovers(const std::string& dataFolder, std::vector<std::string>& lines) {
-  std::vector<std::string> names;
-  for (const std::string_view pattern : kLeftoverPatterns) {
-    for (const env::TFindEntry& entry : FindFiles(dataFolder + std::string(pattern))) {
-      const bool listed = std::any_of(names.begin(), names.end(), [&](const auto& n) { return n == entry.name; });
-      if (!listed && IsOurLeftover(entry.name)) names.push_back(entry.name);
-    }
+  for (const auto& leftover : paradox::FindLeftovers(env::DefaultFileSystem(), dataFolder, kScratchTablePatterns)) {
+    lines.push_back("    Left by an interrupted run: " + dataFolder + leftover.name);
   }
-  for (const std::string& name : names) lines.push_back("    Left by an interrupted run: " + dataFolder + name);
 }
 
 }  // namespace

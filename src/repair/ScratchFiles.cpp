@@ -11,7 +11,7 @@ namespace remdo::repair {
 
 namespace {
 
-constexpr std::string_view kScratchPatterns[] = {"temptbl1.*", "*.runs.new", "*.~cp"};
+constexpr std::string_view kScratchPatterns[] = {kScratchTablePatterns[0], "*.runs.new", "*.~cp"};
 
 void RemoveMatches(const std::string& folder, std::vector<std::string>& removed) {
   if (folder.empty()) return;

@@ -7,12 +7,18 @@
 #ifndef REMDO_REPAIR_SCRATCHFILES_H_
 #define REMDO_REPAIR_SCRATCHFILES_H_
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "repair/RunReporter.h"
 
 namespace remdo::repair {
+
+// The check's scratch table, by its files: the repair's own leftover beside
+// the engine's (paradox/family/Leftovers.h).
+inline constexpr std::array<std::string_view, 1> kScratchTablePatterns = {"temptbl1.*"};
 
 // Removes the scratch files from the data folder and the save folder and
 // returns the names of those removed. A file that cannot be removed is

@@ -644,14 +644,16 @@ TEST(RepairRun, RootCausesGoToTheLogFileOnly) {
        [](TRun& run) {
          run.platform.DataFile("Pubs.db");
          ASSERT_TRUE(env::DefaultFileSystem().SetAttributes("C:\\FENRO\\Pubs.db", env::attr::kReadOnly));
-         for (const char* name : {"Books.db.new", "Books.mb.pack.new", "temptbl1.db", "notes.txt.new"}) {
+         for (const char* name :
+              {"Books.db.new", "Books.mb.pack.new", "temptbl1.db", "notes.txt.new", "Books.journal.stale"}) {
            run.platform.DataFile(name);
          }
        },
        {"    Pubs.db is read-only: the catalogue cannot open the table Pubs.",
         "    Left by an interrupted run: C:\\FENRO\\Books.db.new",
         "    Left by an interrupted run: C:\\FENRO\\Books.mb.pack.new",
-        "    Left by an interrupted run: C:\\FENRO\\temptbl1.db"},
+        "    Left by an interrupted run: C:\\FENRO\\temptbl1.db",
+        "    Left by an interrupted run: C:\\FENRO\\Books.journal.stale"},
        {"    Left by an interrupted run: C:\\FENRO\\notes.txt.new"}},
       {"data folder under Program Files",
        [&](TRun& run) {

@@ -282,6 +282,11 @@ TEST(VerifyRun, CancelDuringTheScratchRepairAsksTheUserAndStops) {
 TEST(VerifyRun, AWriteOutsideTheScratchCopyIsRefusedAndListed) {
   testing::TWholeRunFixture run({"VERIFY"});
   PrepareVerify(run);
+  // Leftovers are listed once each, by their kind; another program's
+  // file that ends alike is not ours.
+  for (const char* name : {"Books.db.runs.new", "notes.txt.new"}) {
+    test::WriteWholeFile(kDataFolder + std::string(name), std::string_view("x"));
+  }
   std::map<std::string, TFileState> before;
   Snapshot(kDataFolder, before);
   const std::string books = kDataFolder + std::string("Books.db");
@@ -313,6 +318,10 @@ TEST(VerifyRun, AWriteOutsideTheScratchCopyIsRefusedAndListed) {
     EXPECT_TRUE(run.Logged(refused + what)) << what;
   }
   EXPECT_FALSE(run.Logged(refused + "open for writing c:/temp/remdoverify-planted.txt"));
+  const auto& log = run.form->LogFileMemo.lines;
+  EXPECT_EQ(std::count(log.begin(), log.end(), "    Books.db.runs.new (temporary file)"), 1);
+  EXPECT_FALSE(std::any_of(log.begin(), log.end(),
+                           [](const std::string& line) { return line.find("notes.txt.new") != std::string::npos; }));
 }
 
 }  // namespace
