@@ -33,10 +33,6 @@ constexpr std::size_t kMaxFolders = 64;
 constexpr std::uint32_t kNameEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
 constexpr std::uint32_t kWatchedEvents = kNameEvents | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // File systems whose every change goes through this kernel, so that inotify
 // reports it: local disks and memory. Network and FUSE file systems can
 // change behind the kernel's back and are never kept.
