@@ -4,6 +4,8 @@
 // and diaeresis in 0x8A-0x9F, as Windows maps them.
 #include "env/Text.h"
 
+#include <algorithm>
+
 #include "env/CodePage.h"
 
 namespace remdo::env {
@@ -80,8 +82,18 @@ std::string Utf16ToCp1252(std::u16string_view text) {
   return out;
 }
 
-std::string Cp1252ToUtf8(std::string_view text) { return CodePageToUtf8(text, kCodePageWindowsLatin1); }
-std::string Utf8ToCp1252(std::string_view text) { return Utf8ToCodePage(text, kCodePageWindowsLatin1); }
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Paths and folder entries are nearly always ASCII, and the posix backend
+// converts every one.
+std::string Cp1252ToUtf8(std::string_view text) {
+  return IsAscii(text) ? std::string(text) : CodePageToUtf8(text, kCodePageWindowsLatin1);
+}
+std::string Utf8ToCp1252(std::string_view text) {
+  return IsAscii(text) ? std::string(text) : Utf8ToCodePage(text, kCodePageWindowsLatin1);
+}
 
 std::string_view Trim(std::string_view text) {
   std::size_t first = 0;

@@ -20,6 +20,8 @@ std::u16string Cp1252ToUtf16(std::string_view text);
 std::string Utf16ToCp1252(std::u16string_view text);
 std::string Cp1252ToUtf8(std::string_view text);
 std::string Utf8ToCp1252(std::string_view text);
+// Whether text is all 7-bit ASCII, which reads the same in every one of these.
+bool IsAscii(std::string_view text);
 
 // Trims blanks and control characters at both ends, as the class library's
 // Trim does (bytes up to 0x20).

@@ -42,6 +42,7 @@ class TFaultFile final : public env::TFile {
     if (owner_.ShouldFail("Close " + Path())) throw env::EWriteError(Message("close"));
     base_->Close();
   }
+  bool WritesOnAnyThread() const override { return owner_.WritesOnAnyThread() && base_->WritesOnAnyThread(); }
 
  private:
   std::string Message(const char* verb) const {
@@ -55,6 +56,7 @@ class TFaultFile final : public env::TFile {
 }  // namespace
 
 void TFaultFileSystem::Arm(long nth, TFault fault) {
+  const std::lock_guard lock(mutex_);
   calls_ = 0;
   armedAt_ = nth;
   fault_ = fault;
@@ -62,9 +64,13 @@ void TFaultFileSystem::Arm(long nth, TFault fault) {
   failedCall_.clear();
 }
 
-void TFaultFileSystem::Disarm() { armedAt_ = 0; }
+void TFaultFileSystem::Disarm() {
+  const std::lock_guard lock(mutex_);
+  armedAt_ = 0;
+}
 
 bool TFaultFileSystem::ShouldFail(const std::string& what) {
+  const std::lock_guard lock(mutex_);
   ++calls_;
   if (armedAt_ <= 0) return false;
   if (calls_ == armedAt_) {

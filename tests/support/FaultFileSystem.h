@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -31,6 +32,11 @@ class TFaultFileSystem final : public env::TFileSystem {
   // Fails the nth counted call from now (1-based).
   void Arm(long nth, TFault fault);
   void Disarm();
+  // Whether its files let the engine write them on another thread, as the
+  // real ones do, so that faults reach its background writes. Off by
+  // default: the order of calls made on two threads may differ between runs.
+  void WriteOnAnyThread(bool on) { writesOnAnyThread_ = on; }
+  bool WritesOnAnyThread() const { return writesOnAnyThread_; }
   // Counted calls since construction or the last Arm.
   long Calls() const { return calls_; }
   // True once the armed call has been reached.
@@ -60,6 +66,8 @@ class TFaultFileSystem final : public env::TFileSystem {
 
  private:
   env::TFileSystem& base_;
+  std::mutex mutex_;  // the counts, for calls made on a write thread
+  bool writesOnAnyThread_ = false;
   long calls_ = 0;
   long armedAt_ = 0;
   TFault fault_ = TFault::kFail;

@@ -4,10 +4,8 @@
 // to case, as Wine does, so "BOOKS.DB" finds Books.db.
 #include "env/posix/PosixFiles.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
@@ -17,6 +15,7 @@
 
 #include "env/DriveMap.h"
 #include "env/Text.h"
+#include "env/posix/FolderListings.h"
 
 namespace remdo::env {
 
@@ -65,37 +64,9 @@ bool Exists(const std::string& hostPath) {
   return ::lstat(hostPath.c_str(), &st) == 0;
 }
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Whether entry (a host name) spells wanted (upper case Windows-1252)
-// without regard to case. An ASCII name is its own Windows-1252 text, so it
-// is compared in place: a folder of hundreds of names is read for every
-// missing name, and converting each one cost more than reading it.
-bool SpellsCaseless(std::string_view entry, std::string_view wanted) {
-  if (!IsAscii(entry)) return UpperCase(Utf8ToCp1252(entry)) == wanted;
-  if (entry.size() != wanted.size()) return false;
-  for (std::size_t i = 0; i < entry.size(); ++i) {
-    if (UpperChar(entry[i]) != wanted[i]) return false;
-  }
-  return true;
-}
-
 // The entry of folder whose name equals name without regard to case.
 std::string FindCaseless(const std::string& folder, const std::string& name) {
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return name;
-  const std::string wanted = UpperCase(Utf8ToCp1252(name));
-  std::string found = name;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (SpellsCaseless(entry->d_name, wanted)) {
-      found = entry->d_name;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return found;
+  return FindEntryCaseless(folder, UpperCase(Utf8ToCp1252(name))).value_or(name);
 }
 
 // The host path of a missing last name whose folder exists under its exact

@@ -62,11 +62,11 @@ void TBlockWriter::WriteOut(std::size_t blocks) {
     std::copy_n(buffer_.data() + bytes, blockSize_, buffer_.data());
     return;
   }
-  if (writing_.valid()) writing_.get();
+  writeThread_.Wait();
   outgoing_.resize(buffer_.size());
   std::copy_n(buffer_.data() + bytes, blockSize_, outgoing_.data());
   buffer_.swap(outgoing_);
-  writing_ = std::async(std::launch::async, [write, data = outgoing_.data()] { write(data); });
+  writeThread_.Start([write, data = outgoing_.data()] { write(data); });
 }
 
 std::byte* TBlockWriter::Previous() {
@@ -74,7 +74,7 @@ std::byte* TBlockWriter::Previous() {
 }
 
 void TBlockWriter::Finish() {
-  if (writing_.valid()) writing_.get();
+  writeThread_.Wait();
   if (buffered_ == 0) return;
   const std::uint64_t offset = headerSize_ + static_cast<std::uint64_t>(written_) * blockSize_;
   file_.WriteAt(offset, std::span<const std::byte>(buffer_.data(), buffered_ * blockSize_));

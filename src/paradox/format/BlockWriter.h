@@ -6,16 +6,18 @@
 //
 // A file that may be written on another thread (TFile::WritesOnAnyThread)
 // has its full buffers written there while the next blocks fill a second
-// buffer; such a write's error comes out of the next NewBlock or Finish.
+// buffer, one at a time on one thread kept for the writer's life; such a
+// write's error comes out of the next NewBlock that needs a buffer, or of
+// Finish.
 #ifndef REMDO_PARADOX_FORMAT_BLOCKWRITER_H_
 #define REMDO_PARADOX_FORMAT_BLOCKWRITER_H_
 
 #include <cstddef>
 #include <cstdint>
-#include <future>
 #include <vector>
 
 #include "env/FileSystem.h"
+#include "paradox/format/WriteThread.h"
 
 namespace remdo::paradox {
 
@@ -49,7 +51,7 @@ class TBlockWriter {
   std::size_t buffered_ = 0;         // blocks in buffer_
   std::uint32_t blockCount_ = 0;     // blocks handed out
   std::uint32_t written_ = 0;        // blocks written or being written
-  std::future<void> writing_;        // last, so that it is waited for first
+  TWriteThread writeThread_;         // last, so that its write is waited for first
 };
 
 }  // namespace remdo::paradox
