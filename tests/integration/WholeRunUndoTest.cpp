@@ -169,7 +169,8 @@ TEST(WholeRunUndo, ThreeDamageCasesAreUndoneToTheLastByte) {
 }
 
 // The catalogue used after the repair: a table written again. Without the
-// confirmation nothing changes; with it, the repair's files go all the same.
+// confirmation nothing changes and the run ends as stopped; with it, the
+// repair's files go all the same.
 TEST(WholeRunUndo, ChangedAfterTheRepairOnlyWhenConfirmed) {
   for (const bool confirmed : {false, true}) {
     TUndoneRun run(tools::TDamageKind::kDuplicateKey);
@@ -184,6 +185,45 @@ TEST(WholeRunUndo, ChangedAfterTheRepairOnlyWhenConfirmed) {
     EXPECT_NE(run.dialogs.Boxes().back().text.find("Books"), std::string::npos);
     EXPECT_EQ(Differences(confirmed ? run.before : used, ImageOfDataFolder()), std::vector<std::string>{});
     EXPECT_EQ(run.form->RunState.UndoneRun.empty(), !confirmed);
+    // A refused undo ends as stopped by the user, never as a finished one.
+    EXPECT_EQ(run.form->RunState.Interrupted, !confirmed);
+  }
+}
+
+// A crash inside the swap of Books once its new files are in place: the
+// next start settles that commit keeping Books' old files for the run that
+// never ended, and its undo puts them back. A table written after that run
+// is put back only when confirmed.
+TEST(WholeRunUndo, ACrashInsideACommitIsUndoneOnlyWhenNotUsedSince) {
+  for (const bool usedSince : {false, true}) {
+    TUndoneRun run(tools::TDamageKind::kDuplicateKey);
+    {
+      test::TFaultFileSystem faults(run.files);
+      test::TInstalledFileSystem installed(faults);
+      faults.ArmAtCall("Rename " + std::string(kDataFolder) + "Books.db.old", test::TFault::kStop);
+      try {
+        run.Repair();
+      } catch (const std::exception&) {
+        // A crash: nothing more of that process happens.
+      }
+      ASSERT_TRUE(faults.Triggered());
+    }
+    run.Restart();
+    ASSERT_TRUE(env::DefaultFileSystem().FileExists(kDataFolder + std::string("Books.commit")));
+    const std::string used = kDataFolder + std::string("Books.db");
+    if (usedSince) {
+      test::WriteWholeFile(used, std::string_view("written by the catalogue"));
+      (void)env::DefaultFileSystem().SetModifiedTime(used, *env::DefaultFileSystem().ModifiedTime(used) + 100);
+    }
+    const TFolderImage crashed = ImageOfDataFolder();
+    if (usedSince) run.dialogs.Answer(false);
+    run.Undo();
+    EXPECT_EQ(run.dialogs.Boxes().empty(), !usedSince);
+    if (usedSince) {
+      EXPECT_TRUE(ImageOfDataFolder().at("BOOKS.DB") == crashed.at("BOOKS.DB"));
+    } else {
+      EXPECT_EQ(Differences(run.before, ImageOfDataFolder()), std::vector<std::string>{});
+    }
   }
 }
 

@@ -62,10 +62,19 @@ void TFaultFileSystem::Arm(long nth, TFault fault) {
   failedCall_.clear();
 }
 
-void TFaultFileSystem::Disarm() { armedAt_ = 0; }
+void TFaultFileSystem::ArmAtCall(std::string call, TFault fault) {
+  Arm(0, fault);
+  armedCall_ = std::move(call);
+}
+
+void TFaultFileSystem::Disarm() {
+  armedAt_ = 0;
+  armedCall_.clear();
+}
 
 bool TFaultFileSystem::ShouldFail(const std::string& what) {
   ++calls_;
+  if (!armedCall_.empty() && !triggered_ && what.starts_with(armedCall_)) armedAt_ = calls_;
   if (armedAt_ <= 0) return false;
   if (calls_ == armedAt_) {
     triggered_ = true;

@@ -30,6 +30,9 @@ class TFaultFileSystem final : public env::TFileSystem {
 
   // Fails the nth counted call from now (1-based).
   void Arm(long nth, TFault fault);
+  // Fails the first counted call from now whose description (as
+  // FailedCall gives it) starts with call.
+  void ArmAtCall(std::string call, TFault fault);
   void Disarm();
   // Counted calls since construction or the last Arm.
   long Calls() const { return calls_; }
@@ -65,6 +68,7 @@ class TFaultFileSystem final : public env::TFileSystem {
   TFault fault_ = TFault::kFail;
   bool triggered_ = false;
   std::string failedCall_;
+  std::string armedCall_;
 };
 
 // Runs change with faults installed. change calls the arm it is given where
