@@ -1,6 +1,9 @@
 // The swap of a rebuilt table and the pack step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "paradox/family/CommitMarker.h"
 #include "paradox/format/PxFieldObject.h"
 #include "repair/RepairFixture.h"
 #include "repair/TableCheck.h"
@@ -55,6 +58,24 @@ TEST_F(TableSwapTest, DataAndIndexFilesAreReplacedMemoAndValidityStay) {
   const auto header = test::ReadWholeFile(Data("Books.db"));
   EXPECT_EQ(header.at(118 + 2 * 21), std::byte{paradox::fieldtype::kMemo});
   ExpectReadable("Books", 2);
+}
+
+// A commit marker naming a file outside the table's family (or too large)
+// is refused by the engine; the check moves it to the run's Rejected
+// folder with a line and repairs the table as usual.
+TEST_F(TableSwapTest, ARefusedCommitMarkerIsSetAsideAndTheTableRepaired) {
+  for (const bool tooLarge : {false, true}) {
+    MakeTable("Genre", 27, Genres(3));
+    const std::string marker = tooLarge ? std::string(2u << 20, 'x')
+                                        : paradox::EncodeMarker({{"..\\Other.db", true, true, {}}});
+    platform.DataFile("Genre.commit", marker);
+    EXPECT_TRUE(Check("Genre", 27).Run()) << tooLarge;
+    EXPECT_FALSE(Exists("Genre.commit"));
+    const std::string setAside = context->RejectedFolderName() + (tooLarge ? "Genre_2.commit" : "Genre.commit");
+    EXPECT_EQ(platform.Read(Data(setAside)), marker);
+    EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), "  -- refused commit marker moved to " + setAside), 1);
+    EXPECT_EQ(testing::RawRecords(Data("Genre.db")), Genres(3));
+  }
 }
 
 TEST_F(TableSwapTest, MemoColumnIsMarkedByStructure) {
