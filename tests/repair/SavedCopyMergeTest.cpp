@@ -90,8 +90,7 @@ TEST_F(SavedCopyMergeTest, AnEmptySavedCopyMergesNothing) {
   EXPECT_EQ(testing::RawRecords(Data("LocNames.db")).size(), 4u);
 }
 
-// The engine opens no encrypted table: such a saved copy is refused with a
-// line, the rebuilt table stays and fails, and the run goes on.
+// An encrypted saved copy is refused with a line; the rebuilt table stays.
 TEST_F(SavedCopyMergeTest, AnEncryptedSavedCopyIsRefusedWithALine) {
   MakeTable("LocNames", kLocales, Locales(5));
   MakeTable("LocNames", kLocales, Locales(5), kSave);

@@ -67,10 +67,7 @@ void TFaultFileSystem::ArmAtCall(std::string call, TFault fault) {
   armedCall_ = std::move(call);
 }
 
-void TFaultFileSystem::Disarm() {
-  armedAt_ = 0;
-  armedCall_.clear();
-}
+void TFaultFileSystem::Disarm() { armedAt_ = 0, armedCall_.clear(); }
 
 bool TFaultFileSystem::ShouldFail(const std::string& what) {
   ++calls_;

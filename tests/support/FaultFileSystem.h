@@ -30,8 +30,7 @@ class TFaultFileSystem final : public env::TFileSystem {
 
   // Fails the nth counted call from now (1-based).
   void Arm(long nth, TFault fault);
-  // Fails the first counted call from now whose description (as
-  // FailedCall gives it) starts with call.
+  // Fails the first counted call whose description (FailedCall) starts so.
   void ArmAtCall(std::string call, TFault fault);
   void Disarm();
   // Counted calls since construction or the last Arm.
