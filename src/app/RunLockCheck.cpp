@@ -2,12 +2,16 @@
 // root causes of damage (reported in the log file only), and the engine's
 // lock files. A lock file that another program holds means its engine has
 // the folder open: the run then ends without opening any table. Stale lock
-// files are deleted before the connection.
+// files are deleted before the connection, and the commits a crash cut
+// short inside the last run are settled keeping that run's old files.
 #include <string>
 
 #include "app/MainForm.h"
 #include "env/DataFolder.h"
 #include "env/Dialogs.h"
+#include "env/FileSystem.h"
+#include "repair/AutomaticBackup.h"
+#include "repair/CrashedRunCommits.h"
 #include "repair/Helpers.h"
 #include "repair/RootCauses.h"
 #include "repair/StaleLocks.h"
@@ -21,6 +25,13 @@ void TMainForm::LookBeforeConnecting(const std::string& dataFolder) {
   repair::TLockCheck locks = repair::ClearStaleLocks(dataFolder);
   heldLock_ = std::move(locks.heldLock);
   lockLines_ = std::move(locks.lines);
+  if (DataFolderInUse()) return;
+  // A commit that a crash cut short inside the last run keeps the run's old
+  // files for its undo; the connection settles whatever else is left.
+  const std::string saveFolder = repair::SaveFolder();
+  std::vector<std::string> folders{dataFolder};
+  if (!saveFolder.empty() && env::DefaultFileSystem().FolderExists(saveFolder)) folders.push_back(saveFolder);
+  for (std::string& line : repair::SettleCrashedRunCommits(dataFolder, folders)) lockLines_.push_back(std::move(line));
 }
 
 void TMainForm::ReportLookBeforeConnecting() {

@@ -39,7 +39,6 @@ bool TMainForm::RunUndo() {
   if (RunOption("INSTALLING")) {
     LogLine("An installation run cannot undo a repair run; nothing was changed.");
     env::ShowErrorBox("UNDO cannot be given with an installation run.");
-    outcome.result = repair::TUndoResult::kRefused;
   } else if (!dataFolder.empty()) {
     outcome = repair::UndoLatestRun(*this, dataFolder);
   }
@@ -68,6 +67,8 @@ void TMainForm::WriteUndoResult(const repair::TUndoOutcome& outcome) {
       LogLine("Nothing was undone.");
       break;
     case TUndoResult::kRefused:
+      // The user answered No: a script must tell it from a finished undo.
+      RunState.Interrupted = true;
       LogLine("Nothing was undone.");
       break;
     case TUndoResult::kFailed:

@@ -5,6 +5,7 @@
 // far in the future marks the rows as refilled.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "env/Errors.h"
 #include "repair/CatalogTables.h"
@@ -96,6 +97,27 @@ void TransferFolderRows(TRepairContext& context, std::int32_t n) {
 }
 
 }  // namespace
+
+std::vector<std::int32_t> FoldersWithBooks(TRepairContext& context) {
+  std::vector<std::int32_t> numbers;
+  std::unique_ptr<TStepTable> foldersTable;
+  try {
+    foldersTable = std::make_unique<TStepTable>(context.Table2, TRepairContext::DataFolder(), "Folders", "Folder");
+  } catch (const env::EDBEngineError& error) {
+    context.Run().LogLine("~    Folders left out of the folder numbers: " + std::string(error.what()));
+    return numbers;
+  }
+  TStepTable& folders = *foldersTable;
+  paradox::TField& number = folders->FieldByName("Folder");
+  // In the order of the index on Folder: each number once.
+  for (folders->First(); !folders->Eof(); folders->Next()) {
+    const std::int32_t n = number.AsInteger();
+    if (n >= 1 && n <= kNumberedFolders && (numbers.empty() || numbers.back() != n)) numbers.push_back(n);
+  }
+  folders.Close();
+  context.Table2.SetIndexName({});
+  return numbers;
+}
 
 bool RecreateFolderTable(TRepairContext& context, std::int32_t n, std::string_view title) {
   TRunReporter& run = context.Run();

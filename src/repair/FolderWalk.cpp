@@ -68,10 +68,16 @@ void WalkFolderTitles(TRepairContext& context) {
   titles.Close();
 }
 
+// Without the folder titles, a folder whose table is gone too is known
+// only from the books Folders puts in it.
 void CheckNumberedFolders(TRepairContext& context) {
   for (std::int32_t n = 1; n <= kNumberedFolders; ++n) {
     const std::string name = FolderTableName(n);
     if (DataFolderHolds(name + ".db")) CheckFolderTable(context, n, name);
+  }
+  for (const std::int32_t n : FoldersWithBooks(context)) {
+    const std::string name = FolderTableName(n);
+    if (!DataFolderHolds(name + ".db")) VisitFolder(context, n, name);
   }
 }
 

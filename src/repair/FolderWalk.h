@@ -1,7 +1,9 @@
 // The walks over the folder tables at the end of the table sequence: one
 // table per user folder of the catalogue (Fldr0001.db, ...), found through
 // the folder titles among the expanded titles, or by number when the
-// expanded titles failed their check. A folder table that fails its check
+// expanded titles failed their check (then a folder that Folders holds
+// books of without a table is taken back or recreated as well). A folder
+// table that fails its check
 // is retried with other structures; in the current format a folder table
 // missing from the data folder is taken back from the save folder, or
 // recreated and refilled from Folders.
@@ -13,6 +15,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "repair/RepairContext.h"
 
@@ -28,7 +31,9 @@ inline constexpr std::int32_t kRefilledEntryDate = 2147482647;
 std::int32_t FolderStructure(std::int32_t n);
 
 // The current format's folder tables: the walk over the folder titles when
-// ExpandedTitlesOk, otherwise every existing table of folders 1 to 250.
+// ExpandedTitlesOk, otherwise every existing table of folders 1 to 250,
+// then each folder of FoldersWithBooks without a table, taken back from
+// the save folder or recreated and refilled under its table name.
 void CheckFolderTables(TRepairContext& context);
 
 // Checks the table of folder n with the display name stem + "...", then,
@@ -49,6 +54,11 @@ bool RecreateFolderTable(TRepairContext& context, std::int32_t n, std::string_vi
 // Close button and the choices are disabled meanwhile. A record the engine
 // refuses is left out.
 void RefillFolderTable(TRepairContext& context, std::int32_t n);
+
+// The numbers of the folders (1 to kNumberedFolders) that Folders holds
+// books of, ascending; none, with a line in the log file, when Folders
+// cannot be opened.
+std::vector<std::int32_t> FoldersWithBooks(TRepairContext& context);
 
 // The earlier format's folder tables: each folder title among the expanded
 // titles (Book -n for folder n) checked once as structure 14, no retry.

@@ -45,10 +45,12 @@ class TKeepingFileSystem final : public env::TFileSystem {
   env::TIoResult Remove(std::string_view path) override;
   env::TIoResult MakeFolder(std::string_view path) override { return base_.MakeFolder(path); }
   env::TIoResult RemoveFolder(std::string_view path) override { return base_.RemoveFolder(path); }
-  // The kept files' lines are flushed with the folder's renames.
+  // The kept files' lines are flushed with the folder's renames, and the
+  // manifest's time follows the run's commits.
   void FlushFiles(std::span<env::TFile* const> files) override { base_.FlushFiles(files); }
   env::TIoResult SyncFolder(std::string_view path) override {
     manifest_.Flush();
+    manifest_.Touch();
     return base_.SyncFolder(path);
   }
   std::vector<env::TFindEntry> Find(std::string_view pattern, std::uint32_t mask) override {
@@ -58,6 +60,12 @@ class TKeepingFileSystem final : public env::TFileSystem {
   env::TIoResult SetModifiedTime(std::string_view path, std::int64_t unixSeconds) override;
   std::string TempFolder() override { return base_.TempFolder(); }
 
+  // The file at location (relative to the data folder) holds the content
+  // that original held at the run's start: an aside file of a commit a
+  // crash cut short.
+  void HoldsOriginal(std::string_view location, std::string original) {
+    originals_[KeyOf(dataFolder_ + std::string(location))] = std::move(original);
+  }
   // Keeps a copy of the file at path, read through file (open on it), when
   // it still holds its content of the run's start: the first change of a
   // file rewritten in place. Throws env::ERemdoError kinds.

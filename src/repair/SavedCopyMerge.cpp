@@ -3,6 +3,7 @@
 // field by field and memo included. Records whose key is present are never
 // touched. The key is searched with each key field's own type, so a number
 // key of the earlier layout is matched exactly, fraction and all.
+#include <optional>
 #include <vector>
 
 #include "env/Errors.h"
@@ -75,18 +76,27 @@ bool TTableCheck::RestoreFromSavedCopy() {
   }
   TRunReporter& run = Reporter();
   bool result = false;
-  savedCopyMerged_ = true;
   {
     TStepTable current(context_.Table1, TRepairContext::DataFolder(), request_.TableName);
-    TStepTable saved(context_.Table2, saveFolder, request_.TableName);
+    std::optional<TStepTable> saved;
+    try {
+      saved.emplace(context_.Table2, saveFolder, request_.TableName);
+    } catch (const env::EDBEngineError& error) {
+      // The engine reads no encrypted table: that saved copy restores
+      // nothing, and the table fails as without a saved copy.
+      if (error.Code() != paradox::kDbiErrTblEncrypted) throw;
+      run.LogLine("  -- saved copy marked as encrypted: " + request_.TableName);
+      return false;
+    }
+    savedCopyMerged_ = true;
     mergeRefused_.Reset(current->ActiveBuffer().size());
     // A rebuilt table that came out empty is filled from the saved copy too.
-    if (saved->RecordCount() > 0) {
-      result = MergeSavedCopy(*current, *saved) && run.KeepGoing();
+    if ((*saved)->RecordCount() > 0) {
+      result = MergeSavedCopy(*current, **saved) && run.KeepGoing();
     } else {
       result = run.KeepGoing();
     }
-    saved.Close();
+    saved->Close();
     current.Close();
   }
   // The saved records the engine refused are kept as the rebuild keeps its

@@ -1,6 +1,7 @@
 // The table check driver: which tables are checked, the checks before the
-// repair chain (the file is there and writable, a fresh scratch table, the
-// same record layout), and the chain itself.
+// repair chain (the file is there and writable, no refused commit marker in
+// the way, a fresh scratch table, the same record layout), and the chain
+// itself.
 #include "repair/TableCheck.h"
 
 #include <new>
@@ -11,6 +12,7 @@
 #include "env/Text.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/engine/Engine.h"
+#include "paradox/family/FamilyCommit.h"
 #include "paradox/format/PxObject.h"
 #include "repair/CatalogTables.h"
 
@@ -104,6 +106,7 @@ bool TTableCheck::RunChecks() {
     run.LogLine("  -- table not found: " + request_.TableName);
     return FailureEnding();
   }
+  if (!SetAsideRefusedMarker()) return FailureEnding();
   ResetReadOnlyFiles();
   if (!CreateScratchTable(kScratchTable)) return FailureEnding();
   const bool skipFormat = request_.StructureNumber == 40 || request_.StructureNumber == 41;
@@ -209,6 +212,28 @@ bool TTableCheck::ResetReadOnlyFiles() {
     }
   }
   return true;
+}
+
+bool TTableCheck::SetAsideRefusedMarker() {
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  const std::string marker = DataPath(request_.TableName + std::string(paradox::kMarkerExtension));
+  if (!fileSystem.FileExists(marker)) return true;
+  std::vector<std::string> refusal;
+  const auto outcome =
+      paradox::SettleFamilyCommit(fileSystem, TRepairContext::DataFolder(), request_.TableName, refusal);
+  if (outcome != paradox::TSettleOutcome::kRefused) return true;
+  for (const auto& reason : refusal) Reporter().LogLine("~     " + reason);
+  try {
+    const std::string folder = RejectedFolder(context_);
+    const std::string target = folder + FreeTableName(folder, request_.TableName) + std::string(paradox::kMarkerExtension);
+    const env::TIoResult moved = fileSystem.Rename(marker, target, false);
+    if (!moved) throw env::EWriteError("Cannot move " + marker + " to " + target + ": " + moved.reason);
+    Reporter().LogLine("  -- refused commit marker moved to " + target.substr(TRepairContext::DataFolder().size()));
+    return true;
+  } catch (const env::ERemdoError& error) {
+    Reporter().LogLine("  -- the refused commit marker could not be moved: " + std::string(error.what()));
+    return false;
+  }
 }
 
 void TTableCheck::RecordFailedTable() { AppendToNameList(State().FailedTables, request_.TableName); }

@@ -93,6 +93,11 @@ class TTableCheck {
   bool CheckTableFormat();
   // Clears the read-only mark of every file of the table; always true.
   bool ResetReadOnlyFiles();
+  // Moves a commit marker of the table that the engine refuses (it names
+  // files outside the table's family, or is too large) into the run's
+  // Rejected folder, with a line: left in place it would refuse every
+  // write of the table. False, with a line, when it could not be moved.
+  bool SetAsideRefusedMarker();
   void RecordFailedTable();
   // The TABLENAME filter lets this table through.
   bool TableSelected() const;

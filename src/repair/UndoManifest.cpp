@@ -2,6 +2,7 @@
 #include "repair/UndoManifest.h"
 
 #include <charconv>
+#include <chrono>
 #include <span>
 #include <utility>
 
@@ -136,6 +137,11 @@ void TManifestWriter::Flush() {
   if (!pending_) return;
   file_->Flush();
   pending_ = false;
+}
+
+void TManifestWriter::Touch() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  (void)fileSystem_.SetModifiedTime(path_, std::chrono::duration_cast<std::chrono::seconds>(now).count());
 }
 
 void TManifestWriter::Listed(const std::vector<std::string>& paths, const std::vector<TFileState>& before) {

@@ -78,6 +78,9 @@ class TManifestWriter {
   // flush false: the line waits for the next Flush or other line.
   void Kept(std::string_view path, std::string_view keptAt, const std::optional<TFileState>& before, bool flush = true);
   void Flush();
+  // Sets the manifest's time to now: the run's latest commit, which an undo
+  // of a run that never ended takes as the run's end.
+  void Touch();
   void Undone(std::string_view group);
   // Replaces the manifest with one line per changed file of manifest, by a
   // flushed temporary file renamed over it.

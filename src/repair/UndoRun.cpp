@@ -16,7 +16,14 @@ namespace remdo::repair {
 
 namespace {
 
-// The latest run folder with a manifest that is not undone yet.
+std::string TableList(const std::vector<std::string>& tables) {
+  std::string list;
+  for (const auto& table : tables) list += (list.empty() ? "" : ", ") + table;
+  return list;
+}
+
+}  // namespace
+
 std::optional<std::string> LatestRun(env::TFileSystem& fs, const std::string& rejected) {
   std::vector<std::string> runs;
   for (const auto& entry : fs.Find(rejected + "*", env::attr::kDirectory)) {
@@ -32,14 +39,6 @@ std::optional<std::string> LatestRun(env::TFileSystem& fs, const std::string& re
   if (runs.empty()) return std::nullopt;
   return *std::max_element(runs.begin(), runs.end());
 }
-
-std::string TableList(const std::vector<std::string>& tables) {
-  std::string list;
-  for (const auto& table : tables) list += (list.empty() ? "" : ", ") + table;
-  return list;
-}
-
-}  // namespace
 
 TUndoOutcome UndoLatestRun(TRunReporter& run, const std::string& dataFolder) {
   env::TFileSystem& fs = env::DefaultFileSystem();
@@ -84,8 +83,11 @@ TUndoOutcome UndoLatestRun(TRunReporter& run, const std::string& dataFolder) {
   }
   run.LogLine("Undoing the run of " + *latest);
   run.LogLine("");
+  // A run that never ended left no after values: its manifest's time is
+  // that of its last commit.
+  const auto runEnd = ended ? std::nullopt : fs.ModifiedTime(manifestPath);
   TTableUndo undo(run, dataFolder, std::move(*manifest));
-  if (const auto changed = undo.ChangedSince(); !changed.empty()) {
+  if (const auto changed = undo.ChangedSince(runEnd); !changed.empty()) {
     const std::string tables = TableList(changed);
     if (!env::AskYesNo("These tables were changed after the run of " + *latest + ": " + tables +
                            ".\r\rUndoing the run loses those changes. Undo it all the same?",

@@ -16,9 +16,11 @@
 #ifndef REMDO_REPAIR_UNDORUN_H_
 #define REMDO_REPAIR_UNDORUN_H_
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "env/FileSystem.h"
 #include "repair/RunReporter.h"
 
 namespace remdo::repair {
@@ -26,6 +28,7 @@ namespace remdo::repair {
 inline constexpr std::string_view kUndoneSuffix = "-undone";
 inline constexpr std::string_view kStagedSuffix = ".undo";
 
+// kRefused: the user would not lose the later changes (answered No).
 enum class TUndoResult { kNothingToUndo, kRefused, kDone, kFailed };
 
 struct TUndoOutcome {
@@ -33,6 +36,10 @@ struct TUndoOutcome {
   std::string run;                  // the run's folder name ("20240131-154502")
   std::vector<std::string> failed;  // tables that could not be put back
 };
+
+// The latest run folder below rejected (a trailing separator) with a
+// manifest that is not undone yet.
+std::optional<std::string> LatestRun(env::TFileSystem& fs, const std::string& rejected);
 
 // dataFolder has a trailing separator. Logs one line per table put back.
 TUndoOutcome UndoLatestRun(TRunReporter& run, const std::string& dataFolder);

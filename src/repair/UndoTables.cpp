@@ -43,14 +43,15 @@ std::string TTableUndo::PathOf(const TManifestEntry& entry) const {
   return IsOutside(entry.path) ? entry.path : dataFolder_ + entry.path;
 }
 
-std::vector<std::string> TTableUndo::ChangedSince() const {
+std::vector<std::string> TTableUndo::ChangedSince(std::optional<std::int64_t> runEnd) const {
   std::vector<std::string> changed;
   for (const auto& [group, entries] : groups_) {
     // A file as it was before the run was put back by an undo cut short.
     const bool any = std::any_of(entries.begin(), entries.end(), [&](const TManifestEntry& entry) {
-      if (!entry.after) return false;
       const TFileState now = StateOf(fs_, PathOf(entry));
-      return !SameContentStamp(now, *entry.after) && !SameContentStamp(now, entry.before.value_or(TFileState{}));
+      if (SameContentStamp(now, entry.before.value_or(TFileState{}))) return false;
+      if (entry.after) return !SameContentStamp(now, *entry.after);
+      return runEnd && entry.before && entry.before->size >= 0 && now.size >= 0 && now.time > *runEnd;
     });
     if (any) changed.push_back(group);
   }

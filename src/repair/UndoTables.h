@@ -4,7 +4,9 @@
 #ifndef REMDO_REPAIR_UNDOTABLES_H_
 #define REMDO_REPAIR_UNDOTABLES_H_
 
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +21,10 @@ class TTableUndo {
   // dataFolder has a trailing separator; tables the manifest marks as
   // undone are left out.
   TTableUndo(TRunReporter& run, const std::string& dataFolder, TManifest manifest);
-  // The tables whose files changed after the run.
-  std::vector<std::string> ChangedSince() const;
+  // The tables whose files changed after the run. For a run that never
+  // ended (no after values), runEnd is its last commit's time: a file it
+  // found at its start that is newer and no longer as it was changed after.
+  std::vector<std::string> ChangedSince(std::optional<std::int64_t> runEnd) const;
   // Puts one table back and marks it undone in the manifest; false (with a
   // log line) when it could not be.
   bool Restore(const std::string& group, const std::vector<TManifestEntry>& entries, TManifestWriter& writer);

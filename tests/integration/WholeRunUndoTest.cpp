@@ -169,7 +169,8 @@ TEST(WholeRunUndo, ThreeDamageCasesAreUndoneToTheLastByte) {
 }
 
 // The catalogue used after the repair: a table written again. Without the
-// confirmation nothing changes; with it, the repair's files go all the same.
+// confirmation nothing changes and the run ends as stopped; with it, the
+// repair's files go all the same.
 TEST(WholeRunUndo, ChangedAfterTheRepairOnlyWhenConfirmed) {
   for (const bool confirmed : {false, true}) {
     TUndoneRun run(tools::TDamageKind::kDuplicateKey);
@@ -184,6 +185,34 @@ TEST(WholeRunUndo, ChangedAfterTheRepairOnlyWhenConfirmed) {
     EXPECT_NE(run.dialogs.Boxes().back().text.find("Books"), std::string::npos);
     EXPECT_EQ(Differences(confirmed ? run.before : used, ImageOfDataFolder()), std::vector<std::string>{});
     EXPECT_EQ(run.form->RunState.UndoneRun.empty(), !confirmed);
+    // A refused undo ends as stopped by the user, never as a finished one.
+    EXPECT_EQ(run.form->RunState.Interrupted, !confirmed);
+  }
+}
+
+// A crash inside the swap of Books once its new files are in place: the
+// next start keeps Books' old files for the run that never ended, and its
+// undo puts them back, unless a table is newer and the answer is No.
+TEST(WholeRunUndo, ACrashInsideACommitIsUndoneOnlyWhenNotUsedSince) {
+  for (const bool usedSince : {false, true}) {
+    TUndoneRun run(tools::TDamageKind::kDuplicateKey);
+    test::TFaultFileSystem faults(run.files);
+    auto installed = std::make_unique<test::TInstalledFileSystem>(faults);
+    faults.ArmAtCall("Rename " + std::string(kDataFolder) + "Books.db.old", test::TFault::kStop);
+    EXPECT_ANY_THROW(run.Repair());  // the crash
+    installed.reset();
+    run.Restart();
+    const std::string used = kDataFolder + std::string("Books.db");
+    if (usedSince) {
+      test::WriteWholeFile(used, std::string_view("written by the catalogue"));
+      (void)env::DefaultFileSystem().SetModifiedTime(used, *env::DefaultFileSystem().ModifiedTime(used) + 100);
+      run.dialogs.Answer(false);
+    }
+    const auto crashed = test::ReadWholeFile(used);
+    run.Undo();
+    EXPECT_EQ(run.dialogs.Boxes().empty(), !usedSince);
+    EXPECT_EQ(test::ReadWholeFile(used), usedSince ? crashed : run.before.at("BOOKS.DB").bytes);
+    if (!usedSince) EXPECT_EQ(Differences(run.before, ImageOfDataFolder()), std::vector<std::string>{});
   }
 }
 

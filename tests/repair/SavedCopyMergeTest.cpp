@@ -2,6 +2,7 @@
 // lacks come back field by field; records present are left alone.
 #include <gtest/gtest.h>
 
+#include "paradox/format/PxObject.h"
 #include "repair/RepairFixture.h"
 #include "repair/StepTable.h"
 #include "repair/TableCheck.h"
@@ -86,6 +87,19 @@ TEST_F(SavedCopyMergeTest, AnEmptySavedCopyMergesNothing) {
   const auto offsets = testing::RecordOffsets(Data("LocNames.db"));
   testing::PatchFile(Data("LocNames.db"), offsets.at(1), Locales(1).at(0));
   EXPECT_TRUE(CheckTable(*context, "Locales", "LocNames", kLocales, 0, true, false));
+  EXPECT_EQ(testing::RawRecords(Data("LocNames.db")).size(), 4u);
+}
+
+// An encrypted saved copy is refused with a line; the rebuilt table stays.
+TEST_F(SavedCopyMergeTest, AnEncryptedSavedCopyIsRefusedWithALine) {
+  MakeTable("LocNames", kLocales, Locales(5));
+  MakeTable("LocNames", kLocales, Locales(5), kSave);
+  testing::PatchU32(kSave + "LocNames.db", paradox::pxheader::kExtendedEncryption, 0x12345678);
+  const auto offsets = testing::RecordOffsets(Data("LocNames.db"));
+  testing::PatchFile(Data("LocNames.db"), offsets.at(1), Locales(1).at(0));
+  EXPECT_FALSE(CheckTable(*context, "Locales", "LocNames", kLocales, 0, true, false));
+  EXPECT_EQ(run.lines.back(), "  -- saved copy marked as encrypted: LocNames");
+  EXPECT_EQ(run.state.FailedTables, "LocNames");
   EXPECT_EQ(testing::RawRecords(Data("LocNames.db")).size(), 4u);
 }
 

@@ -196,6 +196,21 @@ TEST_F(TableSequenceTest, WithoutExpandedTitlesFoldersOneTo250AreCheckedByNumber
   EXPECT_EQ(run.state.FailedTables, "ExpTitle");
 }
 
+// A folder table lost with the expanded titles is known from Folders alone.
+TEST_F(TableSequenceTest, WithoutExpandedTitlesAFolderOnlyFoldersKnowsIsRecreated) {
+  Generate(true, 3, [](tools::TCatalogueOptions& o) { o.books = 120; });
+  const auto wanted = FolderRows("Folders", 2);
+  ASSERT_FALSE(wanted.empty());
+  for (const char* table : {"Fldr0002", "ExpTitle"}) {
+    RemoveTable(table);
+    RemoveSaved(std::string(table) + ".db");
+  }
+  RunTableSequence(*context);
+  EXPECT_TRUE(Logged("Fldr0002 folder missing -- recreating"));
+  EXPECT_EQ(FolderRows("Fldr0002").size(), wanted.size());
+  EXPECT_EQ(run.state.FailedTables, "ExpTitle");
+}
+
 TEST_F(TableSequenceTest, FolderMissingEverywhereIsRecreatedAndRefilledFromFolders) {
   Generate(true, 3, [](tools::TCatalogueOptions& o) { o.books = 120; });
   const auto wanted = FolderRows("Folders", 2);

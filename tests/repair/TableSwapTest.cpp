@@ -1,6 +1,9 @@
 // The swap of a rebuilt table and the pack step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "paradox/family/CommitMarker.h"
 #include "paradox/format/PxFieldObject.h"
 #include "repair/RepairFixture.h"
 #include "repair/TableCheck.h"
@@ -55,6 +58,21 @@ TEST_F(TableSwapTest, DataAndIndexFilesAreReplacedMemoAndValidityStay) {
   const auto header = test::ReadWholeFile(Data("Books.db"));
   EXPECT_EQ(header.at(118 + 2 * 21), std::byte{paradox::fieldtype::kMemo});
   ExpectReadable("Books", 2);
+}
+
+// A commit marker the engine refuses (a foreign name, too large) goes to the
+// run's Rejected folder with a line, and the table is repaired as usual.
+TEST_F(TableSwapTest, ARefusedCommitMarkerIsSetAsideAndTheTableRepaired) {
+  for (const bool tooLarge : {false, true}) {
+    MakeTable("Genre", 27, Genres(3));
+    const std::string marker = tooLarge ? std::string(2u << 20, 'x') : paradox::EncodeMarker({{"..\\Genre.db", true}});
+    platform.DataFile("Genre.commit", marker);
+    EXPECT_TRUE(Check("Genre", 27).Run()) << tooLarge;
+    const std::string setAside = context->RejectedFolderName() + (tooLarge ? "Genre_2.commit" : "Genre.commit");
+    EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), "  -- refused commit marker moved to " + setAside), 1);
+    EXPECT_TRUE(!Exists("Genre.commit") && platform.Read(Data(setAside)) == marker);
+    EXPECT_EQ(testing::RawRecords(Data("Genre.db")), Genres(3));
+  }
 }
 
 TEST_F(TableSwapTest, MemoColumnIsMarkedByStructure) {

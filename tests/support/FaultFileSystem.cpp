@@ -64,14 +64,22 @@ void TFaultFileSystem::Arm(long nth, TFault fault) {
   failedCall_.clear();
 }
 
+void TFaultFileSystem::ArmAtCall(std::string call, TFault fault) {
+  Arm(0, fault);
+  const std::lock_guard lock(mutex_);
+  armedCall_ = std::move(call);
+}
+
 void TFaultFileSystem::Disarm() {
   const std::lock_guard lock(mutex_);
   armedAt_ = 0;
+  armedCall_.clear();
 }
 
 bool TFaultFileSystem::ShouldFail(const std::string& what) {
   const std::lock_guard lock(mutex_);
   ++calls_;
+  if (!armedCall_.empty() && !triggered_ && what.starts_with(armedCall_)) armedAt_ = calls_;
   if (armedAt_ <= 0) return false;
   if (calls_ == armedAt_) {
     triggered_ = true;

@@ -31,6 +31,8 @@ class TFaultFileSystem final : public env::TFileSystem {
 
   // Fails the nth counted call from now (1-based).
   void Arm(long nth, TFault fault);
+  // Fails the first counted call whose description (FailedCall) starts so.
+  void ArmAtCall(std::string call, TFault fault);
   void Disarm();
   // Whether its files let the engine write them on another thread, as the
   // real ones do, so that faults reach its background writes. Off by
@@ -73,6 +75,7 @@ class TFaultFileSystem final : public env::TFileSystem {
   TFault fault_ = TFault::kFail;
   bool triggered_ = false;
   std::string failedCall_;
+  std::string armedCall_;
 };
 
 // Runs change with faults installed. change calls the arm it is given where
