@@ -16,6 +16,7 @@
 #include "catalogue/TableCatalogue.h"
 #include "catalogue/TableCreation.h"
 #include "damage/Damage.h"
+#include "env/Errors.h"
 #include "env/FileSystem.h"
 #include "env/SystemInfo.h"
 #include "generator/CatalogueGenerator.h"
@@ -263,6 +264,24 @@ TEST_F(TableSequenceTest, SecondRetryRepairsAFolderAndTakesItsFailureBack) {
   EXPECT_EQ(run.state.FailureCount, 2);
   EXPECT_EQ(run.state.FailedTables, "Fldr0001");
   EXPECT_EQ(FolderRows("Fldr0001").size(), 5u);
+}
+
+// A folder table held by another program with no sharing (or denied to
+// this user) fails in its checks and the structure probe between them; the
+// next folder is checked as usual. The refusal comes from the file system
+// in the tests, since a test run as root opens a chmod 000 file all the same.
+TEST_F(TableSequenceTest, AFolderTableThatCannotBeOpenedFailsOnItsOwn) {
+  const auto catalogue = Generate(true, 2, [](tools::TCatalogueOptions& o) { o.onlyTables = {"Fldr*"}; });
+  const std::string held = Data("Fldr0001.db");
+  files_.onOpen = [held](std::string_view path, env::TOpenMode) {
+    if (path == held) throw env::EFOpenError("Cannot open " + held + ": permission denied");
+  };
+  CheckFolderTables(*context);
+  files_.onOpen = nullptr;
+  const std::string line = "  -- table cannot be opened: Fldr0001.db (Cannot open " + held + ": permission denied)";
+  EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), line), 2) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(run.state.FailedTables, "Fldr0001,Fldr0001");
+  EXPECT_TRUE(Logged(Transferred(catalogue.Records("Fldr0002"))));
 }
 
 TEST_F(TableSequenceTest, EarlierLayoutFolderIsConvertedByTheFirstRetry) {
