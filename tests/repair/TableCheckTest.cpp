@@ -237,78 +237,37 @@ TEST_F(TableCheckTest, ReadOnlyFilesAreResetAndTheCheckGoesOn) {
   EXPECT_EQ(run.lines.at(2), "~  -- transferred data [5]");
 }
 
-// Sets the encryption mark; enciphered, the data blocks become noise as
-// enciphering makes them, otherwise they stay plain (a flipped header byte).
-void MarkEncrypted(const std::string& path, bool encipher) {
-  auto bytes = test::ReadWholeFile(path);
-  const std::size_t header = paradox::GetU16(bytes.data() + paradox::pxheader::kHeaderSize);
-  std::uint32_t noise = 2463534242u;
-  for (std::size_t i = header; encipher && i < bytes.size(); ++i) {
-    noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
-    bytes[i] ^= static_cast<std::byte>(noise);
-  }
-  test::WriteWholeFile(path, bytes);
-  testing::PatchU32(path, paradox::pxheader::kExtendedEncryption, 0x7F01);
-}
-
-// A mark over plain blocks is header damage: the table is rebuilt and its
-// old files kept. Enciphered blocks transfer nothing and the table stays.
-TEST_F(TableCheckTest, EncryptionMarkOverPlainBlocksIsHeaderDamage) {
-  for (const bool enciphered : {false, true}) {
-    SCOPED_TRACE(enciphered ? "enciphered" : "flipped mark");
+// Damage the data blocks outlive: a flipped encryption word, a header count
+// of 0 or below, a block of zeros (never an all-zero record, even where the
+// tolerance lets the table in). The rebuild goes by what the blocks hold.
+TEST_F(TableCheckTest, HeaderOrBlockDamageIsRebuiltFromTheBlocks) {
+  const std::tuple<const char*, std::size_t, std::uint32_t, std::string> cases[] = {
+      {"mark", paradox::pxheader::kExtendedEncryption, 0x7F01, "  -- encryption mark over plain data blocks: header damage"},
+      {"zero", paradox::pxheader::kRecordCount, 0, "  -- record count 0 in the header; 5000 records found"},
+      {"negative", paradox::pxheader::kRecordCount, 0xFFFFFFFD, "  -- record count -3 in the header; 5000 records found"},
+      {"zeroed block", 0, 0, "~  -- transferred data [5000]"}};
+  char table[] = "Genre@";
+  for (const auto& [what, at, value, line] : cases) {
+    SCOPED_TRACE(what);
     run.lines.clear();
-    dialogs.boxes.clear();
-    ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(500)), 500u);
-    const auto records = testing::RawRecords(Data("Genre.db"));
-    MarkEncrypted(Data("Genre.db"), enciphered);
-    const auto before = test::ReadWholeFile(Data("Genre.db"));
-    EXPECT_EQ(Check("Genres", "Genre", 27), !enciphered);
-    if (enciphered) {
-      ASSERT_EQ(dialogs.boxes.size(), 1u);
-      EXPECT_EQ(dialogs.boxes[0].text, "File marked as encrypted: Genre");
-      EXPECT_EQ(run.lines.at(1), "  -- transfer missing 500 records");
-      EXPECT_EQ(test::ReadWholeFile(Data("Genre.db")), before);
-      continue;
-    }
-    EXPECT_TRUE(dialogs.boxes.empty());
-    EXPECT_EQ(run.lines.at(1), "  -- encryption mark over plain data blocks: header damage");
-    EXPECT_EQ(run.lines.at(2), "~  -- transferred data [500]");
-    EXPECT_EQ(testing::RawRecords(Data("Genre.db")), records);
-    EXPECT_EQ(test::ReadWholeFile(Data(context->RejectedFolderName() + "Original\\Genre.db")), before);
-  }
-}
-
-// A block of zeros is passed over as damage, never read as an all-zero
-// record, even where the tolerance lets the rebuilt table in.
-TEST_F(TableCheckTest, ZeroedBlockIsDamageNotARecord) {
-  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(5000)), 5000u);
-  const std::string data = Data("Genre.db");
-  const paradox::TPxObject reader(env::TFileStream(env::DefaultFileSystem(), data, env::TOpenMode::kRead));
-  const std::size_t block = reader.HeaderBytes().size() + static_cast<std::size_t>(reader.BlockSize());
-  testing::PatchFile(data, block, std::vector<std::byte>(static_cast<std::size_t>(reader.BlockSize())));
-  const auto visible = testing::RawRecords(data);
-  const auto before = test::ReadWholeFile(data);
-  EXPECT_TRUE(Check("Genres", "Genre", 27, 5000));
-  const auto after = testing::RawRecords(data);
-  EXPECT_EQ(after.size(), visible.size());
-  const Record blank(after.at(0).size());
-  EXPECT_EQ(std::count(after.begin(), after.end(), blank), 0);
-  EXPECT_EQ(test::ReadWholeFile(Data(context->RejectedFolderName() + "Original\\Genre.db")), before);
-}
-
-// A header count of 0 or below over records found says nothing of what is
-// missing: the rebuild's own count is logged and the recovery steps run.
-TEST_F(TableCheckTest, HeaderCountOfZeroOrBelowIsDecidedByTheRebuild) {
-  for (const std::int32_t count : {0, -3}) {
-    SCOPED_TRACE(count);
-    run.lines.clear();
-    ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(20)), 20u);
-    testing::PatchU32(Data("Genre.db"), paradox::pxheader::kRecordCount, static_cast<std::uint32_t>(count));
-    EXPECT_TRUE(Check("Genres", "Genre", 27));
-    EXPECT_EQ(run.lines.at(1), "  -- record count " + std::to_string(count) + " in the header; 20 records found");
-    EXPECT_EQ(run.lines.at(2), "~  -- transferred data [20]");
-    EXPECT_EQ(run.state.MissingRecords, 0);
-    EXPECT_TRUE(run.state.RecordsMayBeMissing());
+    ++table[5];  // a table of its own, for its own kept original
+    ASSERT_EQ(MakeTable(table, 27, GenreRecords(5000)), 5000u);
+    const std::string data = Data(std::string(table) + ".db");
+    const paradox::TPxObject reader(env::TFileStream(env::DefaultFileSystem(), data, env::TOpenMode::kRead));
+    const auto blockSize = static_cast<std::size_t>(reader.BlockSize());
+    if (at == 0) testing::PatchFile(data, reader.HeaderBytes().size() + blockSize, std::vector<std::byte>(blockSize));
+    if (at != 0) testing::PatchU32(data, at, value);
+    const auto before = test::ReadWholeFile(data);
+    auto visible = testing::RawRecords(data);
+    EXPECT_TRUE(Check("Genres", table, 27, at == 0 ? 5000 : 0));
+    EXPECT_EQ(run.lines.at(1), line);
+    EXPECT_EQ(run.state.RecordsMayBeMissing(), at != paradox::pxheader::kExtendedEncryption);
+    auto after = testing::RawRecords(data);
+    std::sort(visible.begin(), visible.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, visible);
+    EXPECT_EQ(std::count(after.begin(), after.end(), Record(after.at(0).size())), 0);
+    EXPECT_EQ(test::ReadWholeFile(Data(context->RejectedFolderName() + "Original\\" + table + ".db")), before);
   }
 }
 
@@ -321,12 +280,13 @@ TEST_F(TableCheckTest, SignsOfDamageKeepTheOldFilesWhateverTheCount) {
     SCOPED_TRACE(table);
     ASSERT_EQ(MakeTable(table, 27, GenreRecords(5000)), 5000u);  // more than one block
     const std::string data = Data(table + ".db");
-    // Enciphered, or the first block's last-record offset past the block.
-    if (encrypted) {
-      MarkEncrypted(data, true);
-    } else {
-      testing::PatchU32(data, testing::RecordOffsets(data)[0] - 2, 0x7F01);
-    }
+    // Enciphered (mark and noisy blocks), or the first block's last-record
+    // offset past the block.
+    testing::PatchU32(data, encrypted ? paradox::pxheader::kExtendedEncryption : testing::RecordOffsets(data)[0] - 2,
+                      0x7F01);
+    auto bytes = test::ReadWholeFile(data);
+    for (std::size_t i = paradox::GetU16(&bytes[2]); encrypted && i < bytes.size(); ++i) bytes[i] ^= std::byte(i * 40503u >> 7);
+    test::WriteWholeFile(data, bytes);
     testing::PatchU32(data, paradox::pxheader::kRecordCount, static_cast<std::uint32_t>(count));
     const auto before = test::ReadWholeFile(data);
     EXPECT_EQ(Check("Genres", table, 27, 0, false, true), !encrypted);

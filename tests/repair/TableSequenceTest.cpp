@@ -266,20 +266,16 @@ TEST_F(TableSequenceTest, SecondRetryRepairsAFolderAndTakesItsFailureBack) {
   EXPECT_EQ(FolderRows("Fldr0001").size(), 5u);
 }
 
-// A folder table held by another program with no sharing (or denied to
-// this user) fails in its checks and the structure probe between them; the
-// next folder is checked as usual. The refusal comes from the file system
-// in the tests, since a test run as root opens a chmod 000 file all the same.
+// A folder table held with no sharing (or denied) fails its checks and the
+// structure probe between them; the next folder is checked. The file system
+// refuses the open: a test run as root opens a chmod 000 file all the same.
 TEST_F(TableSequenceTest, AFolderTableThatCannotBeOpenedFailsOnItsOwn) {
   const auto catalogue = Generate(true, 2, [](tools::TCatalogueOptions& o) { o.onlyTables = {"Fldr*"}; });
-  const std::string held = Data("Fldr0001.db");
-  files_.onOpen = [held](std::string_view path, env::TOpenMode) {
-    if (path == held) throw env::EFOpenError("Cannot open " + held + ": permission denied");
+  files_.onOpen = [this](std::string_view path, env::TOpenMode) {
+    if (path == Data("Fldr0001.db")) throw env::EFOpenError("denied");
   };
   CheckFolderTables(*context);
-  files_.onOpen = nullptr;
-  const std::string line = "  -- table cannot be opened: Fldr0001.db (Cannot open " + held + ": permission denied)";
-  EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), line), 2) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), "  -- table cannot be opened: Fldr0001.db (denied)"), 2);
   EXPECT_EQ(run.state.FailedTables, "Fldr0001,Fldr0001");
   EXPECT_TRUE(Logged(Transferred(catalogue.Records("Fldr0002"))));
 }
