@@ -29,8 +29,7 @@ class TPassThroughFileSystem final : public env::TFileSystem {
   // Called with the file's or the folder's path when a flush or a folder
   // sync is asked for, whether or not it is passed on.
   std::function<void(std::string_view)> onSync;
-  // Called with the path and mode before every open; it may throw as the
-  // OS refuses an open (a file held with no sharing, or denied).
+  // Called before every open; it may throw as the OS refuses an open.
   std::function<void(std::string_view, env::TOpenMode)> onOpen;
 
   std::unique_ptr<env::TFile> Open(std::string_view path, env::TOpenMode mode) override {

@@ -69,8 +69,7 @@ class DamageFixture : public ::testing::Test {
 };
 
 // What the walk must find after the damage: the records not named
-// unreachable, in their order (a zeroed block's records are gone, with no
-// all-zero record in their place), and a duplicated key where the report says.
+// unreachable, in their order, and a duplicated key where the report says.
 std::vector<TRecordBytes> Expected(const TRawTable& before, const TDamageReport& report, int keyWidth) {
   std::vector<TRecordBytes> expected;
   for (std::size_t r = 0; r < before.records.size(); ++r) {
