@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 
 #include "catalogue/TableCatalogue.h"
 #include "catalogue/TableCreation.h"
@@ -60,7 +61,12 @@ std::int32_t ProbeStructure(std::string_view fileName, std::int32_t resultForB, 
   env::TFileSystem& fileSystem = env::DefaultFileSystem();
   const std::string path = TRepairContext::DataFolder() + std::string(fileName);
   if (!fileSystem.FileExists(path)) return 0;
-  auto file = fileSystem.Open(path, env::TOpenMode::kRead);
+  std::unique_ptr<env::TFile> file;
+  try {
+    file = fileSystem.Open(path, env::TOpenMode::kRead);
+  } catch (const env::EFOpenError&) {
+    return 0;  // the table's own check says why it cannot be opened
+  }
   std::array<std::byte, 2> count{};
   if (file->ReadAt(paradox::pxheader::kFieldCount, count) != count.size()) return 0;
   const std::int32_t fields = paradox::GetS16(count.data());

@@ -47,8 +47,8 @@ bool CreateCatalogTable(TRepairContext& context, std::string_view fileName, std:
 // resultForA when it equals countA, else 0. A missing file, or one too short
 // to hold the count, gives 0. The table sequence asks
 // ProbeStructure(folder table file, 14, 0, 0, 5): 14 for a folder table of
-// the earlier layout (5 fields), otherwise 0. Throws EFOpenError when the
-// file exists but cannot be opened.
+// the earlier layout (5 fields), otherwise 0. A file that exists but cannot
+// be opened gives 0 too: its check fails it with the reason.
 std::int32_t ProbeStructure(std::string_view fileName, std::int32_t resultForB, std::int32_t resultForA,
                             std::int32_t countA, std::int32_t countB);
 

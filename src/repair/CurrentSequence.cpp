@@ -91,7 +91,7 @@ bool CheckExpandedTitles(TRepairContext& context) {
 void CheckBooks(TRepairContext& context) {
   TRunState& state = context.State();
   state.BooksOk = CheckRow(context, kBooks);
-  if (context.Run().KeepGoing() && state.BooksOk && state.MissingRecords > 0) RecoverBooks(context);
+  if (context.Run().KeepGoing() && state.BooksOk && state.RecordsMayBeMissing()) RecoverBooks(context);
 }
 
 // A taken-back Genre.db lacks the genres of books added since the backup:
@@ -109,7 +109,7 @@ void CheckGenres(TRepairContext& context) {
   }
   const bool checked = CheckRow(context, kGenres);
   FillAwaitedGenres(context);
-  if (checked && state.MissingRecords > 0 && state.BooksOk) RecoverGenres(context);
+  if (checked && state.RecordsMayBeMissing() && state.BooksOk) RecoverGenres(context);
 }
 
 bool FixCharactersCopy() { return env::LowerCase(env::GetProgramPath()).find("fixchar") != std::string::npos; }
@@ -144,7 +144,7 @@ void CheckGroups(TRepairContext& context) {
 }
 
 void CheckFolderIndexing(TRepairContext& context) {
-  if (CheckRow(context, kFolderIndexing) && context.State().MissingRecords > 0) {
+  if (CheckRow(context, kFolderIndexing) && context.State().RecordsMayBeMissing()) {
     context.Run().LogLine("  -- folders need to be reindexed");
   }
 }

@@ -85,6 +85,11 @@ struct TRunState {
   std::vector<std::int32_t> BooksAwaitingReissueDates;
   // Records the last rebuild could not transfer.
   std::int32_t MissingRecords = 0;
+  // The last rebuild's header count was negative, or 0 over records found:
+  // how many records the table lost is unknown.
+  bool RecordCountUnknown = false;
+  // Whether the recovery steps after a table's check have anything to look for.
+  bool RecordsMayBeMissing() const { return MissingRecords > 0 || RecordCountUnknown; }
   bool ExpandedTitlesOk = false;
   bool BooksOk = false;
   // Once set, every later rebuild of an earlier-format folder table in the

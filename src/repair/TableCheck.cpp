@@ -95,6 +95,7 @@ bool TTableCheck::RunChecks() {
     request_.MissingTolerance = 0;
   }
   State().MissingRecords = 0;
+  State().RecordCountUnknown = false;
   ReadToleranceFiles();
   if (request_.StructureNumber == 0) return false;
   if (!run.KeepGoing()) return false;
@@ -107,6 +108,7 @@ bool TTableCheck::RunChecks() {
     return FailureEnding();
   }
   if (!SetAsideRefusedMarker()) return FailureEnding();
+  if (!TableFileOpens()) return FailureEnding();
   ResetReadOnlyFiles();
   if (!CreateScratchTable(kScratchTable)) return FailureEnding();
   const bool skipFormat = request_.StructureNumber == 40 || request_.StructureNumber == 41;
@@ -118,6 +120,11 @@ bool TTableCheck::RunChecks() {
     // check is skipped) fails this table, never the run.
     run.LogLine("~     " + std::string(error.what()));
     run.LogLine("  -- unreadable table format");
+    return FailureEnding();
+  } catch (const env::EFOpenError& error) {
+    // Another program took the file (or one of its family) with no sharing
+    // after the first open.
+    run.LogLine("  -- table cannot be opened: " + std::string(error.what()));
     return FailureEnding();
   } catch (const std::bad_alloc&) {
     // A table too large for the address space (a 32-bit program) fails on
@@ -199,6 +206,18 @@ bool TTableCheck::CheckTableFormat() {
     run.LogLine("  -- unreadable table format");
   }
   return false;
+}
+
+// A table file that is there but cannot be opened (held with no sharing
+// by another program, or denied to this user) fails this table only.
+bool TTableCheck::TableFileOpens() {
+  try {
+    (void)env::DefaultFileSystem().Open(TablePath(), env::TOpenMode::kRead);
+    return true;
+  } catch (const env::EFOpenError& error) {
+    Reporter().LogLine("  -- table cannot be opened: " + request_.TableName + ".db (" + error.what() + ")");
+    return false;
+  }
 }
 
 bool TTableCheck::ResetReadOnlyFiles() {

@@ -91,6 +91,8 @@ class TTableCheck {
   // --- Nested steps of the check ---
   // The table's field sizes equal those of the fresh temptbl1. Logs why not.
   bool CheckTableFormat();
+  // Logs why the table's data file cannot be opened for reading.
+  bool TableFileOpens();
   // Clears the read-only mark of every file of the table; always true.
   bool ResetReadOnlyFiles();
   // Moves a commit marker of the table that the engine refuses (it names

@@ -100,8 +100,14 @@ bool TTableCheck::RebuildTable() {
 TTableCheck::TRebuildStop TTableCheck::WalkRecords(paradox::TPxObject& reader, TWalkCounts& counts) {
   TRunReporter& run = Reporter();
   if (reader.IsEncrypted()) {
-    env::ShowInfoBox("File marked as encrypted: " + request_.TableName, "Error");
-    return TRebuildStop::kEncrypted;
+    if (!reader.DataBlocksReadPlain()) {
+      env::ShowInfoBox("File marked as encrypted: " + request_.TableName, "Error");
+      return TRebuildStop::kEncrypted;
+    }
+    // The catalogue never enciphers its tables: a mark over plain blocks is
+    // a damaged header word, and the records are rebuilt as from any header.
+    run.LogLine("  -- encryption mark over plain data blocks: header damage");
+    damageSeen_ = true;
   }
   const bool testConversion = catalogue::IsCurrentLayout() && request_.StructureNumber == kEarlierFolderStructure &&
                               reader.HasFields() && reader.FirstField()->TypeCode() == paradox::fieldtype::kNumber;
@@ -177,10 +183,19 @@ void TTableCheck::NoteFolderConversion(paradox::TPxObject& reader) {
 
 bool TTableCheck::ReportRebuild(TWalkCounts& counts, std::unique_ptr<paradox::TPxObject>& reader) {
   TRunReporter& run = Reporter();
-  const std::int64_t header = counts.headerCount;
+  // A negative header count, or 0 over records found, is damage: what the
+  // walk read stands in for it, and the steps that look for lost records
+  // run, since how many were lost is unknown.
+  const bool countUnknown = counts.headerCount < 0 || (counts.headerCount == 0 && counts.read > 0);
+  State().RecordCountUnknown = countUnknown;
+  const std::int64_t header = countUnknown ? counts.read : counts.headerCount;
+  if (countUnknown && run.KeepGoing()) {
+    run.LogLine("  -- record count " + std::to_string(counts.headerCount) + " in the header; " +
+                std::to_string(counts.read) + " record" + std::string(PluralSuffix(counts.read)) + " found");
+  }
   std::int64_t transferred = counts.transferred + counts.recovered;
   if (transferred > header) transferred = header;
-  State().MissingRecords = static_cast<std::int32_t>(std::llabs(header - transferred));
+  State().MissingRecords = static_cast<std::int32_t>(header - transferred);
   const std::int32_t tolerance = request_.MissingTolerance;
   if (tolerance > 0 && transferred < header && transferred + tolerance >= header) transferred = header;
   const bool complete = transferred == header;

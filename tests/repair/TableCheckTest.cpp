@@ -237,16 +237,31 @@ TEST_F(TableCheckTest, ReadOnlyFilesAreResetAndTheCheckGoesOn) {
   EXPECT_EQ(run.lines.at(2), "~  -- transferred data [5]");
 }
 
-TEST_F(TableCheckTest, EncryptedTableTransfersNothing) {
-  ASSERT_EQ(MakeTable("Genre", 27, GenreRecords(5)), 5u);
-  const auto before = test::ReadWholeFile(Data("Genre.db"));
-  testing::PatchU32(Data("Genre.db"), paradox::pxheader::kExtendedEncryption, 0x12345678);
-  EXPECT_FALSE(Check("Genres", "Genre", 27));
-  ASSERT_EQ(dialogs.boxes.size(), 1u);
-  EXPECT_EQ(dialogs.boxes[0].text, "File marked as encrypted: Genre");
-  EXPECT_EQ(dialogs.boxes[0].caption, "Error");
-  EXPECT_EQ(run.lines.at(1), "  -- transfer missing 5 records");
-  (void)before;
+TEST_F(TableCheckTest, HeaderOrBlockDamageIsRebuiltFromTheBlocks) {
+  // A flipped encryption word, a header count of 0 or below, a block of zeros (no all-zero record).
+  const std::tuple<std::size_t, std::uint32_t, std::string> cases[] = {
+      {paradox::pxheader::kExtendedEncryption, 0x7F01, "  -- encryption mark over plain data blocks: header damage"},
+      {paradox::pxheader::kRecordCount, 0, "  -- record count 0 in the header; 5000 records found"},
+      {paradox::pxheader::kRecordCount, 0xFFFFFFFD, "  -- record count -3 in the header; 5000 records found"},
+      {0, 0, "~  -- transferred data [5000]"}};
+  char table[] = "Genre@";
+  for (const auto& [at, value, line] : cases) {
+    run.lines.clear(), ++table[5];  // a table of its own, for its own kept original
+    ASSERT_EQ(MakeTable(table, 27, GenreRecords(5000)), 5000u);
+    const std::string data = Data(std::string(table) + ".db");
+    const paradox::TPxObject reader(env::TFileStream(env::DefaultFileSystem(), data, env::TOpenMode::kRead));
+    const auto block = static_cast<std::size_t>(reader.BlockSize());
+    at == 0 ? testing::PatchFile(data, reader.HeaderBytes().size() + block, Record(block)) : testing::PatchU32(data, at, value);
+    const auto before = test::ReadWholeFile(data);
+    const auto visible = testing::RawRecords(data);
+    EXPECT_TRUE(Check("Genres", table, 27, at == 0 ? 5000 : 0));
+    EXPECT_EQ(run.lines.at(1), line);
+    EXPECT_EQ(run.state.RecordsMayBeMissing(), at != paradox::pxheader::kExtendedEncryption);
+    const auto after = testing::RawRecords(data);
+    EXPECT_EQ(std::multiset<Record>(after.begin(), after.end()), std::multiset<Record>(visible.begin(), visible.end()));
+    EXPECT_EQ(std::count(after.begin(), after.end(), Record(after.at(0).size())), 0);
+    EXPECT_EQ(test::ReadWholeFile(Data(context->RejectedFolderName() + "Original\\" + table + ".db")), before);
+  }
 }
 
 // A block passed over keeps the old files whatever the header count; an
@@ -261,6 +276,9 @@ TEST_F(TableCheckTest, SignsOfDamageKeepTheOldFilesWhateverTheCount) {
     // Encrypted, or the first block's last-record offset past the block.
     testing::PatchU32(data, encrypted ? paradox::pxheader::kExtendedEncryption : testing::RecordOffsets(data)[0] - 2,
                       0x7F01);
+    auto bytes = test::ReadWholeFile(data);
+    for (std::size_t i = paradox::GetU16(&bytes[2]); encrypted && i < bytes.size(); ++i) bytes[i] ^= std::byte(i * 40503u >> 7);
+    test::WriteWholeFile(data, bytes);
     testing::PatchU32(data, paradox::pxheader::kRecordCount, static_cast<std::uint32_t>(count));
     const auto before = test::ReadWholeFile(data);
     EXPECT_EQ(Check("Genres", table, 27, 0, false, true), !encrypted);

@@ -280,6 +280,17 @@ TEST_F(TableSequenceTest, SecondRetryRepairsAFolderAndTakesItsFailureBack) {
   EXPECT_EQ(FolderRows("Fldr0001").size(), 5u);
 }
 
+// A folder table held or denied (the file system refuses: root opens chmod 000) fails alone.
+TEST_F(TableSequenceTest, AFolderTableThatCannotBeOpenedFailsOnItsOwn) {
+  const auto catalogue = Generate(true, 2, [](tools::TCatalogueOptions& o) { o.onlyTables = {"Fldr*"}; });
+  files_.onOpen = [this](std::string_view path, env::TOpenMode) {
+    if (path == Data("Fldr0001.db")) throw env::EFOpenError("denied");
+  };
+  CheckFolderTables(*context);
+  EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), "  -- table cannot be opened: Fldr0001.db (denied)"), 2);
+  EXPECT_TRUE(Logged(Transferred(catalogue.Records("Fldr0002"))));
+}
+
 TEST_F(TableSequenceTest, EarlierLayoutFolderIsConvertedByTheFirstRetry) {
   Generate(true, 2, [](tools::TCatalogueOptions& o) {
     o.earlierFolderTables = true;

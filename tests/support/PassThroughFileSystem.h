@@ -29,8 +29,11 @@ class TPassThroughFileSystem final : public env::TFileSystem {
   // Called with the file's or the folder's path when a flush or a folder
   // sync is asked for, whether or not it is passed on.
   std::function<void(std::string_view)> onSync;
+  // Called before every open; it may throw as the OS refuses an open.
+  std::function<void(std::string_view, env::TOpenMode)> onOpen;
 
   std::unique_ptr<env::TFile> Open(std::string_view path, env::TOpenMode mode) override {
+    if (onOpen) onOpen(path, mode);
     if (onCreate && (mode == env::TOpenMode::kCreate || mode == env::TOpenMode::kCreateNew)) onCreate(path);
     auto file = base_.Open(path, mode);
     if (syncs_ && !onSync) return file;

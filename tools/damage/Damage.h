@@ -6,7 +6,7 @@
 // undamaged data file (file order, 0-based); for a table the engine wrote,
 // that is key order. The report says which of them the walk no longer
 // finds (unreachable), which records it now finds that are none (phantom:
-// a zeroed block's all-zero record), and which records now carry their
+// the records of another table put in its place), and which records now carry their
 // neighbour's key, so that tests can assert exact ranges.
 //
 // Where the damage goes is chosen by the seed unless the options say; the

@@ -44,6 +44,15 @@ TTableMap TTableMap::Read(env::TFile& file) {
     block.bytes = std::min<std::int64_t>(image.fileSize_ - start, image.blockSize_);
     block.lastOffset = paradox::GetS16(blockHeader.data() + 4);
     block.records = image.RecordsOfBlock(block.lastOffset, block.bytes);
+    // The reader passes over a block of zeros only: its header's one record
+    // was never written.
+    if (std::all_of(blockHeader.begin(), blockHeader.end(), [](std::byte b) { return b == std::byte{0}; })) {
+      std::vector<std::byte> whole(static_cast<std::size_t>(block.bytes));
+      if (file.ReadAt(static_cast<std::uint64_t>(start), whole) == whole.size() &&
+          std::all_of(whole.begin(), whole.end(), [](std::byte b) { return b == std::byte{0}; })) {
+        block.records = 0;
+      }
+    }
     block.firstOrdinal = ordinal;
     ordinal += block.records;
     image.blocks_.push_back(block);

@@ -183,13 +183,52 @@ void TPxObject::CheckWalkable() const {
   }
 }
 
-bool TPxObject::FirstRecord() {
+void TPxObject::Rewind() {
   currentBlock_ = -1;
   recordOffset_ = -1;
   blockRecords_ = 0;
   blockState_ = TBlockState::kNone;
   passedOver_ = 0;
+}
+
+bool TPxObject::FirstRecord() {
+  Rewind();
   return NextRecord();
+}
+
+int TPxObject::BlockNextLink() const { return currentBlock_ < 0 ? 0 : GetU16(buffer_.data()); }
+int TPxObject::BlockPreviousLink() const { return currentBlock_ < 0 ? 0 : GetU16(buffer_.data() + 2); }
+
+bool TPxObject::DataBlocksReadPlain() {
+  std::int64_t plain = 0;
+  std::int64_t other = 0;
+  bool records = false;
+  try {
+    const std::int64_t blocks = BlocksToWalk();
+    Rewind();
+    for (;;) {
+      const std::int64_t before = currentBlock_;
+      try {
+        if (!NextBlock()) break;
+      } catch (const env::EReadError&) {
+        if (currentBlock_ == before) break;
+        ++other;
+        continue;
+      }
+      const bool linked = BlockNextLink() <= blocks && BlockPreviousLink() <= blocks;
+      const bool judged = blockState_ == TBlockState::kRecords || blockState_ == TBlockState::kEmpty;
+      if (linked && judged) {
+        ++plain;
+        records = records || blockState_ == TBlockState::kRecords;
+      } else {
+        ++other;
+      }
+    }
+  } catch (const env::EReadError&) {
+    // No block size or an impossible record size: nothing reads as plain.
+  }
+  Rewind();
+  return records && plain > other;
 }
 
 bool TPxObject::NextRecord() {
@@ -219,7 +258,7 @@ bool TPxObject::NextBlock() {
   if (currentBlock_ + 1 >= BlocksToWalk()) return false;
   ++currentBlock_;
   ReadBlock();
-  if (blockState_ == TBlockState::kDamaged || blockCut_) ++passedOver_;
+  if (blockState_ == TBlockState::kDamaged || blockState_ == TBlockState::kZeroed || blockCut_) ++passedOver_;
   return true;
 }
 
@@ -250,8 +289,15 @@ void TPxObject::ReadBlock() {
 // Decides how many records the loaded block holds. The last-record offset
 // must be a multiple of the record size and leave the last record inside
 // the block; records of a trailing part block must lie wholly in the bytes
-// that were read.
+// that were read. A block of zeros only holds no record: the engine writes
+// block links and records, so zeros throughout mean a block the file was
+// extended by and never written, or a wiped sector run.
 void TPxObject::JudgeBlock(std::size_t bytesRead) {
+  const auto read = std::span<const std::byte>(buffer_).first(bytesRead);
+  if (std::all_of(read.begin(), read.end(), [](std::byte b) { return b == std::byte{0}; })) {
+    blockState_ = TBlockState::kZeroed;
+    return;
+  }
   const int recordSize = RecordSize();
   const int area = BlockSize() - static_cast<int>(kBlockHeaderSize);
   const int last = GetS16(buffer_.data() + 4);

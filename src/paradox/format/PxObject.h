@@ -31,7 +31,8 @@
 //
 // Damaged blocks never stop the walk: a block whose last-record offset is
 // negative (empty), not a multiple of the record size, or beyond the block's
-// record area is skipped whole. The bytes of a trailing part block (the file
+// record area is skipped whole, and so is a block of zeros only (its header
+// would promise one all-zero record that was never written). The bytes of a trailing part block (the file
 // ends at least 6 bytes into the block after the last whole one) are walked
 // too: the records of that block that lie wholly inside the file are read,
 // while BlockCount still counts whole blocks only.
@@ -74,6 +75,7 @@ enum class TBlockState {
   kRecords,  // holds records (BlockRecordCount of them)
   kEmpty,    // last-record offset negative: no records
   kDamaged,  // last-record offset not a multiple of the record size, or beyond the block
+  kZeroed,   // every byte zero: never written, or wiped; its one "record" would be a phantom
 };
 
 class TPxObject {
@@ -122,11 +124,21 @@ class TPxObject {
   // a block header's worth of bytes. Needs a valid block size.
   bool HasTrailingPartBlock() const;
   bool IsEncrypted() const;
+  // For a file marked as encrypted: whether its data blocks read as plain
+  // blocks all the same, so that the mark is header damage (one flipped
+  // byte sets it). Enciphered blocks have headers of random bytes; here
+  // most blocks must have a consistent header (links within the file, a
+  // last-record offset the record size divides, or an empty block) and at
+  // least one must hold records. Walks every block and leaves the reader
+  // as after construction; false when no record can be walked at all.
+  bool DataBlocksReadPlain();
   // The file's size when the reader was made.
   std::int64_t FileSize() const { return fileSize_; }
 
   // Forgets the current block and record, then NextRecord.
   bool FirstRecord();
+  // Forgets the current block and record: the next NextBlock loads block 0.
+  void Rewind();
   // Moves to the next record image in file order: true when there is one,
   // false at the end of the file (and on every call after that).
   bool NextRecord();
@@ -148,9 +160,12 @@ class TPxObject {
   // Records the walk takes from the loaded block.
   int BlockRecordCount() const { return blockRecords_; }
   // Blocks the walk since FirstRecord loaded but could not take every
-  // record of: damaged blocks skipped whole, and a trailing part block cut
-  // inside its records. Empty blocks do not count.
+  // record of: damaged and zeroed blocks skipped whole, and a trailing part
+  // block cut inside its records. Empty blocks do not count.
   std::int64_t PassedOverBlocks() const { return passedOver_; }
+  // The loaded block's links (block numbers from 1, 0 for none).
+  int BlockNextLink() const;
+  int BlockPreviousLink() const;
 
  private:
   void ReadHeader();

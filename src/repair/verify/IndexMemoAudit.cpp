@@ -91,7 +91,7 @@ class TAudit {
     auto file = fileSystem_.Open(dataPath_, env::TOpenMode::kRead);
     const std::uint64_t size = file->Size();
     const TTableHeader table = paradox::ReadFileHeader(*file, size, dataPath_);
-    if (table.IsEncrypted()) {
+    if (table.IsEncrypted() && !options_.encryptionMarkIsDamage) {
       result_.lines.push_back("    Indexes and memo file not checked: the table is encrypted");
       return;
     }

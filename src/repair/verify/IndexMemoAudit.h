@@ -52,6 +52,9 @@ struct TIndexMemoOptions {
   // index, as the structure's field specs say (TFieldSpecReading's
   // IndexedFields); an index found on disk is checked whether listed or not.
   std::vector<int> indexedFields;
+  // The table's encryption mark sits over plain data blocks (header
+  // damage): its indexes and memo file are checked all the same.
+  bool encryptionMarkIsDamage = false;
 };
 
 // Checks the indexes and memo file of the table whose data file is dataPath.

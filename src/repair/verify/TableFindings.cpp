@@ -78,9 +78,9 @@ TBlockWalk WalkBlocks(paradox::TPxObject& reader, const std::string& path) {
     if (reader.PassedOverBlocks() == passedBefore) continue;
     // A block the reader skipped whole, or one the end of the file cut.
     const bool damaged = reader.BlockState() == paradox::TBlockState::kDamaged && block < wholeBlocks;
-    walk.passedOver.push_back(
-        name + ": " +
-        (damaged ? DamagedBlockReason(reader, path, start) : std::string("records cut off by the end of the file")));
+    std::string reason = damaged ? DamagedBlockReason(reader, path, start) : "records cut off by the end of the file";
+    if (reader.BlockState() == paradox::TBlockState::kZeroed) reason = "every byte zero, no record";
+    walk.passedOver.push_back(name + ": " + reason);
   }
   const std::int64_t rest = reader.FileSize() - headerSize - wholeBlocks * reader.BlockSize();
   if (!walk.partial && rest > 0) {
@@ -168,6 +168,7 @@ void AddRecordFindings(paradox::TPxObject& reader, const std::string& path, std:
   // The index files and the memo file against the data file. The indexes
   // the structure asks for are named, so that a missing one is a finding.
   TIndexMemoOptions options;
+  options.encryptionMarkIsDamage = reader.IsEncrypted();  // only a mark over plain blocks gets here
   if (structureNumber != 0) {
     options.indexedFields = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(structureNumber)).IndexedFields();
   }
@@ -191,10 +192,16 @@ TTableFindings FindTableDamage(const std::string& dataPath, std::int32_t structu
     return findings;
   }
   findings.lines.push_back("    header records     : " + std::to_string(reader->RecordCount()));
-  if (!reader->HasHeader() || !reader->HasFields() || reader->IsEncrypted()) {
-    findings.lines.push_back(reader->IsEncrypted() ? "  -- file marked as encrypted" : "  -- unreadable table format");
+  const bool enciphered = reader->IsEncrypted() && !reader->DataBlocksReadPlain();
+  if (!reader->HasHeader() || !reader->HasFields() || enciphered) {
+    findings.lines.push_back(enciphered ? "  -- file marked as encrypted" : "  -- unreadable table format");
     findings.unreadable = findings.damaged = true;
     return findings;
+  }
+  if (reader->IsEncrypted()) {
+    // A repair rebuilds such a table as any other.
+    findings.lines.push_back("  -- encryption mark over plain data blocks: header damage");
+    findings.damaged = true;
   }
   try {
     AddRecordFindings(*reader, dataPath, structureNumber, findings);
