@@ -83,6 +83,72 @@ TEST_F(TableSwapTest, WithoutRebuiltFilesNothingIsTouched) {
   EXPECT_TRUE(Exists("Genre.px"));
 }
 
+// A damaged or missing memo file: a new one holds every value found (in
+// place or linked again by length, modification number and leader); a
+// value that is gone is cut to its leader with a line naming its record;
+// the old memo file is kept with the old table files.
+TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
+  const TRecordMaker maker(31);
+  const std::size_t blurb = maker.Offset("Blurb");
+  const std::vector<std::string> memos = {std::string(3000, 'a'), std::string(500, 'b'), "", std::string(4000, 'd')};
+  const auto moveReference = [&](std::vector<std::byte>& db) {
+    // Book 4's reference, found by its record image, points elsewhere.
+    const Record record = testing::RawRecords(Data("Books.db")).at(3);
+    const auto at = std::search(db.begin(), db.end(), record.begin(), record.end()) - db.begin();
+    db.at(static_cast<std::size_t>(at) + blurb + 1 + 1) ^= std::byte{0x70};
+  };
+  struct TCase {
+    const char* name;
+    std::function<void(std::vector<std::byte>& mb, std::vector<std::byte>& db)> damage;
+    std::vector<bool> whole;  // per book: the value is kept whole (else cut to its leader)
+    std::string counts;
+  } const cases[] = {
+      {"book 1's unit zeroed", [](auto& mb, auto&) { std::fill_n(mb.begin() + 0x1000, 0x1000, std::byte{0}); },
+       {false, true, true, true}, "2 values intact, 0 re-linked, 1 cut to their leader, 0 unlinked"},
+      {"book 4's reference moved", [&](auto&, auto& db) { moveReference(db); }, {true, true, true, true},
+       "2 values intact, 1 re-linked, 0 cut to their leader, 0 unlinked"},
+      {"memo file missing", [](auto& mb, auto&) { mb.clear(); }, {false, false, true, false},
+       "0 values intact, 0 re-linked, 3 cut to their leader, 0 unlinked"},
+  };
+  int kept = 0;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string original = ++kept == 1 ? "Books" : "Books_" + std::to_string(kept);
+    std::vector<Record> books;
+    for (int i = 1; i <= 4; ++i) books.push_back(maker.Make({{"Book", i}, {"Title", "T"}}));
+    MakeMemoTable("Books", 31, books, memos);
+    auto mb = test::ReadWholeFile(Data("Books.mb"));
+    auto db = test::ReadWholeFile(Data("Books.db"));
+    const auto oldMemo = mb;
+    c.damage(mb, db);
+    test::WriteWholeFile(Data("Books.db"), db);
+    if (mb.empty()) {
+      ASSERT_TRUE(env::DefaultFileSystem().Remove(Data("Books.mb")));
+    } else {
+      test::WriteWholeFile(Data("Books.mb"), mb);
+    }
+    run.lines.clear();
+    EXPECT_TRUE(CheckTable(*context, "Books", "Books", 31, 8, false, false));
+    const auto lines = run.FileLines();
+    const auto logged = [&](const std::string& text) {
+      return std::any_of(lines.begin(), lines.end(), [&](const auto& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(logged("memo file Books.mb damaged; a new one was written: " + c.counts)) << ::testing::PrintToString(lines);
+    const auto rebuilt = testing::RawRecords(Data("Books.db"));
+    ASSERT_EQ(rebuilt.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+      const std::string expected = c.whole[i] ? memos[i] : memos[i].substr(0, 1);
+      EXPECT_EQ(testing::MemoText(Data("Books.mb"), rebuilt[i], blurb, 11), expected) << i;
+      EXPECT_EQ(logged("value cut, record " + std::to_string(i + 1) + ":"), !c.whole[i]) << i;
+    }
+    if (!mb.empty()) {
+      EXPECT_EQ(test::ReadWholeFile(Data(context->RejectedFolderName() + "Original\\" + original + ".mb")), mb);
+    }
+    ExpectReadable("Books", 4);
+    for (const auto& name : Files("Books.*")) ASSERT_TRUE(env::DefaultFileSystem().Remove(Data(name)));
+  }
+}
+
 // Failing each file-system call of the swap in turn: a failure rolls back
 // and names the file in the box the user sees; the old family stays whole
 // until the swap goes through.

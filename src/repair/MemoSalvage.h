@@ -1,0 +1,44 @@
+// The salvage of a table's memo file during a repair. After the rebuild the
+// scratch table's records still refer to the table's own memo file. Their
+// references are checked against what that file still holds (the memo
+// inventory). A sound file with sound references is left alone. When the
+// file has any finding (a reference that does not find its value, a part
+// that cannot be read, a damaged header, or no file while records refer to
+// it), a fresh memo file is written beside the scratch table with every
+// value that was found or linked again, and the scratch records are pointed
+// at it; a value that is lost leaves its record the leader (its first
+// bytes). The swap then adopts the new file with the table's other files.
+#ifndef REMDO_REPAIR_MEMOSALVAGE_H_
+#define REMDO_REPAIR_MEMOSALVAGE_H_
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace remdo::repair {
+
+struct TMemoSalvage {
+  // A new memo file was written and the records rewritten.
+  bool written = false;
+  // What was wrong with the old file, in words (empty when nothing).
+  std::vector<std::string> findings;
+  std::size_t intact = 0;    // values found where their records say
+  std::size_t relinked = 0;  // values found again for a broken reference
+  std::size_t cut = 0;       // values cut to their leader
+  std::size_t unlinked = 0;  // values no record refers to
+  // The keys of the records whose values were cut, with the reason.
+  std::vector<std::string> cutRecords;
+};
+
+// Checks memoPath (which may be missing) against the records of the data
+// file dataPath and, when it has findings, writes newMemoPath and rewrites
+// the blob fields of dataPath's records in place. Throws EReadError,
+// EFOpenError, EFCreateError, EWriteError and the memo writer's
+// EDBEngineError; a failure leaves newMemoPath incomplete and dataPath's
+// records possibly rewritten, so the caller throws the scratch table away.
+TMemoSalvage SalvageMemoFile(const std::string& dataPath, const std::string& memoPath,
+                             const std::string& newMemoPath);
+
+}  // namespace remdo::repair
+
+#endif  // REMDO_REPAIR_MEMOSALVAGE_H_
