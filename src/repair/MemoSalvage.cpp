@@ -4,6 +4,7 @@
 // file. The fields are rewritten in place: their width does not change and
 // no index is built over a blob field.
 #include "repair/MemoSalvage.h"
+#include "repair/UnlinkedMemoValues.h"
 
 #include <cmath>
 #include <cstdint>
@@ -132,9 +133,10 @@ std::vector<std::string> Findings(const paradox::TMemoInventory& inventory, cons
 
 }  // namespace
 
-TMemoSalvage SalvageMemoFile(const std::string& dataPath, const std::string& memoPath,
-                             const std::string& newMemoPath) {
+TMemoSalvage SalvageMemoFile(const TMemoSalvageRequest& request) {
   env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  const std::string& dataPath = request.dataPath;
+  const std::string& memoPath = request.memoPath;
   TMemoSalvage salvage;
   TScratchFields scratch = ReadBlobFields(dataPath);
   if (scratch.columns.empty()) return salvage;
@@ -161,9 +163,13 @@ TMemoSalvage SalvageMemoFile(const std::string& dataPath, const std::string& mem
   salvage.unlinked = links.unlinked.size();
   if (salvage.findings.empty()) return salvage;
 
-  paradox::TMemoFileBuilder builder(fileSystem, newMemoPath);
+  paradox::TMemoFileBuilder builder(fileSystem, request.newMemoPath);
   salvage.cut = paradox::WriteLinkedValues(*old, inventory, links, builder, fields);
   builder.Finish();
+  if (!links.unlinked.empty() && request.unlinkedPath) {
+    salvage.unlinkedFile = request.unlinkedPath();
+    WriteUnlinkedValues(salvage.unlinkedFile, *old, inventory, links.unlinked, request.codePage);
+  }
   old->Close();
   auto data = fileSystem.Open(dataPath, env::TOpenMode::kReadWrite);
   for (std::size_t r = 0; r < scratch.recordOffsets.size(); ++r) {

@@ -12,6 +12,8 @@
 #define REMDO_REPAIR_MEMOSALVAGE_H_
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,16 +30,28 @@ struct TMemoSalvage {
   std::size_t unlinked = 0;  // values no record refers to
   // The keys of the records whose values were cut, with the reason.
   std::vector<std::string> cutRecords;
+  // Where the unlinked values were written; empty when there were none.
+  std::string unlinkedFile;
+};
+
+struct TMemoSalvageRequest {
+  std::string dataPath;     // the rebuilt scratch table's data file
+  std::string memoPath;     // the table's memo file (may be missing)
+  std::string newMemoPath;  // the scratch table's memo file
+  std::uint16_t codePage = 0;  // of the table's text
+  // Where the values no record refers to are written (see
+  // UnlinkedMemoValues.h); called only when there are some.
+  std::function<std::string()> unlinkedPath;
 };
 
 // Checks memoPath (which may be missing) against the records of the data
-// file dataPath and, when it has findings, writes newMemoPath and rewrites
-// the blob fields of dataPath's records in place. Throws EReadError,
+// file dataPath and, when it has findings, writes newMemoPath, rewrites
+// the blob fields of dataPath's records in place and writes the unlinked
+// values. Throws EReadError,
 // EFOpenError, EFCreateError, EWriteError and the memo writer's
 // EDBEngineError; a failure leaves newMemoPath incomplete and dataPath's
 // records possibly rewritten, so the caller throws the scratch table away.
-TMemoSalvage SalvageMemoFile(const std::string& dataPath, const std::string& memoPath,
-                             const std::string& newMemoPath);
+TMemoSalvage SalvageMemoFile(const TMemoSalvageRequest& request);
 
 }  // namespace remdo::repair
 

@@ -9,6 +9,8 @@
 #include "env/Dialogs.h"
 #include "env/Errors.h"
 #include "paradox/format/FieldType.h"
+#include "paradox/index/LanguageDriver.h"
+#include "repair/RejectedFiles.h"
 #include "repair/MemoSalvage.h"
 #include "repair/TableCheck.h"
 
@@ -42,8 +44,16 @@ bool TTableCheck::SalvageMemoFile() {
   const std::string memoName = request_.TableName + ".mb";
   TMemoSalvage salvage;
   try {
-    salvage = repair::SalvageMemoFile(DataPath(kScratchTable), DataPath(memoName),
-                                      DataPath(std::string(kScratchBase) + ".mb"));
+    const auto* driver =
+        paradox::FindLanguageDriver(catalogue::SchemaLanguageDriver(request_.StructureNumber));
+    TMemoSalvageRequest salvageRequest{DataPath(kScratchTable), DataPath(memoName),
+                                       DataPath(std::string(kScratchBase) + ".mb"),
+                                       static_cast<std::uint16_t>(driver == nullptr ? 0 : driver->codePage), {}};
+    salvageRequest.unlinkedPath = [&] {
+      const std::string folder = RejectedFolder(context_);
+      return folder + FreeTableName(folder, request_.TableName + "_memo") + ".csv";
+    };
+    salvage = repair::SalvageMemoFile(salvageRequest);
   } catch (const env::ERemdoError& error) {
     const std::string text = "The memo file " + memoName + " could not be salvaged: " + error.what();
     run.LogLine("  -- " + text);
@@ -65,6 +75,11 @@ bool TTableCheck::SalvageMemoFile() {
   if (salvage.cutRecords.size() > kVisibleCutRecords) {
     run.LogLine("     (" + std::to_string(salvage.cutRecords.size() - kVisibleCutRecords) +
                 " more records in the log file)");
+  }
+  if (!salvage.unlinkedFile.empty()) {
+    run.LogLine("  -- " + Count(salvage.unlinked, "value", "values") +
+                " no record refers to, with their places in the old memo file: " +
+                salvage.unlinkedFile.substr(TRepairContext::DataFolder().size()));
   }
   return true;
 }

@@ -107,6 +107,13 @@ TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
        {false, true, true, true}, "2 values intact, 0 re-linked, 1 cut to their leader, 0 unlinked"},
       {"book 4's reference moved", [&](auto&, auto& db) { moveReference(db); }, {true, true, true, true},
        "2 values intact, 1 re-linked, 0 cut to their leader, 0 unlinked"},
+      {"book 2's modification number changed",
+       [&](auto&, auto& db) {
+         const Record record = testing::RawRecords(Data("Books.db")).at(1);
+         const auto at = std::search(db.begin(), db.end(), record.begin(), record.end()) - db.begin();
+         db.at(static_cast<std::size_t>(at) + blurb + 1 + 8) ^= std::byte{0x40};
+       },
+       {true, false, true, true}, "2 values intact, 0 re-linked, 1 cut to their leader, 1 unlinked"},
       {"memo file missing", [](auto& mb, auto&) { mb.clear(); }, {false, false, true, false},
        "0 values intact, 0 re-linked, 3 cut to their leader, 0 unlinked"},
   };
@@ -140,6 +147,12 @@ TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
       const std::string expected = c.whole[i] ? memos[i] : memos[i].substr(0, 1);
       EXPECT_EQ(testing::MemoText(Data("Books.mb"), rebuilt[i], blurb, 11), expected) << i;
       EXPECT_EQ(logged("value cut, record " + std::to_string(i + 1) + ":"), !c.whole[i]) << i;
+    }
+    // The unlinked value, with its place in the old file.
+    if (c.counts.ends_with("1 unlinked")) {
+      const std::string csv = platform.Read(Data(context->RejectedFolderName() + "Books_memo.csv"));
+      EXPECT_EQ(csv, "Offset,Entry,Length,Modification,Value\r\n8192,63,500,1,\"" + memos[1] + "\"\r\n");
+      EXPECT_TRUE(logged("1 value no record refers to"));
     }
     if (!mb.empty()) {
       EXPECT_EQ(test::ReadWholeFile(Data(context->RejectedFolderName() + "Original\\" + original + ".mb")), mb);
