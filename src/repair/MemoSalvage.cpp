@@ -4,6 +4,7 @@
 // file. The fields are rewritten in place: their width does not change and
 // no index is built over a blob field.
 #include "repair/MemoSalvage.h"
+#include "repair/RunReporter.h"
 #include "repair/UnlinkedMemoValues.h"
 
 #include <cmath>
@@ -17,6 +18,8 @@
 #include "paradox/format/BlobDescriptor.h"
 #include "paradox/format/PxFieldObject.h"
 #include "paradox/format/PxObject.h"
+#include "env/Errors.h"
+#include "paradox/memo/MemoFile.h"
 #include "paradox/memo/MemoFileBuilder.h"
 #include "paradox/memo/MemoInventory.h"
 #include "paradox/memo/MemoLinking.h"
@@ -185,6 +188,63 @@ TMemoSalvage SalvageMemoFile(const TMemoSalvageRequest& request) {
   salvage.written = true;
   if (salvage.cut > 0) salvage.cutRecords = CutRecords(dataPath, scratch, links);
   return salvage;
+}
+
+std::vector<std::string> ValuesAPackWouldCut(const std::string& dataPath, const std::string& memoPath) {
+  std::vector<std::string> cut;
+  const auto reader = OpenReader(dataPath);
+  std::vector<TBlobColumn> columns;
+  for (const paradox::TPxFieldObject* f = reader->FirstField(); f != nullptr; f = f->Next()) {
+    if (const auto kind = paradox::BlobKindOf(f->TypeCode())) {
+      columns.push_back({static_cast<std::size_t>(f->Offset()), static_cast<std::size_t>(f->Width()), *kind});
+    }
+  }
+  if (columns.empty() || !reader->FirstRecord()) return cut;
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  // What stops every stored value at once: no file, or no memo header.
+  std::string fileFault;
+  std::unique_ptr<env::TFile> memo;
+  std::uint64_t size = 0;
+  if (!fileSystem.FileExists(memoPath)) {
+    fileFault = "the memo file is missing";
+  } else {
+    memo = fileSystem.Open(memoPath, env::TOpenMode::kRead);
+    try {
+      size = paradox::CheckMemoHeader(*memo);
+    } catch (const env::EDBEngineError& e) {
+      fileFault = e.what();
+    }
+  }
+  do {
+    const auto record = reader->RecordData();
+    for (const TBlobColumn& column : columns) {
+      const auto field = record.subspan(column.offset, column.width);
+      try {
+        if (paradox::ValueInRecord(field, memoPath)) continue;
+        if (fileFault.empty()) {
+          (void)paradox::LocateBlob(*memo, size, paradox::DescriptorOfField(field));
+          continue;
+        }
+        cut.push_back(KeyText(*reader) + ": " + fileFault);
+      } catch (const env::EDBEngineError& e) {
+        cut.push_back(KeyText(*reader) + ": " + e.what());
+      }
+    }
+  } while (reader->NextRecord());
+  return cut;
+}
+
+void LogCutRecords(TRunReporter& run, const std::vector<std::string>& records, const std::string& heading) {
+  // Records named on screen; the log file names all.
+  constexpr std::size_t kVisible = 5;
+  if (records.empty()) return;
+  if (!heading.empty()) run.LogLine("  -- " + heading + std::to_string(records.size()) + (records.size() == 1 ? " memo value" : " memo values") + " to their leader");
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    run.LogLine(std::string(i < kVisible ? "" : "~") + "     value cut, record " + records[i]);
+  }
+  if (records.size() > kVisible) {
+    run.LogLine("     (" + std::to_string(records.size() - kVisible) + " more records in the log file)");
+  }
 }
 
 }  // namespace remdo::repair

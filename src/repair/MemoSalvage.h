@@ -19,6 +19,8 @@
 
 namespace remdo::repair {
 
+class TRunReporter;
+
 struct TMemoSalvage {
   // A new memo file was written and the records rewritten.
   bool written = false;
@@ -52,6 +54,16 @@ struct TMemoSalvageRequest {
 // EDBEngineError; a failure leaves newMemoPath incomplete and dataPath's
 // records possibly rewritten, so the caller throws the scratch table away.
 TMemoSalvage SalvageMemoFile(const TMemoSalvageRequest& request);
+
+// The records whose blob values a pack of the table would cut to their
+// leader, because the memo reader the pack copies with cannot read them
+// (the memo file missing or damaged): each record's key with the reason.
+// Throws EReadError and EFOpenError.
+std::vector<std::string> ValuesAPackWouldCut(const std::string& dataPath, const std::string& memoPath);
+
+// Logs how many values were cut (heading + "N memo values to their
+// leader") and the records: the first few on screen, all in the log file.
+void LogCutRecords(TRunReporter& run, const std::vector<std::string>& records, const std::string& heading);
 
 }  // namespace remdo::repair
 

@@ -18,9 +18,6 @@ namespace remdo::repair {
 
 namespace {
 
-// Records whose cut values are named on screen; the log file names all.
-constexpr std::size_t kVisibleCutRecords = 5;
-
 std::string Count(std::size_t n, const std::string& one, const std::string& many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -69,13 +66,7 @@ bool TTableCheck::SalvageMemoFile() {
               " re-linked, " + std::to_string(salvage.cut) + " cut to their leader, " +
               std::to_string(salvage.unlinked) + " unlinked");
   for (const std::string& finding : salvage.findings) run.LogLine("~     " + finding);
-  for (std::size_t i = 0; i < salvage.cutRecords.size(); ++i) {
-    run.LogLine(std::string(i < kVisibleCutRecords ? "" : "~") + "     value cut, record " + salvage.cutRecords[i]);
-  }
-  if (salvage.cutRecords.size() > kVisibleCutRecords) {
-    run.LogLine("     (" + std::to_string(salvage.cutRecords.size() - kVisibleCutRecords) +
-                " more records in the log file)");
-  }
+  LogCutRecords(run, salvage.cutRecords, "");
   if (!salvage.unlinkedFile.empty()) {
     run.LogLine("  -- " + Count(salvage.unlinked, "value", "values") +
                 " no record refers to, with their places in the old memo file: " +

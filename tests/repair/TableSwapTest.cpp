@@ -214,6 +214,28 @@ TEST_F(PackTest, PackWantedFollowsTheMarkerAndTheStructure) {
   EXPECT_FALSE(wanted(27));
 }
 
+// A pack straight on a damaged memo file (no rebuild before it) cuts what
+// it cannot read to the leader and names each record it cut.
+TEST_F(PackTest, APackThatCutsAValueNamesItsRecord) {
+  const TRecordMaker books(31);
+  MakeMemoTable("T", 31, {books.Make({{"Book", 1}}), books.Make({{"Book", 2}})},
+                {std::string(3000, 'a'), "a blurb longer than one byte"});
+  auto mb = test::ReadWholeFile(Data("T.mb"));
+  std::fill_n(mb.begin() + 0x1000, 0x1000, std::byte{0});
+  test::WriteWholeFile(Data("T.mb"), mb);
+  run.options = {"PACK"};
+  EXPECT_TRUE(Check("T", 31).PackTable());
+  const auto lines = run.FileLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 3], "  -- table packed.");
+  EXPECT_EQ(lines[lines.size() - 2], "  -- the pack cut 1 memo value to their leader");
+  EXPECT_EQ(lines.back().rfind("     value cut, record 1: ", 0), 0u) << lines.back();
+  const auto packed = testing::RawRecords(Data("T.db"));
+  ASSERT_EQ(packed.size(), 2u);
+  EXPECT_EQ(testing::MemoText(Data("T.mb"), packed[0], books.Offset("Blurb"), 11), "a");
+  EXPECT_EQ(testing::MemoText(Data("T.mb"), packed[1], books.Offset("Blurb"), 11), "a blurb longer than one byte");
+}
+
 TEST_F(PackTest, ChecksPackWhenAskedAndOnlyThen) {
   const struct {
     const char* what;
