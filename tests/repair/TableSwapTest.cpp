@@ -4,6 +4,7 @@
 #include "paradox/format/PxFieldObject.h"
 #include "repair/RepairFixture.h"
 #include "repair/TableCheck.h"
+#include "repair/verify/IndexMemoAudit.h"
 #include "support/FaultFileSystem.h"
 
 namespace remdo::repair {
@@ -134,6 +135,11 @@ TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
     } else {
       test::WriteWholeFile(Data("Books.mb"), mb);
     }
+    // The verify check foretells what the repair then does.
+    const auto verify = AuditIndexesAndMemo(env::DefaultFileSystem(), Data("Books.db"));
+    EXPECT_TRUE(std::any_of(verify.lines.begin(), verify.lines.end(), [&](const std::string& l) {
+      return l.find("a repair writes a new memo file: " + c.counts) != std::string::npos;
+    })) << ::testing::PrintToString(verify.lines);
     run.lines.clear();
     EXPECT_TRUE(CheckTable(*context, "Books", "Books", 31, 8, false, false));
     const auto lines = run.FileLines();
