@@ -36,6 +36,9 @@ bool TakesPartInSwap(std::string_view name) {
   return upper == "DB" || upper == "PX" || (!upper.empty() && (upper[0] == 'X' || upper[0] == 'Y'));
 }
 
+// The table's memo file, whatever the case of its name.
+bool IsMemoFileName(std::string_view name) { return env::UpperCase(env::ExtensionPart(name)) == ".MB"; }
+
 }  // namespace
 
 std::optional<int> MemoFieldNumber(std::int32_t structureNumber) {
@@ -89,7 +92,7 @@ bool TTableCheck::SwapInRebuiltTable() {
   if (memoSalvaged_) commit.Adopt(std::string(kScratchBase) + ".mb", table + ".mb");
   for (const auto& entry : fileSystem.Find(folder + table + ".*", env::attr::kAnyFile)) {
     run.ProcessMessages();
-    if (TakesPartInSwap(entry.name)) commit.Remove(entry.name);
+    if (TakesPartInSwap(entry.name) || (memoSalvaged_ && IsMemoFileName(entry.name))) commit.Remove(entry.name);
   }
   if ((State().MissingRecords > 0 || damageSeen_) && !KeepOriginalFiles()) {
     run.SetMessage("");
