@@ -159,7 +159,12 @@ TMemoSalvage SalvageMemoFile(const TMemoSalvageRequest& request) {
   std::unique_ptr<env::TFile> old =
       missing ? std::make_unique<env::TMemoryFile>() : fileSystem.Open(memoPath, env::TOpenMode::kRead);
   const paradox::TMemoInventory inventory(*old);
-  const paradox::TMemoLinks links = paradox::LinkReferences(inventory, refs);
+  paradox::TMemoLinks links = paradox::LinkReferences(inventory, refs);
+  if (missing) {
+    for (auto& link : links.links) {
+      if (!link.fault.empty()) link.fault = "the memo file is missing";
+    }
+  }
   salvage.findings = Findings(inventory, links, missing);
   salvage.intact = links.sound;
   salvage.relinked = links.relinked;
