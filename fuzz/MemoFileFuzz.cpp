@@ -3,7 +3,10 @@
 // the rest is the memo file. Each reference is read through the file, as a
 // record's field of each width, and the header is checked. The only error
 // allowed is the engine's (BLOBFILEMISSING, INVALIDBLOBOFFSET, MEMOCORRUPT),
-// and a value read must be as long as its reference says.
+// and a value read must be as long as its reference says. The file's
+// inventory is taken and the references (behind a 1-byte leader) are linked
+// to it: the inventory never throws, its values lie inside the file and in
+// order, a linked value is read whole, and no value is linked twice.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +18,8 @@
 #include "env/MemoryFile.h"
 #include "paradox/format/BlobDescriptor.h"
 #include "paradox/memo/MemoFile.h"
+#include "paradox/memo/MemoInventory.h"
+#include "paradox/memo/MemoLinking.h"
 
 namespace {
 
@@ -40,6 +45,36 @@ void ReadReference(remdo::env::TMemoryFile& file, std::span<const std::byte> ref
   }
 }
 
+void TakeInventory(remdo::env::TMemoryFile& file, std::span<const std::byte> references) {
+  using namespace remdo::paradox;
+  const TMemoInventory inventory(file);
+  std::uint64_t last = 0;
+  for (const TStoredValue& value : inventory.Values()) {
+    const std::uint64_t at = std::uint64_t{value.blockOffset} * 256 + value.slot;
+    if (at < last || value.dataOffset + value.length > file.Size()) std::abort();
+    last = at + 1;
+    if (inventory.FirstBytes(value).size() != std::min<std::size_t>(value.length, TMemoInventory::kFirstBytes)) {
+      std::abort();
+    }
+  }
+  std::vector<std::vector<std::byte>> fields;
+  std::vector<TMemoReference> refs;
+  for (std::size_t i = 0; i < references.size(); i += TBlobDescriptor::kSize) {
+    fields.emplace_back(1, std::byte{'x'});
+    fields.back().insert(fields.back().end(), references.begin() + i, references.begin() + i + TBlobDescriptor::kSize);
+  }
+  for (const auto& field : fields) refs.push_back({TBlobKind::kMemo, field});
+  const TMemoLinks links = LinkReferences(inventory, refs);
+  std::vector<bool> taken(inventory.Values().size(), false);
+  for (const TReferenceLink& link : links.links) {
+    if (link.state != TLinkState::kRelinked && link.state != TLinkState::kSound) continue;
+    const TStoredValue& value = inventory.Values().at(link.value);
+    if (link.state == TLinkState::kRelinked && taken[link.value]) std::abort();
+    taken[link.value] = true;
+    if (ReadStoredValue(file, value).size() != value.length) std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -56,5 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < count; ++i) {
     ReadReference(file, references.subspan(i * TBlobDescriptor::kSize, TBlobDescriptor::kSize));
   }
+  TakeInventory(file, references);
   return 0;
 }

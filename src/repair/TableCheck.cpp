@@ -166,6 +166,7 @@ bool TTableCheck::RunRepairChain() {
   restoreRequested_ = false;
   layoutRefused_ = false;
   damageSeen_ = false;
+  memoSalvaged_ = false;
   recoveredToConvert_ = false;
   recoveredConverted_ = 0;
   TRunReporter& run = Reporter();

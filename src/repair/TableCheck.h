@@ -178,8 +178,12 @@ class TTableCheck {
   void AppendSavedRecord(paradox::TTable& current, paradox::TTable& saved);
   void CopyMemoValue(paradox::TTable& current, paradox::TTable& saved, int fieldIndex);
 
-  // Swap parts (TableSwap.cpp).
+  // Swap parts (TableSwap.cpp, TableMemoSalvage.cpp).
   bool KeepOriginalFiles();
+  // Checks the table's memo file against the scratch records and writes
+  // the scratch table's new one when it has findings; false, with a line,
+  // when that failed.
+  bool SalvageMemoFile();
   void ShowSwapFailure(const paradox::TFamilyCommit::TFailure& failure, const std::string& message) const;
 
   TRepairContext& context_;
@@ -192,6 +196,9 @@ class TTableCheck {
   // refused: the old files may hold more than the rebuilt table, so the
   // swap keeps them.
   bool damageSeen_ = false;
+  // The scratch table has a memo file of its own, salvaged from the
+  // table's: the swap replaces the table's memo file with it.
+  bool memoSalvaged_ = false;
   // The second rebuild of a folder conversion: records are carried field
   // by field from the earlier folder layout into the new one.
   bool converting_ = false;

@@ -7,6 +7,7 @@
 #include "env/FileSystem.h"
 #include "paradox/codes/EngineErrors.h"
 #include "paradox/engine/DbiCalls.h"
+#include "repair/MemoSalvage.h"
 #include "repair/StepTable.h"
 #include "repair/TableCheck.h"
 
@@ -69,6 +70,10 @@ bool TTableCheck::PackTable() {
     return false;
   }
   TPackingWindow window(run, request_.TableName);
+  // The pack copies the values its memo reader can read and cuts the rest
+  // to their leader; those records are named, never passed over.
+  const std::vector<std::string> cut =
+      ValuesAPackWouldCut(DataPath(request_.TableName + ".db"), DataPath(request_.TableName + ".mb"));
   paradox::TCrTblDesc desc;
   paradox::TDbHandle database = nullptr;
   {
@@ -87,6 +92,7 @@ bool TTableCheck::PackTable() {
     run.LogLine("  -- error while packing table " + request_.TableName + " (" + paradox::EngineErrorName(code) + ")");
   } else {
     run.LogLine("  -- table packed.");
+    LogCutRecords(run, cut, "the pack cut ");
   }
   return code == 0;
 }

@@ -2,7 +2,8 @@
 // become the table's through the engine's family commit, so that a failure
 // rolls back and a crash leaves the old files or the new ones, never a
 // mixture. The memo file is not part of the swap: the rebuilt records still
-// refer to the values in it. When records are still missing, or the rebuild
+// refer to the values in it, unless it had to be salvaged: then the
+// scratch table's new memo file replaces it with the others. When records are still missing, or the rebuild
 // saw any sign of damage (a header count need not tell), the old files are
 // first copied into the run's Rejected folder, so that nothing is deleted
 // that the new table does not replace in full.
@@ -35,6 +36,9 @@ bool TakesPartInSwap(std::string_view name) {
   return upper == "DB" || upper == "PX" || (!upper.empty() && (upper[0] == 'X' || upper[0] == 'Y'));
 }
 
+// The table's memo file, whatever the case of its name.
+bool IsMemoFileName(std::string_view name) { return env::UpperCase(env::ExtensionPart(name)) == ".MB"; }
+
 }  // namespace
 
 std::optional<int> MemoFieldNumber(std::int32_t structureNumber) {
@@ -65,6 +69,10 @@ bool TTableCheck::MarkMemoField(int fieldNumber) {
 bool TTableCheck::SwapInRebuiltTable() {
   if (const auto memoField = MemoFieldNumber(request_.StructureNumber)) MarkMemoField(*memoField);
   TRunReporter& run = Reporter();
+  if (!SalvageMemoFile()) {
+    run.SetMessage("");
+    return false;
+  }
   env::TFileSystem& fileSystem = env::DefaultFileSystem();
   const std::string folder = TRepairContext::DataFolder();
   const std::string& table = request_.TableName;
@@ -81,9 +89,10 @@ bool TTableCheck::SwapInRebuiltTable() {
     run.SetMessage("");
     return false;
   }
+  if (memoSalvaged_) commit.Adopt(std::string(kScratchBase) + ".mb", table + ".mb");
   for (const auto& entry : fileSystem.Find(folder + table + ".*", env::attr::kAnyFile)) {
     run.ProcessMessages();
-    if (TakesPartInSwap(entry.name)) commit.Remove(entry.name);
+    if (TakesPartInSwap(entry.name) || (memoSalvaged_ && IsMemoFileName(entry.name))) commit.Remove(entry.name);
   }
   if ((State().MissingRecords > 0 || damageSeen_) && !KeepOriginalFiles()) {
     run.SetMessage("");

@@ -7,6 +7,7 @@
 #include "paradox/format/PxFieldObject.h"
 #include "repair/RepairFixture.h"
 #include "repair/TableCheck.h"
+#include "repair/verify/IndexMemoAudit.h"
 #include "support/FaultFileSystem.h"
 
 namespace remdo::repair {
@@ -101,6 +102,92 @@ TEST_F(TableSwapTest, WithoutRebuiltFilesNothingIsTouched) {
   EXPECT_TRUE(Exists("Genre.px"));
 }
 
+// A damaged or missing memo file: a new one holds every value found (in
+// place or linked again by length, modification number and leader); a
+// value that is gone is cut to its leader with a line naming its record;
+// the old memo file is kept with the old table files.
+TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
+  const TRecordMaker maker(31);
+  const std::size_t blurb = maker.Offset("Blurb");
+  const std::vector<std::string> memos = {std::string(3000, 'a'), std::string(500, 'b'), "", std::string(4000, 'd')};
+  const auto moveReference = [&](std::vector<std::byte>& db) {
+    // Book 4's reference, found by its record image, points elsewhere.
+    const Record record = testing::RawRecords(Data("Books.db")).at(3);
+    const auto at = std::search(db.begin(), db.end(), record.begin(), record.end()) - db.begin();
+    db.at(static_cast<std::size_t>(at) + blurb + 1 + 1) ^= std::byte{0x70};
+  };
+  struct TCase {
+    const char* name;
+    std::function<void(std::vector<std::byte>& mb, std::vector<std::byte>& db)> damage;
+    std::vector<bool> whole;  // per book: the value is kept whole (else cut to its leader)
+    std::string counts;
+  } const cases[] = {
+      {"book 1's unit zeroed", [](auto& mb, auto&) { std::fill_n(mb.begin() + 0x1000, 0x1000, std::byte{0}); },
+       {false, true, true, true}, "2 values intact, 0 re-linked, 1 cut to their leader, 0 unlinked"},
+      {"book 4's reference moved", [&](auto&, auto& db) { moveReference(db); }, {true, true, true, true},
+       "2 values intact, 1 re-linked, 0 cut to their leader, 0 unlinked"},
+      {"book 2's modification number changed",
+       [&](auto&, auto& db) {
+         const Record record = testing::RawRecords(Data("Books.db")).at(1);
+         const auto at = std::search(db.begin(), db.end(), record.begin(), record.end()) - db.begin();
+         db.at(static_cast<std::size_t>(at) + blurb + 1 + 8) ^= std::byte{0x40};
+       },
+       {true, false, true, true}, "2 values intact, 0 re-linked, 1 cut to their leader, 1 unlinked"},
+      {"memo file missing", [](auto& mb, auto&) { mb.clear(); }, {false, false, true, false},
+       "0 values intact, 0 re-linked, 3 cut to their leader, 0 unlinked"},
+  };
+  int kept = 0;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string original = ++kept == 1 ? "Books" : "Books_" + std::to_string(kept);
+    std::vector<Record> books;
+    for (int i = 1; i <= 4; ++i) books.push_back(maker.Make({{"Book", i}, {"Title", "T"}}));
+    MakeMemoTable("Books", 31, books, memos);
+    auto mb = test::ReadWholeFile(Data("Books.mb"));
+    auto db = test::ReadWholeFile(Data("Books.db"));
+    const auto oldMemo = mb;
+    c.damage(mb, db);
+    test::WriteWholeFile(Data("Books.db"), db);
+    if (mb.empty()) {
+      ASSERT_TRUE(env::DefaultFileSystem().Remove(Data("Books.mb")));
+    } else {
+      test::WriteWholeFile(Data("Books.mb"), mb);
+    }
+    // The verify check foretells what the repair then does.
+    const auto verify = AuditIndexesAndMemo(env::DefaultFileSystem(), Data("Books.db"));
+    EXPECT_TRUE(std::any_of(verify.lines.begin(), verify.lines.end(), [&](const std::string& l) {
+      return l.find("a repair writes a new memo file: " + c.counts) != std::string::npos;
+    })) << ::testing::PrintToString(verify.lines);
+    run.lines.clear();
+    EXPECT_TRUE(CheckTable(*context, "Books", "Books", 31, 8, false, false));
+    const auto lines = run.FileLines();
+    const auto logged = [&](const std::string& text) {
+      return std::any_of(lines.begin(), lines.end(), [&](const auto& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(logged("memo file Books.mb damaged; a new one was written: " + c.counts)) << ::testing::PrintToString(lines);
+    const auto rebuilt = testing::RawRecords(Data("Books.db"));
+    ASSERT_EQ(rebuilt.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+      const std::string expected = c.whole[i] ? memos[i] : memos[i].substr(0, 1);
+      EXPECT_EQ(testing::MemoText(Data("Books.mb"), rebuilt[i], blurb, 11), expected) << i;
+      EXPECT_EQ(logged("value cut, record " + std::to_string(i + 1) + ": " + (mb.empty() ? "the memo file is missing" : "")),
+                !c.whole[i])
+          << i;
+    }
+    // The unlinked value, with its place in the old file.
+    if (c.counts.ends_with("1 unlinked")) {
+      const std::string csv = platform.Read(Data(context->RejectedFolderName() + "Books_memo.csv"));
+      EXPECT_EQ(csv, "Offset,Entry,Length,Modification,Value\r\n8192,63,500,1,\"" + memos[1] + "\"\r\n");
+      EXPECT_TRUE(logged("1 value no record refers to"));
+    }
+    if (!mb.empty()) {
+      EXPECT_EQ(test::ReadWholeFile(Data(context->RejectedFolderName() + "Original\\" + original + ".mb")), mb);
+    }
+    ExpectReadable("Books", 4);
+    for (const auto& name : Files("Books.*")) ASSERT_TRUE(env::DefaultFileSystem().Remove(Data(name)));
+  }
+}
+
 // Failing each file-system call of the swap in turn: a failure rolls back
 // and names the file in the box the user sees; the old family stays whole
 // until the swap goes through.
@@ -151,6 +238,28 @@ TEST_F(PackTest, PackWantedFollowsTheMarkerAndTheStructure) {
   run.options = {"PACKMEMO"};
   EXPECT_TRUE(wanted(31));
   EXPECT_FALSE(wanted(27));
+}
+
+// A pack straight on a damaged memo file (no rebuild before it) cuts what
+// it cannot read to the leader and names each record it cut.
+TEST_F(PackTest, APackThatCutsAValueNamesItsRecord) {
+  const TRecordMaker books(31);
+  MakeMemoTable("T", 31, {books.Make({{"Book", 1}}), books.Make({{"Book", 2}})},
+                {std::string(3000, 'a'), "a blurb longer than one byte"});
+  auto mb = test::ReadWholeFile(Data("T.mb"));
+  std::fill_n(mb.begin() + 0x1000, 0x1000, std::byte{0});
+  test::WriteWholeFile(Data("T.mb"), mb);
+  run.options = {"PACK"};
+  EXPECT_TRUE(Check("T", 31).PackTable());
+  const auto lines = run.FileLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 3], "  -- table packed.");
+  EXPECT_EQ(lines[lines.size() - 2], "  -- the pack cut 1 memo value to their leader");
+  EXPECT_EQ(lines.back().rfind("     value cut, record 1: ", 0), 0u) << lines.back();
+  const auto packed = testing::RawRecords(Data("T.db"));
+  ASSERT_EQ(packed.size(), 2u);
+  EXPECT_EQ(testing::MemoText(Data("T.mb"), packed[0], books.Offset("Blurb"), 11), "a");
+  EXPECT_EQ(testing::MemoText(Data("T.mb"), packed[1], books.Offset("Blurb"), 11), "a blurb longer than one byte");
 }
 
 TEST_F(PackTest, ChecksPackWhenAskedAndOnlyThen) {

@@ -93,6 +93,15 @@ THeaderBlock THeaderBlock::DecodeFrom(const std::byte* p) {
   return header;
 }
 
+bool THeaderBlock::HasConstants(const std::byte* p) {
+  // The signature at 0x29 is not checked: other writers leave it zero.
+  if (p[0] != std::byte{0} || GetU16(p + 1) != 1) return false;
+  for (std::size_t i = 0; i < sizeof kHeaderConstants; ++i) {
+    if (p[kHeaderConstantsAt + i] != static_cast<std::byte>(kHeaderConstants[i])) return false;
+  }
+  return true;
+}
+
 void TSingleBlockHeader::EncodeTo(std::byte* p) const {
   EncodeBlockStart(p, TBlockType::kSingle, units);
   PutU32(p + 3, length);

@@ -66,6 +66,11 @@ struct THeaderBlock {
   void PatchInto(std::byte* p) const;
   // Reads the counter and the hints; the caller has checked the type byte.
   static THeaderBlock DecodeFrom(const std::byte* p);
+  // Whether the first kConstantsEnd bytes carry the type, the length and
+  // the constants every header holds; the counter and the hints may be
+  // anything.
+  static bool HasConstants(const std::byte* p);
+  static constexpr std::size_t kConstantsEnd = 0x15;
 };
 
 // The first 9 bytes of a single-blob block; the value follows.

@@ -253,6 +253,11 @@ std::span<const std::byte> TPxObject::RecordData() {
                                                      static_cast<std::size_t>(RecordSize()));
 }
 
+std::int64_t TPxObject::RecordFileOffset() const {
+  if (currentBlock_ < 0 || recordOffset_ < 0) return -1;
+  return BlockStart(currentBlock_) + static_cast<std::int64_t>(kBlockHeaderSize) + recordOffset_;
+}
+
 bool TPxObject::NextBlock() {
   CheckWalkable();
   if (currentBlock_ + 1 >= BlocksToWalk()) return false;

@@ -145,6 +145,8 @@ class TPxObject {
   // The current record image (RecordSize bytes), valid until the next move.
   // Before the first move it does FirstRecord.
   std::span<const std::byte> RecordData();
+  // Where the current record lies in the file; -1 without one.
+  std::int64_t RecordFileOffset() const;
 
   // Loads the next block in file order (the trailing part block included)
   // and judges it; false when there is none. A read error leaves the reader

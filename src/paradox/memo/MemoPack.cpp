@@ -8,12 +8,11 @@
 #include "env/Errors.h"
 #include "paradox/memo/MemoFile.h"
 #include "paradox/memo/MemoFileBuilder.h"
+#include "paradox/memo/MemoInventory.h"
+#include "paradox/memo/MemoLinking.h"
 
 namespace remdo::paradox {
 
-namespace {
-
-// What is left of a field whose stored value is lost.
 void KeepWhatTheRecordHolds(const TBlobFieldRef& ref, const TBlobDescriptor& lost) {
   const std::size_t leader = LeaderSizeOf(ref.field.size());
   const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(leader, lost.length));
@@ -24,8 +23,6 @@ void KeepWhatTheRecordHolds(const TBlobFieldRef& ref, const TBlobDescriptor& los
   std::fill(ref.field.begin() + length, ref.field.begin() + static_cast<std::ptrdiff_t>(leader), std::byte{0});
   TBlobDescriptor{0, 0, length, 0}.EncodeTo(ref.field.data() + leader);
 }
-
-}  // namespace
 
 std::vector<TBlobCopyFailure> CopyBlobValues(TMemoFile& from, TMemoFileBuilder& to,
                                              std::span<const TBlobFieldRef> fields, const TBlobTransform& transform) {
@@ -60,6 +57,29 @@ std::vector<TBlobCopyFailure> PackMemoFile(env::TFileSystem& fileSystem, const s
   auto failures = CopyBlobValues(from, to, fields);
   to.Finish();
   return failures;
+}
+
+std::size_t WriteLinkedValues(env::TFile& from, const TMemoInventory& inventory, const TMemoLinks& links,
+                              TMemoFileBuilder& to, std::span<const TBlobFieldRef> fields) {
+  std::size_t cut = 0;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const TBlobFieldRef& ref = fields[i];
+    const TReferenceLink& link = links.links.at(i);
+    switch (link.state) {
+      case TLinkState::kInRecord:
+        break;
+      case TLinkState::kSound:
+      case TLinkState::kRelinked:
+        to.AddToField(ref.field, ref.kind, ReadStoredValue(from, inventory.Values()[link.value]));
+        break;
+      case TLinkState::kAmbiguous:
+      case TLinkState::kUnresolved:
+        if (ref.field.size() >= TBlobDescriptor::kSize) KeepWhatTheRecordHolds(ref, DescriptorOfField(ref.field));
+        ++cut;
+        break;
+    }
+  }
+  return cut;
 }
 
 }  // namespace remdo::paradox

@@ -20,6 +20,8 @@ namespace remdo::paradox {
 
 class TMemoFile;
 class TMemoFileBuilder;
+class TMemoInventory;
+struct TMemoLinks;
 
 // One blob field of a record held in memory: its kind and its bytes (leader
 // and reference), rewritten in place.
@@ -58,6 +60,20 @@ std::vector<TBlobCopyFailure> CopyBlobValues(TMemoFile& from, TMemoFileBuilder& 
 // together with the records. Throws EFCreateError/EWriteError.
 std::vector<TBlobCopyFailure> PackMemoFile(env::TFileSystem& fileSystem, const std::string& oldPath,
                                            const std::string& newPath, std::span<const TBlobFieldRef> fields);
+
+// What is left of a field whose stored value is lost: a memo, binary or
+// formatted-memo field becomes the leader-only value of its leader's bytes
+// (the first bytes of the lost value), a graphic or OLE field blank.
+void KeepWhatTheRecordHolds(const TBlobFieldRef& ref, const TBlobDescriptor& lost);
+
+// Writes a salvaged memo file: every value the links find (sound or linked
+// again) is read from the old file and stored in the new one, and the
+// field is pointed at it; a field whose value is lost keeps what the record
+// holds; blank and leader-only fields stay as they are. links must come
+// from LinkReferences over the same fields. Returns how many values were
+// cut. Throws EReadError, and EWriteError and the builder's errors.
+std::size_t WriteLinkedValues(env::TFile& from, const TMemoInventory& inventory, const TMemoLinks& links,
+                              TMemoFileBuilder& to, std::span<const TBlobFieldRef> fields);
 
 }  // namespace remdo::paradox
 

@@ -3,43 +3,17 @@
 #include <utility>
 
 #include "env/Errors.h"
-#include "paradox/format/BlobDescriptor.h"
+#include "paradox/memo/MemoLinking.h"
 
 namespace remdo::repair {
 
 namespace {
 
-using paradox::TMemoReferenceFault;
+using paradox::TLinkState;
 
-std::string_view FaultText(TMemoReferenceFault fault) {
-  switch (fault) {
-    case TMemoReferenceFault::kNone:
-      break;
-    case TMemoReferenceFault::kOutsideFile:
-      return "references past the end of the file";
-    case TMemoReferenceFault::kIntoHeader:
-      return "references into the header block";
-    case TMemoReferenceFault::kNotBlockStart:
-      return "references to no block start";
-    case TMemoReferenceFault::kUnwalked:
-      return "references into the part that cannot be walked";
-    case TMemoReferenceFault::kWrongBlockType:
-      return "references to a block of the wrong kind";
-    case TMemoReferenceFault::kEntryEmpty:
-      return "references to an empty slot of a shared block";
-    case TMemoReferenceFault::kPastBlock:
-      return "references to a value running past its block";
-    case TMemoReferenceFault::kLengthDiffers:
-      return "references whose length differs from the stored value's";
-    case TMemoReferenceFault::kStale:
-      return "references with the wrong modification number (stale)";
-  }
-  return {};
-}
-
-std::string ValueName(const paradox::TMemoBlockMap::TValue& value) {
+std::string ValueName(const paradox::TStoredValue& value) {
   std::string name = "offset " + std::to_string(value.blockOffset);
-  if (value.entry != paradox::TBlobDescriptor::kSingleBlockIndex) name += " slot " + std::to_string(value.entry);
+  if (value.slot != paradox::TBlobDescriptor::kSingleBlockIndex) name += " slot " + std::to_string(value.slot);
   return name;
 }
 
@@ -51,9 +25,8 @@ TMemoAudit::TMemoAudit(env::TFileSystem& fileSystem, const std::string& memoPath
   std::size_t offset = 0;
   for (const paradox::THeaderField& field : table.fields) {
     const auto width = static_cast<std::size_t>(field.Width());
-    if (paradox::BlobKindOf(static_cast<std::uint8_t>(field.type)) && width >= paradox::TBlobDescriptor::kSize) {
-      blobFields_.push_back({offset, width, field.name});
-    }
+    const auto kind = paradox::BlobKindOf(static_cast<std::uint8_t>(field.type));
+    if (kind && width >= paradox::TBlobDescriptor::kSize) blobFields_.push_back({offset, width, field.name, *kind});
     offset += width;
   }
   if (!Wanted()) return;
@@ -64,18 +37,22 @@ TMemoAudit::TMemoAudit(env::TFileSystem& fileSystem, const std::string& memoPath
     return;
   }
   try {
-    auto file = fileSystem.Open(memoPath, env::TOpenMode::kRead);
-    map_ = std::make_unique<paradox::TMemoBlockMap>(*file);
+    file_ = fileSystem.Open(memoPath, env::TOpenMode::kRead);
+    inventory_ = std::make_unique<paradox::TMemoInventory>(*file_);
   } catch (const env::ERemdoError& e) {
     tally_.Note(subject_, std::string("cannot be read: ") + e.what());
     ++counts_.unreadableFiles;
+    file_.reset();
     return;
   }
-  if (!map_->StopReason().empty()) {
-    tally_.Note(subject_,
-                "cannot be walked beyond offset " + std::to_string(map_->WalkedTo()) + ": " + map_->StopReason());
-    ++counts_.unreadableFiles;
+  if (inventory_->HeaderDamaged()) tally_.Note(subject_, "its header block is damaged");
+  for (const paradox::TUnreadableRegion& region : inventory_->Unreadable()) {
+    tally_.Add(subject_, "parts that cannot be read",
+               "offset " + std::to_string(region.offset) + ", " + std::to_string(region.length) + " bytes: " +
+                   region.reason);
   }
+  fileDamaged_ = !inventory_->Sound();
+  if (fileDamaged_) ++counts_.unreadableFiles;
 }
 
 TMemoAudit::~TMemoAudit() = default;
@@ -83,44 +60,70 @@ TMemoAudit::~TMemoAudit() = default;
 void TMemoAudit::Record(std::uint32_t block, std::size_t slot, std::span<const std::byte> record) {
   for (const TBlobField& field : blobFields_) {
     if (field.offset + field.width > record.size()) continue;
-    const auto descriptor = paradox::TBlobDescriptor::DecodeFrom(record.data() + field.offset + field.width -
-                                                                 paradox::TBlobDescriptor::kSize);
+    const auto bytes = record.subspan(field.offset, field.width);
+    const auto descriptor = paradox::DescriptorOfField(bytes);
     if (descriptor.IsBlank()) continue;
-    const std::string where =
-        "block " + std::to_string(block) + " record " + std::to_string(slot) + " field " + field.name;
-    if (descriptor.IsLeaderOnly()) {
-      if (descriptor.length > field.width - paradox::TBlobDescriptor::kSize) {
-        tally_.Add(subject_, "references longer than their leader, with no stored value", where);
-        ++counts_.memoReferencesBroken;
-      }
-      continue;
-    }
-    Refer(descriptor, where);
+    if (descriptor.IsLeaderOnly() && descriptor.length <= field.width - paradox::TBlobDescriptor::kSize) continue;
+    references_.push_back({field.kind, fields_.size(), field.width,
+                           "block " + std::to_string(block) + " record " + std::to_string(slot) + " field " +
+                               field.name});
+    fields_.insert(fields_.end(), bytes.begin(), bytes.end());
   }
-}
-
-void TMemoAudit::Refer(const paradox::TBlobDescriptor& descriptor, const std::string& where) {
-  if (!map_) {
-    tally_.Add(subject_, missing_ ? "references to values in the missing file" : "references that cannot be followed",
-               where);
-    ++counts_.memoReferencesBroken;
-    return;
-  }
-  const TMemoReferenceFault fault = map_->Refer(descriptor);
-  if (fault == TMemoReferenceFault::kNone) return;
-  tally_.Add(subject_, FaultText(fault), where);
-  ++counts_.memoReferencesBroken;
 }
 
 void TMemoAudit::Finish() {
-  if (!map_) return;
-  const auto orphans = map_->Unreferenced();
-  for (const auto& value : orphans) tally_.Add(subject_, "stored values no record refers to", ValueName(value));
-  counts_.memoValuesUnreferenced += orphans.size();
-  if (const std::size_t shared = map_->SharedReferences(); shared > 0) {
-    tally_.Add(subject_, "references to a value another reference reaches too", {}, shared);
-    counts_.memoReferencesBroken += shared;
+  if (!Wanted()) return;
+  if (missing_) {
+    if (references_.empty()) return;
+    for (const TStoredReference& ref : references_) {
+      tally_.Add(subject_, "references to values in the missing file", ref.where);
+    }
+    counts_.memoReferencesBroken += references_.size();
+    Foretell(0, 0, references_.size(), 0);
+    return;
   }
+  if (!inventory_) {
+    // The file cannot be opened: a repair cannot read it either.
+    counts_.memoReferencesBroken += references_.size();
+    if (!references_.empty()) tally_.Add(subject_, "references that cannot be followed", {}, references_.size());
+    return;
+  }
+  std::vector<paradox::TMemoReference> refs;
+  refs.reserve(references_.size());
+  for (const TStoredReference& ref : references_) {
+    refs.push_back({ref.kind, std::span<const std::byte>(fields_).subspan(ref.at, ref.width)});
+  }
+  const paradox::TMemoLinks links = paradox::LinkReferences(*inventory_, refs);
+  for (std::size_t i = 0; i < refs.size(); ++i) {
+    const paradox::TReferenceLink& link = links.links[i];
+    const std::string example = references_[i].where + ": " + link.fault;
+    switch (link.state) {
+      case TLinkState::kInRecord:
+      case TLinkState::kSound:
+        break;
+      case TLinkState::kRelinked:
+        tally_.Add(subject_, "references whose value a repair finds again by length and leader", example);
+        break;
+      case TLinkState::kAmbiguous:
+        tally_.Add(subject_, "references that more than one stored value fits", example);
+        break;
+      case TLinkState::kUnresolved:
+        tally_.Add(subject_, "references whose value is lost", example);
+        break;
+    }
+  }
+  counts_.memoReferencesBroken += links.relinked + links.lost;
+  for (const std::size_t v : links.unlinked) {
+    tally_.Add(subject_, "stored values no record refers to", ValueName(inventory_->Values()[v]));
+  }
+  counts_.memoValuesUnreferenced += links.unlinked.size();
+  if (fileDamaged_ || !links.AllSound()) Foretell(links.sound, links.relinked, links.lost, links.unlinked.size());
+}
+
+void TMemoAudit::Foretell(std::size_t intact, std::size_t relinked, std::size_t cut, std::size_t unlinked) {
+  tally_.Note(subject_, "a repair writes a new memo file: " + std::to_string(intact) + " values intact, " +
+                            std::to_string(relinked) + " re-linked, " + std::to_string(cut) +
+                            " cut to their leader, " + std::to_string(unlinked) + " unlinked");
 }
 
 }  // namespace remdo::repair

@@ -1,7 +1,10 @@
-// Checks the memo references of a table's records against its memo file:
-// references that point outside the file or at a damaged block, and stored
-// values no record refers to. Fed record by record during the scan of the
-// data file.
+// Checks the memo references of a table's records against what its memo
+// file still holds (the memo inventory, which reads past damaged parts):
+// references that find their value, that a repair would link again, and
+// that it would cut to their leader, parts of the file that cannot be
+// read, and stored values no record refers to. Fed record by record during
+// the scan of the data file; Finish foretells what a repair's salvage does
+// with the memo file.
 #ifndef REMDO_REPAIR_VERIFY_MEMOAUDIT_H_
 #define REMDO_REPAIR_VERIFY_MEMOAUDIT_H_
 
@@ -14,7 +17,8 @@
 
 #include "env/FileSystem.h"
 #include "paradox/format/TableHeader.h"
-#include "paradox/memo/MemoBlockMap.h"
+#include "paradox/format/BlobDescriptor.h"
+#include "paradox/memo/MemoInventory.h"
 #include "repair/verify/FindingTally.h"
 #include "repair/verify/IndexMemoAudit.h"
 
@@ -23,7 +27,7 @@ namespace remdo::repair {
 class TMemoAudit {
  public:
   // memoPath: the memo file's path, empty when the table has none on disk.
-  // Reads the file's block map at once; a memo file that cannot be read is
+  // Takes the file's inventory at once; a memo file that cannot be read is
   // tallied here.
   TMemoAudit(env::TFileSystem& fileSystem, const std::string& memoPath, std::string subject,
              const paradox::TTableHeader& table, TFindingTally& tally, TIndexMemoCounts& counts);
@@ -40,16 +44,28 @@ class TMemoAudit {
     std::size_t offset = 0;
     std::size_t width = 0;
     std::string name;
+    paradox::TBlobKind kind = paradox::TBlobKind::kMemo;
+  };
+  // A reference to a stored value, its field copied into fields_.
+  struct TStoredReference {
+    paradox::TBlobKind kind = paradox::TBlobKind::kMemo;
+    std::size_t at = 0;
+    std::size_t width = 0;
+    std::string where;
   };
 
-  void Refer(const paradox::TBlobDescriptor& descriptor, const std::string& where);
+  void Foretell(std::size_t intact, std::size_t relinked, std::size_t cut, std::size_t unlinked);
 
   const std::string subject_;
   TFindingTally& tally_;
   TIndexMemoCounts& counts_;
   std::vector<TBlobField> blobFields_;
-  std::unique_ptr<paradox::TMemoBlockMap> map_;
+  std::unique_ptr<env::TFile> file_;
+  std::unique_ptr<paradox::TMemoInventory> inventory_;
   bool missing_ = false;
+  bool fileDamaged_ = false;
+  std::vector<std::byte> fields_;
+  std::vector<TStoredReference> references_;
 };
 
 }  // namespace remdo::repair

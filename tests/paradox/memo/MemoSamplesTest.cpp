@@ -13,6 +13,8 @@
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/format/BlobDescriptor.h"
 #include "paradox/memo/MemoFile.h"
+#include "paradox/memo/MemoInventory.h"
+#include "paradox/memo/MemoLinking.h"
 #include "paradox/memo/MemoFileBuilder.h"
 #include "paradox/memo/MemoFileEditor.h"
 #include "paradox/memo/MemoPack.h"
@@ -67,6 +69,23 @@ TEST(MemoSamples, EveryValueOfEveryRecordReadsAndMatchesItsLeader) {
     TMemoFile memo(env::DefaultFileSystem(), t.memoPath);
     const bool hasFile = env::DefaultFileSystem().FileExists(t.memoPath);
     withFile += hasFile ? 1 : 0;
+    if (hasFile) {
+      // The inventory of an engine-written file is sound and finds every
+      // value its records refer to where they say, as the reader does.
+      std::vector<std::vector<std::byte>> fields;
+      std::vector<TMemoReference> refs;
+      for (std::size_t r = 0; r < t.table.recordOffsets.size(); ++r) {
+        for (const std::size_t f : t.blobFields) fields.push_back(t.Field(r, f));
+      }
+      for (std::size_t i = 0; i < fields.size(); ++i) {
+        refs.push_back({t.Kind(t.blobFields[i % t.blobFields.size()]), fields[i]});
+      }
+      auto file = env::DefaultFileSystem().Open(t.memoPath, env::TOpenMode::kRead);
+      const TMemoInventory inventory(*file);
+      EXPECT_TRUE(inventory.Sound()) << t.memoPath;
+      const TMemoLinks links = LinkReferences(inventory, refs);
+      EXPECT_TRUE(links.AllSound()) << t.memoPath;
+    }
     for (std::size_t r = 0; r < t.table.recordOffsets.size(); ++r) {
       for (const std::size_t f : t.blobFields) {
         const auto field = t.Field(r, f);
