@@ -16,12 +16,14 @@ using test::Raw;
 using test::TBytes;
 using test::TTableImage;
 
-// A one-field table holding one record with the given bytes.
+// A one-field table whose first record holds the given bytes. A second
+// record of other bytes follows: a block of zero bytes alone is a zeroed
+// block, passed over as damage, not one blank record.
 std::unique_ptr<TPxObject> OneValue(std::uint8_t type, TBytes value) {
   TTableImage t;
   t.fields = {{type, static_cast<std::uint8_t>(type == fieldtype::kBcd ? 2 : value.size()), "F"}};
   if (type == fieldtype::kBcd) value.resize(17);
-  t.blocks = {{value}};
+  t.blocks = {{value, TBytes(value.size(), std::byte{0x80})}};
   auto reader = OpenImage(t.Build());
   EXPECT_TRUE(reader->FirstRecord());
   return reader;
