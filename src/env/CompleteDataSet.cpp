@@ -47,19 +47,16 @@ bool HasCompleteDataSet(std::string_view folder) {
   return true;
 }
 
-std::vector<std::string> TablesNotCopiedWhole(const std::vector<std::string>& sourceFolders, std::string_view target) {
+std::vector<std::string> FilesNotCopiedWhole(const std::vector<std::string>& entries, std::string_view target) {
   std::map<std::string, TListedFile> expected;
-  for (const std::string& folder : sourceFolders) {
-    if (folder.empty()) continue;
-    for (auto& [key, file] : FilesOf(folder, "*.db")) expected[key] = std::move(file);
+  for (const std::string& entry : entries) {
+    for (auto& [key, file] : FilesOf(FolderPart(entry), NamePart(entry))) expected[key] = std::move(file);
   }
-  const auto arrived = FilesOf(target, "*.db");
+  const auto arrived = FilesOf(target, "*");
   std::vector<std::string> notWhole;
   for (const auto& [key, source] : expected) {
     const auto it = arrived.find(key);
-    if (it == arrived.end() || it->second.size != source.size) {
-      notWhole.push_back(IncludeTrailingSeparator(target) + source.name);
-    }
+    if (it == arrived.end() || it->second.size != source.size) notWhole.push_back(source.name);
   }
   return notWhole;
 }

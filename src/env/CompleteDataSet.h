@@ -19,12 +19,12 @@ extern const std::vector<std::string_view> kCompleteDataSetFiles;
 // read-only files count).
 bool HasCompleteDataSet(std::string_view folder);
 
-// The tables ("*.db") of the source folders that did not arrive whole in
-// target: missing there, or of another size than their source. A table in
-// more than one source folder comes from the last of them (the copy that
-// overwrote the others). Each entry is the table's path in target. Empty
-// source folders are skipped.
-std::vector<std::string> TablesNotCopiedWhole(const std::vector<std::string>& sourceFolders, std::string_view target);
+// The files that did not arrive whole in target: every plain file the
+// entries (full paths or patterns) match, missing there or of another size
+// than its source. A name matched by more than one entry comes from the
+// last of them (the copy that overwrote the others). Each entry of the
+// answer is the file's name as its source lists it.
+std::vector<std::string> FilesNotCopiedWhole(const std::vector<std::string>& entries, std::string_view target);
 
 }  // namespace remdo::env
 

@@ -93,6 +93,20 @@ bool MakeFolders(TFileSystem& fs, std::string_view folder) {
   return fs.FolderExists(path);
 }
 
+bool RemoveFolderTree(TFileSystem& fs, std::string_view folder) {
+  const std::string path = IncludeTrailingSeparator(folder);
+  bool ok = true;
+  for (const TFindEntry& entry : fs.Find(path + "*", attr::kAnyFile | attr::kDirectory)) {
+    if ((entry.attributes & attr::kDirectory) != 0) {
+      ok = RemoveFolderTree(fs, path + entry.name) && ok;
+    } else {
+      if ((entry.attributes & attr::kReadOnly) != 0) (void)fs.SetAttributes(path + entry.name, 0);
+      ok = fs.Remove(path + entry.name).ok && ok;
+    }
+  }
+  return fs.RemoveFolder(ExcludeTrailingSeparator(path)).ok && ok;
+}
+
 void CopyFolderTree(TFileSystem& fs, std::string_view from, std::string_view to) {
   // A folder copied into itself would grow until paths grow too long.
   if (LiesInside(to, from)) {

@@ -29,6 +29,10 @@ void CopyWholeFile(TFileSystem& fileSystem, std::string_view from, std::string_v
 // Creates a folder and its missing parents; true when it exists afterwards.
 bool MakeFolders(TFileSystem& fileSystem, std::string_view folder);
 
+// Removes a folder with everything below it, read-only files included;
+// false when anything stayed.
+bool RemoveFolderTree(TFileSystem& fileSystem, std::string_view folder);
+
 // Copies a folder with everything in it into target (created when
 // missing), overwriting files there. Throws as CopyWholeFile.
 void CopyFolderTree(TFileSystem& fileSystem, std::string_view from, std::string_view to);

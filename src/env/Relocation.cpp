@@ -8,6 +8,7 @@
 #include "env/DataFolder.h"
 #include "env/Dialogs.h"
 #include "env/Errors.h"
+#include "env/FileCopy.h"
 #include "env/FileList.h"
 #include "env/FileSystem.h"
 #include "env/IniFile.h"
@@ -15,6 +16,7 @@
 #include "env/RelocationList.h"
 #include "env/StartUpNotes.h"
 #include "env/SystemInfo.h"
+#include "env/Text.h"
 #include "env/VirtualStore.h"
 
 namespace remdo::env {
@@ -37,6 +39,10 @@ constexpr std::string_view kSomeThereText =
 constexpr std::string_view kNotRelocatedText = "FENRO files could not be relocated.";
 constexpr std::string_view kSection = "FENRO";
 constexpr std::string_view kFolderSettings = "FENRO4.ini";
+// Beside the preferred folder: the copy in progress, and the preferred
+// folder set aside while the copy is renamed into its place.
+constexpr std::string_view kStagingSuffix = ".~new";
+constexpr std::string_view kSetAsideSuffix = ".~old";
 
 // Renames every table of folder by appending "1" to its name, so that
 // locating no longer finds it there; memo and index files keep their names.
@@ -65,31 +71,100 @@ void WriteDataDir(const std::string& settingsFile, const std::string& folder) {
 
 // The old folder's own settings name the preferred folder too: its tables
 // are retired, so it no longer holds a data set to point at.
-std::string RetireAndRecord(const std::string& oldFolder, const std::string& preferred) {
+std::string RetireAndRecord(const std::string& oldFolder, const std::string& twin, const std::string& preferred) {
   RetireTables(oldFolder);
-  RetireTables(GetVirtualStoreFolder());
+  RetireTables(twin);
   WriteDataDir(oldFolder + std::string(kFolderSettings), preferred);
   WriteDataDir(SelectCatalogueIni(true), preferred);
   WriteDataDir(preferred + std::string(kFolderSettings), preferred);
   return preferred;
 }
 
-// The old folder's files, then the VirtualStore twin's over them; false
-// when either copy failed. An unknown twin copies nothing.
-bool CopyDataSet(const std::string& oldFolder, const std::string& preferred) {
-  if (!CopyWithPictures(BuildRelocationList(oldFolder), preferred)) return false;
-  const std::string virtualStore = GetVirtualStoreFolder();
-  return virtualStore.empty() || CopyWithPictures({virtualStore + "*.*"}, preferred);
+// The engine's lock files describe the sessions of the folder they lie in
+// (its user list, its network control file, a table's locks): copied, they
+// would describe sessions that never ran in the new folder.
+bool IsLockFile(std::string_view name) {
+  const std::string upper = UpperCase(name);
+  return upper.ends_with(".LCK") || upper == "PDOXUSRS.NET";
 }
 
-// The complete data set arrived and every table is as long as the one it
-// was copied from; otherwise the reasons are noted and the box shown.
-bool CopiedWhole(const std::string& oldFolder, const std::string& preferred) {
-  const std::vector<std::string> notWhole = TablesNotCopiedWhole({oldFolder, GetVirtualStoreFolder()}, preferred);
-  for (const std::string& table : notWhole) AddStartUpNote("    " + table + " is not a whole copy");
-  if (notWhole.empty() && HasCompleteDataSet(preferred)) return true;
+// The twin's plain files to copy over the old folder's: all but lock files
+// and the retired tables ("*.db1") that staging holds already.
+std::vector<std::string> TwinFiles(const std::string& twin, const std::string& staging) {
+  auto& fileSystem = DefaultFileSystem();
+  std::vector<std::string> files;
+  for (const TFindEntry& entry : fileSystem.Find(twin + "*.*", attr::kAnyFile)) {
+    if ((entry.attributes & attr::kDirectory) != 0 || IsLockFile(entry.name)) continue;
+    if (UpperCase(entry.name).ends_with(".DB1") && fileSystem.FileExists(staging + entry.name)) continue;
+    files.push_back(twin + entry.name);
+  }
+  return files;
+}
+
+// The complete data set arrived and every copied file is as long as the one
+// it was copied from; otherwise the reasons are noted and the box shown.
+bool CopiedWhole(const std::vector<std::string>& copied, const std::string& staging, const std::string& preferred) {
+  const std::vector<std::string> notWhole = FilesNotCopiedWhole(copied, staging);
+  for (const std::string& name : notWhole) AddStartUpNote("    " + preferred + name + " is not a whole copy");
+  if (notWhole.empty() && HasCompleteDataSet(staging)) return true;
   ShowErrorBox(kNotRelocatedText);
   return false;
+}
+
+// Staging starts as what the preferred folder holds, so that renaming it
+// into place loses none of the files found there.
+bool PrepareStaging(const std::string& target, const std::string& staging) {
+  auto& fileSystem = DefaultFileSystem();
+  if (fileSystem.FolderExists(ExcludeTrailingSeparator(staging))) (void)RemoveFolderTree(fileSystem, staging);
+  try {
+    CopyFolderTree(fileSystem, target, staging);
+    return true;
+  } catch (const ERemdoError& e) {
+    AddStartUpNote("    Could not prepare " + staging + ": " + std::string(e.what()));
+    return false;
+  }
+}
+
+// The preferred folder is set aside, staging renamed into its place and the
+// set-aside folder removed; on a failed rename the preferred folder is put
+// back as it was.
+bool SwapIntoPlace(const std::string& target, const std::string& staging) {
+  auto& fileSystem = DefaultFileSystem();
+  const std::string aside = target + std::string(kSetAsideSuffix);
+  if (fileSystem.FolderExists(aside)) (void)RemoveFolderTree(fileSystem, aside);
+  TIoResult moved = fileSystem.Rename(target, aside, false);
+  if (moved) {
+    moved = fileSystem.Rename(ExcludeTrailingSeparator(staging), target, false);
+    if (!moved) (void)fileSystem.Rename(aside, target, false);
+  }
+  if (!moved) {
+    AddStartUpNote("    Could not move " + staging + " into place: " + moved.reason);
+    ShowErrorBox(kNotRelocatedText);
+    return false;
+  }
+  (void)RemoveFolderTree(fileSystem, aside);
+  (void)fileSystem.SyncFolder(FolderPart(target));
+  return true;
+}
+
+// The old folder's files, then the twin's over them, copied into staging,
+// checked and renamed into place; false, with staging removed, when any
+// step failed.
+bool MoveDataSet(const std::string& oldFolder, const std::string& twin, const std::string& target) {
+  const std::string staging = target + std::string(kStagingSuffix) + "\\";
+  if (!PrepareStaging(target, staging)) {
+    (void)RemoveFolderTree(DefaultFileSystem(), staging);
+    ShowErrorBox(kNotRelocatedText);
+    SetRelocationFailed();
+    return false;
+  }
+  std::vector<std::string> copied = BuildRelocationList(oldFolder);
+  const std::vector<std::string> twinFiles = TwinFiles(twin, staging);
+  bool moved = CopyWithPictures(copied, staging) && CopyWithPictures(twinFiles, staging);
+  copied.insert(copied.end(), twinFiles.begin(), twinFiles.end());
+  moved = moved && CopiedWhole(copied, staging, IncludeTrailingSeparator(target)) && SwapIntoPlace(target, staging);
+  if (!moved) (void)RemoveFolderTree(DefaultFileSystem(), staging);
+  return moved;
 }
 
 }  // namespace
@@ -97,9 +172,13 @@ bool CopiedWhole(const std::string& oldFolder, const std::string& preferred) {
 std::string RelocateFromProgramFiles(std::string_view oldFolderText) {
   const std::string oldFolder = IncludeTrailingSeparator(oldFolderText);
   if (oldFolder.empty() || !IsLaterWindows() || !IsUnderProgramFiles(oldFolder)) return oldFolder;
+  // Without the twin the user's newest tables cannot be told from stale
+  // ones, so nothing moves.
+  const std::string twin = VirtualStoreTwinOf(oldFolder);
+  if (twin.empty()) return oldFolder;
   const std::string preferred = PreferredDataFolder();
   if (HasCompleteDataSet(preferred)) {
-    return AskWarningYesNo(kCompleteThereText) ? RetireAndRecord(oldFolder, preferred) : oldFolder;
+    return AskWarningYesNo(kCompleteThereText) ? RetireAndRecord(oldFolder, twin, preferred) : oldFolder;
   }
   if (FirstMatchingFile({preferred + "*.db"}) && !AskWarningYesNo(kSomeThereText)) return oldFolder;
   auto& fileSystem = DefaultFileSystem();
@@ -110,8 +189,8 @@ std::string RelocateFromProgramFiles(std::string_view oldFolderText) {
     SetRelocationFailed();
     return oldFolder;
   }
-  if (!CopyDataSet(oldFolder, preferred) || !CopiedWhole(oldFolder, preferred)) return oldFolder;
-  return RetireAndRecord(oldFolder, preferred);
+  if (!MoveDataSet(oldFolder, twin, target)) return oldFolder;
+  return RetireAndRecord(oldFolder, twin, preferred);
 }
 
 }  // namespace remdo::env

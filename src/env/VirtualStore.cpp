@@ -1,10 +1,12 @@
-// The VirtualStore twin of the catalogue's Program Files folder, worked out
-// once per process.
+// The VirtualStore twin of a folder under Program Files, and of the
+// catalogue's own install folder, worked out once per process.
 #include "env/VirtualStore.h"
 
+#include <cctype>
 #include <optional>
 
 #include "env/FileSystem.h"
+#include "env/Path.h"
 #include "env/SystemInfo.h"
 
 namespace remdo::env {
@@ -15,34 +17,38 @@ namespace {
 // out.
 constexpr std::size_t kDriveRootLength = 3;
 
+bool StartsWithDriveRoot(std::string_view path) {
+  return path.size() > kDriveRootLength && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+         IsPathSeparator(path[2]);
+}
+
 std::optional<std::string>& Kept() {
   static std::optional<std::string> folder;
   return folder;
 }
 
 // The catalogue's folder under Program Files, with a trailing separator.
-std::string CatalogueProgramFilesFolder(const std::string& programFiles) {
+std::string CatalogueProgramFilesFolder() {
+  const std::string programFiles = GetProgramFilesFolder();
+  if (programFiles.empty()) return {};
   auto& fileSystem = DefaultFileSystem();
   if (fileSystem.FolderExists(programFiles + "FENRO\\FENRO")) return programFiles + "FENRO\\FENRO\\";
   if (fileSystem.FolderExists(programFiles + "FENRO")) return programFiles + "FENRO\\";
   return {};
 }
 
-std::string WorkOut() {
-  const std::string programFiles = GetProgramFilesFolder();
-  const std::string localAppData = GetLocalAppDataFolder();
-  // Without either folder the twin would be a path relative to the
-  // current folder, which holds no catalogue files.
-  if (programFiles.empty() || localAppData.empty()) return {};
-  const std::string base = CatalogueProgramFilesFolder(programFiles);
-  if (base.size() <= kDriveRootLength) return {};
-  return localAppData + "VirtualStore\\" + base.substr(kDriveRootLength);
-}
-
 }  // namespace
 
+std::string VirtualStoreTwinOf(std::string_view folder) {
+  const std::string localAppData = GetLocalAppDataFolder();
+  // Windows diverts writes into protected folders only; any other folder,
+  // or one named by a share or a relative path, has no twin worth trusting.
+  if (localAppData.empty() || !StartsWithDriveRoot(folder) || !IsUnderProgramFiles(folder)) return {};
+  return IncludeTrailingSeparator(localAppData + "VirtualStore\\" + std::string(folder.substr(kDriveRootLength)));
+}
+
 std::string GetVirtualStoreFolder() {
-  if (!Kept()) Kept() = WorkOut();
+  if (!Kept()) Kept() = VirtualStoreTwinOf(CatalogueProgramFilesFolder());
   return *Kept();
 }
 

@@ -113,7 +113,7 @@ void ReportVirtualStoreTwins(const std::string& dataFolder, std::vector<std::str
 
 void ReportProgramFiles(const std::string& dataFolder, std::vector<std::string>& lines) {
   if (!env::IsLaterWindows() || !env::IsUnderProgramFiles(dataFolder)) return;
-  const std::string twin = env::GetVirtualStoreFolder();
+  const std::string twin = env::VirtualStoreTwinOf(dataFolder);
   lines.push_back(
       "    The data folder is under Program Files: this Windows diverts the catalogue's writes there to "
       "the VirtualStore folder" +

@@ -38,20 +38,6 @@ std::vector<std::string> DataFolderFiles(env::TFileSystem& fileSystem, const std
   return files;
 }
 
-bool RemoveFolderTree(env::TFileSystem& fileSystem, const std::string& folder) {
-  const std::string path = env::IncludeTrailingSeparator(folder);
-  bool ok = true;
-  for (const auto& entry : fileSystem.Find(path + "*", kEverything)) {
-    if ((entry.attributes & env::attr::kDirectory) != 0) {
-      ok = RemoveFolderTree(fileSystem, path + entry.name) && ok;
-    } else {
-      if ((entry.attributes & env::attr::kReadOnly) != 0) (void)fileSystem.SetAttributes(path + entry.name, 0);
-      ok = fileSystem.Remove(path + entry.name).ok && ok;
-    }
-  }
-  return fileSystem.RemoveFolder(env::ExcludeTrailingSeparator(path)).ok && ok;
-}
-
 TRunKeeping::TRunKeeping(TRunReporter& run, std::string dataFolder, std::string runFolder)
     : run_(run), dataFolder_(std::move(dataFolder)), runFolder_(std::move(runFolder)), base_(env::DefaultFileSystem()) {
   try {

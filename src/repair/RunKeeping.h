@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "env/FileCopy.h"
 #include "env/FileSystem.h"
 #include "repair/KeepingFileSystem.h"
 #include "repair/RunReporter.h"
@@ -56,8 +57,7 @@ class TRunKeeping {
 // it, with the run's reports and everything below Rejected\ left out.
 std::vector<std::string> DataFolderFiles(env::TFileSystem& fileSystem, const std::string& folder);
 
-// Removes a folder with everything below it; false when anything stayed.
-bool RemoveFolderTree(env::TFileSystem& fileSystem, const std::string& folder);
+using env::RemoveFolderTree;
 
 }  // namespace remdo::repair
 

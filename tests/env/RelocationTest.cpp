@@ -119,12 +119,28 @@ void PreferredIsAFile(Relocation& t) { t.c.File("C:\\FENRO"); }
 void OldFolderIncomplete(Relocation& t) { ASSERT_TRUE(DefaultFileSystem().Remove(t.old + "Fldr0002.db")); }
 void ProgramMissing(Relocation&) { ASSERT_TRUE(DefaultFileSystem().Remove(kProgram)); }
 void RetiredBefore(Relocation& t) { t.c.File(t.old + "Genre.db1", "earlier"); }
-// The shell reports success, but Books.db arrives short.
-void ShortCopy(Relocation& t) {
-  t.platform.shell.afterCopy = [](std::string_view target) {
-    const std::string books = std::string(target) + "Books.db";
-    if (DefaultFileSystem().FileExists(books)) DefaultFileSystem().Open(books, TOpenMode::kReadWrite)->Truncate(1);
+// The shell reports success, but one file arrives short.
+TStep Shorten(std::string name) {
+  return [name](Relocation& t) {
+    t.platform.shell.afterCopy = [name](std::string_view target) {
+      const std::string file = std::string(target) + name;
+      if (DefaultFileSystem().FileExists(file)) DefaultFileSystem().Open(file, TOpenMode::kReadWrite)->Truncate(1);
+    };
   };
+}
+// The twin of a sub-folder the catalogue does not use.
+void NestedFolderThere(Relocation& t) {
+  t.c.File(t.old + "FENRO\\readme.txt");
+  t.c.File(t.twin + "FENRO\\Books.db", "wrong twin");
+}
+void TwinCopyFails(Relocation& t) { t.platform.shell.failCopyFrom = t.twin; }
+void LocalAppDataUnknown(Relocation& t) { t.platform.facts.folders.erase(TSpecialFolder::kLocalAppData); }
+void LeftoverStaging(Relocation& t) { t.c.File("C:\\FENRO.~new\\Stale.db", "stale"); }
+void LocksAndRetiredInTwin(Relocation& t) {
+  for (const char* name : {"PDOXUSRS.LCK", "PARADOX.LCK", "Books.lck", "PDOXUSRS.NET", "Genre.db1"}) {
+    t.c.File(t.twin + name, "twin");
+  }
+  t.c.File("C:\\FENRO\\Genre.db1", "kept");
 }
 
 void EverythingArrived(Relocation& t) {
@@ -138,12 +154,25 @@ void EverythingArrived(Relocation& t) {
   EXPECT_TRUE(TakeStartUpNotes().empty());
 }
 void OldPubsArrived(Relocation& t) { EXPECT_EQ(t.c.Read("C:\\FENRO\\Pubs.db"), "old Pubs.db"); }
-void ShortCopyNoted(Relocation&) {
-  EXPECT_EQ(TakeStartUpNotes(), std::vector<std::string>{"    C:\\FENRO\\Books.db is not a whole copy"});
+// A failed move leaves neither a partial data set nor the staging folder.
+void NothingLeftBehind(Relocation& t) {
+  EXPECT_FALSE(t.Exists("C:\\FENRO\\BookInx.DB") || t.Exists("C:\\FENRO\\Books.db"));
+  EXPECT_FALSE(DefaultFileSystem().Attributes("C:\\FENRO.~new").has_value());
 }
-void OnlyTheOldFolderCopied(Relocation& t) {
-  for (const auto& call : t.platform.shell.calls) EXPECT_EQ(call.rfind("copy " + t.old, 0), 0u) << call;
-  EXPECT_TRUE(t.Exists(t.twin + "Books.db"));
+TStep ShortCopyNoted(std::string name) {
+  return [name](Relocation& t) {
+    EXPECT_EQ(TakeStartUpNotes(), std::vector<std::string>{"    C:\\FENRO\\" + name + " is not a whole copy"});
+    NothingLeftBehind(t);
+  };
+}
+void NoLocksNorReplacedRetiredTable(Relocation& t) {
+  for (const char* name : {"PDOXUSRS.LCK", "PARADOX.LCK", "Books.lck", "PDOXUSRS.NET"}) {
+    EXPECT_FALSE(t.Exists(kPreferred + std::string(name))) << name;
+  }
+  EXPECT_EQ(t.c.Read("C:\\FENRO\\Genre.db1"), "kept");
+}
+void StagingReplaced(Relocation& t) {
+  EXPECT_FALSE(t.Exists("C:\\FENRO\\Stale.db") || DefaultFileSystem().Attributes("C:\\FENRO.~new"));
 }
 void RenameNoted(Relocation& t) {
   EXPECT_TRUE(t.Exists(t.old + "Genre.db"));
@@ -168,11 +197,22 @@ const TCase kCases[] = {
     {"OutsideProgramFilesMovesNothing", "C:\\Data\\", !kEarlier, true, 0, kNo, kStays},
     {"PreferredFolderCannotBeMade", "FENRO\\", !kEarlier, true, 'E', kNo, kFails, "", PreferredIsAFile},
     {"IncompleteCopyKeepsTheOldFolder", "FENRO\\", !kEarlier, true, 'E', kNo, kStays, "", OldFolderIncomplete},
-    {"ShortTableKeepsTheOldFolder", "FENRO\\", !kEarlier, true, 'E', kNo, kStays, "", ShortCopy, ShortCopyNoted},
-    {"FailedCopyKeepsTheOldFolderSilently", "FENRO\\", !kEarlier, true, 0, kNo, kStays, "", ProgramMissing},
+    {"ShortTableKeepsTheOldFolder", "FENRO\\", !kEarlier, true, 'E', kNo, kStays, "", Shorten("Books.db"),
+     ShortCopyNoted("Books.db")},
+    {"ShortMemoKeepsTheOldFolder", "FENRO\\", !kEarlier, true, 'E', kNo, kStays, "", Shorten("Books.MB"),
+     ShortCopyNoted("Books.MB")},
+    {"FailedCopyKeepsTheOldFolderSilently", "FENRO\\", !kEarlier, true, 0, kNo, kStays, "", ProgramMissing,
+     NothingLeftBehind},
+    {"FailedTwinCopyLeavesNoHalfCopy", "FENRO\\", !kEarlier, true, 0, kNo, kStays, "", TwinCopyFails,
+     NothingLeftBehind},
+    {"LeftoverStagingIsDiscarded", "FENRO\\", !kEarlier, true, 0, kNo, kMoves, "twin", LeftoverStaging,
+     StagingReplaced},
+    {"TwinLocksAndRetiredTablesStay", "FENRO\\", !kEarlier, true, 0, kNo, kMoves, "twin", LocksAndRetiredInTwin,
+     NoLocksNorReplacedRetiredTable},
     {"MissingTwinCopiesNothingMore", "FENRO\\", !kEarlier, kNoTwin, 0, kNo, kMoves, "old Books.db"},
-    {"UnknownTwinNeverCopiesTheCurrentFolder", "FENRO 5\\", !kEarlier, true, 0, kNo, kMoves, "old Books.db", nullptr,
-     OnlyTheOldFolderCopied},
+    {"TwinOfTheFolderFound", "FENRO 5\\", !kEarlier, true, 0, kNo, kMoves, "twin"},
+    {"NestedFolderTwinIsNotUsed", "FENRO\\", !kEarlier, true, 0, kNo, kMoves, "twin", NestedFolderThere},
+    {"UnknownTwinMovesNothing", "FENRO\\", !kEarlier, true, 0, kNo, kStays, "", LocalAppDataUnknown},
     {"TableRetiredBeforeIsNoted", "FENRO\\", !kEarlier, true, 0, kNo, kMoves, "twin", RetiredBefore, RenameNoted},
 };
 

@@ -61,12 +61,14 @@ class TFakeSystemFacts final : public env::TSystemFacts {
 
 // A shell that records what it was asked; copies go through the file
 // system (and then afterCopy, which may spoil what arrived while the copy
-// still reports its own result), deletions remove the file.
+// still reports its own result; a copy whose first source starts with
+// failCopyFrom copies and then reports failure), deletions remove the file.
 class TRecordingShell final : public env::TShell {
  public:
   std::vector<std::string> calls;
   std::optional<env::TTopWindow> window;
   std::function<void(std::string_view target)> afterCopy;
+  std::string failCopyFrom;
 
   bool CopyFiles(const std::vector<std::string>& sources, std::string_view target) override {
     std::string call = "copy";
@@ -74,7 +76,7 @@ class TRecordingShell final : public env::TShell {
     calls.push_back(call + " -> " + std::string(target));
     const bool copied = env::CopyFilesPlainly(env::DefaultFileSystem(), sources, target);
     if (afterCopy) afterCopy(target);
-    return copied;
+    return copied && (failCopyFrom.empty() || sources.empty() || sources.front().rfind(failCopyFrom, 0) != 0);
   }
   bool DeleteToRecycleBin(std::string_view path) override {
     calls.push_back("recycle " + std::string(path));
