@@ -7,12 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 
 #include "catalogue/TableCreation.h"
 #include "damage/DamageCommand.h"
 #include "env/Errors.h"
+#include "env/Path.h"
+#include "env/Text.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/components/Database.h"
 #include "paradox/components/Table.h"
@@ -216,6 +219,91 @@ TEST_F(DamageFixture, OptionsPlaceTheDamage) {
   EXPECT_EQ(report.headerCountAfter, total + 1000);
   report = Damage(TDamageKind::kCountTooLow, path, options);
   EXPECT_EQ(report.headerCountAfter, total);
+}
+
+class DamageToMemos : public DamageFixture, public ::testing::WithParamInterface<TRecordCase> {
+ protected:
+  std::string MemoPath() {
+    for (const std::string& name : Files()) {
+      if (env::SameText(env::ExtensionPart(name), ".mb")) return folder_ / name;
+    }
+    return {};
+  }
+};
+
+std::vector<TRecordCase> MemoCases() {
+  std::vector<TRecordCase> cases;
+  for (const TDamageKind kind : {TDamageKind::kMemoFlippedBytes, TDamageKind::kMemoZeroedUnit,
+                                 TDamageKind::kMemoTruncated, TDamageKind::kMemoHeader, TDamageKind::kMemoDeleted}) {
+    for (const std::uint64_t seed : {1, 2, 3}) cases.push_back({kind, seed});
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DamageToMemos, ::testing::ValuesIn(MemoCases()), [](const auto& info) {
+  std::string name(DamageKindName(info.param.kind));
+  std::erase(name, '-');
+  return name + "_seed" + std::to_string(info.param.seed);
+});
+
+// The memo damage lands where the report says and only there: the named
+// unit started a block of values (type 2 or 3) before, the data file is
+// untouched, and the same seed on a fresh copy does the same damage.
+TEST_P(DamageToMemos, DamageLandsInTheNamedUnit) {
+  constexpr std::size_t kUnit = 4096;
+  const std::string path = Copy("Books");
+  const std::string memoPath = MemoPath();
+  ASSERT_FALSE(memoPath.empty());
+  const std::vector<std::byte> data = test::ReadWholeFile(path);
+  const std::vector<std::byte> before = test::ReadWholeFile(memoPath);
+  TDamageOptions options;
+  options.seed = GetParam().seed;
+  const TDamageReport report = Damage(GetParam().kind, path, options);
+  EXPECT_EQ(test::ReadWholeFile(path), data);
+  EXPECT_EQ(report.recordsAfter, report.recordsBefore);
+  if (GetParam().kind == TDamageKind::kMemoDeleted) {
+    EXPECT_FALSE(env::DefaultFileSystem().FileExists(memoPath));
+    EXPECT_EQ(report.removedFiles.size(), 1u);
+    return;
+  }
+  const std::vector<std::byte> after = test::ReadWholeFile(memoPath);
+  const auto unit = static_cast<std::size_t>(report.block);
+  const std::size_t start = GetParam().kind == TDamageKind::kMemoHeader ? 0 : unit * kUnit;
+  if (GetParam().kind != TDamageKind::kMemoHeader) {
+    ASSERT_GE(unit, 1u);
+    const int type = std::to_integer<int>(before.at(start));
+    EXPECT_TRUE(type == 2 || type == 3) << FormatDamageReport(report);
+  }
+  if (GetParam().kind == TDamageKind::kMemoTruncated) {
+    EXPECT_EQ(after.size(), start);
+    EXPECT_LT(after.size(), before.size());
+    EXPECT_TRUE(std::equal(after.begin(), after.end(), before.begin()));
+  } else {
+    ASSERT_EQ(after.size(), before.size());
+    std::size_t firstChange = after.size();
+    std::size_t lastChange = 0;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+      if (after[i] == before[i]) continue;
+      firstChange = std::min(firstChange, i);
+      lastChange = i;
+    }
+    ASSERT_LT(firstChange, after.size()) << "nothing changed";
+    EXPECT_EQ(static_cast<std::int64_t>(firstChange), report.offset);
+    EXPECT_GE(firstChange, start);
+    EXPECT_LT(lastChange, start + kUnit);
+    if (GetParam().kind == TDamageKind::kMemoFlippedBytes) {
+      EXPECT_GE(firstChange, start + 12);
+    }
+    if (GetParam().kind == TDamageKind::kMemoZeroedUnit) {
+      EXPECT_TRUE(std::all_of(after.begin() + static_cast<std::ptrdiff_t>(start),
+                              after.begin() + static_cast<std::ptrdiff_t>(start + kUnit),
+                              [](std::byte b) { return b == std::byte{0}; }));
+    }
+  }
+  test::WriteWholeFile(memoPath, before);
+  const TDamageReport again = Damage(GetParam().kind, path, options);
+  EXPECT_EQ(test::ReadWholeFile(memoPath), after);
+  EXPECT_EQ(again.summary, report.summary);
 }
 
 TEST_F(DamageFixture, SameSeedSameDamageOtherSeedsOtherPlaces) {
