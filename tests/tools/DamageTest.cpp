@@ -16,6 +16,7 @@
 #include "env/Errors.h"
 #include "env/Path.h"
 #include "env/Text.h"
+#include "paradox/codes/Coding.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/components/Database.h"
 #include "paradox/components/Table.h"
@@ -234,7 +235,8 @@ class DamageToMemos : public DamageFixture, public ::testing::WithParamInterface
 std::vector<TRecordCase> MemoCases() {
   std::vector<TRecordCase> cases;
   for (const TDamageKind kind : {TDamageKind::kMemoFlippedBytes, TDamageKind::kMemoZeroedUnit,
-                                 TDamageKind::kMemoTruncated, TDamageKind::kMemoHeader, TDamageKind::kMemoDeleted}) {
+                                 TDamageKind::kMemoTruncated, TDamageKind::kMemoHeader, TDamageKind::kMemoDescriptor,
+                                 TDamageKind::kMemoDeleted}) {
     for (const std::uint64_t seed : {1, 2, 3}) cases.push_back({kind, seed});
   }
   return cases;
@@ -259,8 +261,24 @@ TEST_P(DamageToMemos, DamageLandsInTheNamedUnit) {
   TDamageOptions options;
   options.seed = GetParam().seed;
   const TDamageReport report = Damage(GetParam().kind, path, options);
-  EXPECT_EQ(test::ReadWholeFile(path), data);
   EXPECT_EQ(report.recordsAfter, report.recordsBefore);
+  if (GetParam().kind == TDamageKind::kMemoDescriptor) {
+    // Only the reference's 10 bytes, after the leader, differ; it pointed into the .MB.
+    const std::vector<std::byte> damaged = test::ReadWholeFile(path);
+    EXPECT_EQ(test::ReadWholeFile(memoPath), before);
+    ASSERT_EQ(damaged.size(), data.size());
+    const auto at = static_cast<std::size_t>(report.offset);
+    EXPECT_NE(std::vector<std::byte>(damaged.begin() + at, damaged.begin() + at + 10),
+              std::vector<std::byte>(data.begin() + at, data.begin() + at + 10));
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      if (i < at || i >= at + 10) {
+        ASSERT_EQ(damaged[i], data[i]) << "byte " << i;
+      }
+    }
+    EXPECT_NE(paradox::GetU32(data.data() + at), 0u);
+    return;
+  }
+  EXPECT_EQ(test::ReadWholeFile(path), data);
   if (GetParam().kind == TDamageKind::kMemoDeleted) {
     EXPECT_FALSE(env::DefaultFileSystem().FileExists(memoPath));
     EXPECT_EQ(report.removedFiles.size(), 1u);

@@ -57,6 +57,7 @@ enum class TDamageKind {
   kMemoZeroedUnit,       // a 4 KiB unit of the .MB that starts a block of values is zeros
   kMemoTruncated,        // the .MB ends where a block of values starts
   kMemoHeader,           // bytes of the .MB's header block are flipped
+  kMemoDescriptor,       // bytes of a record's 10-byte memo reference are flipped
   kMemoDeleted,          // the .MB is deleted
 };
 
@@ -73,13 +74,13 @@ struct TDamageOptions {
   // memo kinds: the 4 KiB unit of the .MB (it must start a block of values).
   std::optional<std::int64_t> block;
   // kDuplicateKey: the ordinal of the record whose key is copied onto the
-  // next one.
+  // next one; kMemoDescriptor: the record whose memo reference is spoilt.
   std::optional<std::int64_t> record;
   // kCountTooHigh / kCountTooLow: by how much; kTrailingPartBlock: how many
   // records of the last block stay; kMemoFlippedBytes: how many bytes (1 to 64).
   std::optional<std::int64_t> amount;
   // kMissingIndexes / kStaleIndexes: only the index of this table field
-  // (1-based) instead of all of them.
+  // (1-based) instead of all of them; kMemoDescriptor: the memo field.
   std::optional<int> field;
   // kForeignFile: a file whose bytes take the data file's place (another
   // table, say); empty: a short text file.

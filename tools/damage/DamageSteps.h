@@ -59,6 +59,7 @@ void DamageMemoFlippedBytes(TDamageContext& context);
 void DamageMemoZeroedUnit(TDamageContext& context);
 void DamageMemoTruncated(TDamageContext& context);
 void DamageMemoHeader(TDamageContext& context);
+void DamageMemoDescriptor(TDamageContext& context);
 void DamageMemoDeleted(TDamageContext& context);
 
 }  // namespace remdo::tools

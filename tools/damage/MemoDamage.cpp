@@ -1,7 +1,8 @@
 // Damage to a table's memo file (.MB): bytes flipped inside a block that
 // holds values, a whole 4 KiB unit of values zeroed, the file cut after
-// such a unit, the header block spoilt, the file deleted. The data file is
-// left alone, so the raw walk finds every record as before.
+// such a unit, the header block spoilt, the file deleted; and a record's
+// reference into it spoilt. The raw walk finds every record as before.
+#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "env/Errors.h"
 #include "env/Path.h"
 #include "env/Text.h"
+#include "paradox/codes/Coding.h"
 
 namespace remdo::tools {
 
@@ -140,6 +142,51 @@ void DamageMemoHeader(TDamageContext& context) {
   WriteMemo(context, memo, offset, Flipped(context, memo, offset, count));
   context.report.summary = std::to_string(count) + " byte(s) of the header block of " + memo.name +
                            " flipped at offset " + std::to_string(offset);
+}
+
+// A record whose blob field refers to a block of the .MB (a non-zero
+// offset in its reference) gets bytes of that 10-byte reference flipped;
+// the leader and the record's other fields stay.
+void DamageMemoDescriptor(TDamageContext& context) {
+  const TTableMap& image = context.Map();
+  auto file = context.fileSystem.Open(context.path, env::TOpenMode::kRead);
+  struct TReference {
+    std::int64_t ordinal;
+    std::int64_t offset;  // of the 10 bytes in the file
+    int field;
+  };
+  std::vector<TReference> references;
+  const std::int64_t first = context.options.record.value_or(0);
+  const std::int64_t last = context.options.record ? first + 1 : image.Records();
+  for (std::int64_t ordinal = first; ordinal < last; ++ordinal) {
+    const std::int64_t record = image.RecordOffset(ordinal);
+    for (const TBlobField& field : image.BlobFields()) {
+      if (context.options.field && *context.options.field != field.number) continue;
+      const std::int64_t at = record + field.offset + field.width - 10;
+      std::array<std::byte, 4> blockOffset{};
+      if (record >= 0 && file->ReadAt(static_cast<std::uint64_t>(at), blockOffset) == blockOffset.size() &&
+          paradox::GetU32(blockOffset.data()) != 0) {
+        references.push_back({ordinal, at, field.number});
+      }
+    }
+  }
+  file->Close();
+  if (references.empty()) throw EDamageError("No record of " + context.path + " there refers into its memo file");
+  const TReference chosen = references[context.random.Below(static_cast<std::uint32_t>(references.size()))];
+  std::vector<std::byte> bytes(10);
+  auto reread = context.fileSystem.Open(context.path, env::TOpenMode::kRead);
+  reread->ReadAt(static_cast<std::uint64_t>(chosen.offset), bytes);
+  reread->Close();
+  // One to four bytes anywhere in the reference (offset, length, modification number).
+  const int count = context.random.Between(1, 4);
+  for (int i = 0; i < count; ++i) {
+    std::byte& target = bytes[context.random.Below(10)];
+    target ^= static_cast<std::byte>(context.random.Between(1, 255));
+  }
+  context.report.block = image.BlockOfRecord(chosen.ordinal);
+  context.WriteData(chosen.offset, bytes);
+  context.report.summary = "the memo reference of field " + std::to_string(chosen.field) + " of record " +
+                           std::to_string(chosen.ordinal) + " spoilt (offset " + std::to_string(chosen.offset) + ")";
 }
 
 void DamageMemoDeleted(TDamageContext& context) {
