@@ -7,12 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 
 #include "catalogue/TableCreation.h"
 #include "damage/DamageCommand.h"
 #include "env/Errors.h"
+#include "env/Path.h"
+#include "env/Text.h"
+#include "paradox/codes/Coding.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/components/Database.h"
 #include "paradox/components/Table.h"
@@ -102,11 +106,13 @@ std::vector<TRecordCase> RecordCases() {
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, DamageToRecords, ::testing::ValuesIn(RecordCases()), [](const auto& info) {
+std::string KindAndSeed(const ::testing::TestParamInfo<TRecordCase>& info) {
   std::string name(DamageKindName(info.param.kind));
   std::erase(name, '-');
   return name + "_seed" + std::to_string(info.param.seed);
-});
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DamageToRecords, ::testing::ValuesIn(RecordCases()), KindAndSeed);
 
 TEST_P(DamageToRecords, ReaderFindsWhatTheReportSays) {
   const std::string path = Copy("Books");
@@ -212,6 +218,90 @@ TEST_F(DamageFixture, OptionsPlaceTheDamage) {
   EXPECT_EQ(report.headerCountAfter, total + 1000);
   report = Damage(TDamageKind::kCountTooLow, path, options);
   EXPECT_EQ(report.headerCountAfter, total);
+}
+
+class DamageToMemos : public DamageFixture, public ::testing::WithParamInterface<TRecordCase> {
+ protected:
+  std::string MemoPath() {
+    for (const std::string& name : Files()) {
+      if (env::SameText(env::ExtensionPart(name), ".mb")) return folder_ / name;
+    }
+    return {};
+  }
+};
+
+std::vector<TRecordCase> MemoCases() {
+  std::vector<TRecordCase> cases;
+  for (const TDamageKind kind : {TDamageKind::kMemoFlippedBytes, TDamageKind::kMemoZeroedUnit,
+                                 TDamageKind::kMemoTruncated, TDamageKind::kMemoHeader, TDamageKind::kMemoDescriptor,
+                                 TDamageKind::kMemoDeleted}) {
+    for (const std::uint64_t seed : {1, 2, 3}) cases.push_back({kind, seed});
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DamageToMemos, ::testing::ValuesIn(MemoCases()), KindAndSeed);
+
+// The memo damage lands where the report says and only there: the named
+// unit started a block of values (type 2 or 3) before, the data file is
+// untouched, and the same seed on a fresh copy does the same damage.
+TEST_P(DamageToMemos, DamageLandsInTheNamedUnit) {
+  constexpr std::size_t kUnit = 4096;
+  const std::string path = Copy("Books");
+  const std::string memoPath = MemoPath();
+  ASSERT_FALSE(memoPath.empty());
+  const std::vector<std::byte> data = test::ReadWholeFile(path), before = test::ReadWholeFile(memoPath);
+  TDamageOptions options;
+  options.seed = GetParam().seed;
+  const TDamageReport report = Damage(GetParam().kind, path, options);
+  EXPECT_EQ(report.recordsAfter, report.recordsBefore);
+  if (GetParam().kind == TDamageKind::kMemoDescriptor) {
+    // Only the reference's 10 bytes, after the leader, differ; it pointed into the .MB.
+    const std::vector<std::byte> damaged = test::ReadWholeFile(path);
+    EXPECT_EQ(test::ReadWholeFile(memoPath), before);
+    ASSERT_EQ(damaged.size(), data.size());
+    const auto at = static_cast<std::size_t>(report.offset);
+    EXPECT_FALSE(std::equal(data.begin() + at, data.begin() + at + 10, damaged.begin() + at));
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + at, damaged.begin()));
+    EXPECT_TRUE(std::equal(data.begin() + at + 10, data.end(), damaged.begin() + at + 10));
+    EXPECT_NE(paradox::GetU32(data.data() + at), 0u);
+    return;
+  }
+  EXPECT_EQ(test::ReadWholeFile(path), data);
+  if (GetParam().kind == TDamageKind::kMemoDeleted) {
+    EXPECT_FALSE(env::DefaultFileSystem().FileExists(memoPath));
+    EXPECT_EQ(report.removedFiles.size(), 1u);
+    return;
+  }
+  const std::vector<std::byte> after = test::ReadWholeFile(memoPath);
+  const auto unit = static_cast<std::size_t>(report.block);
+  const std::size_t start = GetParam().kind == TDamageKind::kMemoHeader ? 0 : unit * kUnit;
+  if (GetParam().kind != TDamageKind::kMemoHeader) {
+    ASSERT_GE(unit, 1u);
+    EXPECT_TRUE(before.at(start) == std::byte{2} || before.at(start) == std::byte{3}) << FormatDamageReport(report);
+  }
+  if (GetParam().kind == TDamageKind::kMemoTruncated) {
+    EXPECT_EQ(after.size(), start);
+    EXPECT_TRUE(std::equal(after.begin(), after.end(), before.begin()));
+  } else {
+    ASSERT_EQ(after.size(), before.size());
+    const auto firstChange = static_cast<std::size_t>(std::mismatch(after.begin(), after.end(), before.begin()).first - after.begin());
+    const auto endOfChange = static_cast<std::size_t>(after.rend() - std::mismatch(after.rbegin(), after.rend(), before.rbegin()).first);
+    ASSERT_LT(firstChange, after.size()) << "nothing changed";
+    EXPECT_EQ(static_cast<std::int64_t>(firstChange), report.offset);
+    EXPECT_GE(firstChange, start);
+    EXPECT_LE(endOfChange, start + kUnit);
+    if (GetParam().kind == TDamageKind::kMemoFlippedBytes) {
+      EXPECT_GE(firstChange, start + 12);
+    }
+    if (GetParam().kind == TDamageKind::kMemoZeroedUnit) {
+      EXPECT_EQ(std::count(after.begin() + start, after.begin() + start + kUnit, std::byte{0}), kUnit);
+    }
+  }
+  test::WriteWholeFile(memoPath, before);
+  const TDamageReport again = Damage(GetParam().kind, path, options);
+  EXPECT_EQ(test::ReadWholeFile(memoPath), after);
+  EXPECT_EQ(again.summary, report.summary);
 }
 
 TEST_F(DamageFixture, SameSeedSameDamageOtherSeedsOtherPlaces) {

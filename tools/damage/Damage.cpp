@@ -21,7 +21,7 @@ struct TKindName {
   std::string_view name;
 };
 
-constexpr std::array<TKindName, 16> kKindNames = {{
+constexpr std::array<TKindName, 22> kKindNames = {{
     {TDamageKind::kTruncatedFile, "truncated-file"},
     {TDamageKind::kTrailingPartBlock, "trailing-part-block"},
     {TDamageKind::kBlockNextLink, "block-next-link"},
@@ -38,10 +38,16 @@ constexpr std::array<TKindName, 16> kKindNames = {{
     {TDamageKind::kMissingTable, "missing-table"},
     {TDamageKind::kReadOnly, "read-only"},
     {TDamageKind::kForeignFile, "foreign-file"},
+    {TDamageKind::kMemoFlippedBytes, "memo-flipped-bytes"},
+    {TDamageKind::kMemoZeroedUnit, "memo-zeroed-unit"},
+    {TDamageKind::kMemoTruncated, "memo-truncated"},
+    {TDamageKind::kMemoHeader, "memo-header"},
+    {TDamageKind::kMemoDescriptor, "memo-descriptor"},
+    {TDamageKind::kMemoDeleted, "memo-deleted"},
 }};
 
-constexpr std::array<TDamageKind, 16> kAllKinds = [] {
-  std::array<TDamageKind, 16> kinds{};
+constexpr std::array<TDamageKind, 22> kAllKinds = [] {
+  std::array<TDamageKind, 22> kinds{};
   for (std::size_t i = 0; i < kKindNames.size(); ++i) kinds[i] = kKindNames[i].kind;
   return kinds;
 }();
@@ -70,6 +76,12 @@ void RunStep(TDamageKind kind, TDamageContext& context) {
     case TDamageKind::kMissingTable: return DamageMissingTable(context);
     case TDamageKind::kReadOnly: return DamageReadOnly(context);
     case TDamageKind::kForeignFile: return DamageForeignFile(context);
+    case TDamageKind::kMemoFlippedBytes: return DamageMemoFlippedBytes(context);
+    case TDamageKind::kMemoZeroedUnit: return DamageMemoZeroedUnit(context);
+    case TDamageKind::kMemoTruncated: return DamageMemoTruncated(context);
+    case TDamageKind::kMemoHeader: return DamageMemoHeader(context);
+    case TDamageKind::kMemoDescriptor: return DamageMemoDescriptor(context);
+    case TDamageKind::kMemoDeleted: return DamageMemoDeleted(context);
   }
 }
 

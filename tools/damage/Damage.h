@@ -53,6 +53,12 @@ enum class TDamageKind {
   kMissingTable,         // every file of the table is deleted
   kReadOnly,             // every file of the table is marked read-only
   kForeignFile,          // the data file is replaced by a file that is not this table
+  kMemoFlippedBytes,     // bytes flipped inside a block of the .MB that holds values
+  kMemoZeroedUnit,       // a 4 KiB unit of the .MB that starts a block of values is zeros
+  kMemoTruncated,        // the .MB ends where a block of values starts
+  kMemoHeader,           // bytes of the .MB's header block are flipped
+  kMemoDescriptor,       // bytes of a record's 10-byte memo reference are flipped
+  kMemoDeleted,          // the .MB is deleted
 };
 
 // Every kind, in the order above.
@@ -64,16 +70,17 @@ std::optional<TDamageKind> DamageKindFromName(std::string_view name);
 struct TDamageOptions {
   std::uint64_t seed = 1;
   // The block to damage (0-based, file order): the first block cut off by
-  // kTruncatedFile; the block of the link, offset and zero damages.
+  // kTruncatedFile; the block of the link, offset and zero damages. For the
+  // memo kinds: the 4 KiB unit of the .MB (it must start a block of values).
   std::optional<std::int64_t> block;
   // kDuplicateKey: the ordinal of the record whose key is copied onto the
-  // next one.
+  // next one; kMemoDescriptor: the record whose memo reference is spoilt.
   std::optional<std::int64_t> record;
   // kCountTooHigh / kCountTooLow: by how much; kTrailingPartBlock: how many
-  // records of the last block stay.
+  // records of the last block stay; kMemoFlippedBytes: how many bytes (1 to 64).
   std::optional<std::int64_t> amount;
   // kMissingIndexes / kStaleIndexes: only the index of this table field
-  // (1-based) instead of all of them.
+  // (1-based) instead of all of them; kMemoDescriptor: the memo field.
   std::optional<int> field;
   // kForeignFile: a file whose bytes take the data file's place (another
   // table, say); empty: a short text file.

@@ -15,7 +15,10 @@ namespace {
 constexpr const char* kUsage =
     "usage: remdo-damage KIND TABLE.db [--seed N] [--block B] [--record R] [--amount N]\n"
     "                    [--field F] [--source FILE]\n"
-    "       remdo-damage --list\n";
+    "       remdo-damage --list\n"
+    "memo kinds damage the table's .mb: memo-flipped-bytes, memo-zeroed-unit, memo-truncated,\n"
+    "memo-header, memo-descriptor, memo-deleted (--block names the 4 KiB unit, --amount the\n"
+    "bytes flipped, --record and --field the reference spoilt)\n";
 
 std::int64_t ParseWhole(const std::string& word, const std::string& option) {
   if (word.empty() || word.size() > 18 || word.find_first_not_of("0123456789") != std::string::npos) {

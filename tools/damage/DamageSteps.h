@@ -55,6 +55,13 @@ void DamageMissingTable(TDamageContext& context);
 void DamageReadOnly(TDamageContext& context);
 void DamageForeignFile(TDamageContext& context);
 
+void DamageMemoFlippedBytes(TDamageContext& context);
+void DamageMemoZeroedUnit(TDamageContext& context);
+void DamageMemoTruncated(TDamageContext& context);
+void DamageMemoHeader(TDamageContext& context);
+void DamageMemoDescriptor(TDamageContext& context);
+void DamageMemoDeleted(TDamageContext& context);
+
 }  // namespace remdo::tools
 
 #endif  // REMDO_TOOLS_DAMAGE_DAMAGESTEPS_H_

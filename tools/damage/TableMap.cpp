@@ -34,7 +34,7 @@ TTableMap TTableMap::Read(env::TFile& file) {
   image.blockSize_ = code * 1024;
   if (image.recordSize_ < 1 || image.recordSize_ > image.blockSize_ - kBlockHeaderSize) return image;
   image.walkable_ = true;
-  image.ReadKeyWidth(file, std::to_integer<int>(head[4]), std::to_integer<int>(head[57]));
+  image.ReadFields(file, std::to_integer<int>(head[4]), std::to_integer<int>(head[57]));
   std::int64_t ordinal = 0;
   for (std::int64_t start = image.headerSize_; image.fileSize_ - start >= kBlockHeaderSize; start += image.blockSize_) {
     std::array<std::byte, kBlockHeaderSize> blockHeader{};
@@ -60,22 +60,25 @@ TTableMap TTableMap::Read(env::TFile& file) {
   return image;
 }
 
-void TTableMap::ReadKeyWidth(env::TFile& file, int fileType, int version) {
+void TTableMap::ReadFields(env::TFile& file, int fileType, int version) {
   const bool extended = version > 4 && (fileType == 0 || fileType == 2 || fileType == 3 || fileType == 5 ||
                                         fileType == 6 || fileType == 8);
   const std::uint64_t at = extended ? 120 : 88;
-  if (keyFieldCount_ <= 0 || keyFieldCount_ > fieldCount_ || at + 2u * keyFieldCount_ > static_cast<std::uint64_t>(headerSize_)) {
-    return;
-  }
-  std::vector<std::byte> pairs(2u * static_cast<std::size_t>(keyFieldCount_));
+  if (fieldCount_ <= 0 || at + 2u * fieldCount_ > static_cast<std::uint64_t>(headerSize_)) return;
+  std::vector<std::byte> pairs(2u * static_cast<std::size_t>(fieldCount_));
   if (file.ReadAt(at, pairs) < pairs.size()) return;
-  int width = 0;
-  for (int i = 0; i < keyFieldCount_; ++i) {
+  int offset = 0;
+  for (int i = 0; i < fieldCount_; ++i) {
     const int type = std::to_integer<int>(pairs[2u * i]);
-    width += type == static_cast<int>(paradox::TFieldType::kBcd) ? paradox::kBcdWidth
-                                                                 : std::to_integer<int>(pairs[2u * i + 1]);
+    const int width = type == static_cast<int>(paradox::TFieldType::kBcd) ? paradox::kBcdWidth
+                                                                          : std::to_integer<int>(pairs[2u * i + 1]);
+    if (i == keyFieldCount_) keyWidth_ = std::min(offset, recordSize_);
+    if (paradox::IsBlobType(static_cast<paradox::TFieldType>(type)) && width >= 10 && offset + width <= recordSize_) {
+      blobFields_.push_back({i + 1, offset, width});
+    }
+    offset += width;
   }
-  keyWidth_ = std::min(width, recordSize_);
+  if (keyFieldCount_ == fieldCount_) keyWidth_ = std::min(offset, recordSize_);
 }
 
 int TTableMap::RecordsOfBlock(std::int16_t lastOffset, std::int64_t bytes) const {

@@ -13,6 +13,14 @@
 
 namespace remdo::tools {
 
+// A memo or other blob field: where its leader and 10-byte reference lie in
+// the record.
+struct TBlobField {
+  int number = 0;  // 1-based field number
+  int offset = 0;  // in the record
+  int width = 0;   // leader + 10
+};
+
 struct TBlockMap {
   std::int64_t start = 0;        // file offset of the block
   std::int64_t bytes = 0;        // bytes of it inside the file (a part block has fewer)
@@ -42,6 +50,8 @@ class TTableMap {
   // without key or when the field descriptions cannot be read.
   int KeyWidth() const { return keyWidth_; }
   const std::vector<TBlockMap>& Blocks() const { return blocks_; }
+  // The blob fields, when the field descriptions can be read.
+  const std::vector<TBlobField>& BlobFields() const { return blobFields_; }
   // Records the walk finds.
   std::int64_t Records() const;
 
@@ -56,7 +66,7 @@ class TTableMap {
   std::int64_t BlockOfRecord(std::int64_t ordinal) const;
 
  private:
-  void ReadKeyWidth(env::TFile& file, int fileType, int version);
+  void ReadFields(env::TFile& file, int fileType, int version);
 
   bool walkable_ = false;
   std::int64_t fileSize_ = 0;
@@ -68,6 +78,7 @@ class TTableMap {
   int keyFieldCount_ = 0;
   int keyWidth_ = 0;
   std::vector<TBlockMap> blocks_;
+  std::vector<TBlobField> blobFields_;
 };
 
 }  // namespace remdo::tools

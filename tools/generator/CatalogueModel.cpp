@@ -108,8 +108,10 @@ std::string TCatalogueModel::SeriesName(std::int32_t series) const {
 
 bool TCatalogueModel::HasMemo(TRandom& random) const { return random.PerMille(options_.memoPerMille); }
 
-std::string TCatalogueModel::MemoText(TRandom& random, std::size_t leaderSize) const {
-  const int kind = random.Between(1, 100);
+std::string TCatalogueModel::MemoText(TRandom& random, std::size_t leaderSize, std::size_t nth) const {
+  static constexpr int kKindOfFirst[] = {1, 50, 100};
+  const int drawn = random.Between(1, 100);
+  const int kind = nth < 3 ? kKindOfFirst[nth] : drawn;
   std::size_t length = 0;
   if (kind <= 8) {
     length = static_cast<std::size_t>(random.Between(1, static_cast<int>(std::max<std::size_t>(leaderSize, 1))));

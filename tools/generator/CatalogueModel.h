@@ -85,7 +85,10 @@ class TCatalogueModel {
   // a length that sometimes fits the leader, mostly shares a memo block and
   // now and then needs a block of its own.
   bool HasMemo(TRandom& random) const;
-  std::string MemoText(TRandom& random, std::size_t leaderSize) const;
+  // A memo text: held in the leader alone, suballocated (up to 2 KiB) or a
+  // block of its own. The first three of a table (nth 0, 1, 2) are one of
+  // each, so that every memo file holds every kind of value.
+  std::string MemoText(TRandom& random, std::size_t leaderSize, std::size_t nth) const;
 
  private:
   const TCatalogueOptions options_;

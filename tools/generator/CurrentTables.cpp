@@ -39,7 +39,7 @@ void FillBooks(TTableWriter& table, const TCatalogueModel& model) {
     record.SetInteger(entryDate, b % 30000 + 1);
     if (facts.blurb) {
       TRandom random = model.Stream(TStream::kBlurb, b);
-      record.SetMemo(blurb, model.MemoText(random, leader));
+      record.SetMemo(blurb, model.MemoText(random, leader, record.MemosSoFar()));
       record.SetInteger(blurbDate, b % 30000 + 1);
     }
     table.Insert();
@@ -213,7 +213,7 @@ void FillAuthors(TTableWriter& table, const TCatalogueModel& model) {
     record.SetText(soundex, Soundex(facts.name.last));
     if (facts.notes) {
       TRandom random = model.Stream(TStream::kNotes, -a);
-      record.SetMemo(notes, model.MemoText(random, leader));
+      record.SetMemo(notes, model.MemoText(random, leader, record.MemosSoFar()));
     }
     table.Insert();
   }
@@ -338,7 +338,7 @@ void FillContacts(TTableWriter& table, const TCatalogueModel& model) {
       record.SetInteger(prop, 0);
       record.SetText(email, env::LowerCase(person.first + "." + person.last) + "@example.com");
       record.SetText(website, "www.example.com/" + env::LowerCase(person.last));
-      if (model.HasMemo(random)) record.SetMemo(address, model.MemoText(random, leader));
+      if (model.HasMemo(random)) record.SetMemo(address, model.MemoText(random, leader, record.MemosSoFar()));
       record.SetInteger(ccode, random.Between(1, 50));
       record.SetInteger(stcode, random.Between(1, 60));
       record.SetText(city, MakeTown(random));

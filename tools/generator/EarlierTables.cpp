@@ -32,7 +32,7 @@ void FillAuthors(TTableWriter& table, const TCatalogueModel& model) {
     record.SetInteger(special, 0);
     if (facts.notes) {
       TRandom random = model.Stream(TStream::kNotes, -a);
-      record.SetMemo(notes, model.MemoText(random, leader));
+      record.SetMemo(notes, model.MemoText(random, leader, record.MemosSoFar()));
     }
     table.Insert();
   }
@@ -60,7 +60,7 @@ void FillBooks(TTableWriter& table, const TCatalogueModel& model) {
     record.SetInteger(special, 0);
     if (facts.blurb) {
       TRandom random = model.Stream(TStream::kBlurb, b);
-      record.SetMemo(blurb, model.MemoText(random, leader));
+      record.SetMemo(blurb, model.MemoText(random, leader, record.MemosSoFar()));
     }
     table.Insert();
   }

@@ -19,7 +19,7 @@ void FillBookInfo(TTableWriter& table, const TCatalogueModel& model) {
     record.SetText(userA, random.PerMille(500) ? "Kept" : "Shelf");
     record.SetText(userC, "Copy " + std::to_string(random.Between(1, 3)));
     record.SetInteger(special, 0);
-    if (model.HasMemo(random)) record.SetMemo(notes, model.MemoText(random, leader));
+    if (model.HasMemo(random)) record.SetMemo(notes, model.MemoText(random, leader, record.MemosSoFar()));
     table.Insert();
   }
 }

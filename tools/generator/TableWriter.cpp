@@ -71,9 +71,12 @@ void TRecordBuilder::SetMemo(int column, std::string_view text) {
         env::DefaultFileSystem(), writer_.folder_ + writer_.tableName_ + std::string(kMemoScratchExtension));
   }
   const auto width = static_cast<std::size_t>(ref.field.Width());
+  ++writer_.memoValues_;
   writer_.memo_->AddToField(std::span<std::byte>(ref.bytes, width), paradox::TBlobKind::kMemo,
                             std::as_bytes(std::span<const char>(text.data(), text.size())));
 }
+
+std::size_t TRecordBuilder::MemosSoFar() const { return writer_.memoValues_; }
 
 TTableWriter::TTableWriter(paradox::TDatabase& database, std::string tableName, int structureNumber)
     : database_(database),

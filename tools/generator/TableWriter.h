@@ -58,6 +58,8 @@ class TRecordBuilder {
   // Stores the text in the memo file (or in the leader alone when it fits)
   // and puts its reference into the record.
   void SetMemo(int column, std::string_view text);
+  // How many memo values the table holds so far.
+  std::size_t MemosSoFar() const;
   std::span<const std::byte> Bytes() const { return bytes_; }
 
  private:
@@ -107,6 +109,7 @@ class TTableWriter {
   std::uint16_t codePage_ = 0;
   TRecordBuilder record_;
   std::unique_ptr<paradox::TMemoFileBuilder> memo_;
+  std::size_t memoValues_ = 0;
   std::int64_t records_ = 0;
   bool finished_ = false;
 };
