@@ -249,9 +249,12 @@ TEST_F(TableCheckTest, HeaderOrBlockDamageIsRebuiltFromTheBlocks) {
     run.lines.clear(), ++table[5];  // a table of its own, for its own kept original
     ASSERT_EQ(MakeTable(table, 27, GenreRecords(5000)), 5000u);
     const std::string data = Data(std::string(table) + ".db");
-    const paradox::TPxObject reader(env::TFileStream(env::DefaultFileSystem(), data, env::TOpenMode::kRead));
-    const auto block = static_cast<std::size_t>(reader.BlockSize());
-    at == 0 ? testing::PatchFile(data, reader.HeaderBytes().size() + block, Record(block)) : testing::PatchU32(data, at, value);
+    std::size_t block = 0, header = 0;
+    {  // closed before the check: Windows lets no open file be replaced
+      const paradox::TPxObject reader(env::TFileStream(env::DefaultFileSystem(), data, env::TOpenMode::kRead));
+      block = static_cast<std::size_t>(reader.BlockSize()), header = reader.HeaderBytes().size();
+    }
+    at == 0 ? testing::PatchFile(data, header + block, Record(block)) : testing::PatchU32(data, at, value);
     const auto before = test::ReadWholeFile(data);
     const auto visible = testing::RawRecords(data);
     EXPECT_TRUE(Check("Genres", table, 27, at == 0 ? 5000 : 0));
