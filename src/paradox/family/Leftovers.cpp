@@ -30,9 +30,8 @@ constexpr TKind kKinds[] = {
 
 // A table's file: .db, .mb, .px, .val or a secondary index file.
 bool IsTableFile(std::string_view name) {
-  const std::string extension = env::UpperCase(env::ExtensionPart(name));
-  if (extension == ".DB" || extension == ".MB" || extension == ".PX" || extension == ".VAL") return true;
-  return extension.size() == 4 && IsSecondaryIndexExtension(extension.substr(1));
+  const std::string_view extension = env::ExtensionPart(name);
+  return !extension.empty() && IsFamilyExtension(extension.substr(1));
 }
 
 bool EndsWith(std::string_view name, std::string_view suffix) {

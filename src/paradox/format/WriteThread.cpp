@@ -35,12 +35,16 @@ void TWriteThread::Start(std::function<void()> write) {
       const std::lock_guard lock(mutex_);
       job = std::exchange(job_, nullptr);
     }
-    try {
-      job();
-      Done(nullptr);
-    } catch (...) {
-      Done(std::current_exception());
-    }
+    RunJob(job);
+  }
+}
+
+void TWriteThread::RunJob(const std::function<void()>& job) {
+  try {
+    job();
+    Done(nullptr);
+  } catch (...) {
+    Done(std::current_exception());
   }
 }
 
@@ -59,12 +63,7 @@ void TWriteThread::Run() {
       if (job_ == nullptr) return;
       job = std::exchange(job_, nullptr);
     }
-    try {
-      job();
-      Done(nullptr);
-    } catch (...) {
-      Done(std::current_exception());
-    }
+    RunJob(job);
   }
 }
 

@@ -28,6 +28,8 @@ class TWriteThread {
 
  private:
   void Run();
+  // Runs one job and records its outcome.
+  void RunJob(const std::function<void()>& job);
   void Done(std::exception_ptr error);
 
   std::mutex mutex_;
