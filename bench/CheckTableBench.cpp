@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "ProcessFigures.h"
-#include "env/DataFolder.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
+#include "installation/DataFolder.h"
 #include "paradox/components/Database.h"
 #include "paradox/engine/Engine.h"
 #include "repair/HeadlessRun.h"
@@ -26,10 +26,10 @@ namespace remdo::repair {
 namespace {
 
 int Run(const std::string& folder, const std::string& table, int structure, int tolerance) {
-  env::SetDataFolder(folder);
+  installation::SetDataFolder(folder);
   (void)paradox::DbiInit(nullptr);
   paradox::TDatabase database;
-  database.SetDatabaseName(env::GetDataFolder());
+  database.SetDatabaseName(installation::GetDataFolder());
   database.Open();
   THeadlessRun run;
   run.state.Running = true;

@@ -13,13 +13,13 @@
 #include <string_view>
 
 #include "FuzzFolder.h"
-#include "env/DataFolder.h"
 #include "env/Dialogs.h"
 #include "env/Errors.h"
+#include "installation/DataFolder.h"
 #include "paradox/components/Database.h"
 #include "paradox/engine/Engine.h"
-#include "repair/RepairContext.h"
 #include "repair/HeadlessRun.h"
+#include "repair/RepairContext.h"
 #include "repair/TableCheck.h"
 
 namespace {
@@ -44,7 +44,7 @@ class TNoDialogs final : public remdo::env::TDialogs {
 struct TCheckSetting {
   TCheckSetting() {
     remdo::env::InstallDialogs(&dialogs);
-    remdo::env::SetDataFolder(TFuzzFolder::Path());
+    remdo::installation::SetDataFolder(TFuzzFolder::Path());
     (void)remdo::paradox::DbiInit(nullptr);
     database.SetDatabaseName(TFuzzFolder::Path());
     database.Open();

@@ -15,13 +15,13 @@
 #include "app/RunReport.h"
 #include "app/Version.h"
 #include "catalogue/TableCatalogue.h"
-#include "env/DataFolder.h"
 #include "env/Dialogs.h"
-#include "env/EngineVersion.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
-#include "env/StartUpNotes.h"
 #include "env/SystemInfo.h"
+#include "installation/DataFolder.h"
+#include "installation/EngineVersion.h"
+#include "installation/StartUpNotes.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/codes/EngineErrors.h"
 #include "paradox/engine/Engine.h"
@@ -39,8 +39,7 @@ constexpr std::uint64_t kGroupNameWidthOffset = 125;
 constexpr std::uint64_t kBooksFirstFieldTypeOffset = 120;
 
 std::int64_t Now() {
-  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 // The byte at offset of a file, or nothing when the file is shorter.
@@ -72,7 +71,7 @@ void TMainForm::FormCreate() {
     throw paradox::EngineError(code, "Starting the database engine");
   }
   MsgPanel.caption = std::string(kApplicationTitle) + " " + std::string(kProgramVersion) + "  FENRO repair tools";
-  const std::string dataFolder = env::GetDataFolder();
+  const std::string dataFolder = installation::GetDataFolder();
   if (!dataFolder.empty() && env::DefaultFileSystem().FolderExists(dataFolder)) ReadFormatMarkers(dataFolder);
   Colour = TColour::kNavy;
   Panel6.colour = TColour::kNavy;
@@ -132,7 +131,7 @@ void TMainForm::AccountForRunError(std::exception_ptr error) {
 }
 
 bool TMainForm::Preamble() {
-  const std::string dataFolder = env::GetDataFolder();
+  const std::string dataFolder = installation::GetDataFolder();
   // Without a data folder there is nothing to connect to; the run goes on
   // to the folder check and the ending.
   if (!dataFolder.empty()) {
@@ -156,7 +155,7 @@ bool TMainForm::Preamble() {
   // (refused commit markers and journals, leftovers removed): log file only.
   for (const std::string& warning : paradox::TEngineSession::Instance().TakeWarnings()) LogLine("~    " + warning);
   // What start-up could not do when it moved the data set.
-  for (const std::string& note : env::TakeStartUpNotes()) LogLine(note);
+  for (const std::string& note : installation::TakeStartUpNotes()) LogLine(note);
   ReportLookBeforeConnecting();
   if (DataFolderInUse()) return false;
   WarnAboutProgramFiles(dataFolder);
@@ -178,7 +177,9 @@ void TMainForm::SetChoicesForRun() {
 }
 
 void TMainForm::WriteHeading() {
-  LogLine("Remdo " + std::string(kProgramVersion) + "  \x97" " File Pack and Repair for FENRO");  // em dash
+  LogLine("Remdo " + std::string(kProgramVersion) +
+          "  \x97"
+          " File Pack and Repair for FENRO");  // em dash
   LogLine("");
   LogLine("~    " + RunState.RunStartText);
   if (RunOption("STRICT")) LogLine("    (strict testing)");
@@ -198,7 +199,7 @@ void TMainForm::WriteEnvironmentReport(const std::string& dataFolder) {
   } else {
     LogLine("    OS version:    " + product);
   }
-  LogLine("    BDE version:   " + env::GetEngineVersionText());
+  LogLine("    BDE version:   " + installation::GetEngineVersionText());
   LogLine(env::MemoryLine());
   if (!dataFolder.empty()) {
     // A host path on Linux has no drive letter; its folder names the volume.
@@ -214,7 +215,7 @@ void TMainForm::WarnAboutProgramFiles(const std::string& dataFolder) {
   if (env::IsUnderProgramFiles(dataFolder)) {
     LogLine("Warning: FENRO data files located under Program Files");
     env::ShowWarningBox("Error A1\r\rFENRO data files should not be in the current location.\r\r");
-  } else if (env::ProgramFilesCopyFound()) {
+  } else if (installation::ProgramFilesCopyFound()) {
     LogLine("Warning: FENRO data files also located under Program Files");
     env::ShowWarningBox(
         "Warning A2\r\rSome FENRO data files are still located under the Program Files folder.\r\r"

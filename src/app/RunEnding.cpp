@@ -4,11 +4,11 @@
 #include <string>
 
 #include "app/MainForm.h"
-#include "env/DataFolder.h"
 #include "env/FileSystem.h"
-#include "env/SettingsFiles.h"
 #include "env/Shell.h"
 #include "env/SystemInfo.h"
+#include "installation/DataFolder.h"
+#include "installation/SettingsFiles.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/Helpers.h"
 #include "repair/ScratchFiles.h"
@@ -20,7 +20,7 @@ namespace {
 constexpr std::string_view kLeftoverPrograms[] = {"RemdTech.exe", "RemdTech.pif", "RemdChek.exe"};
 
 bool DataFileExists(std::string_view name) {
-  const std::string folder = env::GetDataFolder();
+  const std::string folder = installation::GetDataFolder();
   return !folder.empty() && env::DefaultFileSystem().FileExists(folder + std::string(name));
 }
 
@@ -42,8 +42,8 @@ bool TMainForm::Ending() {
   TurnOffOnlineOptionsIfAsked();
   if (RunState.FailureCount != 0 && KeepGoing()) {
     if (!RunState.FailedTables.empty()) {
-      MsgPanel.caption = "Failed table" + std::string(repair::PluralSuffix(RunState.FailureCount)) + ": " +
-                         RunState.FailedTables;
+      MsgPanel.caption =
+          "Failed table" + std::string(repair::PluralSuffix(RunState.FailureCount)) + ": " + RunState.FailedTables;
       Panel7.enabled = true;
     }
   } else if (AutoCloseChk.checked) {
@@ -90,8 +90,7 @@ void TMainForm::ListCatalogueFolders() {
 
 void TMainForm::BackUpOrReport() {
   const bool backupOff = DataFileExists("nobackup.ini");
-  if (RunState.FailureCount == 0 && !backupOff &&
-      (RunState.InstalledMark || RunOption("+!") || RunOption("+U"))) {
+  if (RunState.FailureCount == 0 && !backupOff && (RunState.InstalledMark || RunOption("+!") || RunOption("+U"))) {
     repair::AutomaticBackup(*this);
     return;
   }
@@ -116,7 +115,7 @@ void TMainForm::ShowEndOfRun() {
 }
 
 void TMainForm::DeleteLeftoverPrograms() {
-  const std::string folder = env::GetDataFolder();
+  const std::string folder = installation::GetDataFolder();
   if (folder.empty()) return;
   for (const auto name : kLeftoverPrograms) {
     const std::string path = folder + std::string(name);
@@ -125,7 +124,7 @@ void TMainForm::DeleteLeftoverPrograms() {
 }
 
 void TMainForm::TurnOffOnlineOptionsIfAsked() {
-  if (!TurnOffOnlineOptionsChk.checked || env::TurnOffOnlineOptions()) return;
+  if (!TurnOffOnlineOptionsChk.checked || installation::TurnOffOnlineOptions()) return;
   LogLine("Unable to turn off all the online options");
   AutoCloseChk.checked = false;
   AutoCloseChk.enabled = false;
@@ -134,8 +133,9 @@ void TMainForm::TurnOffOnlineOptionsIfAsked() {
 void TMainForm::CloseAfterRun() {
   WriteRunReportOnClose();
   if (RunState.InstalledMark || RunOption("+X")) {
-    if (DataFileExists("RunFENRO.ini")) (void)env::DefaultFileSystem().Remove(env::GetDataFolder() + "RunFENRO.ini");
-    (void)env::DefaultShell().Open(env::GetCatalogueProgramPath(), "+");
+    if (DataFileExists("RunFENRO.ini"))
+      (void)env::DefaultFileSystem().Remove(installation::GetDataFolder() + "RunFENRO.ini");
+    (void)env::DefaultShell().Open(installation::GetCatalogueProgramPath(), "+");
   }
   view_.Close();
 }

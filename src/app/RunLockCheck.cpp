@@ -7,9 +7,9 @@
 #include <string>
 
 #include "app/MainForm.h"
-#include "env/DataFolder.h"
 #include "env/Dialogs.h"
 #include "env/FileSystem.h"
+#include "installation/DataFolder.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/CrashedRunCommits.h"
 #include "repair/Helpers.h"
@@ -40,7 +40,7 @@ void TMainForm::ReportLookBeforeConnecting() {
   if (!rootCauses_.empty()) LogLine("~");  // an empty line in the log file alone
   if (!DataFolderInUse()) return;
   LogLine("The data folder is in use by another program (" + heldLock_ + " is held); no table was checked.");
-  env::ShowErrorBox("The FENRO folder " + env::GetDataFolder() +
+  env::ShowErrorBox("The FENRO folder " + installation::GetDataFolder() +
                     " is in use by another program. Close FENRO on every computer that uses this folder, "
                     "then run Remdo again.");
 }

@@ -8,8 +8,8 @@
 #include "app/ErrorHandler.h"
 #include "app/MainForm.h"
 #include "app/Version.h"
-#include "env/DataFolder.h"
 #include "env/Errors.h"
+#include "installation/DataFolder.h"
 #include "repair/Helpers.h"
 
 namespace remdo::app {
@@ -68,7 +68,7 @@ void AppendTextLine(env::TFileSystem& fileSystem, std::string_view path, std::st
 }
 
 void TMainForm::WriteRunReport() {
-  const std::string folder = env::GetDataFolder();
+  const std::string folder = installation::GetDataFolder();
   auto& fileSystem = env::DefaultFileSystem();
   const bool runStarted = RunState.RunStartTime != 0;
   // A verify-only run saves its own report, never in the data folder.

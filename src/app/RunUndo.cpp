@@ -4,14 +4,14 @@
 #include <string>
 
 #include "app/MainForm.h"
-#include "env/DataFolder.h"
 #include "env/Dialogs.h"
+#include "installation/DataFolder.h"
 #include "repair/Helpers.h"
 
 namespace remdo::app {
 
 void TMainForm::StartKeeping() {
-  const std::string dataFolder = env::GetDataFolder();
+  const std::string dataFolder = installation::GetDataFolder();
   // An installation run that checks no table changes no table.
   if (dataFolder.empty() || (RunOption("INSTALLING") && !RunOption("REMD"))) return;
   keeping_ = std::make_unique<repair::TRunKeeping>(*this, dataFolder, Repair.RejectedFolderName());
@@ -34,7 +34,7 @@ bool TMainForm::RunUndo() {
   LogLine("");
   LogLine("UNDO");
   LogLine("");
-  const std::string dataFolder = env::GetDataFolder();
+  const std::string dataFolder = installation::GetDataFolder();
   repair::TUndoOutcome outcome;
   if (RunOption("INSTALLING")) {
     LogLine("An installation run cannot undo a repair run; nothing was changed.");

@@ -13,16 +13,16 @@
 #include "app/MainForm.h"
 #include "app/RunReport.h"
 #include "app/ScratchRepair.h"
-#include "env/WriteConfinement.h"
-#include "paradox/family/Leftovers.h"
-#include "repair/ScratchFiles.h"
 #include "catalogue/TableCatalogue.h"
-#include "env/DataFolder.h"
 #include "env/Errors.h"
 #include "env/FileSystem.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
+#include "env/WriteConfinement.h"
+#include "installation/DataFolder.h"
+#include "paradox/family/Leftovers.h"
 #include "repair/RootCauses.h"
+#include "repair/ScratchFiles.h"
 #include "repair/TableSequence.h"
 #include "repair/verify/Prediction.h"
 #include "repair/verify/TableFindings.h"
@@ -83,7 +83,7 @@ std::optional<repair::TTableOutcome> OutcomeOf(const TScratchRepair& scratch, co
 }  // namespace
 
 bool TMainForm::RunVerify() {
-  const std::string dataFolder = env::GetDataFolder();
+  const std::string dataFolder = installation::GetDataFolder();
   // Whatever the run does, nothing but the scratch copy and the report is
   // written: any other write is refused, and listed at the end.
   const env::TWriteConfinement confinement({ScratchFolderStem(), VerifyReportPath()});
@@ -113,7 +113,8 @@ bool TMainForm::RunVerify() {
     if (!scratch.runError.empty()) LogLine("  -- a repair run would end with an error: " + scratch.runError);
     damaged = VerifyTables(dataFolder, scratch) || damaged || !scratch.runError.empty();
   }
-  for (const std::string& refused : confinement.Refused()) LogLine("  -- refused, as this run writes nothing: " + refused);
+  for (const std::string& refused : confinement.Refused())
+    LogLine("  -- refused, as this run writes nothing: " + refused);
   if (!KeepGoing()) {
     LogLine("...program stopped.");
     RunState.Interrupted = true;
@@ -127,8 +128,7 @@ bool TMainForm::RunVerify() {
 }
 
 bool TMainForm::ReportLeftovers(const std::string& dataFolder) {
-  const auto leftovers =
-      paradox::FindLeftovers(env::DefaultFileSystem(), dataFolder, repair::kScratchTablePatterns);
+  const auto leftovers = paradox::FindLeftovers(env::DefaultFileSystem(), dataFolder, repair::kScratchTablePatterns);
   if (leftovers.empty()) return false;
   LogLine("Left by an interrupted run (a repair run settles them first):");
   for (const auto& leftover : leftovers) LogLine("    " + leftover.name + " (" + std::string(leftover.what) + ")");

@@ -6,7 +6,6 @@
 
 #include "app/ErrorHandler.h"
 #include "app/MainForm.h"
-#include "env/DataFolder.h"
 #include "env/Dialogs.h"
 #include "env/Errors.h"
 #include "env/FileCopy.h"
@@ -14,6 +13,7 @@
 #include "env/Path.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
+#include "installation/DataFolder.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/RunKeeping.h"
 
@@ -62,8 +62,10 @@ class TUnansweredDialogs final : public env::TDialogs {
 // Puts the data folder back when the scratch run is over.
 class TDataFolderSwap {
  public:
-  explicit TDataFolderSwap(const std::string& folder) : previous_(env::GetDataFolder()) { env::SetDataFolder(folder); }
-  ~TDataFolderSwap() { env::SetDataFolder(previous_); }
+  explicit TDataFolderSwap(const std::string& folder) : previous_(installation::GetDataFolder()) {
+    installation::SetDataFolder(folder);
+  }
+  ~TDataFolderSwap() { installation::SetDataFolder(previous_); }
   TDataFolderSwap(const TDataFolderSwap&) = delete;
   TDataFolderSwap& operator=(const TDataFolderSwap&) = delete;
 

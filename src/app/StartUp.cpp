@@ -5,13 +5,13 @@
 
 #include <algorithm>
 
-#include "env/DataFolder.h"
 #include "env/Dialogs.h"
 #include "env/FileList.h"
 #include "env/FileSystem.h"
 #include "env/Shell.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
+#include "installation/DataFolder.h"
 #include "repair/AutomaticBackup.h"
 
 namespace remdo::app {
@@ -35,15 +35,15 @@ void KeepSave4() {
   auto& fileSystem = env::DefaultFileSystem();
   const std::string saveFolder = repair::SaveFolder();
   if (saveFolder.empty() || !fileSystem.FileExists(saveFolder + "Books.db")) return;
-  const std::string dataFolder = env::GetDataFolder();
+  const std::string dataFolder = installation::GetDataFolder();
   // An existing Save4 folder is never touched.
   if (!fileSystem.MakeFolder(dataFolder + "Save4")) return;
   (void)env::CopyFileList(ExistingTableFiles(saveFolder), dataFolder + "Save4\\", false);
 }
 
 std::string FixOrLocateDataFolder(const TCommandLine& commandLine) {
-  if (!commandLine.FixesDataFolder()) return env::GetDataFolder();
-  env::SetDataFolder(kFixedDataFolder);
+  if (!commandLine.FixesDataFolder()) return installation::GetDataFolder();
+  installation::SetDataFolder(kFixedDataFolder);
   const std::string programFiles = env::GetProgramFilesFolder();
   if (env::IsLaterWindows() && !programFiles.empty() &&
       env::DefaultFileSystem().FileExists(programFiles + "FENRO\\FENRO\\Books.db")) {
@@ -51,16 +51,16 @@ std::string FixOrLocateDataFolder(const TCommandLine& commandLine) {
         "A second version of FENRO files also at ProgramFiles folder.  \r\r"
         "This could cause problems if the wrong ones are opened.\r");
   }
-  return env::GetDataFolder();
+  return installation::GetDataFolder();
 }
 
 }  // namespace
 
 const std::vector<std::string_view> kTableFileList = {
-    "Auth0001.db", "AuthX.db",    "AuthX.mb",    "BkSeries.db", "BookInfo.db", "BookInfo.mb",    "BookInx.db",
-    "BookRef.db",  "Books.db",    "Books.mb",    "Calendar.db", "CharX.db",    "Contact.db",     "Contact.mb",
-    "ExpTitle.db", "Folders.db",  "Fldr*.db",    "Genre.db",    "GrpNames.db", "Images.db",      "ISBNs.db",
-    "LocNames.db", "Prices.db",   "Pubs.db",     "Reissues.db", "FENRO notes.txt",
+    "Auth0001.db", "AuthX.db",   "AuthX.mb", "BkSeries.db", "BookInfo.db",     "BookInfo.mb", "BookInx.db",
+    "BookRef.db",  "Books.db",   "Books.mb", "Calendar.db", "CharX.db",        "Contact.db",  "Contact.mb",
+    "ExpTitle.db", "Folders.db", "Fldr*.db", "Genre.db",    "GrpNames.db",     "Images.db",   "ISBNs.db",
+    "LocNames.db", "Prices.db",  "Pubs.db",  "Reissues.db", "FENRO notes.txt",
 };
 
 std::vector<std::string> ExistingTableFiles(const std::string& folder) {

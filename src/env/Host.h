@@ -1,7 +1,7 @@
 // Set-up of the host the program runs on. On Linux the program can work on
-// a catalogue inside a Wine prefix: the prefix's registry files fill the
+// data inside a Wine prefix: the prefix's registry files fill the
 // registry store and its dosdevices fill the drive table, so that
-// "C:\FENRO\" means the prefix's drive_c/FENRO. A registry file exported on
+// "C:\Data\" means the prefix's drive_c/Data. A registry file exported on
 // Windows can fill the store as well. On Windows every call here refuses:
 // the registry and the drives are the system's own.
 #ifndef REMDO_ENV_HOST_H_

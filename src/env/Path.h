@@ -1,5 +1,5 @@
 // Path text helpers that need no OS: both '\' and '/' count as separators, so
-// Windows-form paths ("C:\FENRO\Books.db") and host paths work alike.
+// Windows-form paths ("C:\Data\Orders.db") and host paths work alike.
 #ifndef REMDO_ENV_PATH_H_
 #define REMDO_ENV_PATH_H_
 

@@ -5,8 +5,6 @@
 
 #include <cmath>
 
-#include "env/EngineChecks.h"
-#include "env/EngineVersion.h"
 #include "env/Path.h"
 #include "env/SystemFacts.h"
 #include "env/Text.h"
@@ -177,10 +175,6 @@ std::optional<std::uint64_t> DriveFreeBytes(std::string_view folder) {
   return DefaultSystemFacts().FreeDiskBytes(folder);
 }
 
-void ForgetSystemInfo() {
-  Cache() = TCache{};
-  ForgetEngineVersionNumber();
-  ForgetEngineNetDir();
-}
+void ForgetSystemInfo() { Cache() = TCache{}; }
 
 }  // namespace remdo::env

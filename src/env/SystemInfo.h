@@ -74,7 +74,8 @@ std::string MemoryLine();
 std::optional<std::uint64_t> DriveFreeBytes(std::string_view folder);
 
 // Forgets every cached look-up, so that the next calls ask the installed
-// registry and facts again (tests install fresh ones).
+// registry and facts again (tests install fresh ones). What the layers above
+// derived from these facts is theirs to forget.
 void ForgetSystemInfo();
 
 }  // namespace remdo::env

@@ -24,7 +24,7 @@ class TShell;
 class TWriteConfinement {
  public:
   // allowed: path stems a write may go to, each the start of the full path
-  // ("C:\Temp\RemdoVerify" lets "C:\Temp\RemdoVerify12\Books.db" through),
+  // ("C:\Temp\RemdoVerify" lets "C:\Temp\RemdoVerify12\Orders.db" through),
   // compared without regard to case or the kind of separator. A path that
   // climbs with ".." is refused wherever it starts.
   explicit TWriteConfinement(std::vector<std::string> allowed);

@@ -6,12 +6,12 @@
 #include <span>
 
 #include "catalogue/TableCatalogue.h"
-#include "env/DataFolder.h"
 #include "env/Errors.h"
 #include "env/FileCopy.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/SystemInfo.h"
+#include "installation/DataFolder.h"
 
 namespace remdo::repair {
 
@@ -21,33 +21,32 @@ namespace {
 constexpr std::string_view kFolderTables = "Fldr0???.db";
 
 constexpr std::string_view kCurrentFiles[] = {
-    "Auth0001.db", "AuthX.db",    "AuthX.mb",    "BkSeries.db", "BookInfo.db", "BookInfo.mb", "BookInx.db",
-    "BookRef.db",  "Books.db",    "Books.mb",    "Calendar.db", "CharX.db",    "Contact.db",  "Contact.mb",
-    "ExpTitle.db", kFolderTables, "Folders.db",  "Genre.db",    "GrpNames.db", "Images.db",   "ISBNs.db",
-    "LocNames.db", "Prices.db",   "Pubs.db",     "Reissues.db",
+    "Auth0001.db", "AuthX.db",    "AuthX.mb",   "BkSeries.db", "BookInfo.db", "BookInfo.mb", "BookInx.db",
+    "BookRef.db",  "Books.db",    "Books.mb",   "Calendar.db", "CharX.db",    "Contact.db",  "Contact.mb",
+    "ExpTitle.db", kFolderTables, "Folders.db", "Genre.db",    "GrpNames.db", "Images.db",   "ISBNs.db",
+    "LocNames.db", "Prices.db",   "Pubs.db",    "Reissues.db",
 };
 constexpr std::string_view kEarlierFiles[] = {
-    "AuthX.db",  "AuthX.mb",    "BkSeries.db",   "BookGrp.db",  "BookInfo.db", "BookInfo.mb", "BookLoc.db",
-    "BookRef.db", "Books.db",   "Books.mb",      "CharX.db",    "ExpTitle.db", kFolderTables, "Genre.db",
-    "GrpNames.db", "LocNames.db", "Prices.db",   "Reissues.db",
+    "AuthX.db",    "AuthX.mb",   "BkSeries.db", "BookGrp.db",  "BookInfo.db", "BookInfo.mb",
+    "BookLoc.db",  "BookRef.db", "Books.db",    "Books.mb",    "CharX.db",    "ExpTitle.db",
+    kFolderTables, "Genre.db",   "GrpNames.db", "LocNames.db", "Prices.db",   "Reissues.db",
 };
 
 std::int64_t Now() {
-  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
 
 std::string SaveFolder() {
-  const std::string dataFolder = env::GetDataFolder();
+  const std::string dataFolder = installation::GetDataFolder();
   if (dataFolder.empty()) return std::string();
   const std::string name = catalogue::IsCurrentLayout() ? "Save" : "SaveFenr";
   return dataFolder + name + env::SeparatorOf(dataFolder);
 }
 
 void AutomaticBackup(TRunReporter& run) {
-  const std::string dataFolder = env::GetDataFolder();
+  const std::string dataFolder = installation::GetDataFolder();
   if (dataFolder.empty()) return;
   const auto freeBytes = env::DriveFreeBytes(dataFolder);
   if (!freeBytes || *freeBytes < kBackupFreeSpace) {
@@ -61,8 +60,8 @@ void AutomaticBackup(TRunReporter& run) {
     return;
   }
   const bool current = catalogue::IsCurrentLayout();
-  const std::span<const std::string_view> files = current ? std::span<const std::string_view>(kCurrentFiles)
-                                                           : std::span<const std::string_view>(kEarlierFiles);
+  const std::span<const std::string_view> files =
+      current ? std::span<const std::string_view>(kCurrentFiles) : std::span<const std::string_view>(kEarlierFiles);
   for (const std::string_view name : files) {
     if (name != kFolderTables) {
       SaveCopy(run, name);
@@ -78,7 +77,7 @@ void AutomaticBackup(TRunReporter& run) {
 void SaveCopy(TRunReporter& run, std::string_view name) {
   if (!run.KeepGoing()) return;
   auto& fileSystem = env::DefaultFileSystem();
-  const std::string source = env::GetDataFolder() + std::string(name);
+  const std::string source = installation::GetDataFolder() + std::string(name);
   if (!fileSystem.FileExists(source)) return;
   const std::string saveFolder = SaveFolder();
   if (!fileSystem.FolderExists(saveFolder) && !env::MakeFolders(fileSystem, saveFolder)) {

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "env/DataFolder.h"
 #include "env/Errors.h"
 #include "env/Path.h"
+#include "installation/DataFolder.h"
 #include "paradox/components/TableOptions.h"
 
 namespace remdo::repair {
@@ -42,7 +42,7 @@ std::string DriveOf(std::string_view path) {
   return std::string();
 }
 
-std::string DataDrive() { return DriveOf(env::GetDataFolder()); }
+std::string DataDrive() { return DriveOf(installation::GetDataFolder()); }
 
 int ProgressPercent(std::int64_t done, std::int64_t total) {
   if (total <= 0 || done <= 0) return 0;

@@ -6,19 +6,19 @@
 #include <cstdio>
 #include <ctime>
 
-#include "env/DataFolder.h"
 #include "env/Path.h"
+#include "installation/DataFolder.h"
 
 namespace remdo::repair {
 
-std::string TRepairContext::DataFolder() { return env::GetDataFolder(); }
+std::string TRepairContext::DataFolder() { return installation::GetDataFolder(); }
 
 const std::string& TRepairContext::RejectedFolderName() {
   if (rejectedFolderName_.empty()) {
     std::int64_t start = State().RunStartTime;
     if (start == 0) {
-      start = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-                  .count();
+      start =
+          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
       State().RunStartTime = start;
     }
     const char separator = env::SeparatorOf(DataFolder());

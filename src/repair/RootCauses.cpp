@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <optional>
 
-#include "env/EngineChecks.h"
 #include "env/FileSystem.h"
-#include "env/LockFiles.h"
 #include "env/Path.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
-#include "env/VirtualStore.h"
+#include "installation/EngineChecks.h"
+#include "installation/EngineLockFiles.h"
+#include "installation/VirtualStore.h"
 #include "paradox/family/Leftovers.h"
 #include "repair/ScratchFiles.h"
 
@@ -35,9 +35,9 @@ std::vector<env::TFindEntry> FindFiles(const std::string& pattern) {
 }
 
 void ReportLockFiles(const std::string& dataFolder, std::vector<std::string>& lines) {
-  const auto locks = env::FindLockFiles(dataFolder);
+  const auto locks = installation::FindLockFiles(dataFolder);
   if (locks.empty()) lines.push_back("    No lock files (PDOXUSRS.LCK, PARADOX.LCK, table .LCK) in the data folder.");
-  for (const env::TLockFile& lock : locks) {
+  for (const installation::TLockFile& lock : locks) {
     lines.push_back("    Lock file " + lock.path + ": " + env::LockStateText(lock.probe));
   }
 }
@@ -60,8 +60,8 @@ std::vector<std::string> NetFileFolders(const std::string& dataFolder, const std
 }
 
 void ReportNetFiles(const std::string& dataFolder, std::vector<std::string>& lines) {
-  using TSource = env::TConfiguredNetDir::TSource;
-  const env::TConfiguredNetDir configured = env::ReadParadoxNetDir();
+  using TSource = installation::TConfiguredNetDir::TSource;
+  const installation::TConfiguredNetDir configured = installation::ReadParadoxNetDir();
   switch (configured.source) {
     case TSource::kEngine:
       lines.push_back("    NET DIR configured for the engine: " + configured.folder);
@@ -94,7 +94,7 @@ void ReportNetFiles(const std::string& dataFolder, std::vector<std::string>& lin
 }
 
 void ReportVirtualStoreTwins(const std::string& dataFolder, std::vector<std::string>& lines) {
-  const std::string twin = env::GetVirtualStoreFolder();
+  const std::string twin = installation::GetVirtualStoreFolder();
   if (twin.empty() || env::SameText(twin, dataFolder)) return;
   auto& fileSystem = env::DefaultFileSystem();
   for (const env::TFindEntry& entry : FindFiles(dataFolder + "*.*")) {
@@ -113,7 +113,7 @@ void ReportVirtualStoreTwins(const std::string& dataFolder, std::vector<std::str
 
 void ReportProgramFiles(const std::string& dataFolder, std::vector<std::string>& lines) {
   if (!env::IsLaterWindows() || !env::IsUnderProgramFiles(dataFolder)) return;
-  const std::string twin = env::VirtualStoreTwinOf(dataFolder);
+  const std::string twin = installation::VirtualStoreTwinOf(dataFolder);
   lines.push_back(
       "    The data folder is under Program Files: this Windows diverts the catalogue's writes there to "
       "the VirtualStore folder" +

@@ -2,21 +2,21 @@
 #include "repair/StaleLocks.h"
 
 #include "env/FileSystem.h"
-#include "env/LockFiles.h"
+#include "installation/EngineLockFiles.h"
 
 namespace remdo::repair {
 
 TLockCheck ClearStaleLocks(const std::string& dataFolder) {
   TLockCheck check;
   if (dataFolder.empty()) return check;
-  const auto locks = env::FindLockFiles(dataFolder);
-  for (const env::TLockFile& lock : locks) {
+  const auto locks = installation::FindLockFiles(dataFolder);
+  for (const installation::TLockFile& lock : locks) {
     if (lock.probe.state == env::TLockState::kLive) {
       check.heldLock = lock.path;
       return check;
     }
   }
-  for (const env::TLockFile& lock : locks) {
+  for (const installation::TLockFile& lock : locks) {
     if (lock.probe.state != env::TLockState::kStale) {
       check.lines.push_back("    Lock file " + lock.path + " kept: " + env::LockStateText(lock.probe));
       continue;

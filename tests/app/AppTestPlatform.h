@@ -11,10 +11,10 @@
 #include <string_view>
 
 #include "catalogue/TableCatalogue.h"
-#include "env/DataFolder.h"
 #include "env/FileSystem.h"
 #include "env/Host.h"
 #include "env/TestPlatform.h"
+#include "installation/DataFolder.h"
 
 namespace remdo::test {
 
@@ -37,7 +37,7 @@ class TAppPlatform {
     facts.programPath = std::string(kProgramFolder) + "FenroRemdo.exe";
     drive.Folder(kDataFolder);
     drive.Folder(kProgramFolder);
-    if (fixDataFolder) env::SetDataFolder(kDataFolder);
+    if (fixDataFolder) installation::SetDataFolder(kDataFolder);
   }
   ~TAppPlatform() { catalogue::ResetCatalogueSettings(); }
   TAppPlatform(const TAppPlatform&) = delete;

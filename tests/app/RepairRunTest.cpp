@@ -15,10 +15,10 @@
 #include "app/RunReport.h"
 #include "app/TableSequence.h"
 #include "catalogue/TableCatalogue.h"
-#include "env/DataFolder.h"
 #include "env/EngineLibrary.h"
 #include "env/Errors.h"
-#include "env/StartUpNotes.h"
+#include "installation/DataFolder.h"
+#include "installation/StartUpNotes.h"
 #include "paradox/engine/Engine.h"
 #include "repair/AutomaticBackup.h"
 #include "support/ScriptedDialogs.h"
@@ -38,14 +38,12 @@ using test::TScriptedDialogs;
 constexpr const char* kHeading = "Remdo 4.47.2  \x97 File Pack and Repair for FENRO";
 
 std::int64_t Now() {
-  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 class TRun {
  public:
-  explicit TRun(std::vector<std::string> params = {}, std::string program = "FenroRemdo.exe",
-                bool fixDataFolder = true)
+  explicit TRun(std::vector<std::string> params = {}, std::string program = "FenroRemdo.exe", bool fixDataFolder = true)
       : platform(fixDataFolder),
         installed(dialogs),
         commandLine(kProgramFolder + program, std::move(params)),
@@ -133,7 +131,7 @@ TEST(RepairRun, EngineWarningsOfTheConnectionFollowTheEnvironmentReport) {
   run.platform.DataFile("Books.db.new");
   run.platform.DataFile("notes.txt.new");
   const std::string note = "    Could not rename C:\\Program Files\\FENRO\\Genre.db to Genre.db1: file exists";
-  env::AddStartUpNote(note);
+  installation::AddStartUpNote(note);
   run.form->AutoCloseChk.checked = false;
   run.Start();
   const std::string warning = "    Removed C:\\FENRO\\Books.db.new, left by a write that did not finish.";
@@ -232,8 +230,8 @@ TEST(RepairRun, DataUnderProgramFilesShowsErrorA1Only) {
   run.dialogs.ExpectBox(env::TBoxKind::kWarning,
                         "Error A1\r\rFENRO data files should not be in the current location.\r\r", "! Warning !");
   run.Start();
-  EXPECT_EQ(env::GetDataFolder(), "C:\\Program Files\\FENRO\\");
-  EXPECT_TRUE(env::ProgramFilesCopyFound());
+  EXPECT_EQ(installation::GetDataFolder(), "C:\\Program Files\\FENRO\\");
+  EXPECT_TRUE(installation::ProgramFilesCopyFound());
   EXPECT_TRUE(run.Logged("Warning: FENRO data files located under Program Files"));
   EXPECT_FALSE(run.Logged("Warning: FENRO data files also located under Program Files"));
 }
@@ -249,7 +247,7 @@ TEST(RepairRun, SecondDataSetUnderProgramFilesShowsWarningA2) {
                         "This has the potential to cause FENRO or the update program to get confused.\r\r",
                         "! Warning !");
   run.Start();
-  EXPECT_EQ(env::GetDataFolder(), kDataFolder);
+  EXPECT_EQ(installation::GetDataFolder(), kDataFolder);
   EXPECT_TRUE(run.Logged("Warning: FENRO data files also located under Program Files"));
 }
 
@@ -540,8 +538,8 @@ TEST(RunReport, NoDataFolderNoReport) {
     EXPECT_EQ(closed.FileText("Remdo.log"), "earlier log");
   }
   TRun run;
-  env::ForgetDataFolder();
-  env::SetDataFolder("C:\\missing\\");
+  installation::ForgetDataFolder();
+  installation::SetDataFolder("C:\\missing\\");
   run.form->WriteRunReport();
   EXPECT_FALSE(run.form->ReportWritten);
 }

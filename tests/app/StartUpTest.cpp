@@ -1,13 +1,12 @@
-#include "app/StartUp.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/AppTestPlatform.h"
-#include "env/DataFolder.h"
+#include "app/StartUp.h"
 #include "env/FileSystem.h"
+#include "installation/DataFolder.h"
 #include "support/ScriptedDialogs.h"
 
 namespace remdo::app {
@@ -131,7 +130,7 @@ TEST(StartUp, MainFixesTheDataFolderAndWarnsOfASecondSet) {
                       "! Warning !");
   s.dialogs.ExpectBox(env::TBoxKind::kInfo, kInstalled, "Installer");
   EXPECT_EQ(s.Run("RemdoUpdateMain.exe").outcome, TStartOutcome::kOpenWindow);
-  EXPECT_EQ(env::GetDataFolder(), "C:\\FENRO\\");
+  EXPECT_EQ(installation::GetDataFolder(), "C:\\FENRO\\");
   EXPECT_EQ(s.platform.Read("C:\\FENRO\\FenroRemdo.exe"), "program");
 }
 

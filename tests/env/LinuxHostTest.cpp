@@ -3,18 +3,18 @@
 // skip themselves on Windows.
 #include <gtest/gtest.h>
 
-#include "env/DataFolder.h"
 #include "env/Dialogs.h"
 #include "env/DriveMap.h"
-#include "env/EngineChecks.h"
 #include "env/FileCopy.h"
 #include "env/FileList.h"
 #include "env/Host.h"
 #include "env/Path.h"
-#include "env/SettingsFiles.h"
 #include "env/Shell.h"
 #include "env/SystemFacts.h"
 #include "env/SystemInfo.h"
+#include "installation/DataFolder.h"
+#include "installation/EngineChecks.h"
+#include "installation/SettingsFiles.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -48,7 +48,7 @@ class THostGuard {
   }
   static void Forget() {
     ForgetSystemInfo();
-    ForgetDataFolder();
+    installation::ForgetDataFolder();
   }
 };
 
@@ -92,11 +92,11 @@ TEST(LinuxHost, WinePrefixStandsForWindows) {
   EXPECT_EQ(GetWindowsProductName(), "Microsoft Windows 7");
   EXPECT_TRUE(IsLaterWindows());
   EXPECT_EQ(DefaultSystemFacts().WindowsVersion().build, 7601u);
-  EXPECT_EQ(GetDataFolder(), "C:\\users\\ann\\Documents\\FENRO\\");
+  EXPECT_EQ(installation::GetDataFolder(), "C:\\users\\ann\\Documents\\FENRO\\");
   EXPECT_TRUE(RealFileSystem().FileExists("C:\\USERS\\Ann\\documents\\fenro\\bookinx.db"));
-  EXPECT_TRUE(DriveFreeBytes(GetDataFolder()).has_value());
+  EXPECT_TRUE(DriveFreeBytes(installation::GetDataFolder()).has_value());
   // The catalogue's settings files are those of the prefix's drives.
-  EXPECT_TRUE(TurnOffOnlineOptions());
+  EXPECT_TRUE(installation::TurnOffOnlineOptions());
   EXPECT_TRUE(RealFileSystem().FileExists("C:\\windows\\FENRO.ini"));
   EXPECT_FALSE(RealFileSystem().FileExists(GetProgramFolder() + "FENRO1.ini"));
 }
@@ -110,8 +110,8 @@ TEST(LinuxHost, WithoutAPrefixThereIsNoWindows) {
   EXPECT_FALSE(GetWindowsProductName().empty());  // the Linux system's own name
   // With no Windows folder the settings file is never a bare "FENRO.ini"
   // looked up in the current folder.
-  EXPECT_NE(SelectCatalogueIni(false), "FENRO.ini");
-  EXPECT_EQ(SelectCatalogueIni(true), GetTempFolder() + "FENRO.ini");
+  EXPECT_NE(installation::SelectCatalogueIni(false), "FENRO.ini");
+  EXPECT_EQ(installation::SelectCatalogueIni(true), GetTempFolder() + "FENRO.ini");
 }
 
 TEST(LinuxHost, RefusesWhatIsNoPrefix) {
@@ -244,7 +244,7 @@ TEST(LinuxHost, EngineSettingsGoIntoThePrefixFile) {
   test::TScriptedDialogs dialogs;
   test::TInstalledDialogs installed(dialogs);
   dialogs.ExpectBox(TBoxKind::kInfo, "BDE settings changed.", "Remdo");
-  TuneEngineSettings();
+  installation::TuneEngineSettings();
   EXPECT_EQ(Text(prefix + "system.reg"), original.substr(0, original.find("\n[Software\\\\Wow6432Node\\\\Borland")) +
                                              after.substr(after.find("\n[")));
 }

@@ -18,17 +18,17 @@
 #include <string>
 #include <vector>
 
-#include "env/DataFolder.h"
 #include "env/DriveMap.h"
 #include "env/FileCopy.h"
 #include "env/FileSystem.h"
-#include "env/LockFiles.h"
+#include "env/LockProbe.h"
 #include "env/Path.h"
 #include "env/RegistryStore.h"
 #include "env/Shell.h"
 #include "env/SystemFacts.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
+#include "installation/ForgetInstallation.h"
 #include "support/TestSupport.h"
 
 namespace remdo::test {
@@ -123,7 +123,7 @@ class TTestPlatform {
 
   static void Forget() {
     env::ForgetSystemInfo();
-    env::ForgetDataFolder();
+    installation::ForgetInstallation();
   }
 };
 

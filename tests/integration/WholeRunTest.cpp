@@ -14,14 +14,14 @@
 #include "app/TableSequence.h"
 #include "app/console/ConsoleApp.h"
 #include "damage/Damage.h"
-#include "env/CompleteDataSet.h"
-#include "env/DataFolder.h"
 #include "env/FileSystem.h"
 #include "env/Host.h"
 #include "env/IniFile.h"
 #include "env/PeImage.h"
 #include "generator/CatalogueGenerator.h"
 #include "generator/Words.h"
+#include "installation/CompleteDataSet.h"
+#include "installation/DataFolder.h"
 #include "integration/WholeRunFixture.h"
 #include "repair/AutomaticBackup.h"
 #include "repair/RepairContext.h"
@@ -89,7 +89,12 @@ class TWholeRun : public testing::TWholeRunFixture {
   Lines Ending(const std::string& result) {
     const auto saved = env::DefaultFileSystem().ModifiedTime(repair::SaveFolder() + "BOOKS.db");
     EXPECT_TRUE(saved.has_value());
-    return {"", result, "", "FENRO files found at:", "    C:\\FENRO\\", "",
+    return {"",
+            result,
+            "",
+            "FENRO files found at:",
+            "    C:\\FENRO\\",
+            "",
             "Last automatic file backup on " + THeadlessView::UtcText(saved.value_or(0))};
   }
 };
@@ -99,13 +104,27 @@ void Append(Lines& lines, const Lines& more) { lines.insert(lines.end(), more.be
 // The log of a run that reached the folder tables of the current format.
 Lines CurrentTables(const TWholeRun& run) {
   Lines lines = {"Checking FENRO directory", ""};
-  for (const auto& [display, table] : std::vector<std::pair<std::string, std::string>>{
-           {"Authors", "AuthX"}, {"Expanded Titles", "ExpTitle"}, {"Books", "Books"}, {"Book indexing", "BookRef"},
-           {"Genres", "Genre"}, {"Series", "BkSeries"}, {"Reissues", "Reissues"}, {"Characters", "CharX"},
-           {"Groups", "GrpNames"}, {"Locales", "LocNames"}, {"Group indexing", "BookInx"},
-           {"Timeline calendar", "Calendar"}, {"Publishers", "Pubs"}, {"ISBNs", "ISBNs"}, {"Contacts", "Contact"},
-           {"Image links", "Images"}, {"Personal notes", "BookInfo"}, {"Prices", "Prices"},
-           {"Favorite authors", "Auth0001"}, {"Folder indexing", "Folders"}}) {
+  for (const auto& [display, table] :
+       std::vector<std::pair<std::string, std::string>>{{"Authors", "AuthX"},
+                                                        {"Expanded Titles", "ExpTitle"},
+                                                        {"Books", "Books"},
+                                                        {"Book indexing", "BookRef"},
+                                                        {"Genres", "Genre"},
+                                                        {"Series", "BkSeries"},
+                                                        {"Reissues", "Reissues"},
+                                                        {"Characters", "CharX"},
+                                                        {"Groups", "GrpNames"},
+                                                        {"Locales", "LocNames"},
+                                                        {"Group indexing", "BookInx"},
+                                                        {"Timeline calendar", "Calendar"},
+                                                        {"Publishers", "Pubs"},
+                                                        {"ISBNs", "ISBNs"},
+                                                        {"Contacts", "Contact"},
+                                                        {"Image links", "Images"},
+                                                        {"Personal notes", "BookInfo"},
+                                                        {"Prices", "Prices"},
+                                                        {"Favorite authors", "Auth0001"},
+                                                        {"Folder indexing", "Folders"}}) {
     Append(lines, run.Check(display, table));
   }
   return lines;
@@ -117,7 +136,8 @@ TEST(WholeRun, HealthyCurrentCatalogueLogLineByLine) {
   run.Start();
   Lines expected = run.Heading();
   Append(expected, CurrentTables(run));
-  for (int n = 1; n <= 4; ++n) Append(expected, run.Check(tools::FolderTitle(n) + "...", "Fldr000" + std::to_string(n)));
+  for (int n = 1; n <= 4; ++n)
+    Append(expected, run.Check(tools::FolderTitle(n) + "...", "Fldr000" + std::to_string(n)));
   Append(expected, run.Ending("All tables completed."));
   EXPECT_EQ(run.LogFile(), expected);
   EXPECT_EQ(run.form->RunResult(), false);
@@ -134,15 +154,24 @@ TEST(WholeRun, HealthyEarlierCatalogueLogLineByLine) {
   run.Start();
   EXPECT_FALSE(catalogue::IsCurrentLayout());
   Lines expected = run.Heading();
-  for (const auto& [display, table] : std::vector<std::pair<std::string, std::string>>{
-           {"Authors", "AuthX"}, {"Books", "Books"}, {"Personal notes", "BookInfo"},
-           {"Expanded Titles", "ExpTitle"}, {"Reissues", "Reissues"}, {"Series", "BkSeries"},
-           {"Characters", "CharX"}, {"Genres", "Genre"}, {"Book indexing", "BookRef"},
-           {"Group indexing", "BookGrp"}, {"Groups", "GrpNames"}, {"Locale indexing", "BookLoc"},
-           {"Locales", "LocNames"}, {"Prices", "Prices"}}) {
+  for (const auto& [display, table] : std::vector<std::pair<std::string, std::string>>{{"Authors", "AuthX"},
+                                                                                       {"Books", "Books"},
+                                                                                       {"Personal notes", "BookInfo"},
+                                                                                       {"Expanded Titles", "ExpTitle"},
+                                                                                       {"Reissues", "Reissues"},
+                                                                                       {"Series", "BkSeries"},
+                                                                                       {"Characters", "CharX"},
+                                                                                       {"Genres", "Genre"},
+                                                                                       {"Book indexing", "BookRef"},
+                                                                                       {"Group indexing", "BookGrp"},
+                                                                                       {"Groups", "GrpNames"},
+                                                                                       {"Locale indexing", "BookLoc"},
+                                                                                       {"Locales", "LocNames"},
+                                                                                       {"Prices", "Prices"}}) {
     Append(expected, run.Check(display, table));
   }
-  for (int n = 1; n <= 3; ++n) Append(expected, run.Check(tools::FolderTitle(n) + "...", "Fldr000" + std::to_string(n)));
+  for (int n = 1; n <= 3; ++n)
+    Append(expected, run.Check(tools::FolderTitle(n) + "...", "Fldr000" + std::to_string(n)));
   Append(expected, run.Ending("All tables completed."));
   EXPECT_EQ(run.LogFile(), expected);
 }
@@ -155,7 +184,8 @@ TEST(WholeRun, DamagedCatalogueLogLineByLine) {
   run.Generate(true, 4);
   tools::TDamageOptions duplicate;
   duplicate.record = 5;
-  const auto damage = tools::Damage(tools::TDamageKind::kDuplicateKey, kDataFolder + std::string("Books.db"), duplicate);
+  const auto damage =
+      tools::Damage(tools::TDamageKind::kDuplicateKey, kDataFolder + std::string("Books.db"), duplicate);
   ASSERT_EQ(damage.duplicateKeys.size(), 1u);
   for (const char* table : {"Genre", "CharX", "Pubs", "Contact", "Fldr0002", "Fldr0004"}) run.RemoveTable(table);
   ASSERT_TRUE(env::DefaultFileSystem().Remove(repair::SaveFolder() + "Fldr0002.db"));
@@ -217,7 +247,7 @@ TEST(WholeRun, DamagedCatalogueLogLineByLine) {
 // three times, and the run that follows repairs the new folder.
 TEST(WholeRun, UpdaterMovesTheDataSetOutOfProgramFiles) {
   TWholeRun run;
-  env::ForgetDataFolder();  // located, not fixed
+  installation::ForgetDataFolder();  // located, not fixed
   const std::string old = "C:\\Program Files (x86)\\FENRO\\";
   const std::string twin = "C:\\Users\\Ann\\AppData\\Local\\VirtualStore\\Program Files (x86)\\FENRO\\";
   auto& facts = run.platform.platform.facts;
@@ -244,8 +274,8 @@ TEST(WholeRun, UpdaterMovesTheDataSetOutOfProgramFiles) {
   run.dialogs.ExpectBox(env::TBoxKind::kInfo, "New FenroRemdo program file installed.", "Installer");
   ASSERT_EQ(StartUp(TCommandLine(facts.programPath, {})).outcome, TStartOutcome::kOpenWindow);
 
-  EXPECT_EQ(env::GetDataFolder(), kDataFolder);
-  for (const auto name : env::kCompleteDataSetFiles) {
+  EXPECT_EQ(installation::GetDataFolder(), kDataFolder);
+  for (const auto name : installation::kCompleteDataSetFiles) {
     if (!env::SameText(env::ExtensionPart(name), ".db")) continue;
     const bool changed = newer.Records(name.substr(0, name.size() - 3)) >= 0;
     EXPECT_EQ(test::ReadWholeFile(kDataFolder + std::string(name)),
@@ -282,9 +312,8 @@ TEST(WholeRun, InstallationRunChecksTablesOnlyWithRemd) {
     run.Generate(true, 1);
     run.Start();
     const auto& log = run.form->LogFileMemo.lines;
-    const bool checked = std::any_of(log.begin(), log.end(), [](const std::string& line) {
-      return line.rfind("Checking ", 0) == 0;
-    });
+    const bool checked =
+        std::any_of(log.begin(), log.end(), [](const std::string& line) { return line.rfind("Checking ", 0) == 0; });
     EXPECT_EQ(checked, remd);
     if (!remd) {
       Lines expected = run.Heading(true);
@@ -313,8 +342,7 @@ TEST(WholeRun, CancelStopsTheChecksButNotTheFolderWalk) {
   ASSERT_TRUE(clicked);
   Lines expected = run.Heading();
   const Lines tables = CurrentTables(run);
-  expected.insert(expected.end(), tables.begin(),
-                  std::find(tables.begin(), tables.end(), "Checking Books...") + 1);
+  expected.insert(expected.end(), tables.begin(), std::find(tables.begin(), tables.end(), "Checking Books...") + 1);
   expected.push_back(tools::FolderTitle(2) + " folder missing -- recreating");
   const auto saved = env::DefaultFileSystem().ModifiedTime(repair::SaveFolder() + "BOOKS.db");
   Append(expected, {"", "...program stopped.", "", "Last automatic file backup on " + THeadlessView::UtcText(*saved)});
@@ -376,7 +404,7 @@ TEST(WholeRun, LinuxProgramRepairsTheCatalogueInsideAWinePrefix) {
         byVariable ? std::vector<std::string>{"--no"} : std::vector<std::string>{"--prefix", prefix, "--no"};
     const int status = console::RunConsole("remdo", args, terminal, RepairTableSequence(), byVariable ? prefix : "");
     env::ResetHost();
-    env::ForgetDataFolder();
+    installation::ForgetDataFolder();
     EXPECT_EQ(status, console::kExitClean) << terminal.err;
     for (const char* line : {"    FENRO folder:  C:\\Books\\Data\\\n", "    OS version:    Microsoft Windows XP\n",
                              "    BDE version:   5.2.0\n", "All tables completed.\n"}) {

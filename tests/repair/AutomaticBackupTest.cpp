@@ -1,5 +1,3 @@
-#include "repair/AutomaticBackup.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include "catalogue/TableCatalogue.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
+#include "repair/AutomaticBackup.h"
 #include "repair/HeadlessRun.h"
 #include "support/TestSupport.h"
 
@@ -21,8 +20,7 @@ using test::kMegabyte;
 using test::TAppPlatform;
 
 std::int64_t Now() {
-  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 // A run that records its log and can be stopped after a number of
@@ -113,7 +111,8 @@ TEST_F(AutomaticBackupTest, OldBackupIsReplaced) {
     platform.DataFile("Save\\Books.db", "old");
     ASSERT_TRUE(env::DefaultFileSystem().SetModifiedTime(SaveFolderPath("Save") + "Books.db", Now() - age));
     AutomaticBackup(again);
-    EXPECT_EQ(again.lines, (std::vector<std::string>{"Saved copy of file:  Books.db", "Saved copy of file:  Genre.db", ""}))
+    EXPECT_EQ(again.lines,
+              (std::vector<std::string>{"Saved copy of file:  Books.db", "Saved copy of file:  Genre.db", ""}))
         << age;
     EXPECT_EQ(Read(SaveFolderPath("Save") + "Books.db"), "data of Books.db");
   }
@@ -163,8 +162,8 @@ TEST_F(AutomaticBackupTest, ReadOnlyEarlierCopyIsReplaced) {
 }
 
 TEST_F(AutomaticBackupTest, NoDataFolderNoBackup) {
-  env::ForgetDataFolder();
-  env::SetDataFolder("");
+  installation::ForgetDataFolder();
+  installation::SetDataFolder("");
   EXPECT_EQ(SaveFolder(), "");
   AutomaticBackup(run);
   EXPECT_TRUE(run.lines.empty());

@@ -1,10 +1,9 @@
-#include "repair/Helpers.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "env/DataFolder.h"
+#include "installation/DataFolder.h"
+#include "repair/Helpers.h"
 #include "repair/RunState.h"
 
 namespace remdo::repair {
@@ -15,8 +14,8 @@ TEST(Helpers, FolderTableNamePadsTheAbsoluteValue) {
     std::int32_t n;
     const char* name;
   } cases[] = {
-      {3, "Fldr0003"},      {-12, "Fldr0012"},     {0, "Fldr0000"},           {250, "Fldr0250"},
-      {9999, "Fldr9999"},   {12345, "Fldr12345"},  {INT_MIN, "Fldr2147483648"},
+      {3, "Fldr0003"},      {-12, "Fldr0012"},           {0, "Fldr0000"}, {250, "Fldr0250"}, {9999, "Fldr9999"},
+      {12345, "Fldr12345"}, {INT_MIN, "Fldr2147483648"},
   };
   for (const auto& c : cases) EXPECT_EQ(FolderTableName(c.n), c.name) << c.n;
 }
@@ -36,13 +35,13 @@ TEST(Helpers, DriveOfTakesTheDriveOrTheShare) {
 }
 
 TEST(Helpers, DataDriveIsTheDriveOfTheDataFolder) {
-  env::ForgetDataFolder();
-  env::SetDataFolder("C:\\FENRO\\");
+  installation::ForgetDataFolder();
+  installation::SetDataFolder("C:\\FENRO\\");
   EXPECT_EQ(DataDrive(), "C:");
-  env::ForgetDataFolder();
-  env::SetDataFolder("");
+  installation::ForgetDataFolder();
+  installation::SetDataFolder("");
   EXPECT_EQ(DataDrive(), "");
-  env::ForgetDataFolder();
+  installation::ForgetDataFolder();
 }
 
 TEST(Helpers, ProgressPercentIsWholeAndBounded) {

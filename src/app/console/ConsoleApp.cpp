@@ -14,13 +14,13 @@
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleView.h"
-#include "env/DataFolder.h"
 #include "env/Dialogs.h"
-#include "env/EngineChecks.h"
 #include "env/FileSystem.h"
 #include "env/Host.h"
 #include "env/Path.h"
 #include "env/Text.h"
+#include "installation/DataFolder.h"
+#include "installation/EngineChecks.h"
 
 namespace remdo::app::console {
 
@@ -110,16 +110,16 @@ int RunConsole(const std::string& programPath, const std::vector<std::string>& a
         env::ShowErrorBox("The data folder " + folder + " does not exist.");
         return kExitNoRun;
       }
-      env::SetDataFolder(folder);
+      installation::SetDataFolder(folder);
     }
     const TCommandLine commandLine(env::Utf8ToCp1252(programPath), ToCp1252(options.params));
-    if (env::UsesWinePrefix()) env::CheckEngineAtStart(commandLine.ProgramPath(), commandLine.Params());
+    if (env::UsesWinePrefix()) installation::CheckEngineAtStart(commandLine.ProgramPath(), commandLine.Params());
     const TStartResult start = StartUp(commandLine);
     if (start.outcome == TStartOutcome::kFinished) return kExitClean;
     if (start.outcome != TStartOutcome::kOpenWindow) return kExitNoRun;
     // The window would open and fail at the engine connection; the console
     // says plainly what is missing.
-    if (env::GetDataFolder().empty()) {
+    if (installation::GetDataFolder().empty()) {
       env::ShowErrorBox("Could not locate FENRO directory. Name it with --data-folder DIR.");
       return kExitNoRun;
     }

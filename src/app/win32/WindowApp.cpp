@@ -2,8 +2,8 @@
 // life, and start-up before it.
 #include "app/win32/WindowApp.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <exception>
 #include <memory>
@@ -16,7 +16,7 @@
 #include "app/win32/Win32Dialogs.h"
 #include "app/win32/Win32Support.h"
 #include "app/win32/Win32Window.h"
-#include "env/EngineChecks.h"
+#include "installation/EngineChecks.h"
 
 namespace remdo::app::win32 {
 
@@ -77,7 +77,7 @@ int WindowsMain() {
   const env::TDialogsScope scope(dialogs);
   try {
     const TCommandLine commandLine = ProcessCommandLine();
-    env::CheckEngineAtStart(commandLine.ProgramPath(), commandLine.Params());
+    installation::CheckEngineAtStart(commandLine.ProgramPath(), commandLine.Params());
     const TStartResult start = StartUp(commandLine);
     if (start.outcome == TStartOutcome::kOpenWindow) {
       RunProgressWindow(commandLine, start.installedMark, RepairTableSequence());

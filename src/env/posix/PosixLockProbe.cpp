@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <string>
 
-#include "env/LockFiles.h"
+#include "env/LockProbe.h"
 #include "env/posix/PosixFiles.h"
 #include "env/posix/PosixHost.h"
 

@@ -1,7 +1,7 @@
 // Resolution of program paths to host paths for the posix backend. A path in
-// Windows form ("C:\FENRO\Books.db") goes through the drive table; every name
+// Windows form ("C:\Data\Orders.db") goes through the drive table; every name
 // that does not exist under its exact spelling is looked up without regard
-// to case, as Wine does, so "BOOKS.DB" finds Books.db.
+// to case, as Wine does, so "ORDERS.DB" finds Orders.db.
 #include "env/posix/PosixFiles.h"
 
 #include <sys/stat.h>

@@ -2,7 +2,7 @@
 // sharing fails with a sharing violation while any process, on this
 // computer or another one using the same network folder, has the file
 // open, and with a lock violation while a byte range of it is locked.
-#include "env/LockFiles.h"
+#include "env/LockProbe.h"
 #include "env/win32/Win32Util.h"
 
 namespace remdo::env {

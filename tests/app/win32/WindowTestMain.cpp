@@ -29,9 +29,9 @@
 #include "app/Version.h"
 #include "app/win32/Win32Support.h"
 #include "app/win32/WindowApp.h"
-#include "env/DataFolder.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
+#include "installation/DataFolder.h"
 
 namespace {
 
@@ -144,12 +144,12 @@ int main(int argc, char** argv) {
   const std::string mode = argv[2];
   const bool layout = mode == "layout";
   const bool waitForFile = mode == "wait" || layout;
-  remdo::env::SetDataFolder(folder);
+  remdo::installation::SetDataFolder(folder);
   const remdo::app::TCommandLine commandLine = remdo::app::win32::ProcessCommandLine();
   try {
-    remdo::app::win32::RunProgressWindow(commandLine, false, [folder, waitForFile, layout](remdo::app::TMainForm& form) {
-      KeepRunning(form, folder, waitForFile, layout);
-    });
+    remdo::app::win32::RunProgressWindow(
+        commandLine, false,
+        [folder, waitForFile, layout](remdo::app::TMainForm& form) { KeepRunning(form, folder, waitForFile, layout); });
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;

@@ -5,15 +5,15 @@
 // folder) and then in each folder of that value. Remdo itself works through
 // its own Paradox engine, so this reports what is installed, never a version
 // of its own.
-#ifndef REMDO_ENV_ENGINEVERSION_H_
-#define REMDO_ENV_ENGINEVERSION_H_
+#ifndef REMDO_INSTALLATION_ENGINEVERSION_H_
+#define REMDO_INSTALLATION_ENGINEVERSION_H_
 
 #include <optional>
 #include <string>
 
 #include "env/PeVersion.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 
 // The path of the engine library, or empty when the key, the value or the
 // file is missing.
@@ -21,7 +21,7 @@ std::string FindEngineLibrary();
 
 // The library's file version, or nothing when there is no library or it
 // has no readable version resource.
-std::optional<TFileVersion> EngineFileVersion();
+std::optional<env::TFileVersion> EngineFileVersion();
 
 // "not found" without a library; an empty text for a library without a
 // readable version resource; otherwise major.minor.release, such as "5.2.0"
@@ -36,6 +36,6 @@ double GetEngineVersionNumber();
 // Forgets the number (a new registry or prefix is in use).
 void ForgetEngineVersionNumber();
 
-}  // namespace remdo::env
+}  // namespace remdo::installation
 
-#endif  // REMDO_ENV_ENGINEVERSION_H_
+#endif  // REMDO_INSTALLATION_ENGINEVERSION_H_

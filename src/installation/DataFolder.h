@@ -9,13 +9,13 @@
 // All file tests go through DefaultFileSystem(); the folders come from
 // env/SystemInfo.h. Nothing here shows a message: callers report an empty
 // data folder themselves.
-#ifndef REMDO_ENV_DATAFOLDER_H_
-#define REMDO_ENV_DATAFOLDER_H_
+#ifndef REMDO_INSTALLATION_DATAFOLDER_H_
+#define REMDO_INSTALLATION_DATAFOLDER_H_
 
 #include <string>
 #include <string_view>
 
-namespace remdo::env {
+namespace remdo::installation {
 
 // The data folder with a trailing separator, or empty when none was found
 // (and always empty after a failed relocation). The first call locates it.
@@ -51,6 +51,6 @@ std::string SelectCatalogueIni(bool forWriting);
 // at process start (tests).
 void ForgetDataFolder();
 
-}  // namespace remdo::env
+}  // namespace remdo::installation
 
-#endif  // REMDO_ENV_DATAFOLDER_H_
+#endif  // REMDO_INSTALLATION_DATAFOLDER_H_

@@ -6,15 +6,15 @@
 
 #include <functional>
 
-#include "env/CompleteDataSet.h"
-#include "env/DataFolder.h"
 #include "env/IniFile.h"
-#include "env/Relocation.h"
-#include "env/StartUpNotes.h"
 #include "env/TestPlatform.h"
+#include "installation/CompleteDataSet.h"
+#include "installation/DataFolder.h"
+#include "installation/Relocation.h"
+#include "installation/StartUpNotes.h"
 #include "support/ScriptedDialogs.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 namespace {
 
 constexpr const char* kPreferred = "C:\\FENRO\\";
@@ -56,16 +56,16 @@ class Relocation : public ::testing::TestWithParam<TCase> {
   test::TInstalledDialogs installed{dialogs};
   std::string old, twin;  // the catalogue's folder and its VirtualStore twin
 
-  bool Exists(const std::string& path) { return DefaultFileSystem().FileExists(path); }
+  bool Exists(const std::string& path) { return env::DefaultFileSystem().FileExists(path); }
 
   void SetUp() override {
     const TCase& k = GetParam();
     const std::string programFiles = k.earlier ? "C:\\Program Files\\" : "C:\\Program Files (x86)\\";
     if (k.earlier) platform.facts.version = {5, 1, 2600};
-    platform.registry.SetString(TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
+    platform.registry.SetString(env::TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
                                 "ProgramFilesDir", programFiles);
-    platform.facts.folders[TSpecialFolder::kLocalAppData] = "C:\\Users\\Ann\\AppData\\Local\\";
-    platform.facts.folders[TSpecialFolder::kTemp] = "C:\\Temp\\";
+    platform.facts.folders[env::TSpecialFolder::kLocalAppData] = "C:\\Users\\Ann\\AppData\\Local\\";
+    platform.facts.folders[env::TSpecialFolder::kTemp] = "C:\\Temp\\";
     platform.facts.programPath = kProgram;
     old = k.catalogue[1] == ':' ? k.catalogue : programFiles + k.catalogue;
     twin = "C:\\Users\\Ann\\AppData\\Local\\VirtualStore\\" + old.substr(3);
@@ -77,10 +77,10 @@ class Relocation : public ::testing::TestWithParam<TCase> {
     c.File(kProgram, "program");
     c.Folder("C:\\Temp");
     if (k.arrange) k.arrange(*this);
-    if (k.box == 'E') dialogs.ExpectBox(TBoxKind::kError, kNotRelocated, kErrorCaption);
+    if (k.box == 'E') dialogs.ExpectBox(env::TBoxKind::kError, kNotRelocated, env::kErrorCaption);
     if (k.box == 'A' || k.box == 'B') {
-      dialogs.ExpectQuestion(TBoxKind::kWarningYesNo, k.box == 'A' ? kCompleteThere : kSomeThere, kWarningCaption,
-                             k.answer);
+      dialogs.ExpectQuestion(env::TBoxKind::kWarningYesNo, k.box == 'A' ? kCompleteThere : kSomeThere,
+                             env::kWarningCaption, k.answer);
     }
   }
 };
@@ -96,7 +96,7 @@ TEST_P(Relocation, LeavesTheDataSetInOnePlace) {
     EXPECT_TRUE(Exists(old + "Books.db1") && Exists(old + "BookInx.DB1") && !Exists(old + "Books.db"));
     for (const std::string& file :
          {old + "FENRO4.ini", std::string("C:\\Temp\\FENRO.ini"), std::string("C:\\FENRO\\FENRO4.ini")}) {
-      EXPECT_EQ(TIniFile(DefaultFileSystem(), file).ReadString("FENRO", "DataDir", ""), "C:\\FENRO") << file;
+      EXPECT_EQ(env::TIniFile(env::DefaultFileSystem(), file).ReadString("FENRO", "DataDir", ""), "C:\\FENRO") << file;
     }
   } else {
     EXPECT_EQ(folder, old);
@@ -110,21 +110,23 @@ void SomeTablesThere(Relocation& t) { t.c.File("C:\\FENRO\\Pubs.db", "stale"); }
 // Hidden, system and read-only tables count as well.
 void HiddenTablesThere(Relocation& t) {
   SomeTablesThere(t);
-  ASSERT_TRUE(DefaultFileSystem().SetAttributes("C:\\FENRO\\Pubs.db", attr::kHidden | attr::kSystem | attr::kReadOnly));
+  ASSERT_TRUE(env::DefaultFileSystem().SetAttributes("C:\\FENRO\\Pubs.db",
+                                                     env::attr::kHidden | env::attr::kSystem | env::attr::kReadOnly));
 }
 void CompleteThere(Relocation& t) {
   for (const auto name : kCompleteDataSetFiles) t.c.File(kPreferred + std::string(name), "kept");
 }
 void PreferredIsAFile(Relocation& t) { t.c.File("C:\\FENRO"); }
-void OldFolderIncomplete(Relocation& t) { ASSERT_TRUE(DefaultFileSystem().Remove(t.old + "Fldr0002.db")); }
-void ProgramMissing(Relocation&) { ASSERT_TRUE(DefaultFileSystem().Remove(kProgram)); }
+void OldFolderIncomplete(Relocation& t) { ASSERT_TRUE(env::DefaultFileSystem().Remove(t.old + "Fldr0002.db")); }
+void ProgramMissing(Relocation&) { ASSERT_TRUE(env::DefaultFileSystem().Remove(kProgram)); }
 void RetiredBefore(Relocation& t) { t.c.File(t.old + "Genre.db1", "earlier"); }
 // The shell reports success, but one file arrives short.
 TStep Shorten(std::string name) {
   return [name](Relocation& t) {
     t.platform.shell.afterCopy = [name](std::string_view target) {
       const std::string file = std::string(target) + name;
-      if (DefaultFileSystem().FileExists(file)) DefaultFileSystem().Open(file, TOpenMode::kReadWrite)->Truncate(1);
+      if (env::DefaultFileSystem().FileExists(file))
+        env::DefaultFileSystem().Open(file, env::TOpenMode::kReadWrite)->Truncate(1);
     };
   };
 }
@@ -134,7 +136,7 @@ void NestedFolderThere(Relocation& t) {
   t.c.File(t.twin + "FENRO\\Books.db", "wrong twin");
 }
 void TwinCopyFails(Relocation& t) { t.platform.shell.failCopyFrom = t.twin; }
-void LocalAppDataUnknown(Relocation& t) { t.platform.facts.folders.erase(TSpecialFolder::kLocalAppData); }
+void LocalAppDataUnknown(Relocation& t) { t.platform.facts.folders.erase(env::TSpecialFolder::kLocalAppData); }
 void LeftoverStaging(Relocation& t) { t.c.File("C:\\FENRO.~new\\Stale.db", "stale"); }
 void LocksAndRetiredInTwin(Relocation& t) {
   for (const char* name : {"PDOXUSRS.LCK", "PARADOX.LCK", "Books.lck", "PDOXUSRS.NET", "Genre.db1"}) {
@@ -157,7 +159,7 @@ void OldPubsArrived(Relocation& t) { EXPECT_EQ(t.c.Read("C:\\FENRO\\Pubs.db"), "
 // A failed move leaves neither a partial data set nor the staging folder.
 void NothingLeftBehind(Relocation& t) {
   EXPECT_FALSE(t.Exists("C:\\FENRO\\BookInx.DB") || t.Exists("C:\\FENRO\\Books.db"));
-  EXPECT_FALSE(DefaultFileSystem().Attributes("C:\\FENRO.~new").has_value());
+  EXPECT_FALSE(env::DefaultFileSystem().Attributes("C:\\FENRO.~new").has_value());
 }
 TStep ShortCopyNoted(std::string name) {
   return [name](Relocation& t) {
@@ -172,7 +174,7 @@ void NoLocksNorReplacedRetiredTable(Relocation& t) {
   EXPECT_EQ(t.c.Read("C:\\FENRO\\Genre.db1"), "kept");
 }
 void StagingReplaced(Relocation& t) {
-  EXPECT_FALSE(t.Exists("C:\\FENRO\\Stale.db") || DefaultFileSystem().Attributes("C:\\FENRO.~new"));
+  EXPECT_FALSE(t.Exists("C:\\FENRO\\Stale.db") || env::DefaultFileSystem().Attributes("C:\\FENRO.~new"));
 }
 void RenameNoted(Relocation& t) {
   EXPECT_TRUE(t.Exists(t.old + "Genre.db"));
@@ -220,4 +222,4 @@ INSTANTIATE_TEST_SUITE_P(Cases, Relocation, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace remdo::env
+}  // namespace remdo::installation

@@ -2,10 +2,8 @@
 // that the copy is whole, retiring the old tables and recording the new
 // folder. Every file goes through DefaultFileSystem() and DefaultShell(),
 // every question through Dialogs().
-#include "env/Relocation.h"
+#include "installation/Relocation.h"
 
-#include "env/CompleteDataSet.h"
-#include "env/DataFolder.h"
 #include "env/Dialogs.h"
 #include "env/Errors.h"
 #include "env/FileCopy.h"
@@ -13,13 +11,15 @@
 #include "env/FileSystem.h"
 #include "env/IniFile.h"
 #include "env/Path.h"
-#include "env/RelocationList.h"
-#include "env/StartUpNotes.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
-#include "env/VirtualStore.h"
+#include "installation/CompleteDataSet.h"
+#include "installation/DataFolder.h"
+#include "installation/RelocationList.h"
+#include "installation/StartUpNotes.h"
+#include "installation/VirtualStore.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 
 namespace {
 
@@ -49,11 +49,11 @@ constexpr std::string_view kSetAsideSuffix = ".~old";
 // An existing "*.db1" is never replaced: that table keeps its old name.
 void RetireTables(const std::string& folder) {
   if (folder.empty()) return;  // never the current folder's files
-  auto& fileSystem = DefaultFileSystem();
-  for (const TFindEntry& entry : fileSystem.Find(folder + "*.db", attr::kAnyFile)) {
-    if ((entry.attributes & attr::kDirectory) != 0) continue;
+  auto& fileSystem = env::DefaultFileSystem();
+  for (const env::TFindEntry& entry : fileSystem.Find(folder + "*.db", env::attr::kAnyFile)) {
+    if ((entry.attributes & env::attr::kDirectory) != 0) continue;
     const std::string path = folder + entry.name;
-    const TIoResult renamed = fileSystem.Rename(path, path + "1", false);
+    const env::TIoResult renamed = fileSystem.Rename(path, path + "1", false);
     if (!renamed) AddStartUpNote("    Could not rename " + path + " to " + entry.name + "1: " + renamed.reason);
   }
   (void)fileSystem.SyncFolder(folder);
@@ -62,8 +62,9 @@ void RetireTables(const std::string& folder) {
 void WriteDataDir(const std::string& settingsFile, const std::string& folder) {
   if (settingsFile.empty()) return;
   try {
-    TIniFile(DefaultFileSystem(), settingsFile).WriteString(kSection, "DataDir", ExcludeTrailingSeparator(folder));
-  } catch (const ERemdoError& e) {
+    env::TIniFile(env::DefaultFileSystem(), settingsFile)
+        .WriteString(kSection, "DataDir", env::ExcludeTrailingSeparator(folder));
+  } catch (const env::ERemdoError& e) {
     // The data set has moved already; the run goes on in the new folder.
     AddStartUpNote("    Could not record the FENRO folder: " + std::string(e.what()));
   }
@@ -84,18 +85,18 @@ std::string RetireAndRecord(const std::string& oldFolder, const std::string& twi
 // (its user list, its network control file, a table's locks): copied, they
 // would describe sessions that never ran in the new folder.
 bool IsLockFile(std::string_view name) {
-  const std::string upper = UpperCase(name);
+  const std::string upper = env::UpperCase(name);
   return upper.ends_with(".LCK") || upper == "PDOXUSRS.NET";
 }
 
 // The twin's plain files to copy over the old folder's: all but lock files
 // and the retired tables ("*.db1") that staging holds already.
 std::vector<std::string> TwinFiles(const std::string& twin, const std::string& staging) {
-  auto& fileSystem = DefaultFileSystem();
+  auto& fileSystem = env::DefaultFileSystem();
   std::vector<std::string> files;
-  for (const TFindEntry& entry : fileSystem.Find(twin + "*.*", attr::kAnyFile)) {
-    if ((entry.attributes & attr::kDirectory) != 0 || IsLockFile(entry.name)) continue;
-    if (UpperCase(entry.name).ends_with(".DB1") && fileSystem.FileExists(staging + entry.name)) continue;
+  for (const env::TFindEntry& entry : fileSystem.Find(twin + "*.*", env::attr::kAnyFile)) {
+    if ((entry.attributes & env::attr::kDirectory) != 0 || IsLockFile(entry.name)) continue;
+    if (env::UpperCase(entry.name).ends_with(".DB1") && fileSystem.FileExists(staging + entry.name)) continue;
     files.push_back(twin + entry.name);
   }
   return files;
@@ -107,19 +108,19 @@ bool CopiedWhole(const std::vector<std::string>& copied, const std::string& stag
   const std::vector<std::string> notWhole = FilesNotCopiedWhole(copied, staging);
   for (const std::string& name : notWhole) AddStartUpNote("    " + preferred + name + " is not a whole copy");
   if (notWhole.empty() && HasCompleteDataSet(staging)) return true;
-  ShowErrorBox(kNotRelocatedText);
+  env::ShowErrorBox(kNotRelocatedText);
   return false;
 }
 
 // Staging starts as what the preferred folder holds, so that renaming it
 // into place loses none of the files found there.
 bool PrepareStaging(const std::string& target, const std::string& staging) {
-  auto& fileSystem = DefaultFileSystem();
-  if (fileSystem.FolderExists(ExcludeTrailingSeparator(staging))) (void)RemoveFolderTree(fileSystem, staging);
+  auto& fileSystem = env::DefaultFileSystem();
+  if (fileSystem.FolderExists(env::ExcludeTrailingSeparator(staging))) (void)env::RemoveFolderTree(fileSystem, staging);
   try {
-    CopyFolderTree(fileSystem, target, staging);
+    env::CopyFolderTree(fileSystem, target, staging);
     return true;
-  } catch (const ERemdoError& e) {
+  } catch (const env::ERemdoError& e) {
     AddStartUpNote("    Could not prepare " + staging + ": " + std::string(e.what()));
     return false;
   }
@@ -129,21 +130,21 @@ bool PrepareStaging(const std::string& target, const std::string& staging) {
 // set-aside folder removed; on a failed rename the preferred folder is put
 // back as it was.
 bool SwapIntoPlace(const std::string& target, const std::string& staging) {
-  auto& fileSystem = DefaultFileSystem();
+  auto& fileSystem = env::DefaultFileSystem();
   const std::string aside = target + std::string(kSetAsideSuffix);
-  if (fileSystem.FolderExists(aside)) (void)RemoveFolderTree(fileSystem, aside);
-  TIoResult moved = fileSystem.Rename(target, aside, false);
+  if (fileSystem.FolderExists(aside)) (void)env::RemoveFolderTree(fileSystem, aside);
+  env::TIoResult moved = fileSystem.Rename(target, aside, false);
   if (moved) {
-    moved = fileSystem.Rename(ExcludeTrailingSeparator(staging), target, false);
+    moved = fileSystem.Rename(env::ExcludeTrailingSeparator(staging), target, false);
     if (!moved) (void)fileSystem.Rename(aside, target, false);
   }
   if (!moved) {
     AddStartUpNote("    Could not move " + staging + " into place: " + moved.reason);
-    ShowErrorBox(kNotRelocatedText);
+    env::ShowErrorBox(kNotRelocatedText);
     return false;
   }
-  (void)RemoveFolderTree(fileSystem, aside);
-  (void)fileSystem.SyncFolder(FolderPart(target));
+  (void)env::RemoveFolderTree(fileSystem, aside);
+  (void)fileSystem.SyncFolder(env::FolderPart(target));
   return true;
 }
 
@@ -153,8 +154,8 @@ bool SwapIntoPlace(const std::string& target, const std::string& staging) {
 bool MoveDataSet(const std::string& oldFolder, const std::string& twin, const std::string& target) {
   const std::string staging = target + std::string(kStagingSuffix) + "\\";
   if (!PrepareStaging(target, staging)) {
-    (void)RemoveFolderTree(DefaultFileSystem(), staging);
-    ShowErrorBox(kNotRelocatedText);
+    (void)env::RemoveFolderTree(env::DefaultFileSystem(), staging);
+    env::ShowErrorBox(kNotRelocatedText);
     SetRelocationFailed();
     return false;
   }
@@ -162,30 +163,31 @@ bool MoveDataSet(const std::string& oldFolder, const std::string& twin, const st
   const std::vector<std::string> twinFiles = TwinFiles(twin, staging);
   bool moved = CopyWithPictures(copied, staging) && CopyWithPictures(twinFiles, staging);
   copied.insert(copied.end(), twinFiles.begin(), twinFiles.end());
-  moved = moved && CopiedWhole(copied, staging, IncludeTrailingSeparator(target)) && SwapIntoPlace(target, staging);
-  if (!moved) (void)RemoveFolderTree(DefaultFileSystem(), staging);
+  moved =
+      moved && CopiedWhole(copied, staging, env::IncludeTrailingSeparator(target)) && SwapIntoPlace(target, staging);
+  if (!moved) (void)env::RemoveFolderTree(env::DefaultFileSystem(), staging);
   return moved;
 }
 
 }  // namespace
 
 std::string RelocateFromProgramFiles(std::string_view oldFolderText) {
-  const std::string oldFolder = IncludeTrailingSeparator(oldFolderText);
-  if (oldFolder.empty() || !IsLaterWindows() || !IsUnderProgramFiles(oldFolder)) return oldFolder;
+  const std::string oldFolder = env::IncludeTrailingSeparator(oldFolderText);
+  if (oldFolder.empty() || !env::IsLaterWindows() || !env::IsUnderProgramFiles(oldFolder)) return oldFolder;
   // Without the twin the user's newest tables cannot be told from stale
   // ones, so nothing moves.
   const std::string twin = VirtualStoreTwinOf(oldFolder);
   if (twin.empty()) return oldFolder;
   const std::string preferred = PreferredDataFolder();
   if (HasCompleteDataSet(preferred)) {
-    return AskWarningYesNo(kCompleteThereText) ? RetireAndRecord(oldFolder, twin, preferred) : oldFolder;
+    return env::AskWarningYesNo(kCompleteThereText) ? RetireAndRecord(oldFolder, twin, preferred) : oldFolder;
   }
-  if (FirstMatchingFile({preferred + "*.db"}) && !AskWarningYesNo(kSomeThereText)) return oldFolder;
-  auto& fileSystem = DefaultFileSystem();
-  const std::string target = ExcludeTrailingSeparator(preferred);
+  if (env::FirstMatchingFile({preferred + "*.db"}) && !env::AskWarningYesNo(kSomeThereText)) return oldFolder;
+  auto& fileSystem = env::DefaultFileSystem();
+  const std::string target = env::ExcludeTrailingSeparator(preferred);
   (void)fileSystem.MakeFolder(target);  // an existing folder is fine
   if (!fileSystem.FolderExists(target)) {
-    ShowErrorBox(kNotRelocatedText);
+    env::ShowErrorBox(kNotRelocatedText);
     SetRelocationFailed();
     return oldFolder;
   }
@@ -193,4 +195,4 @@ std::string RelocateFromProgramFiles(std::string_view oldFolderText) {
   return RetireAndRecord(oldFolder, twin, preferred);
 }
 
-}  // namespace remdo::env
+}  // namespace remdo::installation

@@ -1,10 +1,10 @@
 // The start-up notes, kept for the life of the process until the run takes
 // them.
-#include "env/StartUpNotes.h"
+#include "installation/StartUpNotes.h"
 
 #include <utility>
 
-namespace remdo::env {
+namespace remdo::installation {
 
 namespace {
 
@@ -19,4 +19,4 @@ void AddStartUpNote(std::string line) { Notes().push_back(std::move(line)); }
 
 std::vector<std::string> TakeStartUpNotes() { return std::exchange(Notes(), {}); }
 
-}  // namespace remdo::env
+}  // namespace remdo::installation

@@ -10,14 +10,14 @@
 #include <tuple>
 
 #include "env/Dialogs.h"
-#include "env/EngineChecks.h"
 #include "env/EngineLibrary.h"
-#include "env/EngineVersion.h"
 #include "env/PeImage.h"
 #include "env/TestPlatform.h"
+#include "installation/EngineChecks.h"
+#include "installation/EngineVersion.h"
 #include "support/ScriptedDialogs.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 namespace {
 
 using test::TScratchDriveC;
@@ -36,25 +36,25 @@ struct TFakeEngine {
   std::vector<std::string> calls;
   std::set<std::string> failing;
 
-  class TLibrary final : public TEngineLibrary {
+  class TLibrary final : public env::TEngineLibrary {
    public:
     explicit TLibrary(TFakeEngine& engine) : e_(engine) {}
     std::uint16_t Init() override { return Call("init"); }
-    std::uint16_t OpenConfigList(std::string_view path, TConfigAccess access) override {
-      return Call("open " + std::string(path) + (access == TConfigAccess::kWrite ? " write" : " read"));
+    std::uint16_t OpenConfigList(std::string_view path, env::TConfigAccess access) override {
+      return Call("open " + std::string(path) + (access == env::TConfigAccess::kWrite ? " write" : " read"));
     }
     std::uint16_t SetToBegin() override {
       next_ = 0;
       return Call("begin");
     }
-    std::uint16_t NextRecord(TConfigRecord& record) override {
+    std::uint16_t NextRecord(env::TConfigRecord& record) override {
       if (next_ >= e_.records.size()) return 8705;  // end of table
       record.SetNodeName(e_.records[next_].first);
       (void)record.SetValue(e_.records[next_].second);
       ++next_;
       return Call("next");
     }
-    std::uint16_t ModifyRecord(const TConfigRecord& record) override {
+    std::uint16_t ModifyRecord(const env::TConfigRecord& record) override {
       if (Call("modify") != 0) return 1;
       e_.records[next_ - 1].second = record.Value();
       return 0;
@@ -73,18 +73,18 @@ struct TFakeEngine {
   // Installs a loader that gives this engine (or nothing, when the library
   // cannot be loaded).
   void Install(bool loads = true) {
-    InstallEngineLibraryLoader([this, loads](std::string_view path) -> std::unique_ptr<TEngineLibrary> {
+    env::InstallEngineLibraryLoader([this, loads](std::string_view path) -> std::unique_ptr<env::TEngineLibrary> {
       calls.push_back("load " + std::string(path));
       if (!loads) return nullptr;
       return std::make_unique<TLibrary>(*this);
     });
   }
-  ~TFakeEngine() { InstallEngineLibraryLoader({}); }
+  ~TFakeEngine() { env::InstallEngineLibraryLoader({}); }
 };
 
 // An engine library of the given file version in C:\BDE, named by DLLPATH.
-void InstallEngine(TTestPlatform& platform, TScratchDriveC& c, std::optional<test::TPeOptions> pe) {
-  platform.registry.SetString(TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH", "C:\\None;C:\\BDE");
+void InstallEngine(test::TTestPlatform& platform, test::TScratchDriveC& c, std::optional<test::TPeOptions> pe) {
+  platform.registry.SetString(env::TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH", "C:\\None;C:\\BDE");
   c.Folder("C:\\BDE");
   if (pe) test::WriteWholeFile(std::string("C:\\BDE\\IDAPI32.DLL"), test::BuildPe(*pe));
 }
@@ -102,15 +102,15 @@ TEST(EngineChecks, QuestionForEveryEngineVersion) {
   };
   for (const TCase& t : cases) {
     SCOPED_TRACE(testing::Message() << t.version[0] << "." << t.version[1]);
-    TTestPlatform platform;
-    TScratchDriveC c;
+    test::TTestPlatform platform;
+    test::TScratchDriveC c;
     test::TPeOptions pe;
     pe.version = t.version;
     pe.resourceType = t.version[0] == 9 ? 3 : 16;
     InstallEngine(platform, c, t.version[0] == 0 ? std::nullopt : std::optional(pe));
     TScriptedDialogs dialogs;
     test::TInstalledDialogs installed(dialogs);
-    if (!t.question.empty()) dialogs.ExpectQuestion(TBoxKind::kWarningYesNo, t.question, kErrorCaption, true);
+    if (!t.question.empty()) dialogs.ExpectQuestion(env::TBoxKind::kWarningYesNo, t.question, env::kErrorCaption, true);
     CheckEngineInstalled();
     const std::vector<std::string> opened = {"open " + std::string(kEngineDownloadPage) + " "};
     EXPECT_EQ(platform.shell.calls, t.question.empty() ? std::vector<std::string>{} : opened);
@@ -118,17 +118,17 @@ TEST(EngineChecks, QuestionForEveryEngineVersion) {
 }
 
 TEST(EngineChecks, NoDllPathAsksForAnEngineAndNoOpensNothing) {
-  TTestPlatform platform;
+  test::TTestPlatform platform;
   TScriptedDialogs dialogs;
   test::TInstalledDialogs installed(dialogs);
-  dialogs.ExpectQuestion(TBoxKind::kWarningYesNo, kMissing, kErrorCaption, false);
+  dialogs.ExpectQuestion(env::TBoxKind::kWarningYesNo, kMissing, env::kErrorCaption, false);
   CheckEngineInstalled();
   EXPECT_TRUE(platform.shell.calls.empty());
 }
 
 TEST(EngineChecks, VersionOfAFoundLibraryIsKept) {
-  TTestPlatform platform;
-  TScratchDriveC c;
+  test::TTestPlatform platform;
+  test::TScratchDriveC c;
   InstallEngine(platform, c, test::TPeOptions{});
   EXPECT_DOUBLE_EQ(GetEngineVersionNumber(), 5.2);
   ASSERT_TRUE(c.fileSystem.Remove("C:\\BDE\\IDAPI32.DLL"));
@@ -178,31 +178,32 @@ TEST(EngineChecks, TuneEngineSettingsThresholds) {
   const char* names[] = {"MAXBUFSIZE", "MAXFILEHANDLES", "SHAREDMEMSIZE", "SHAREDMEMLOCATION"};
   for (const TCase& t : cases) {
     SCOPED_TRACE(t.what);
-    TTestPlatform platform;
+    test::TTestPlatform platform;
     platform.facts.memoryBytes = t.megabytes * 1048576;
-    platform.registry.CreateKey(TRegistryRoot::kLocalMachine, kSettingsKey);
+    platform.registry.CreateKey(env::TRegistryRoot::kLocalMachine, kSettingsKey);
     for (int i = 0; i < 4; ++i) {
-      if (t.before[i]) platform.registry.SetString(TRegistryRoot::kLocalMachine, kSettingsKey, names[i], *t.before[i]);
+      if (t.before[i])
+        platform.registry.SetString(env::TRegistryRoot::kLocalMachine, kSettingsKey, names[i], *t.before[i]);
     }
     TScriptedDialogs dialogs;
     test::TInstalledDialogs installed(dialogs);
-    if (!t.after.empty()) dialogs.ExpectBox(TBoxKind::kInfo, "BDE settings changed.", "Remdo");
+    if (!t.after.empty()) dialogs.ExpectBox(env::TBoxKind::kInfo, "BDE settings changed.", "Remdo");
     TuneEngineSettings();
     const TValues& expected = t.after.empty() ? t.before : t.after;
     for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(platform.registry.ReadString(TRegistryRoot::kLocalMachine, kSettingsKey, names[i]), expected[i])
+      EXPECT_EQ(platform.registry.ReadString(env::TRegistryRoot::kLocalMachine, kSettingsKey, names[i]), expected[i])
           << names[i];
     }
   }
 }
 
 TEST(EngineChecks, TuneEngineSettingsNeverCreatesTheKey) {
-  TTestPlatform platform;
+  test::TTestPlatform platform;
   platform.facts.memoryBytes = 4096ull * 1048576;
   TScriptedDialogs dialogs;
   test::TInstalledDialogs installed(dialogs);
   TuneEngineSettings();
-  EXPECT_FALSE(platform.registry.KeyExists(TRegistryRoot::kLocalMachine, kSettingsKey));
+  EXPECT_FALSE(platform.registry.KeyExists(env::TRegistryRoot::kLocalMachine, kSettingsKey));
 }
 
 TEST(EngineChecks, EngineNetDirChoice) {
@@ -217,10 +218,10 @@ TEST(EngineChecks, EngineNetDirChoice) {
       {false, false, "C:\\Temp\\"},
   };
   for (const TCase& t : cases) {
-    TTestPlatform platform;
-    TScratchDriveC c;
-    platform.facts.folders[TSpecialFolder::kCommonAppData] = "C:\\ProgramData\\";
-    platform.facts.folders[TSpecialFolder::kTemp] = "C:\\Temp\\";
+    test::TTestPlatform platform;
+    test::TScratchDriveC c;
+    platform.facts.folders[env::TSpecialFolder::kCommonAppData] = "C:\\ProgramData\\";
+    platform.facts.folders[env::TSpecialFolder::kTemp] = "C:\\Temp\\";
     if (t.commonAppData) c.Folder("C:\\ProgramData");
     if (t.bde) c.Folder("C:\\BDE");
     EXPECT_EQ(EngineNetDir(), t.folder);
@@ -276,8 +277,8 @@ TEST(EngineChecks, SetParadoxNetDirOutcomes) {
   };
   for (const TCase& t : cases) {
     SCOPED_TRACE(t.what);
-    TTestPlatform platform;
-    TScratchDriveC c;
+    test::TTestPlatform platform;
+    test::TScratchDriveC c;
     InstallEngine(platform, c, test::TPeOptions{});
     c.Folder("C:\\Shared");
     c.Folder(kLong);
@@ -289,7 +290,7 @@ TEST(EngineChecks, SetParadoxNetDirOutcomes) {
     engine.Install();
     TScriptedDialogs dialogs;
     test::TInstalledDialogs installed(dialogs);
-    if (t.box != nullptr) dialogs.ExpectBox(TBoxKind::kError, t.box, kErrorCaption);
+    if (t.box != nullptr) dialogs.ExpectBox(env::TBoxKind::kError, t.box, env::kErrorCaption);
     SetParadoxNetDir(t.folder);
     std::vector<std::string> calls = t.calls;
     if (!calls.empty()) calls.insert(calls.begin(), "load C:\\BDE\\IDAPI32.DLL");
@@ -305,15 +306,15 @@ TEST(EngineChecks, SetParadoxNetDirOutcomes) {
 
 TEST(EngineChecks, SetParadoxNetDirWithoutALibrary) {
   for (const bool listed : {false, true}) {
-    TTestPlatform platform;
-    TScratchDriveC c;
+    test::TTestPlatform platform;
+    test::TScratchDriveC c;
     c.Folder("C:\\Shared");
     if (listed) InstallEngine(platform, c, test::TPeOptions{});
     TFakeEngine engine;
     engine.Install(false);
     TScriptedDialogs dialogs;
     test::TInstalledDialogs installed(dialogs);
-    dialogs.ExpectBox(TBoxKind::kError, "Could not initialize BDE on first try.", kErrorCaption);
+    dialogs.ExpectBox(env::TBoxKind::kError, "Could not initialize BDE on first try.", env::kErrorCaption);
     SetParadoxNetDir("C:\\Shared");
     EXPECT_EQ(engine.calls.size(), listed ? 1u : 0u);  // a listed library that does not load
   }
@@ -321,25 +322,25 @@ TEST(EngineChecks, SetParadoxNetDirWithoutALibrary) {
 
 TEST(EngineChecks, StartOrderAndOrdinaryStartsWriteNothing) {
   for (const bool installing : {false, true}) {
-    TTestPlatform platform;
-    TScratchDriveC c;
+    test::TTestPlatform platform;
+    test::TScratchDriveC c;
     platform.facts.memoryBytes = 2048ull * 1048576;
-    platform.facts.folders[TSpecialFolder::kCommonAppData] = "C:\\ProgramData\\";
+    platform.facts.folders[env::TSpecialFolder::kCommonAppData] = "C:\\ProgramData\\";
     c.Folder("C:\\ProgramData");
-    platform.registry.SetString(TRegistryRoot::kLocalMachine, kSettingsKey, "MAXBUFSIZE", "2048");
-    platform.registry.SetString(TRegistryRoot::kLocalMachine, kSettingsKey, "MAXFILEHANDLES", "48");
+    platform.registry.SetString(env::TRegistryRoot::kLocalMachine, kSettingsKey, "MAXBUFSIZE", "2048");
+    platform.registry.SetString(env::TRegistryRoot::kLocalMachine, kSettingsKey, "MAXFILEHANDLES", "48");
     TFakeEngine engine;
     engine.records = {{"NET DIR", ""}};
     engine.Install();
     TScriptedDialogs dialogs;
     test::TInstalledDialogs installed(dialogs);
-    dialogs.ExpectQuestion(TBoxKind::kWarningYesNo, kMissing, kErrorCaption, false);
+    dialogs.ExpectQuestion(env::TBoxKind::kWarningYesNo, kMissing, env::kErrorCaption, false);
     if (installing) {
-      dialogs.ExpectBox(TBoxKind::kInfo, "BDE settings changed.", "Remdo");
-      dialogs.ExpectBox(TBoxKind::kError, "Could not initialize BDE on first try.", kErrorCaption);
+      dialogs.ExpectBox(env::TBoxKind::kInfo, "BDE settings changed.", "Remdo");
+      dialogs.ExpectBox(env::TBoxKind::kError, "Could not initialize BDE on first try.", env::kErrorCaption);
     }
     CheckEngineAtStart("C:\\Prog\\remdo.exe", {installing ? "INST" : "PACK"});
-    EXPECT_EQ(platform.registry.ReadString(TRegistryRoot::kLocalMachine, kSettingsKey, "MAXBUFSIZE"),
+    EXPECT_EQ(platform.registry.ReadString(env::TRegistryRoot::kLocalMachine, kSettingsKey, "MAXBUFSIZE"),
               installing ? "20480" : "2048");
     EXPECT_TRUE(engine.calls.empty());  // no library is listed
     EXPECT_EQ(c.fileSystem.FolderExists("C:\\ProgramData\\FENRO"), installing);
@@ -373,18 +374,18 @@ TEST(EngineChecks, StandInLibraryThroughDllPath) {
   for (const TCase& t : cases) {
     SCOPED_TRACE(t.list);
     test::TScratchFolder dir;
-    TTestPlatform platform;
-    ASSERT_TRUE(MakeFolders(RealFileSystem(), dir / "bde"));
-    ASSERT_TRUE(MakeFolders(RealFileSystem(), dir / "shared"));
+    test::TTestPlatform platform;
+    ASSERT_TRUE(env::MakeFolders(env::RealFileSystem(), dir / "bde"));
+    ASSERT_TRUE(env::MakeFolders(env::RealFileSystem(), dir / "shared"));
     test::WriteWholeFile(dir / "bde\\IDAPI32.DLL", test::ReadWholeFile(std::string(kStandIn)));
     test::WriteWholeFile(dir / "bde\\standin.cfg", t.list);
     test::WriteWholeFile(dir / "resetbde.ini", "");
     platform.facts.programPath = dir / "remdo.exe";
-    platform.registry.SetString(TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH", dir / "none;" + dir / "bde");
+    platform.registry.SetString(env::TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH", dir / "none;" + dir / "bde");
     EXPECT_EQ(GetEngineVersionText(), "5.2.0");
     TScriptedDialogs dialogs;
     test::TInstalledDialogs installed(dialogs);
-    if (t.box != nullptr) dialogs.ExpectBox(TBoxKind::kError, t.box, kErrorCaption);
+    if (t.box != nullptr) dialogs.ExpectBox(env::TBoxKind::kError, t.box, env::kErrorCaption);
     SetParadoxNetDir(dir / "shared");
     const auto text = [](const std::string& path) {
       const auto bytes = test::ReadWholeFile(path);
@@ -396,7 +397,7 @@ TEST(EngineChecks, StandInLibraryThroughDllPath) {
     std::string log = t.log;
     if (log[0] == '+') log = kCalls + log.substr(1);
     EXPECT_EQ(text(dir / "bde\\standin.log"), log);
-    EXPECT_EQ(RealFileSystem().FileExists(dir / "resetbde.ini"), t.listAfter == nullptr);
+    EXPECT_EQ(env::RealFileSystem().FileExists(dir / "resetbde.ini"), t.listAfter == nullptr);
     // Reading the setting, as every repair run does for its root causes,
     // opens the list read-only and locks nothing.
     if (t.box != nullptr) continue;
@@ -410,4 +411,4 @@ TEST(EngineChecks, StandInLibraryThroughDllPath) {
 }
 
 }  // namespace
-}  // namespace remdo::env
+}  // namespace remdo::installation

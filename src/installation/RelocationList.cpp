@@ -1,12 +1,12 @@
 // The relocation's file list and its copy with the cover pictures.
-#include "env/RelocationList.h"
+#include "installation/RelocationList.h"
 
 #include "env/FileList.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/SystemInfo.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 
 namespace {
 
@@ -18,26 +18,26 @@ constexpr std::string_view kPictureFolder = "CoverPix";
 }  // namespace
 
 std::vector<std::string> BuildRelocationList(std::string_view folder) {
-  const std::string base = IncludeTrailingSeparator(folder);
+  const std::string base = env::IncludeTrailingSeparator(folder);
   std::vector<std::string> entries;
   for (const std::string_view pattern : kPatterns) entries.push_back(base + std::string(pattern));
   for (const std::string_view name : kCompanions) {
     const std::string path = base + std::string(name);
-    if (DefaultFileSystem().FileExists(path)) entries.push_back(path);
+    if (env::DefaultFileSystem().FileExists(path)) entries.push_back(path);
   }
-  entries.push_back(GetProgramPath());
+  entries.push_back(env::GetProgramPath());
   return entries;
 }
 
 bool CopyWithPictures(const std::vector<std::string>& entries, std::string_view target) {
-  if (!FirstMatchingFile(entries)) return true;
-  const bool copied = CopyFileList(entries, target, false);
-  const std::string pictures = std::string(FolderPart(entries.front())) + std::string(kPictureFolder);
-  if (DefaultFileSystem().FolderExists(pictures)) {
-    (void)CopyFileList({pictures + "\\*.*"}, IncludeTrailingSeparator(target) + std::string(kPictureFolder) + "\\",
-                       false);
+  if (!env::FirstMatchingFile(entries)) return true;
+  const bool copied = env::CopyFileList(entries, target, false);
+  const std::string pictures = std::string(env::FolderPart(entries.front())) + std::string(kPictureFolder);
+  if (env::DefaultFileSystem().FolderExists(pictures)) {
+    (void)env::CopyFileList({pictures + "\\*.*"},
+                            env::IncludeTrailingSeparator(target) + std::string(kPictureFolder) + "\\", false);
   }
   return copied;
 }
 
-}  // namespace remdo::env
+}  // namespace remdo::installation

@@ -1,7 +1,7 @@
 // Switching off the catalogue's online options in its two settings files.
 // Success is read back from the files: the run needs to know whether the
 // options are off now, which a file's time stamp cannot tell.
-#include "env/SettingsFiles.h"
+#include "installation/SettingsFiles.h"
 
 #include "env/FileCopy.h"
 #include "env/FileSystem.h"
@@ -9,7 +9,7 @@
 #include "env/IniFile.h"
 #include "env/SystemInfo.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 
 namespace {
 
@@ -20,23 +20,23 @@ constexpr std::string_view kImages = "AutoDownloadImages";
 }  // namespace
 
 bool WriteOnlineOptionsOff(std::string_view file) {
-  TIniFile ini(DefaultFileSystem(), std::string(file));
+  env::TIniFile ini(env::DefaultFileSystem(), std::string(file));
   ini.WriteBool(kSection, kUpdates, false);
   ini.WriteBool(kSection, kImages, false);
   return ini.ReadString(kSection, kUpdates, "") == "0" && ini.ReadString(kSection, kImages, "") == "0";
 }
 
 bool TurnOffOnlineOptions() {
-  auto& fs = DefaultFileSystem();
-  const std::string programFolder = GetProgramFolder();
-  const std::string windowsFolder = GetWindowsFolder();
+  auto& fs = env::DefaultFileSystem();
+  const std::string programFolder = env::GetProgramFolder();
+  const std::string windowsFolder = env::GetWindowsFolder();
   // In a Wine prefix the Linux program's own folder is no folder of the
   // catalogue's: only files on the prefix's drives are the catalogue's.
-  const bool catalogueFolder = !programFolder.empty() && (!UsesWinePrefix() || programFolder[1] == ':');
+  const bool catalogueFolder = !programFolder.empty() && (!env::UsesWinePrefix() || programFolder[1] == ':');
   const std::string fileA = catalogueFolder ? programFolder + "FENRO1.ini" : std::string();
   const std::string fileB = windowsFolder.empty() ? std::string() : windowsFolder + "FENRO.ini";
   if (!fileA.empty() && !fileB.empty() && !fs.FileExists(fileA) && fs.FileExists(fileB)) {
-    CopyWholeFile(fs, fileB, fileA);
+    env::CopyWholeFile(fs, fileB, fileA);
   }
   bool result = true;
   if (!fileA.empty()) result = WriteOnlineOptionsOff(fileA) && result;
@@ -44,4 +44,4 @@ bool TurnOffOnlineOptions() {
   return result;
 }
 
-}  // namespace remdo::env
+}  // namespace remdo::installation

@@ -2,12 +2,12 @@
 // run when the user asks: "CheckForUpdates" and "AutoDownloadImages" in
 // section "DeskTop" of "FENRO1.ini" in the program folder (file A) and of
 // "FENRO.ini" in the Windows folder (file B).
-#ifndef REMDO_ENV_SETTINGSFILES_H_
-#define REMDO_ENV_SETTINGSFILES_H_
+#ifndef REMDO_INSTALLATION_SETTINGSFILES_H_
+#define REMDO_INSTALLATION_SETTINGSFILES_H_
 
 #include <string_view>
 
-namespace remdo::env {
+namespace remdo::installation {
 
 // When A is missing and B exists, A starts as a byte copy of B; then both
 // files get the two keys set to 0. True when both files now read 0 for both
@@ -21,6 +21,6 @@ bool TurnOffOnlineOptions();
 // the file reads 0 for both keys afterwards. Throws EWriteError as above.
 bool WriteOnlineOptionsOff(std::string_view file);
 
-}  // namespace remdo::env
+}  // namespace remdo::installation
 
-#endif  // REMDO_ENV_SETTINGSFILES_H_
+#endif  // REMDO_INSTALLATION_SETTINGSFILES_H_

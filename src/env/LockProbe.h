@@ -1,16 +1,13 @@
-// The database engine's lock files and whether a program holds them. The
-// engine marks a data folder it uses with PDOXUSRS.LCK and PARADOX.LCK and
-// each table it has open with a per-table .LCK; its network control file
-// PDOXUSRS.NET lies in the folder configured as "NET DIR". A lock file that
-// another process has open (or locked) belongs to a live engine; one that no
-// process holds was left by an engine that ended without cleaning up.
-#ifndef REMDO_ENV_LOCKFILES_H_
-#define REMDO_ENV_LOCKFILES_H_
+// Whether another program holds a file: the platform's answer for a lock
+// file. A file that another process has open (or locked) belongs to a live
+// program; one that no process holds was left by a program that ended
+// without cleaning up.
+#ifndef REMDO_ENV_LOCKPROBE_H_
+#define REMDO_ENV_LOCKPROBE_H_
 
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace remdo::env {
 
@@ -24,12 +21,6 @@ struct TLockProbe {
   TLockState state = TLockState::kUnknown;
   // Who holds it ("process 1234") or why it cannot be told; may be empty.
   std::string detail;
-};
-
-struct TLockFile {
-  std::string name;  // as found, without folder
-  std::string path;
-  TLockProbe probe;
 };
 
 // Asks the platform whether another process holds the file at path. Windows:
@@ -47,13 +38,9 @@ using TLockProber = std::function<TLockProbe(std::string_view path)>;
 TLockProbe ProbeHolders(std::string_view path);
 void InstallLockProber(TLockProber prober);
 
-// Every *.LCK file of folder (PDOXUSRS.LCK, PARADOX.LCK and the per-table
-// ones), each probed, in the order the folder lists them. Never throws.
-std::vector<TLockFile> FindLockFiles(std::string_view folder);
-
 // "held by a live process (process 1234)", "stale: no program holds it", ...
 std::string LockStateText(const TLockProbe& probe);
 
 }  // namespace remdo::env
 
-#endif  // REMDO_ENV_LOCKFILES_H_
+#endif  // REMDO_ENV_LOCKPROBE_H_

@@ -2,14 +2,14 @@
 // folder's tables, memo and index files, the catalogue's companion programs
 // that exist there and this program, each copy followed by the cover
 // pictures of its source folder.
-#ifndef REMDO_ENV_RELOCATIONLIST_H_
-#define REMDO_ENV_RELOCATIONLIST_H_
+#ifndef REMDO_INSTALLATION_RELOCATIONLIST_H_
+#define REMDO_INSTALLATION_RELOCATIONLIST_H_
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace remdo::env {
+namespace remdo::installation {
 
 // The files of folder (with a trailing separator) to copy, in this order:
 // the patterns "*.db", "*.mb", "*.px", "*.x0?", "*.y0?"; those of "FENRO
@@ -25,6 +25,6 @@ std::vector<std::string> BuildRelocationList(std::string_view folder);
 // picture copy does not count.
 bool CopyWithPictures(const std::vector<std::string>& entries, std::string_view target);
 
-}  // namespace remdo::env
+}  // namespace remdo::installation
 
-#endif  // REMDO_ENV_RELOCATIONLIST_H_
+#endif  // REMDO_INSTALLATION_RELOCATIONLIST_H_

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "env/EngineVersion.h"
 #include "env/PeImage.h"
 #include "env/TestPlatform.h"
+#include "installation/EngineVersion.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 namespace {
 
 using test::BuildPe;
@@ -15,7 +15,7 @@ constexpr std::string_view kEngineKey = "Software\\Borland\\Database Engine";
 
 TEST(EngineVersion, TextForEveryInstallation) {
   TScratchFolder dir;
-  auto& fs = RealFileSystem();
+  auto& fs = env::RealFileSystem();
   ASSERT_TRUE(fs.MakeFolder(dir / "empty"));
   ASSERT_TRUE(fs.MakeFolder(dir / "bde"));
   ASSERT_TRUE(fs.MakeFolder(dir / "old"));
@@ -39,15 +39,15 @@ TEST(EngineVersion, TextForEveryInstallation) {
       {dir / "bare", ""},                       // a library without version
   };
   for (const TCase& t : cases) {
-    TTestPlatform platform;
-    platform.registry.CreateKey(TRegistryRoot::kLocalMachine, kEngineKey);
-    if (t.dllPath) platform.registry.SetString(TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH", *t.dllPath);
+    test::TTestPlatform platform;
+    platform.registry.CreateKey(env::TRegistryRoot::kLocalMachine, kEngineKey);
+    if (t.dllPath) platform.registry.SetString(env::TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH", *t.dllPath);
     EXPECT_EQ(GetEngineVersionText(), t.text) << t.dllPath.value_or("(none)");
   }
 }
 
 TEST(EngineVersion, NotFoundWithoutTheEngineKey) {
-  TTestPlatform platform;
+  test::TTestPlatform platform;
   EXPECT_EQ(FindEngineLibrary(), "");
   EXPECT_EQ(EngineFileVersion(), std::nullopt);
   EXPECT_EQ(GetEngineVersionText(), "not found");
@@ -56,12 +56,12 @@ TEST(EngineVersion, NotFoundWithoutTheEngineKey) {
 TEST(EngineVersion, FolderWithoutSeparator) {
   TScratchFolder dir;
   test::WriteWholeFile(dir / "IDAPI32.DLL", BuildPe());
-  TTestPlatform platform;
-  platform.registry.SetString(TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH",
-                              ExcludeTrailingSeparator(dir.Path()));
+  test::TTestPlatform platform;
+  platform.registry.SetString(env::TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH",
+                              env::ExcludeTrailingSeparator(dir.Path()));
   EXPECT_EQ(FindEngineLibrary(), dir / "IDAPI32.DLL");
   EXPECT_EQ(EngineFileVersion()->fileVersionMS, 0x00050002u);
 }
 
 }  // namespace
-}  // namespace remdo::env
+}  // namespace remdo::installation

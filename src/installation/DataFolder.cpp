@@ -2,7 +2,7 @@
 // program folder, and then the candidate folders in their fixed order. The
 // result, the catalogue program's path and the flags are process-wide and
 // made once.
-#include "env/DataFolder.h"
+#include "installation/DataFolder.h"
 
 #include <optional>
 #include <vector>
@@ -10,13 +10,13 @@
 #include "env/FileSystem.h"
 #include "env/IniFile.h"
 #include "env/Path.h"
-#include "env/Relocation.h"
-#include "env/StartUpNotes.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
-#include "env/VirtualStore.h"
+#include "installation/Relocation.h"
+#include "installation/StartUpNotes.h"
+#include "installation/VirtualStore.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 
 namespace {
 
@@ -38,36 +38,36 @@ TState& State() {
 }
 
 bool Holds(std::string_view folder, std::string_view name) {
-  return DefaultFileSystem().FileExists(IncludeTrailingSeparator(folder) + std::string(name));
+  return env::DefaultFileSystem().FileExists(env::IncludeTrailingSeparator(folder) + std::string(name));
 }
 
 // base followed by a relative path written with '\', in base's own
 // separator (a Linux shell folder uses '/').
 std::string Under(std::string_view base, std::string_view rest) {
   std::string tail(rest);
-  if (SeparatorOf(base) == '/') {
+  if (env::SeparatorOf(base) == '/') {
     for (char& c : tail) {
       if (c == '\\') c = '/';
     }
   }
-  return IncludeTrailingSeparator(base) + tail;
+  return env::IncludeTrailingSeparator(base) + tail;
 }
 
 // The fixed folder test: the folder (without its separator) when it holds
 // the marker file.
 std::optional<std::string> TryDataFolder(std::string_view folder) {
   if (folder.empty() || !Holds(folder, kMarkerFile)) return std::nullopt;
-  return ExcludeTrailingSeparator(folder);
+  return env::ExcludeTrailingSeparator(folder);
 }
 
 // The pattern test: only the first entry the file system lists for the
 // pattern is examined, and it must be a folder that qualifies.
 std::optional<std::string> TryDataFolderPattern(std::string_view pattern) {
   if (pattern.empty()) return std::nullopt;
-  const std::string trimmed = ExcludeTrailingSeparator(pattern);
-  const auto entries = DefaultFileSystem().Find(trimmed, attr::kDirectory);
-  if (entries.empty() || (entries.front().attributes & attr::kDirectory) == 0) return std::nullopt;
-  return TryDataFolder(std::string(FolderPart(trimmed)) + entries.front().name + SeparatorOf(trimmed));
+  const std::string trimmed = env::ExcludeTrailingSeparator(pattern);
+  const auto entries = env::DefaultFileSystem().Find(trimmed, env::attr::kDirectory);
+  if (entries.empty() || (entries.front().attributes & env::attr::kDirectory) == 0) return std::nullopt;
+  return TryDataFolder(std::string(env::FolderPart(trimmed)) + entries.front().name + env::SeparatorOf(trimmed));
 }
 
 struct TCandidate {
@@ -77,10 +77,10 @@ struct TCandidate {
 };
 
 std::vector<TCandidate> Candidates() {
-  const std::string d = std::string(1, GetProgramFilesDrive()) + ":\\";
-  const std::string personal = GetPersonalFolder();
-  const std::string desktop = GetDesktopFolder();
-  const std::string programFiles = GetProgramFilesFolder();
+  const std::string d = std::string(1, env::GetProgramFilesDrive()) + ":\\";
+  const std::string personal = env::GetPersonalFolder();
+  const std::string desktop = env::GetDesktopFolder();
+  const std::string programFiles = env::GetProgramFilesFolder();
   return {
       {d, "FENRO\\", false},
       {personal, "FENRO\\", false},
@@ -93,8 +93,8 @@ std::vector<TCandidate> Candidates() {
       {d, "Documents and Settings\\Administrator\\Desktop\\FENRO\\FENRO\\", false},
       {desktop, "FENRO*", true},
       {desktop, "FENRO\\FENRO*", true},
-      {GetCommonDocumentsFolder(), "FENRO*", true},
-      {GetCommonAppDataFolder(), "FENRO*", true},
+      {env::GetCommonDocumentsFolder(), "FENRO*", true},
+      {env::GetCommonAppDataFolder(), "FENRO*", true},
       {d, "FENRO\\FENRO*", true},
       {d, "FENRO\\FENRO\\Program Files\\FENRO\\FENRO\\", false},
       {programFiles, "FENRO\\FENRO*", true},
@@ -113,7 +113,7 @@ std::optional<std::string> SearchCandidates() {
 }
 
 bool StartedAsInstaller() {
-  const std::string name = LowerCase(NamePart(GetProgramPath()));
+  const std::string name = env::LowerCase(env::NamePart(env::GetProgramPath()));
   for (const std::string_view word : {"inst", "upgrade", "update"}) {
     if (name.find(word) != std::string::npos) return true;
   }
@@ -126,11 +126,11 @@ bool StartedAsInstaller() {
 // later.
 std::string SettingsCandidate(const std::string& dataDir, const std::string& programFolder, bool later) {
   std::string candidate = dataDir == "?" ? std::string() : dataDir;
-  if (!candidate.empty() && !DefaultFileSystem().FolderExists(candidate)) candidate.clear();
+  if (!candidate.empty() && !env::DefaultFileSystem().FolderExists(candidate)) candidate.clear();
   if (!programFolder.empty() && Holds(programFolder, kMarkerFile)) candidate = programFolder;
-  candidate = IncludeTrailingSeparator(candidate);
+  candidate = env::IncludeTrailingSeparator(candidate);
   if (!candidate.empty() && !Holds(candidate, kMarkerFile)) candidate.clear();
-  if (later && !candidate.empty() && IsUnderProgramFiles(candidate)) candidate.clear();
+  if (later && !candidate.empty() && env::IsUnderProgramFiles(candidate)) candidate.clear();
   return candidate;
 }
 
@@ -138,41 +138,42 @@ std::string ProgramPathFrom(const std::string& progDir, const std::string& dataF
   std::string path = progDir == "?" ? std::string() : progDir;
   if (path.empty()) {
     path = dataFolder;
-  } else if (!IsPathSeparator(path.back()) && DefaultFileSystem().FolderExists(path)) {
-    path = IncludeTrailingSeparator(path);  // a folder named without its separator
+  } else if (!env::IsPathSeparator(path.back()) && env::DefaultFileSystem().FolderExists(path)) {
+    path = env::IncludeTrailingSeparator(path);  // a folder named without its separator
   }
-  if (!path.empty() && IsPathSeparator(path.back())) path += kProgramFile;
+  if (!path.empty() && env::IsPathSeparator(path.back())) path += kProgramFile;
   return path.empty() ? std::string(kProgramFile) : path;
 }
 
 std::string ReadSetting(std::string_view key) {
   const std::string ini = SelectCatalogueIni(false);
-  return ini.empty() ? std::string() : TIniFile(DefaultFileSystem(), ini).ReadString(kSection, key, "");
+  return ini.empty() ? std::string() : env::TIniFile(env::DefaultFileSystem(), ini).ReadString(kSection, key, "");
 }
 
 std::string Locate() {
   TState& state = State();
-  const std::string programFiles = GetProgramFilesFolder();
+  const std::string programFiles = env::GetProgramFilesFolder();
   if (!programFiles.empty() && (TryDataFolderPattern(Under(programFiles, "FENRO\\FENRO*")) ||
                                 TryDataFolderPattern(Under(programFiles, "FENRO*")))) {
     state.programFilesCopyFound = true;
   }
   const std::string dataDir = ReadSetting("DataDir");
   const std::string progDir = ReadSetting("ProgDir");
-  const std::string programFolder = GetProgramFolder();
-  const bool later = IsLaterWindows();
+  const std::string programFolder = env::GetProgramFolder();
+  const bool later = env::IsLaterWindows();
   const std::string candidate = SettingsCandidate(dataDir, programFolder, later);
 
   std::string found;
   if (!candidate.empty() && Holds(candidate, kCompleteFile)) {
     found = candidate;
-  } else if (!later && !programFolder.empty() && !IsUnderProgramFiles(programFolder) && TryDataFolder(programFolder)) {
+  } else if (!later && !programFolder.empty() && !env::IsUnderProgramFiles(programFolder) &&
+             TryDataFolder(programFolder)) {
     found = programFolder;
   } else {
     found = SearchCandidates().value_or(candidate);
   }
-  if (later && StartedAsInstaller()) found = RelocateFromProgramFiles(IncludeTrailingSeparator(found));
-  found = IncludeTrailingSeparator(found);
+  if (later && StartedAsInstaller()) found = RelocateFromProgramFiles(env::IncludeTrailingSeparator(found));
+  found = env::IncludeTrailingSeparator(found);
   state.catalogueProgram = ProgramPathFrom(progDir, found);
   return found;
 }
@@ -185,7 +186,7 @@ std::string GetDataFolder() {
   return state.relocationFailed ? std::string() : *state.dataFolder;
 }
 
-void SetDataFolder(std::string_view folder) { State().dataFolder = IncludeTrailingSeparator(folder); }
+void SetDataFolder(std::string_view folder) { State().dataFolder = env::IncludeTrailingSeparator(folder); }
 
 std::string GetCatalogueProgramPath() {
   TState& state = State();
@@ -203,16 +204,16 @@ bool ProgramFilesCopyFound() { return State().programFilesCopyFound; }
 bool RelocationFailed() { return State().relocationFailed; }
 void SetRelocationFailed() { State().relocationFailed = true; }
 
-std::string PreferredDataFolder() { return std::string(1, GetProgramFilesDrive()) + ":\\FENRO\\"; }
+std::string PreferredDataFolder() { return std::string(1, env::GetProgramFilesDrive()) + ":\\FENRO\\"; }
 
 std::string SelectCatalogueIni(bool forWriting) {
-  auto& fs = DefaultFileSystem();
-  const std::string program = GetProgramFolder();
+  auto& fs = env::DefaultFileSystem();
+  const std::string program = env::GetProgramFolder();
   if (!program.empty() && fs.FileExists(program + "FENRO1.ini")) return program + "FENRO1.ini";
-  const std::string temp = GetTempFolder();
+  const std::string temp = env::GetTempFolder();
   if (!temp.empty() && (forWriting || fs.FileExists(temp + "FENRO.ini"))) return temp + "FENRO.ini";
   if (forWriting) return {};
-  const std::string windows = GetWindowsFolder();
+  const std::string windows = env::GetWindowsFolder();
   return windows.empty() ? std::string() : windows + "FENRO.ini";
 }
 
@@ -222,4 +223,4 @@ void ForgetDataFolder() {
   (void)TakeStartUpNotes();
 }
 
-}  // namespace remdo::env
+}  // namespace remdo::installation

@@ -2,14 +2,14 @@
 // arrived whole. The relocation out of Program Files retires the old tables
 // only when both answers are yes, so that no table is left behind in a
 // folder that is no longer searched.
-#ifndef REMDO_ENV_COMPLETEDATASET_H_
-#define REMDO_ENV_COMPLETEDATASET_H_
+#ifndef REMDO_INSTALLATION_COMPLETEDATASET_H_
+#define REMDO_INSTALLATION_COMPLETEDATASET_H_
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace remdo::env {
+namespace remdo::installation {
 
 // The 26 files a complete data set holds.
 extern const std::vector<std::string_view> kCompleteDataSetFiles;
@@ -26,6 +26,6 @@ bool HasCompleteDataSet(std::string_view folder);
 // answer is the file's name as its source lists it.
 std::vector<std::string> FilesNotCopiedWhole(const std::vector<std::string>& entries, std::string_view target);
 
-}  // namespace remdo::env
+}  // namespace remdo::installation
 
-#endif  // REMDO_ENV_COMPLETEDATASET_H_
+#endif  // REMDO_INSTALLATION_COMPLETEDATASET_H_

@@ -1,19 +1,19 @@
 // The engine checks at process start: the installed engine's version, the
 // installation-run test, and the engine's memory settings.
-#include "env/EngineChecks.h"
+#include "installation/EngineChecks.h"
 
 #include <charconv>
 
 #include "env/Dialogs.h"
 #include "env/EngineLibrary.h"
-#include "env/EngineVersion.h"
 #include "env/Path.h"
 #include "env/Registry.h"
 #include "env/Shell.h"
 #include "env/SystemInfo.h"
 #include "env/Text.h"
+#include "installation/EngineVersion.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 
 namespace {
 
@@ -35,7 +35,8 @@ constexpr long long kTunedSharedMemory = 16383;
 
 // A decimal setting; a missing or non-numeric text reads as 0.
 long long SettingNumber(std::string_view name) {
-  const std::string text = DefaultRegistry().ReadString(TRegistryRoot::kLocalMachine, kSettingsKey, name).value_or("");
+  const std::string text =
+      env::DefaultRegistry().ReadString(env::TRegistryRoot::kLocalMachine, kSettingsKey, name).value_or("");
   long long number = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
   return error == std::errc() && end == text.data() + text.size() ? number : 0;
@@ -52,15 +53,15 @@ std::string EngineQuestion(double versionNumber) {
 void CheckEngineInstalled() {
   const std::string question = EngineQuestion(GetEngineVersionNumber());
   if (question.empty()) return;
-  if (AskWarningYesNo(question, kErrorCaption)) (void)DefaultShell().Open(kEngineDownloadPage, "");
+  if (env::AskWarningYesNo(question, env::kErrorCaption)) (void)env::DefaultShell().Open(kEngineDownloadPage, "");
 }
 
 bool IsInstallationRun(std::string_view programPath, const std::vector<std::string>& params) {
   for (const std::string& param : params) {
-    const std::string word = UpperCase(param);
+    const std::string word = env::UpperCase(param);
     if (word == "INST" || word == "INSTALLING") return true;
   }
-  const std::string name = LowerCase(NamePart(programPath));
+  const std::string name = env::LowerCase(env::NamePart(programPath));
   for (const std::string_view word : {"bremd", "install", "upgrade", "update"}) {
     if (name.find(word) != std::string::npos) return true;
   }
@@ -68,34 +69,34 @@ bool IsInstallationRun(std::string_view programPath, const std::vector<std::stri
 }
 
 void TuneEngineSettings() {
-  const std::uint64_t memory = PhysicalMemoryMegabytes();
+  const std::uint64_t memory = env::PhysicalMemoryMegabytes();
   if (memory < kTuneFromMegabytes) return;
-  auto& registry = DefaultRegistry();
-  if (!registry.KeyExists(TRegistryRoot::kLocalMachine, kSettingsKey)) return;
+  auto& registry = env::DefaultRegistry();
+  if (!registry.KeyExists(env::TRegistryRoot::kLocalMachine, kSettingsKey)) return;
   if (SettingNumber("MAXBUFSIZE") <= 0 || SettingNumber("MAXFILEHANDLES") <= 0) return;
   if (SettingNumber("SHAREDMEMSIZE") >= kTunedSharedMemory) return;
-  const auto oldLocation = registry.ReadString(TRegistryRoot::kLocalMachine, kSettingsKey, "SHAREDMEMLOCATION");
-  std::string location(Trim(oldLocation.value_or("")));
+  const auto oldLocation = registry.ReadString(env::TRegistryRoot::kLocalMachine, kSettingsKey, "SHAREDMEMLOCATION");
+  std::string location(env::Trim(oldLocation.value_or("")));
   if (location.empty()) location = "5BDE";
-  const TIoResult written =
-      registry.WriteStrings(TRegistryRoot::kLocalMachine, kSettingsKey,
+  const env::TIoResult written =
+      registry.WriteStrings(env::TRegistryRoot::kLocalMachine, kSettingsKey,
                             {{"MAXBUFSIZE", "20480"},
                              {"MAXFILEHANDLES", "128"},
                              {"SHAREDMEMSIZE", memory >= kLargeMemoryMegabytes ? "60000" : "16384"},
                              {"SHAREDMEMLOCATION", location}});
   // A refused write is said as such, never as a change.
   if (!written) {
-    ShowErrorBox("BDE settings could not be changed: " + written.reason);
+    env::ShowErrorBox("BDE settings could not be changed: " + written.reason);
     return;
   }
-  ShowInfoBox("BDE settings changed.", "Remdo");
+  env::ShowInfoBox("BDE settings changed.", "Remdo");
 }
 
 void ConfigureEngineForInstall() {
   TuneEngineSettings();
   // Where no engine library can be loaded (Linux) SetParadoxNetDir only
   // says so, and no shared folder is made for it.
-  SetParadoxNetDir(DefaultEngineLibraryLoader() ? EngineNetDir() : std::string());
+  SetParadoxNetDir(env::DefaultEngineLibraryLoader() ? EngineNetDir() : std::string());
 }
 
 void CheckEngineAtStart(std::string_view programPath, const std::vector<std::string>& params) {
@@ -103,4 +104,4 @@ void CheckEngineAtStart(std::string_view programPath, const std::vector<std::str
   if (IsInstallationRun(programPath, params)) ConfigureEngineForInstall();
 }
 
-}  // namespace remdo::env
+}  // namespace remdo::installation

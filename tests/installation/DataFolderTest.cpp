@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "env/DataFolder.h"
 #include "env/FileCopy.h"
 #include "env/Host.h"
 #include "env/SystemInfo.h"
 #include "env/TestPlatform.h"
+#include "installation/DataFolder.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 namespace {
 
 using test::TScratchDriveC;
@@ -20,19 +20,19 @@ constexpr std::string_view kShellFolders = "Software\\Microsoft\\Windows\\Curren
 // folders, the Windows and temporary folders and the program all on C:.
 class DataFolderTest : public ::testing::Test {
  protected:
-  TTestPlatform platform;
-  TScratchDriveC c;
+  test::TTestPlatform platform;
+  test::TScratchDriveC c;
 
   void SetUp() override {
     auto& r = platform.registry;
-    r.SetString(TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+    r.SetString(env::TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
                 "C:\\Program Files (x86)");
-    r.SetString(TRegistryRoot::kCurrentUser, kShellFolders, "Personal", "C:\\Users\\Ann\\Documents");
-    r.SetString(TRegistryRoot::kCurrentUser, kShellFolders, "Desktop", "C:\\Users\\Ann\\Desktop");
-    r.SetString(TRegistryRoot::kLocalMachine, kShellFolders, "Common Documents", "C:\\Users\\Public\\Documents");
-    r.SetString(TRegistryRoot::kLocalMachine, kShellFolders, "Common AppData", "C:\\ProgramData");
-    platform.facts.folders[TSpecialFolder::kWindows] = "C:\\Windows\\";
-    platform.facts.folders[TSpecialFolder::kTemp] = "C:\\Temp\\";
+    r.SetString(env::TRegistryRoot::kCurrentUser, kShellFolders, "Personal", "C:\\Users\\Ann\\Documents");
+    r.SetString(env::TRegistryRoot::kCurrentUser, kShellFolders, "Desktop", "C:\\Users\\Ann\\Desktop");
+    r.SetString(env::TRegistryRoot::kLocalMachine, kShellFolders, "Common Documents", "C:\\Users\\Public\\Documents");
+    r.SetString(env::TRegistryRoot::kLocalMachine, kShellFolders, "Common AppData", "C:\\ProgramData");
+    platform.facts.folders[env::TSpecialFolder::kWindows] = "C:\\Windows\\";
+    platform.facts.folders[env::TSpecialFolder::kTemp] = "C:\\Temp\\";
     platform.facts.programPath = "C:\\Tools\\FenroRemdo.exe";
     for (const char* folder :
          {"C:\\Program Files (x86)", "C:\\Users\\Ann\\Documents", "C:\\Users\\Ann\\Desktop",
@@ -51,7 +51,7 @@ class DataFolderTest : public ::testing::Test {
   // Windows XP on 32 bits: its Program Files folder has no "(x86)".
   void EarlierWindows() {
     platform.facts.version = {5, 1, 2600};
-    platform.registry.SetString(TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
+    platform.registry.SetString(env::TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
                                 "ProgramFilesDir", "C:\\Program Files");
   }
 };
@@ -86,7 +86,7 @@ class EachCandidate : public DataFolderTest, public ::testing::WithParamInterfac
 TEST_P(EachCandidate, IsFoundWhenItAloneHoldsTheData) {
   const std::string& folder = CandidateFolders()[static_cast<std::size_t>(GetParam())];
   DataSet(folder);
-  EXPECT_TRUE(SameText(GetDataFolder(), folder)) << GetDataFolder();
+  EXPECT_TRUE(env::SameText(GetDataFolder(), folder)) << GetDataFolder();
   EXPECT_EQ(ProgramFilesCopyFound(), GetParam() >= 15);
 }
 
@@ -139,20 +139,20 @@ TEST_F(DataFolderTest, SearchesTheCandidatesInTheirOrder) {
 TEST_F(DataFolderTest, OnlyTheFirstMatchOfAPatternIsExamined) {
   c.File("C:\\FENRO notes.txt", "a plain file listed first");
   DataSet("C:\\FENRO5\\");
-  auto filesFirst = [](std::vector<TFindEntry>& entries) {
+  auto filesFirst = [](std::vector<env::TFindEntry>& entries) {
     std::stable_partition(entries.begin(), entries.end(),
-                          [](const TFindEntry& e) { return (e.attributes & attr::kDirectory) == 0; });
+                          [](const env::TFindEntry& e) { return (e.attributes & env::attr::kDirectory) == 0; });
   };
   c.fileSystem.orderFind = filesFirst;
   EXPECT_EQ(GetDataFolder(), "");
 
-  TTestPlatform::Forget();
+  test::TTestPlatform::Forget();
   c.fileSystem.orderFind = nullptr;
-  c.fileSystem.orderFind = [&](std::vector<TFindEntry>& entries) {
+  c.fileSystem.orderFind = [&](std::vector<env::TFindEntry>& entries) {
     filesFirst(entries);
     std::reverse(entries.begin(), entries.end());  // now the folder comes first
   };
-  EXPECT_TRUE(SameText(GetDataFolder(), "C:\\FENRO5\\"));
+  EXPECT_TRUE(env::SameText(GetDataFolder(), "C:\\FENRO5\\"));
 }
 
 TEST_F(DataFolderTest, ProgramFolderWithDataWinsOverTheSetting) {
@@ -181,7 +181,7 @@ TEST_F(DataFolderTest, IncompleteSettingIsTheLastResort) {
   Settings("C:\\Temp\\FENRO.ini", "DataDir=C:\\Data\r\n");
   EXPECT_EQ(GetDataFolder(), "C:\\Data\\");
 
-  TTestPlatform::Forget();
+  test::TTestPlatform::Forget();
   DataSet("C:\\Book Info\\Fenro Ref\\");
   EXPECT_EQ(GetDataFolder(), "C:\\Book Info\\Fenro Ref\\");
 }
@@ -196,11 +196,11 @@ TEST_F(DataFolderTest, SettingsFileIsChosenByPlace) {
   EXPECT_EQ(SelectCatalogueIni(true), "C:\\Tools\\FENRO1.ini");
 
   // The Windows folder's file is read when it is the only one.
-  TTestPlatform::Forget();
+  test::TTestPlatform::Forget();
   DataSet("C:\\Data\\");
   Settings("C:\\Windows\\FENRO.ini", "DataDir=C:\\Data\r\n");
-  ASSERT_TRUE(DefaultFileSystem().Remove("C:\\Temp\\FENRO.ini"));
-  ASSERT_TRUE(DefaultFileSystem().Remove("C:\\Tools\\FENRO1.ini"));
+  ASSERT_TRUE(env::DefaultFileSystem().Remove("C:\\Temp\\FENRO.ini"));
+  ASSERT_TRUE(env::DefaultFileSystem().Remove("C:\\Tools\\FENRO1.ini"));
   EXPECT_EQ(GetDataFolder(), "C:\\Data\\");
 }
 
@@ -229,15 +229,15 @@ TEST_F(DataFolderTest, EarlierWindowsTakesTheProgramFolderWithoutSearching) {
   EarlierWindows();
   DataSet("C:\\Tools\\", false);
   DataSet("C:\\FENRO\\");
-  EXPECT_FALSE(IsLaterWindows());
+  EXPECT_FALSE(env::IsLaterWindows());
   EXPECT_EQ(GetDataFolder(), "C:\\Tools\\");
 
   // Under Program Files the program folder must be complete.
-  TTestPlatform::Forget();
+  test::TTestPlatform::Forget();
   platform.facts.programPath = "C:\\Program Files\\FENRO\\FenroRemdo.exe";
   DataSet("C:\\Program Files\\FENRO\\", false);
   EXPECT_EQ(GetDataFolder(), "C:\\FENRO\\");
-  TTestPlatform::Forget();
+  test::TTestPlatform::Forget();
   DataSet("C:\\Program Files\\FENRO\\");
   EXPECT_EQ(GetDataFolder(), "C:\\Program Files\\FENRO\\");
 }
@@ -281,8 +281,8 @@ TEST_F(DataFolderTest, CatalogueProgramPathFollowsProgDir) {
         TCase{"C:\\Prog", true, "C:\\Prog\\FENRO.exe"},  // an existing folder
         TCase{"", true, "C:\\FENRO\\FENRO.exe"}, TCase{"?", true, "C:\\FENRO\\FENRO.exe"},
         TCase{"", false, "FENRO.exe"}}) {
-    TTestPlatform::Forget();
-    (void)DefaultFileSystem().Remove("C:\\FENRO\\BookInx.db");
+    test::TTestPlatform::Forget();
+    (void)env::DefaultFileSystem().Remove("C:\\FENRO\\BookInx.db");
     if (t.data) DataSet("C:\\FENRO\\");
     Settings("C:\\Temp\\FENRO.ini", std::string("ProgDir=") + t.progDir + "\r\n");
     EXPECT_EQ(GetCatalogueProgramPath(), t.expected) << t.progDir;
@@ -291,20 +291,20 @@ TEST_F(DataFolderTest, CatalogueProgramPathFollowsProgDir) {
 
 TEST_F(DataFolderTest, PreferredFolderIsOnTheProgramFilesDrive) {
   EXPECT_EQ(PreferredDataFolder(), "C:\\FENRO\\");
-  platform.registry.SetString(TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
+  platform.registry.SetString(env::TRegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
                               "ProgramFilesDir", "D:\\Programs");
-  TTestPlatform::Forget();
+  test::TTestPlatform::Forget();
   EXPECT_EQ(PreferredDataFolder(), "D:\\FENRO\\");
 }
 
 // On Linux the shell folders are host paths ("/home/ann/Documents/"); the
 // candidates under them keep their separator.
 TEST_F(DataFolderTest, HostShellFoldersKeepTheirSeparator) {
-  if (CurrentHost() != THost::kPosix) GTEST_SKIP() << "Linux only";
+  if (env::CurrentHost() != env::THost::kPosix) GTEST_SKIP() << "Linux only";
   platform.registry.Clear();
   const std::string documents = c.HostRoot() + "Documents/";
-  platform.facts.folders[TSpecialFolder::kPersonal] = documents;
-  ASSERT_TRUE(MakeFolders(RealFileSystem(), documents + "FENRO/Fenro 2"));
+  platform.facts.folders[env::TSpecialFolder::kPersonal] = documents;
+  ASSERT_TRUE(env::MakeFolders(env::RealFileSystem(), documents + "FENRO/Fenro 2"));
   test::WriteWholeFile(documents + "FENRO/Fenro 2/BookInx.db", "");
   EXPECT_EQ(GetDataFolder(), documents + "FENRO/Fenro 2/");
 }
@@ -318,4 +318,4 @@ TEST_F(DataFolderTest, UnknownShellFoldersAreSkipped) {
 }
 
 }  // namespace
-}  // namespace remdo::env
+}  // namespace remdo::installation

@@ -15,13 +15,13 @@
 // folder and in the twin) and "DataDir" in section "FENRO" names the
 // preferred data folder in the old folder's "FENRO4.ini", in the catalogue
 // settings file and in the preferred data folder's "FENRO4.ini".
-#ifndef REMDO_ENV_RELOCATION_H_
-#define REMDO_ENV_RELOCATION_H_
+#ifndef REMDO_INSTALLATION_RELOCATION_H_
+#define REMDO_INSTALLATION_RELOCATION_H_
 
 #include <string>
 #include <string_view>
 
-namespace remdo::env {
+namespace remdo::installation {
 
 // Given the located data folder, returns the data folder to use from now
 // on, with a trailing separator: the old one, or the preferred data folder
@@ -38,6 +38,6 @@ namespace remdo::env {
 // run log (env/StartUpNotes.h).
 std::string RelocateFromProgramFiles(std::string_view oldFolder);
 
-}  // namespace remdo::env
+}  // namespace remdo::installation
 
-#endif  // REMDO_ENV_RELOCATION_H_
+#endif  // REMDO_INSTALLATION_RELOCATION_H_

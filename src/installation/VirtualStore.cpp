@@ -1,6 +1,6 @@
 // The VirtualStore twin of a folder under Program Files, and of the
 // catalogue's own install folder, worked out once per process.
-#include "env/VirtualStore.h"
+#include "installation/VirtualStore.h"
 
 #include <cctype>
 #include <optional>
@@ -9,7 +9,7 @@
 #include "env/Path.h"
 #include "env/SystemInfo.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 
 namespace {
 
@@ -19,7 +19,7 @@ constexpr std::size_t kDriveRootLength = 3;
 
 bool StartsWithDriveRoot(std::string_view path) {
   return path.size() > kDriveRootLength && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-         IsPathSeparator(path[2]);
+         env::IsPathSeparator(path[2]);
 }
 
 std::optional<std::string>& Kept() {
@@ -29,9 +29,9 @@ std::optional<std::string>& Kept() {
 
 // The catalogue's folder under Program Files, with a trailing separator.
 std::string CatalogueProgramFilesFolder() {
-  const std::string programFiles = GetProgramFilesFolder();
+  const std::string programFiles = env::GetProgramFilesFolder();
   if (programFiles.empty()) return {};
-  auto& fileSystem = DefaultFileSystem();
+  auto& fileSystem = env::DefaultFileSystem();
   if (fileSystem.FolderExists(programFiles + "FENRO\\FENRO")) return programFiles + "FENRO\\FENRO\\";
   if (fileSystem.FolderExists(programFiles + "FENRO")) return programFiles + "FENRO\\";
   return {};
@@ -40,11 +40,11 @@ std::string CatalogueProgramFilesFolder() {
 }  // namespace
 
 std::string VirtualStoreTwinOf(std::string_view folder) {
-  const std::string localAppData = GetLocalAppDataFolder();
+  const std::string localAppData = env::GetLocalAppDataFolder();
   // Windows diverts writes into protected folders only; any other folder,
   // or one named by a share or a relative path, has no twin worth trusting.
-  if (localAppData.empty() || !StartsWithDriveRoot(folder) || !IsUnderProgramFiles(folder)) return {};
-  return IncludeTrailingSeparator(localAppData + "VirtualStore\\" + std::string(folder.substr(kDriveRootLength)));
+  if (localAppData.empty() || !StartsWithDriveRoot(folder) || !env::IsUnderProgramFiles(folder)) return {};
+  return env::IncludeTrailingSeparator(localAppData + "VirtualStore\\" + std::string(folder.substr(kDriveRootLength)));
 }
 
 std::string GetVirtualStoreFolder() {
@@ -54,4 +54,4 @@ std::string GetVirtualStoreFolder() {
 
 void ForgetVirtualStoreFolder() { Kept().reset(); }
 
-}  // namespace remdo::env
+}  // namespace remdo::installation

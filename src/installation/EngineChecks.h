@@ -7,14 +7,14 @@
 // On Linux these checks apply only to a Wine prefix (env/Host.h): the
 // settings are written into the prefix's system.reg, and "NET DIR", which
 // only the engine's own library can change, is left to the Windows program.
-#ifndef REMDO_ENV_ENGINECHECKS_H_
-#define REMDO_ENV_ENGINECHECKS_H_
+#ifndef REMDO_INSTALLATION_ENGINECHECKS_H_
+#define REMDO_INSTALLATION_ENGINECHECKS_H_
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace remdo::env {
+namespace remdo::installation {
 
 // The catalogue's page about installing the engine, opened when the user
 // asks for a download. A neutral placeholder until the catalogue's own
@@ -66,6 +66,6 @@ void ConfigureEngineForInstall();
 // CheckEngineInstalled, then ConfigureEngineForInstall on installation runs.
 void CheckEngineAtStart(std::string_view programPath, const std::vector<std::string>& params);
 
-}  // namespace remdo::env
+}  // namespace remdo::installation
 
-#endif  // REMDO_ENV_ENGINECHECKS_H_
+#endif  // REMDO_INSTALLATION_ENGINECHECKS_H_

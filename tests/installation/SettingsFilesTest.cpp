@@ -2,11 +2,11 @@
 
 #include "env/Errors.h"
 #include "env/IniFile.h"
-#include "env/SettingsFiles.h"
 #include "env/TestPlatform.h"
+#include "installation/SettingsFiles.h"
 #include "support/FaultFileSystem.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 namespace {
 
 using test::TScratchFolder;
@@ -15,14 +15,14 @@ using test::TTestPlatform;
 class SettingsFilesTest : public ::testing::Test {
  protected:
   TScratchFolder dir;
-  TTestPlatform platform;
+  test::TTestPlatform platform;
   std::string fileA, fileB;
 
   void SetUp() override {
-    ASSERT_TRUE(RealFileSystem().MakeFolder(dir / "program"));
-    ASSERT_TRUE(RealFileSystem().MakeFolder(dir / "windows"));
+    ASSERT_TRUE(env::RealFileSystem().MakeFolder(dir / "program"));
+    ASSERT_TRUE(env::RealFileSystem().MakeFolder(dir / "windows"));
     platform.facts.programPath = dir / "program/FenroRemdo.exe";
-    platform.facts.folders[TSpecialFolder::kWindows] = dir / "windows/";
+    platform.facts.folders[env::TSpecialFolder::kWindows] = dir / "windows/";
     fileA = dir / "program/FENRO1.ini";
     fileB = dir / "windows/FENRO.ini";
   }
@@ -59,40 +59,40 @@ TEST_F(SettingsFilesTest, OtherKeysAreKeptInBothFiles) {
 }
 
 TEST_F(SettingsFilesTest, UnknownWindowsFolderLeavesBOut) {
-  platform.facts.folders.erase(TSpecialFolder::kWindows);
-  TTestPlatform::Forget();
+  platform.facts.folders.erase(env::TSpecialFolder::kWindows);
+  test::TTestPlatform::Forget();
   EXPECT_TRUE(TurnOffOnlineOptions());
-  EXPECT_TRUE(RealFileSystem().FileExists(fileA));
-  EXPECT_FALSE(RealFileSystem().FileExists("FENRO.ini"));
+  EXPECT_TRUE(env::RealFileSystem().FileExists(fileA));
+  EXPECT_FALSE(env::RealFileSystem().FileExists("FENRO.ini"));
 }
 
 TEST_F(SettingsFilesTest, ReadOnlyFileRaises) {
   test::WriteWholeFile(fileB, "[DeskTop]\r\nCheckForUpdates=1\r\n");
   test::WriteWholeFile(fileA, "[DeskTop]\r\nCheckForUpdates=1\r\n");
-  ASSERT_TRUE(RealFileSystem().SetAttributes(fileB, attr::kReadOnly));
-  EXPECT_THROW(TurnOffOnlineOptions(), EWriteError);
-  (void)RealFileSystem().SetAttributes(fileB, attr::kArchive);
+  ASSERT_TRUE(env::RealFileSystem().SetAttributes(fileB, env::attr::kReadOnly));
+  EXPECT_THROW(TurnOffOnlineOptions(), env::EWriteError);
+  (void)env::RealFileSystem().SetAttributes(fileB, env::attr::kArchive);
   EXPECT_EQ(Text(fileA), "[DeskTop]\r\nCheckForUpdates=0\r\nAutoDownloadImages=0\r\n");
 }
 
 // A file system that accepts the settings file's replacement and drops it,
 // as a protected folder that diverts writes elsewhere would.
-class TDivertingFileSystem final : public TFileSystem {
+class TDivertingFileSystem final : public env::TFileSystem {
  public:
-  TFileSystem& base = RealFileSystem();
-  std::unique_ptr<TFile> Open(std::string_view p, TOpenMode m) override { return base.Open(p, m); }
+  env::TFileSystem& base = env::RealFileSystem();
+  std::unique_ptr<env::TFile> Open(std::string_view p, env::TOpenMode m) override { return base.Open(p, m); }
   bool FileExists(std::string_view p) override { return base.FileExists(p); }
   bool FolderExists(std::string_view p) override { return base.FolderExists(p); }
   std::optional<std::uint32_t> Attributes(std::string_view p) override { return base.Attributes(p); }
-  TIoResult SetAttributes(std::string_view p, std::uint32_t b) override { return base.SetAttributes(p, b); }
-  TIoResult Rename(std::string_view from, std::string_view, bool) override { return base.Remove(from); }
-  TIoResult Remove(std::string_view p) override { return base.Remove(p); }
-  TIoResult MakeFolder(std::string_view p) override { return base.MakeFolder(p); }
-  TIoResult RemoveFolder(std::string_view p) override { return base.RemoveFolder(p); }
-  TIoResult SyncFolder(std::string_view p) override { return base.SyncFolder(p); }
-  std::vector<TFindEntry> Find(std::string_view p, std::uint32_t m) override { return base.Find(p, m); }
+  env::TIoResult SetAttributes(std::string_view p, std::uint32_t b) override { return base.SetAttributes(p, b); }
+  env::TIoResult Rename(std::string_view from, std::string_view, bool) override { return base.Remove(from); }
+  env::TIoResult Remove(std::string_view p) override { return base.Remove(p); }
+  env::TIoResult MakeFolder(std::string_view p) override { return base.MakeFolder(p); }
+  env::TIoResult RemoveFolder(std::string_view p) override { return base.RemoveFolder(p); }
+  env::TIoResult SyncFolder(std::string_view p) override { return base.SyncFolder(p); }
+  std::vector<env::TFindEntry> Find(std::string_view p, std::uint32_t m) override { return base.Find(p, m); }
   std::optional<std::int64_t> ModifiedTime(std::string_view p) override { return base.ModifiedTime(p); }
-  TIoResult SetModifiedTime(std::string_view p, std::int64_t t) override { return base.SetModifiedTime(p, t); }
+  env::TIoResult SetModifiedTime(std::string_view p, std::int64_t t) override { return base.SetModifiedTime(p, t); }
   std::string TempFolder() override { return base.TempFolder(); }
 };
 
@@ -106,4 +106,4 @@ TEST_F(SettingsFilesTest, DivertedWriteReportsFalse) {
 }
 
 }  // namespace
-}  // namespace remdo::env
+}  // namespace remdo::installation

@@ -1,7 +1,7 @@
 // The complete data set test and the check of a copied data set. Both list
 // a folder once and compare names without regard to case, whatever the file
 // system's own rule.
-#include "env/CompleteDataSet.h"
+#include "installation/CompleteDataSet.h"
 
 #include <cstdint>
 #include <map>
@@ -10,7 +10,7 @@
 #include "env/Path.h"
 #include "env/Text.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 
 namespace {
 
@@ -22,9 +22,9 @@ struct TListedFile {
 // The plain files of a folder that match pattern, by upper-cased name.
 std::map<std::string, TListedFile> FilesOf(std::string_view folder, std::string_view pattern) {
   std::map<std::string, TListedFile> files;
-  for (const TFindEntry& entry :
-       DefaultFileSystem().Find(IncludeTrailingSeparator(folder) + std::string(pattern), attr::kAnyFile)) {
-    if ((entry.attributes & attr::kDirectory) == 0) files[UpperCase(entry.name)] = {entry.name, entry.size};
+  for (const env::TFindEntry& entry : env::DefaultFileSystem().Find(
+           env::IncludeTrailingSeparator(folder) + std::string(pattern), env::attr::kAnyFile)) {
+    if ((entry.attributes & env::attr::kDirectory) == 0) files[env::UpperCase(entry.name)] = {entry.name, entry.size};
   }
   return files;
 }
@@ -39,10 +39,10 @@ const std::vector<std::string_view> kCompleteDataSetFiles = {
 };
 
 bool HasCompleteDataSet(std::string_view folder) {
-  if (folder.empty() || !DefaultFileSystem().FolderExists(ExcludeTrailingSeparator(folder))) return false;
+  if (folder.empty() || !env::DefaultFileSystem().FolderExists(env::ExcludeTrailingSeparator(folder))) return false;
   const auto files = FilesOf(folder, "*");
   for (const std::string_view name : kCompleteDataSetFiles) {
-    if (files.count(UpperCase(name)) == 0) return false;
+    if (files.count(env::UpperCase(name)) == 0) return false;
   }
   return true;
 }
@@ -50,7 +50,7 @@ bool HasCompleteDataSet(std::string_view folder) {
 std::vector<std::string> FilesNotCopiedWhole(const std::vector<std::string>& entries, std::string_view target) {
   std::map<std::string, TListedFile> expected;
   for (const std::string& entry : entries) {
-    for (auto& [key, file] : FilesOf(FolderPart(entry), NamePart(entry))) expected[key] = std::move(file);
+    for (auto& [key, file] : FilesOf(env::FolderPart(entry), env::NamePart(entry))) expected[key] = std::move(file);
   }
   const auto arrived = FilesOf(target, "*");
   std::vector<std::string> notWhole;
@@ -61,4 +61,4 @@ std::vector<std::string> FilesNotCopiedWhole(const std::vector<std::string>& ent
   return notWhole;
 }
 
-}  // namespace remdo::env
+}  // namespace remdo::installation

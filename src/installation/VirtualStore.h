@@ -3,13 +3,13 @@
 // the Local AppData folder followed by "VirtualStore\" and the path without
 // its drive root, so the catalogue's newest tables may lie there rather
 // than in its own folder.
-#ifndef REMDO_ENV_VIRTUALSTORE_H_
-#define REMDO_ENV_VIRTUALSTORE_H_
+#ifndef REMDO_INSTALLATION_VIRTUALSTORE_H_
+#define REMDO_INSTALLATION_VIRTUALSTORE_H_
 
 #include <string>
 #include <string_view>
 
-namespace remdo::env {
+namespace remdo::installation {
 
 // The twin of folder itself (the folder the data set was found in), with a
 // trailing separator; empty when folder is not under Program Files, does
@@ -28,6 +28,6 @@ std::string GetVirtualStoreFolder();
 // Forgets the kept answer, as at process start (tests).
 void ForgetVirtualStoreFolder();
 
-}  // namespace remdo::env
+}  // namespace remdo::installation
 
-#endif  // REMDO_ENV_VIRTUALSTORE_H_
+#endif  // REMDO_INSTALLATION_VIRTUALSTORE_H_

@@ -1,5 +1,5 @@
 // Finding the Borland engine's library and reading its version resource.
-#include "env/EngineVersion.h"
+#include "installation/EngineVersion.h"
 
 #include <cstdio>
 
@@ -7,7 +7,7 @@
 #include "env/Path.h"
 #include "env/Registry.h"
 
-namespace remdo::env {
+namespace remdo::installation {
 
 namespace {
 
@@ -20,9 +20,9 @@ double cachedNumber = kNotComputed;
 }  // namespace
 
 std::string FindEngineLibrary() {
-  const auto dllPath = DefaultRegistry().ReadString(TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH");
+  const auto dllPath = env::DefaultRegistry().ReadString(env::TRegistryRoot::kLocalMachine, kEngineKey, "DLLPATH");
   if (!dllPath || dllPath->empty()) return {};
-  auto& fs = DefaultFileSystem();
+  auto& fs = env::DefaultFileSystem();
   if (fs.FileExists(kLibrary)) return std::string(kLibrary);
   std::size_t start = 0;
   while (start <= dllPath->size()) {
@@ -30,7 +30,7 @@ std::string FindEngineLibrary() {
     if (end == std::string::npos) end = dllPath->size();
     std::string folder = dllPath->substr(start, end - start);
     // "C:" names the drive's current folder and gets no separator.
-    if (!folder.empty() && folder.back() != ':') folder = IncludeTrailingSeparator(folder);
+    if (!folder.empty() && folder.back() != ':') folder = env::IncludeTrailingSeparator(folder);
     const std::string candidate = folder + std::string(kLibrary);
     if (!folder.empty() && fs.FileExists(candidate)) return candidate;
     start = end + 1;
@@ -38,16 +38,16 @@ std::string FindEngineLibrary() {
   return {};
 }
 
-std::optional<TFileVersion> EngineFileVersion() {
+std::optional<env::TFileVersion> EngineFileVersion() {
   const std::string library = FindEngineLibrary();
   if (library.empty()) return std::nullopt;
-  return ReadFileVersion(DefaultFileSystem(), library);
+  return env::ReadFileVersion(env::DefaultFileSystem(), library);
 }
 
 std::string GetEngineVersionText() {
   const std::string library = FindEngineLibrary();
   if (library.empty()) return "not found";
-  const auto version = ReadFileVersion(DefaultFileSystem(), library);
+  const auto version = env::ReadFileVersion(env::DefaultFileSystem(), library);
   if (!version) return {};
   char text[40];
   std::snprintf(text, sizeof text, "%u.%u.%u", static_cast<unsigned>(version->Major()),
@@ -59,7 +59,7 @@ double GetEngineVersionNumber() {
   if (cachedNumber != kNotComputed) return cachedNumber;
   const std::string library = FindEngineLibrary();
   if (library.empty()) return 0;
-  const auto version = ReadFileVersion(DefaultFileSystem(), library);
+  const auto version = env::ReadFileVersion(env::DefaultFileSystem(), library);
   // Only the last digit of the minor number counts: 5.11 is 5.1, 4.51 is 4.1.
   cachedNumber = version ? version->Major() + (version->Minor() % 10) / 10.0 : 0;
   return cachedNumber;
@@ -67,4 +67,4 @@ double GetEngineVersionNumber() {
 
 void ForgetEngineVersionNumber() { cachedNumber = kNotComputed; }
 
-}  // namespace remdo::env
+}  // namespace remdo::installation
