@@ -104,6 +104,9 @@ TStartResult StartUp(const TCommandLine& commandLine) {
   if (VerifyRefused(commandLine)) return {TStartOutcome::kRefused, false};
   if (CatalogueRunning(commandLine)) return {TStartOutcome::kRefused, false};
   if (!commandLine.IsInstallerStart()) return result;
+  // The move out of Program Files comes first, before anything asks for the
+  // data folder; a start that fixes its folder moves nothing.
+  if (!commandLine.FixesDataFolder()) (void)installation::LocateDataFolderAtInstallerStart();
   if (commandLine.KeepsSave4()) KeepSave4();
   const std::string dataFolder = FixOrLocateDataFolder(commandLine);
   if (dataFolder.empty()) {

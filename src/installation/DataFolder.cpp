@@ -112,14 +112,6 @@ std::optional<std::string> SearchCandidates() {
   return std::nullopt;
 }
 
-bool StartedAsInstaller() {
-  const std::string name = env::LowerCase(env::NamePart(env::GetProgramPath()));
-  for (const std::string_view word : {"inst", "upgrade", "update"}) {
-    if (name.find(word) != std::string::npos) return true;
-  }
-  return false;
-}
-
 // The settings' "DataDir" made into a folder that may be the data folder:
 // a folder that exists and holds the marker file, replaced by the program
 // folder when that holds one, and never under Program Files on Vista and
@@ -150,7 +142,9 @@ std::string ReadSetting(std::string_view key) {
   return ini.empty() ? std::string() : env::TIniFile(env::DefaultFileSystem(), ini).ReadString(kSection, key, "");
 }
 
-std::string Locate() {
+// The search; with mayMove, on Vista and later, the data set found under
+// Program Files is moved out of it first.
+std::string Locate(bool mayMove) {
   TState& state = State();
   const std::string programFiles = env::GetProgramFilesFolder();
   if (!programFiles.empty() && (TryDataFolderPattern(Under(programFiles, "FENRO\\FENRO*")) ||
@@ -172,7 +166,7 @@ std::string Locate() {
   } else {
     found = SearchCandidates().value_or(candidate);
   }
-  if (later && StartedAsInstaller()) found = RelocateFromProgramFiles(env::IncludeTrailingSeparator(found));
+  if (mayMove && later) found = RelocateFromProgramFiles(env::IncludeTrailingSeparator(found));
   found = env::IncludeTrailingSeparator(found);
   state.catalogueProgram = ProgramPathFrom(progDir, found);
   return found;
@@ -182,8 +176,14 @@ std::string Locate() {
 
 std::string GetDataFolder() {
   TState& state = State();
-  if (!state.dataFolder) state.dataFolder = Locate();
+  if (!state.dataFolder) state.dataFolder = Locate(false);
   return state.relocationFailed ? std::string() : *state.dataFolder;
+}
+
+std::string LocateDataFolderAtInstallerStart() {
+  TState& state = State();
+  if (!state.dataFolder) state.dataFolder = Locate(true);
+  return GetDataFolder();
 }
 
 void SetDataFolder(std::string_view folder) { State().dataFolder = env::IncludeTrailingSeparator(folder); }

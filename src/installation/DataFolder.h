@@ -1,6 +1,8 @@
 // Where the catalogue's data folder is. The folder is located once per
 // process, on the first query, from the catalogue's settings file, the
 // program's own folder, and a fixed list of candidate folders, and then kept.
+// A query never moves anything: moving the data set out of Program Files is
+// a step of its own, taken by an installer start before anything else asks.
 // A folder qualifies when it holds "BookInx.db"; a folder from the settings
 // or the program folder is taken without searching only when it also holds
 // "LOCNAMES.DB". Locating also derives the path of the catalogue program and
@@ -20,6 +22,12 @@ namespace remdo::installation {
 // The data folder with a trailing separator, or empty when none was found
 // (and always empty after a failed relocation). The first call locates it.
 std::string GetDataFolder();
+// Locates the data folder as GetDataFolder does, except that on Vista and
+// later a data set found under Program Files is first moved to the preferred
+// folder (RelocateFromProgramFiles, with its questions). Only a start by the
+// catalogue's installer or updater calls it, before any other query; when
+// the folder is already known it only returns it.
+std::string LocateDataFolderAtInstallerStart();
 // Fixes the data folder before the first query (the installer's "main"
 // start); the search then never runs. A trailing separator is added.
 void SetDataFolder(std::string_view folder);

@@ -213,9 +213,13 @@ TEST_F(DataFolderTest, LaterWindowsRefusesProgramFilesForTheSetting) {
 }
 
 TEST_F(DataFolderTest, LaterWindowsFindsDataOnlyUnderProgramFilesLast) {
+  // Even the updater's start moves nothing by asking: the move is a
+  // start-up step of its own.
+  platform.facts.programPath = "C:\\Remdo\\RemdoUpdate.exe";
   DataSet("C:\\Program Files (x86)\\FENRO\\");
   EXPECT_EQ(GetDataFolder(), "C:\\Program Files (x86)\\FENRO\\");
   EXPECT_TRUE(ProgramFilesCopyFound());
+  EXPECT_FALSE(env::DefaultFileSystem().FolderExists("C:\\FENRO"));
 }
 
 TEST_F(DataFolderTest, LaterWindowsIgnoresAProgramFolderUnderProgramFiles) {
