@@ -27,8 +27,8 @@ int Run(const std::string& folder) {
   for (const auto& entry : fileSystem.Find(folder + "*.db", 0)) {
     const auto tableStart = std::chrono::steady_clock::now();
     const TIndexMemoAudit audit = AuditIndexesAndMemo(fileSystem, folder + entry.name);
-    std::printf("%-16s %8.3f s  %zu finding lines\n", entry.name.c_str(), SecondsSince(tableStart), audit.lines.size());
-    for (const auto& line : audit.lines) std::fprintf(stderr, "%s\n", line.c_str());
+    std::printf("%-16s %8.3f s  %zu findings\n", entry.name.c_str(), SecondsSince(tableStart), audit.findings.size());
+    for (const auto& line : FindingLines(audit.findings)) std::fprintf(stderr, "%s\n", line.c_str());
   }
   std::printf("seconds %.3f peak_kib %ld\n", SecondsSince(start), bench::PeakMemoryKiB());
   return 0;

@@ -31,6 +31,7 @@
 #include "repair/RunReporter.h"
 #include "repair/RunState.h"
 #include "repair/UndoRun.h"
+#include "repair/findings/FindingsJson.h"
 
 namespace remdo::app {
 
@@ -163,10 +164,15 @@ class TMainForm final : public repair::TRunReporter {
   // The verify-only run (RunVerify.cpp); true when damage was found.
   bool RunVerify();
   bool ReportLeftovers(const std::string& dataFolder);
-  bool VerifyTables(const std::string& dataFolder, const TScratchRepair& scratch);
+  bool VerifyTables(const std::string& dataFolder, const TScratchRepair& scratch, repair::TFindingsReport& report);
   // Where the report goes: the file named for it, else the documents folder.
   std::string VerifyReportPath() const;
-  void SaveVerifyReport();
+  // The JSON form: the report's path followed by ".json" when one was
+  // given, else "Remdo verify.json" beside "Remdo verify.txt".
+  std::string VerifyJsonPath() const;
+  void SaveVerifyReport(const repair::TFindingsReport& report);
+  // Logs the finding's lines and keeps it for the JSON report.
+  void LogFinding(repair::TTableReport& table, repair::TFinding finding);
   void WriteUndoResult(const repair::TUndoOutcome& outcome);
   // WriteRunReport on the way out of the run or the window: a report that
   // cannot be written is shown, and the rest of the way is still gone.

@@ -46,10 +46,14 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-void SaveLines(env::TFileSystem& fileSystem, std::string_view path, const std::vector<std::string>& lines) {
+void SaveText(env::TFileSystem& fileSystem, std::string_view path, std::string_view text) {
   auto file = fileSystem.Open(path, env::TOpenMode::kCreate);
-  file->WriteAt(0, AsBytes(JoinLines(lines)));
+  file->WriteAt(0, AsBytes(text));
   file->Close();
+}
+
+void SaveLines(env::TFileSystem& fileSystem, std::string_view path, const std::vector<std::string>& lines) {
+  SaveText(fileSystem, path, JoinLines(lines));
 }
 
 void AppendTextLine(env::TFileSystem& fileSystem, std::string_view path, std::string_view line) {

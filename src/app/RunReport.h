@@ -34,6 +34,8 @@ std::string JoinLines(const std::vector<std::string>& lines);
 // Writes the lines to path, replacing the file. Throws EFCreateError when the
 // file cannot be created, EWriteError when writing fails.
 void SaveLines(env::TFileSystem& fileSystem, std::string_view path, const std::vector<std::string>& lines);
+// The file at path replaced by text as it stands.
+void SaveText(env::TFileSystem& fileSystem, std::string_view path, std::string_view text);
 
 // Appends line and a CR LF to path; a file that cannot be opened for
 // appending is created anew. Throws EFCreateError or EWriteError when even

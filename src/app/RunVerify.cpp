@@ -24,6 +24,7 @@
 #include "repair/RootCauses.h"
 #include "repair/ScratchFiles.h"
 #include "repair/TableSequence.h"
+#include "repair/findings/FindingsJson.h"
 #include "repair/verify/Prediction.h"
 #include "repair/verify/TableFindings.h"
 
@@ -86,7 +87,7 @@ bool TMainForm::RunVerify() {
   const std::string dataFolder = installation::GetDataFolder();
   // Whatever the run does, nothing but the scratch copy and the report is
   // written: any other write is refused, and listed at the end.
-  const env::TWriteConfinement confinement({ScratchFolderStem(), VerifyReportPath()});
+  const env::TWriteConfinement confinement({ScratchFolderStem(), VerifyReportPath(), VerifyJsonPath()});
   SetRunning(true);
   RunState.RunStartTime = Now();
   RunState.RunStartText = DateTimeText(RunState.RunStartTime);
@@ -95,9 +96,11 @@ bool TMainForm::RunVerify() {
   LogLine("VERIFY ONLY: nothing is changed");
   LogLine("");
   WriteEnvironmentReport(dataFolder);
+  repair::TFindingsReport report{"verify", dataFolder, RunState.RunStartText, {}};
+  repair::TTableReport& run = report.tables.emplace_back();
   bool damaged = false;
   if (dataFolder.empty() || !env::DefaultFileSystem().FolderExists(dataFolder)) {
-    LogLine("  -- no data folder to verify");
+    LogFinding(run, repair::MakeFinding(repair::TFindingCode::kNoDataFolder));
     damaged = true;
   } else {
     // The root causes are shown here, and lock files only reported: this
@@ -110,18 +113,21 @@ bool TMainForm::RunVerify() {
     const TScratchRepair scratch = RunScratchRepair(commandLine_, view_, tableSequence_, dataFolder);
     SetMessage("");
     if (!scratch.made) LogLine("Predictions left out: " + scratch.reason + ".");
-    if (!scratch.runError.empty()) LogLine("  -- a repair run would end with an error: " + scratch.runError);
-    damaged = VerifyTables(dataFolder, scratch) || damaged || !scratch.runError.empty();
+    if (!scratch.runError.empty()) {
+      LogFinding(report.tables.front(), repair::MakeFinding(repair::TFindingCode::kRepairRunWouldFail, {scratch.runError}));
+    }
+    damaged = VerifyTables(dataFolder, scratch, report) || damaged || !scratch.runError.empty();
   }
-  for (const std::string& refused : confinement.Refused())
-    LogLine("  -- refused, as this run writes nothing: " + refused);
+  for (const std::string& refused : confinement.Refused()) {
+    LogFinding(report.tables.front(), repair::MakeFinding(repair::TFindingCode::kWriteRefused, {refused}));
+  }
   if (!KeepGoing()) {
     LogLine("...program stopped.");
     RunState.Interrupted = true;
   }
   ShowEndOfRun();
   Panel2.enabled = true;
-  SaveVerifyReport();
+  SaveVerifyReport(report);
   SetRunning(false);
   view_.Update();
   return damaged;
@@ -136,30 +142,43 @@ bool TMainForm::ReportLeftovers(const std::string& dataFolder) {
   return true;
 }
 
-bool TMainForm::VerifyTables(const std::string& dataFolder, const TScratchRepair& scratch) {
+void TMainForm::LogFinding(repair::TTableReport& table, repair::TFinding finding) {
+  for (const std::string& line : repair::FindingLines(finding)) LogLine(line);
+  table.findings.push_back(std::move(finding));
+}
+
+bool TMainForm::VerifyTables(const std::string& dataFolder, const TScratchRepair& scratch,
+                             repair::TFindingsReport& report) {
   std::vector<repair::TVerdict> verdicts;
   const bool selecting = RunOption("TABLENAME");
   for (const TVerifyTable& table : TablesToVerify(dataFolder, scratch)) {
     if (!KeepGoing()) break;
     if (selecting && !RunOption(env::UpperCase(table.tableName))) continue;
     LogLine("Checking " + table.displayName + "...");
+    repair::TTableReport& entry = report.tables.emplace_back();
+    entry.table = table.tableName;
     std::optional<repair::TTableFindings> findings;
     if (env::DefaultFileSystem().FileExists(dataFolder + table.tableName + ".db")) {
       findings = repair::FindTableDamage(dataFolder + table.tableName + ".db", table.structureNumber);
-      for (const auto& line : findings->lines) LogLine(line);
+      for (const auto& finding : findings->findings) LogFinding(entry, finding);
     } else {
-      LogLine("  -- table not found: " + table.tableName);
+      LogFinding(entry, repair::MakeFinding(repair::TFindingCode::kTableNotFound, {table.tableName}));
     }
     const auto outcome = OutcomeOf(scratch, table.tableName);
     // A table the data folder lacks and the repair checked was taken back
     // from the save folder first.
-    if (!findings && outcome && !outcome->recreated) LogLine("  -- a repair would take it back from the saved copy");
+    if (!findings && outcome && !outcome->recreated) {
+      LogFinding(entry, repair::MakeFinding(repair::TFindingCode::kRepairWouldTakeSavedCopy));
+    }
     if (outcome) {
-      for (const auto& line : repair::PredictionLines(*outcome, findings && findings->damaged)) LogLine(line);
+      auto predicted = repair::PredictionFindings(*outcome, findings && findings->damaged);
+      entry.action = predicted.front().args.front();
+      for (auto& finding : predicted) LogFinding(entry, std::move(finding));
     } else if (scratch.made) {
-      LogLine("  -- a repair would not check it");
+      LogFinding(entry, repair::MakeFinding(repair::TFindingCode::kRepairWouldNotCheck));
     }
     verdicts.push_back(repair::JudgeTable(findings, outcome));
+    entry.verdict = std::string(repair::VerdictName(verdicts.back()));
   }
   LogLine("");
   LogLine("Tables: " + repair::SummaryLine(verdicts));
@@ -174,12 +193,19 @@ std::string TMainForm::VerifyReportPath() const {
   return documents.empty() ? std::string() : documents + "Remdo verify.txt";
 }
 
-void TMainForm::SaveVerifyReport() {
+std::string TMainForm::VerifyJsonPath() const {
+  if (verifyReportFile_) return *verifyReportFile_ + ".json";
+  const std::string documents = env::GetPersonalFolder();
+  return documents.empty() ? std::string() : documents + "Remdo verify.json";
+}
+
+void TMainForm::SaveVerifyReport(const repair::TFindingsReport& report) {
   const std::string path = VerifyReportPath();
   if (path.empty()) return;
   LogLine("Report saved as " + path);
   try {
     SaveLines(env::DefaultFileSystem(), path, LogFileMemo.lines);
+    SaveText(env::DefaultFileSystem(), VerifyJsonPath(), repair::FindingsJson(report));
   } catch (const env::ERemdoError& error) {
     LogLine("  -- the report could not be saved: " + std::string(error.what()));
   }

@@ -203,7 +203,7 @@ TEST_P(TVerifyRun, FindsTheDamageChangesNothingAndForetellsTheRepair) {
       return line.rfind("  -- ", 0) == 0 && line.find("a repair would") == std::string::npos &&
              line.find("would be missing") == std::string::npos && line.rfind("  -- table not found", 0) != 0;
     });
-    for (const auto& line : repair::PredictionLines(outcome, filesDamaged)) {
+    for (const auto& line : repair::FindingLines(repair::PredictionFindings(outcome, filesDamaged))) {
       EXPECT_NE(std::find(section->second.begin(), section->second.end(), line), section->second.end())
           << table << ": the repair did \"" << line << "\", which the verify run did not foretell";
     }

@@ -155,9 +155,10 @@ TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
     }
     // The verify check foretells what the repair then does.
     const auto verify = AuditIndexesAndMemo(env::DefaultFileSystem(), Data("Books.db"));
-    EXPECT_TRUE(std::any_of(verify.lines.begin(), verify.lines.end(), [&](const std::string& l) {
+    const auto verifyLines = FindingLines(verify.findings);
+    EXPECT_TRUE(std::any_of(verifyLines.begin(), verifyLines.end(), [&](const std::string& l) {
       return l.find("a repair writes a new memo file: " + c.counts) != std::string::npos;
-    })) << ::testing::PrintToString(verify.lines);
+    })) << ::testing::PrintToString(verifyLines);
     run.lines.clear();
     EXPECT_TRUE(CheckTable(*context, "Books", "Books", 31, 8, false, false));
     const auto lines = run.FileLines();

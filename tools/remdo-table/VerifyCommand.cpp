@@ -44,7 +44,7 @@ int RunVerify(TCommandContext& context) {
   const repair::TTableFindings findings = repair::FindTableDamage(path, structure);
   context.out << "Checking " << env::Cp1252ToUtf8(name) << "...\n";
   if (structure == 0) context.out << "    layout             : not compared (no built-in structure of this name)\n";
-  for (const auto& line : findings.lines) context.out << env::Cp1252ToUtf8(line) << "\n";
+  for (const auto& line : repair::FindingLines(findings.findings)) context.out << env::Cp1252ToUtf8(line) << "\n";
   return findings.damaged ? kExitFailure : kExitOk;
 }
 

@@ -2,8 +2,10 @@
 // life, and start-up before it.
 #include "app/win32/WindowApp.h"
 
-#include <shellapi.h>
+// clang-format off: shellapi.h needs windows.h first.
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <exception>
 #include <memory>

@@ -4,18 +4,18 @@
 
 namespace remdo::repair {
 
-namespace {
-// Detail lines of the run log start with four blanks.
-constexpr std::string_view kIndent = "    ";
-}  // namespace
-
-void TFindingTally::Add(std::string_view subject, std::string_view what, std::string example, std::size_t amount) {
+void TFindingTally::Add(std::string_view file, TFindingCode code, TPlace example, std::size_t amount) {
   if (amount == 0) return;
-  const std::string head = std::string(subject) + ": " + std::string(what);
-  auto it = std::find_if(kinds_.begin(), kinds_.end(), [&](const TKind& k) { return k.head == head; });
-  if (it == kinds_.end()) it = kinds_.insert(kinds_.end(), TKind{head, 0, true, {}, false});
-  it->count += amount;
-  if (example.empty()) return;
+  auto it = std::find_if(findings_.begin(), findings_.end(),
+                         [&](const TFinding& f) { return f.code == code && f.count && f.file == file; });
+  if (it == findings_.end()) {
+    TFinding finding = MakeFinding(code);
+    finding.file = std::string(file);
+    finding.count = 0;
+    it = findings_.insert(findings_.end(), std::move(finding));
+  }
+  *it->count += static_cast<std::int64_t>(amount);
+  if (example.text.empty()) return;
   if (it->examples.size() < kExamples) {
     it->examples.push_back(std::move(example));
   } else {
@@ -23,23 +23,10 @@ void TFindingTally::Add(std::string_view subject, std::string_view what, std::st
   }
 }
 
-void TFindingTally::Note(std::string_view subject, std::string_view text) {
-  kinds_.push_back({std::string(subject) + ": " + std::string(text), 1, false, {}, false});
-}
-
-std::vector<std::string> TFindingTally::Lines() const {
-  std::vector<std::string> lines;
-  for (const TKind& kind : kinds_) {
-    std::string line = std::string(kIndent) + kind.head;
-    if (kind.counted) line += ": " + std::to_string(kind.count);
-    if (!kind.examples.empty()) {
-      line += " (";
-      for (std::size_t i = 0; i < kind.examples.size(); ++i) line += (i > 0 ? ", " : "") + kind.examples[i];
-      line += kind.examplesLeftOut ? ", ...)" : ")";
-    }
-    lines.push_back(std::move(line));
-  }
-  return lines;
+void TFindingTally::Note(std::string_view file, TFindingCode code, std::vector<std::string> args) {
+  TFinding finding = MakeFinding(code, std::move(args));
+  finding.file = std::string(file);
+  findings_.push_back(std::move(finding));
 }
 
 }  // namespace remdo::repair

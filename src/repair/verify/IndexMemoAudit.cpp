@@ -58,7 +58,7 @@ std::vector<TIndexPair> PairIndexes(const paradox::TTableFiles& files, TFindingT
       return suffix(std::string(env::NamePart(p.data))) == suffix(name);
     });
     if (paired) continue;
-    tally.Note(name, "its entry file is missing");
+    tally.Note(name, TFindingCode::kSecondaryEntryFileMissing);
     ++counts.missingFiles;
   }
   return pairs;
@@ -78,11 +78,11 @@ class TAudit {
     } catch (const env::ERemdoError& e) {
       // Only the data file's own failures get here; it is the verify
       // report's business, the indexes and memo cannot be judged without it.
-      result_.lines.push_back("    Indexes and memo file not checked: " + std::string(e.what()));
+      result_.findings.push_back(MakeFinding(TFindingCode::kIndexesNotChecked, {e.what()}));
       return std::move(result_);
     }
-    auto lines = tally_.Lines();
-    result_.lines.insert(result_.lines.end(), lines.begin(), lines.end());
+    const auto& found = tally_.Findings();
+    result_.findings.insert(result_.findings.end(), found.begin(), found.end());
     return std::move(result_);
   }
 
@@ -92,7 +92,7 @@ class TAudit {
     const std::uint64_t size = file->Size();
     const TTableHeader table = paradox::ReadFileHeader(*file, size, dataPath_);
     if (table.IsEncrypted() && !options_.encryptionMarkIsDamage) {
-      result_.lines.push_back("    Indexes and memo file not checked: the table is encrypted");
+      result_.findings.push_back(MakeFinding(TFindingCode::kIndexesNotChecked, {"the table is encrypted"}));
       return;
     }
     std::size_t keyWidth = 0;
@@ -122,7 +122,7 @@ class TAudit {
 
   void CheckPrimary(const TDataFileMap& blocks) {
     if (files_.primaryIndex.empty()) {
-      tally_.Note(files_.baseName + ".PX", "missing");
+      tally_.Note(files_.baseName + ".PX", TFindingCode::kPrimaryIndexMissing);
       ++result_.counts.missingFiles;
       return;
     }
@@ -131,7 +131,7 @@ class TAudit {
       auto file = fileSystem_.Open(path, env::TOpenMode::kRead);
       AuditTree(paradox::ReadIndexTree(*file, path), blocks, files_.primaryIndex, tally_, result_.counts);
     } catch (const env::ERemdoError& e) {
-      tally_.Note(files_.primaryIndex, std::string("cannot be read: ") + e.what());
+      tally_.Note(files_.primaryIndex, TFindingCode::kPrimaryIndexUnreadable, {e.what()});
       ++result_.counts.unreadableFiles;
     }
   }
@@ -140,7 +140,7 @@ class TAudit {
     for (const int field : options_.indexedFields) {
       const std::string name = paradox::SecondaryIndexFileName(files_.baseName, field, 'X');
       if (fileSystem_.FileExists(files_.folder + name)) continue;
-      tally_.Note(name, "missing");
+      tally_.Note(name, TFindingCode::kSecondaryIndexMissing);
       ++result_.counts.missingFiles;
     }
   }

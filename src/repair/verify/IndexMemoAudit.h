@@ -6,9 +6,9 @@
 // A damaged, missing or unreadable file is a finding, never an error: the
 // only thing thrown is nothing at all.
 //
-// Findings are detail lines in the run log's manner, one line per kind of
-// finding with its count and the first few examples; a sound table gives
-// none. The counts let the report class the table as damaged.
+// Findings are records, one per kind of finding and file with its count and
+// the first few examples; a sound table gives none. The counts let the
+// report class the table as damaged.
 //
 // Not established about the format, and so not checked: whether the engine
 // keeps the block-number hints of secondary index entries up to date (they
@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "env/FileSystem.h"
+#include "repair/findings/Finding.h"
 
 namespace remdo::repair {
 
@@ -43,7 +44,7 @@ struct TIndexMemoCounts {
 };
 
 struct TIndexMemoAudit {
-  std::vector<std::string> lines;
+  std::vector<TFinding> findings;
   TIndexMemoCounts counts;
 };
 

@@ -79,7 +79,7 @@ TKeyFindings FindKeyDamage(paradox::TPxObject& reader) {
   }
   if (reader.KeyFieldCount() <= 0) return findings;
   if (!order) {
-    findings.lines.push_back("    key order          : not established (the language driver's order is not known)");
+    findings.findings.push_back(MakeFinding(TFindingCode::kKeyOrderUnknown));
     return findings;
   }
   std::sort(blocks.begin(), blocks.end(), [&order](const TBlockKeys& a, const TBlockKeys& b) {
@@ -88,8 +88,8 @@ TKeyFindings FindKeyDamage(paradox::TPxObject& reader) {
   for (std::size_t i = 1; i < blocks.size(); ++i) {
     if (order->Compare(Bytes(blocks[i].first), Bytes(blocks[i - 1].last)) < 0) ++outOfOrder;
   }
-  findings.lines.push_back("    keys out of order  : " + std::to_string(outOfOrder));
-  findings.lines.push_back("    duplicate keys     : " + std::to_string(duplicates));
+  findings.findings.push_back(MakeFinding(TFindingCode::kKeysOutOfOrder, {std::to_string(outOfOrder)}));
+  findings.findings.push_back(MakeFinding(TFindingCode::kDuplicateKeys, {std::to_string(duplicates)}));
   findings.damaged = outOfOrder > 0 || duplicates > 0;
   return findings;
 }

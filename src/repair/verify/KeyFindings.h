@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "repair/findings/Finding.h"
+
 namespace remdo::paradox {
 class TPxObject;
 }
@@ -18,7 +20,7 @@ namespace remdo::repair {
 
 struct TKeyFindings {
   std::int64_t records = 0;  // records the walk read
-  std::vector<std::string> lines;
+  std::vector<TFinding> findings;
   bool damaged = false;
 };
 

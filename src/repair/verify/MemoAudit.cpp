@@ -32,7 +32,7 @@ TMemoAudit::TMemoAudit(env::TFileSystem& fileSystem, const std::string& memoPath
   if (!Wanted()) return;
   if (memoPath.empty()) {
     missing_ = true;
-    tally_.Note(subject_, "missing");
+    tally_.Note(subject_, TFindingCode::kMemoFileMissing);
     ++counts_.missingFiles;
     return;
   }
@@ -40,14 +40,14 @@ TMemoAudit::TMemoAudit(env::TFileSystem& fileSystem, const std::string& memoPath
     file_ = fileSystem.Open(memoPath, env::TOpenMode::kRead);
     inventory_ = std::make_unique<paradox::TMemoInventory>(*file_);
   } catch (const env::ERemdoError& e) {
-    tally_.Note(subject_, std::string("cannot be read: ") + e.what());
+    tally_.Note(subject_, TFindingCode::kMemoFileUnreadable, {e.what()});
     ++counts_.unreadableFiles;
     file_.reset();
     return;
   }
-  if (inventory_->HeaderDamaged()) tally_.Note(subject_, "its header block is damaged");
+  if (inventory_->HeaderDamaged()) tally_.Note(subject_, TFindingCode::kMemoHeaderDamaged);
   for (const paradox::TUnreadableRegion& region : inventory_->Unreadable()) {
-    tally_.Add(subject_, "parts that cannot be read",
+    tally_.Add(subject_, TFindingCode::kMemoPartsUnreadable,
                "offset " + std::to_string(region.offset) + ", " + std::to_string(region.length) + " bytes: " +
                    region.reason);
   }
@@ -65,8 +65,9 @@ void TMemoAudit::Record(std::uint32_t block, std::size_t slot, std::span<const s
     if (descriptor.IsBlank()) continue;
     if (descriptor.IsLeaderOnly() && descriptor.length <= field.width - paradox::TBlobDescriptor::kSize) continue;
     references_.push_back({field.kind, fields_.size(), field.width,
-                           "block " + std::to_string(block) + " record " + std::to_string(slot) + " field " +
-                               field.name});
+                           TPlace("block " + std::to_string(block) + " record " + std::to_string(slot) + " field " +
+                                      field.name,
+                                  block, static_cast<std::int64_t>(slot))});
     fields_.insert(fields_.end(), bytes.begin(), bytes.end());
   }
 }
@@ -76,7 +77,7 @@ void TMemoAudit::Finish() {
   if (missing_) {
     if (references_.empty()) return;
     for (const TStoredReference& ref : references_) {
-      tally_.Add(subject_, "references to values in the missing file", ref.where);
+      tally_.Add(subject_, TFindingCode::kMemoReferencesIntoMissingFile, ref.where);
     }
     counts_.memoReferencesBroken += references_.size();
     Foretell(0, 0, references_.size(), 0);
@@ -85,7 +86,7 @@ void TMemoAudit::Finish() {
   if (!inventory_) {
     // The file cannot be opened: a repair cannot read it either.
     counts_.memoReferencesBroken += references_.size();
-    if (!references_.empty()) tally_.Add(subject_, "references that cannot be followed", {}, references_.size());
+    if (!references_.empty()) tally_.Add(subject_, TFindingCode::kMemoReferencesNotFollowed, {}, references_.size());
     return;
   }
   std::vector<paradox::TMemoReference> refs;
@@ -96,34 +97,34 @@ void TMemoAudit::Finish() {
   const paradox::TMemoLinks links = paradox::LinkReferences(*inventory_, refs);
   for (std::size_t i = 0; i < refs.size(); ++i) {
     const paradox::TReferenceLink& link = links.links[i];
-    const std::string example = references_[i].where + ": " + link.fault;
+    const TPlace example(references_[i].where.text + ": " + link.fault, references_[i].where.block,
+                                references_[i].where.slot);
     switch (link.state) {
       case TLinkState::kInRecord:
       case TLinkState::kSound:
         break;
       case TLinkState::kRelinked:
-        tally_.Add(subject_, "references whose value a repair finds again by length and leader", example);
+        tally_.Add(subject_, TFindingCode::kMemoReferencesRelinkable, example);
         break;
       case TLinkState::kAmbiguous:
-        tally_.Add(subject_, "references that more than one stored value fits", example);
+        tally_.Add(subject_, TFindingCode::kMemoReferencesAmbiguous, example);
         break;
       case TLinkState::kUnresolved:
-        tally_.Add(subject_, "references whose value is lost", example);
+        tally_.Add(subject_, TFindingCode::kMemoReferencesLost, example);
         break;
     }
   }
   counts_.memoReferencesBroken += links.relinked + links.lost;
   for (const std::size_t v : links.unlinked) {
-    tally_.Add(subject_, "stored values no record refers to", ValueName(inventory_->Values()[v]));
+    tally_.Add(subject_, TFindingCode::kMemoValuesUnreferenced, ValueName(inventory_->Values()[v]));
   }
   counts_.memoValuesUnreferenced += links.unlinked.size();
   if (fileDamaged_ || !links.AllSound()) Foretell(links.sound, links.relinked, links.lost, links.unlinked.size());
 }
 
 void TMemoAudit::Foretell(std::size_t intact, std::size_t relinked, std::size_t cut, std::size_t unlinked) {
-  tally_.Note(subject_, "a repair writes a new memo file: " + std::to_string(intact) + " values intact, " +
-                            std::to_string(relinked) + " re-linked, " + std::to_string(cut) +
-                            " cut to their leader, " + std::to_string(unlinked) + " unlinked");
+  tally_.Note(subject_, TFindingCode::kMemoNewFilePrediction,
+              {std::to_string(intact), std::to_string(relinked), std::to_string(cut), std::to_string(unlinked)});
 }
 
 }  // namespace remdo::repair

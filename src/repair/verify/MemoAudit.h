@@ -51,7 +51,7 @@ class TMemoAudit {
     paradox::TBlobKind kind = paradox::TBlobKind::kMemo;
     std::size_t at = 0;
     std::size_t width = 0;
-    std::string where;
+    TPlace where;
   };
 
   void Foretell(std::size_t intact, std::size_t relinked, std::size_t cut, std::size_t unlinked);

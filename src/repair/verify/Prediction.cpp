@@ -7,7 +7,7 @@ namespace remdo::repair {
 
 namespace {
 
-std::string Records(std::int64_t n) { return std::to_string(n) + " record" + (n == 1 ? "" : "s"); }
+std::string Records(std::int64_t n) { return CountOf(n, "record"); }
 
 // The repair would leave the table as it holds its records now.
 bool ChangesNothing(const TTableOutcome& outcome) {
@@ -22,7 +22,7 @@ std::int64_t RecordsWouldBeMissing(const TTableOutcome& outcome) {
   return std::max<std::int64_t>(0, outcome.missing - outcome.fromIndexes);
 }
 
-std::vector<std::string> PredictionLines(const TTableOutcome& outcome, bool filesDamaged) {
+std::vector<TFinding> PredictionFindings(const TTableOutcome& outcome, bool filesDamaged) {
   std::string what;
   if (outcome.recreated) {
     what = outcome.ok ? "create it anew and refill it from the folder index" : "fail to create it anew";
@@ -39,10 +39,10 @@ std::vector<std::string> PredictionLines(const TTableOutcome& outcome, bool file
   } else {
     what = "rebuild it";
   }
-  std::vector<std::string> lines = {"  -- a repair would " + what};
+  std::vector<TFinding> findings = {MakeFinding(TFindingCode::kRepairWould, {what})};
   const std::int64_t missing = RecordsWouldBeMissing(outcome);
-  if (missing > 0) lines.push_back("  -- " + Records(missing) + " would be missing");
-  return lines;
+  if (missing > 0) findings.push_back(MakeFinding(TFindingCode::kRecordsWouldBeMissing, {std::to_string(missing)}));
+  return findings;
 }
 
 TVerdict JudgeTable(const std::optional<TTableFindings>& findings, const std::optional<TTableOutcome>& outcome) {
@@ -53,6 +53,11 @@ TVerdict JudgeTable(const std::optional<TTableFindings>& findings, const std::op
   // Without a prediction only what the walk saw decides.
   if (!findings) return TVerdict::kLoss;
   return findings->unreadable ? TVerdict::kUnreadable : TVerdict::kRepairable;
+}
+
+std::string_view VerdictName(TVerdict verdict) {
+  static_assert(static_cast<int>(TVerdict::kUnreadable) == static_cast<int>(TTableEffect::kUnreadable));
+  return EffectName(static_cast<TTableEffect>(verdict));
 }
 
 std::string SummaryLine(const std::vector<TVerdict>& verdicts) {

@@ -19,11 +19,11 @@ namespace remdo::repair {
 // the saved copy, whose records are not counted here.
 std::int64_t RecordsWouldBeMissing(const TTableOutcome& outcome);
 
-// "  -- a repair would ..." and, when records would be missing, a second
-// line saying how many. filesDamaged: the table's files hold damage its
+// "a repair would ..." and, when records would be missing, a second finding
+// saying how many. filesDamaged: the table's files hold damage its
 // records do not show (a missing or stray index, a broken memo reference),
 // which the repair's rebuild mends even where every record stays.
-std::vector<std::string> PredictionLines(const TTableOutcome& outcome, bool filesDamaged = false);
+std::vector<TFinding> PredictionFindings(const TTableOutcome& outcome, bool filesDamaged = false);
 
 enum class TVerdict { kSound, kRepairable, kLoss, kUnreadable };
 
@@ -31,6 +31,9 @@ enum class TVerdict { kSound, kRepairable, kLoss, kUnreadable };
 // outcome is empty when no prediction was made or the repair would not
 // check the table.
 TVerdict JudgeTable(const std::optional<TTableFindings>& findings, const std::optional<TTableOutcome>& outcome);
+
+// "sound", "repairable", "loss", "unreadable".
+std::string_view VerdictName(TVerdict verdict);
 
 // The summary line from the verdicts' counts.
 std::string SummaryLine(const std::vector<TVerdict>& verdicts);

@@ -68,7 +68,7 @@ std::optional<TTableHeader> ReadIndexData(env::TFile& file, std::uint64_t size, 
     std::string misfit;
     if (header.fileType == TFileType::kIndexData || header.fileType == TFileType::kCompositeIndexData) {
       if (!keyed) {
-        tally.Note(subject, "an index of a table without key: its entries were not compared with the records");
+        tally.Note(subject, TFindingCode::kSecondaryIndexOfUnkeyedTable);
         return header;
       }
       misfit = "an index of a table without key beside a keyed table";
@@ -78,9 +78,9 @@ std::optional<TTableHeader> ReadIndexData(env::TFile& file, std::uint64_t size, 
       misfit = keyed ? Misfit(header, table) : "an index of a keyed table beside a table without key";
     }
     if (misfit.empty()) return header;
-    tally.Note(subject, "does not fit the table: " + misfit);
+    tally.Note(subject, TFindingCode::kSecondaryIndexMisfit, {misfit});
   } catch (const env::EDBEngineError& e) {
-    tally.Note(subject, std::string("cannot be read: ") + e.what());
+    tally.Note(subject, TFindingCode::kSecondaryIndexUnreadable, {e.what()});
   }
   ++counts.unreadableFiles;
   return std::nullopt;
@@ -93,17 +93,17 @@ void AuditIndexTree(env::TFileSystem& fileSystem, const std::string& treePath, c
     auto file = fileSystem.Open(treePath, env::TOpenMode::kRead);
     AuditTree(paradox::ReadIndexTree(*file, treePath), entries, subject, tally, counts);
   } catch (const env::ERemdoError& e) {
-    tally.Note(subject, std::string("cannot be read: ") + e.what());
+    tally.Note(subject, TFindingCode::kSecondaryIndexUnreadable, {e.what()});
     ++counts.unreadableFiles;
   }
 }
 
 void TallyUntaken(const TKeyCensus& census, const std::string& subject, TFindingTally& tally,
                   TIndexMemoCounts& counts) {
-  std::vector<std::string> examples;
+  std::vector<TPlace> examples;
   const std::size_t missing = census.Untaken(examples, TFindingTally::kExamples + 1);
   for (std::size_t i = 0; i < examples.size(); ++i) {
-    tally.Add(subject, "records of the table it does not hold", examples[i],
+    tally.Add(subject, TFindingCode::kSecondaryRecordsNotHeld, examples[i],
               i + 1 == examples.size() ? missing - i : 1);
   }
   counts.recordsNotIndexed += missing;
@@ -126,13 +126,14 @@ bool TKeyCensus::TakeEntry(std::span<const std::byte> key) {
   return true;
 }
 
-std::size_t TKeyCensus::Untaken(std::vector<std::string>& examples, std::size_t maxExamples) const {
+std::size_t TKeyCensus::Untaken(std::vector<TPlace>& examples, std::size_t maxExamples) const {
   std::size_t untaken = 0;
   for (const TKey& k : keys_) {
     if (k.taken == k.records) continue;
     untaken += k.records - k.taken;
     if (examples.size() < maxExamples) {
-      examples.push_back("block " + std::to_string(k.block) + " record " + std::to_string(k.slot));
+      examples.emplace_back("block " + std::to_string(k.block) + " record " + std::to_string(k.slot), k.block,
+                            static_cast<std::int64_t>(k.slot));
     }
   }
   return untaken;
@@ -159,18 +160,19 @@ void AuditSecondaryIndex(env::TFileSystem& fileSystem, const std::string& dataPa
                            [&](std::uint32_t block, std::size_t slot, std::span<const std::byte> entry) {
                              if (!census || census->TakeEntry(entry.subspan(keyAt, census->KeyWidth()))) return;
                              ++strays;
-                             tally.Add(subject, "entries for no record of the table",
-                                       "block " + std::to_string(block) + " record " + std::to_string(slot));
+                             tally.Add(subject, TFindingCode::kSecondaryEntriesForNoRecord,
+                                       TPlace("block " + std::to_string(block) + " record " + std::to_string(slot),
+                                              block, static_cast<std::int64_t>(slot)));
                            });
     counts.indexEntriesAstray += strays;
   } catch (const env::ERemdoError& e) {
-    tally.Note(subject, std::string("cannot be read: ") + e.what());
+    tally.Note(subject, TFindingCode::kSecondaryIndexUnreadable, {e.what()});
     ++counts.unreadableFiles;
     return;
   }
   if (census) TallyUntaken(*census, subject, tally, counts);
   if (treePath.empty()) {
-    tally.Note(subject, "its tree file is missing");
+    tally.Note(subject, TFindingCode::kSecondaryTreeFileMissing);
     ++counts.missingFiles;
     return;
   }

@@ -31,7 +31,7 @@ class TKeyCensus {
   bool TakeEntry(std::span<const std::byte> key);
   // The records no entry was taken for since the last Reset, with the first
   // few of them as examples.
-  std::size_t Untaken(std::vector<std::string>& examples, std::size_t maxExamples) const;
+  std::size_t Untaken(std::vector<TPlace>& examples, std::size_t maxExamples) const;
   void Reset();
 
  private:

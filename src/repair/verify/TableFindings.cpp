@@ -2,6 +2,7 @@
 // layout. The key checks are in KeyFindings.cpp.
 #include "repair/verify/TableFindings.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -29,14 +30,10 @@ constexpr int kCurrentFolderThreeStructure = 22;
 constexpr int kEarlierFolderStructure = 14;
 
 struct TBlockWalk {
-  std::vector<std::string> passedOver;  // one reason per block passed over
+  std::vector<TPlace> passedOver;       // one reason per block passed over
   std::optional<std::string> partial;   // the trailing part block
   std::int64_t empty = 0;               // blocks that say they hold no record
 };
-
-std::string Plural(std::int64_t n, std::string_view word) {
-  return std::to_string(n) + " " + std::string(word) + (n == 1 ? "" : "s");
-}
 
 // The last-record offset a block's header holds (bytes 4 and 5).
 std::int16_t LastRecordOffset(const std::string& path, std::int64_t start) {
@@ -65,7 +62,8 @@ TBlockWalk WalkBlocks(paradox::TPxObject& reader, const std::string& path) {
       if (!reader.NextBlock()) break;
     } catch (const env::EReadError& error) {
       if (reader.CurrentBlock() == before) break;
-      walk.passedOver.push_back("block " + std::to_string(reader.CurrentBlock()) + ": " + error.what());
+      walk.passedOver.emplace_back("block " + std::to_string(reader.CurrentBlock()) + ": " + error.what(),
+                                   reader.CurrentBlock());
       continue;
     }
     const std::int64_t block = reader.CurrentBlock();
@@ -80,7 +78,7 @@ TBlockWalk WalkBlocks(paradox::TPxObject& reader, const std::string& path) {
     const bool damaged = reader.BlockState() == paradox::TBlockState::kDamaged && block < wholeBlocks;
     std::string reason = damaged ? DamagedBlockReason(reader, path, start) : "records cut off by the end of the file";
     if (reader.BlockState() == paradox::TBlockState::kZeroed) reason = "every byte zero, no record";
-    walk.passedOver.push_back(name + ": " + reason);
+    walk.passedOver.emplace_back(name + ": " + reason, block);
   }
   const std::int64_t rest = reader.FileSize() - headerSize - wholeBlocks * reader.BlockSize();
   if (!walk.partial && rest > 0) {
@@ -117,53 +115,56 @@ void AddLayoutFindings(const paradox::TPxObject& reader, std::int32_t structureN
   const std::string table = FileSignature(reader);
   const std::string wanted = StructureSignature(structureNumber);
   if (table == wanted) {
-    findings.lines.push_back("    layout             : as structure " + std::to_string(structureNumber));
+    findings.findings.push_back(MakeFinding(TFindingCode::kLayoutAsStructure, {std::to_string(structureNumber)}));
     return;
   }
   // A current-layout folder table may still have the earlier folder layout,
   // which a repair converts.
   if ((structureNumber == kCurrentFolderStructure || structureNumber == kCurrentFolderThreeStructure) &&
       table == StructureSignature(kEarlierFolderStructure)) {
-    findings.lines.push_back("    layout             : earlier folder layout (structure 14)");
+    findings.findings.push_back(MakeFinding(TFindingCode::kEarlierFolderLayout));
     findings.damaged = true;
     return;
   }
-  findings.lines.push_back("  -- incorrect table format");
-  findings.lines.push_back("     fields " + table + ", structure " + std::to_string(structureNumber) + " " + wanted);
+  TFinding format = MakeFinding(TFindingCode::kIncorrectTableFormat);
+  format.examples.emplace_back("fields " + table + ", structure " + std::to_string(structureNumber) + " " + wanted);
+  findings.findings.push_back(std::move(format));
   findings.damaged = true;
 }
 
 void AddRecordFindings(paradox::TPxObject& reader, const std::string& path, std::int32_t structureNumber,
                        TTableFindings& findings) {
-  auto& lines = findings.lines;
+  auto& found = findings.findings;
   const TBlockWalk blocks = WalkBlocks(reader, path);
   const TKeyFindings keys = FindKeyDamage(reader);
   const std::int64_t header = reader.RecordCount();
-  lines.push_back("    records found      : " + std::to_string(keys.records));
+  found.push_back(MakeFinding(TFindingCode::kRecordsFound, {std::to_string(keys.records)}));
   if (keys.records != header) findings.damaged = true;
-  if (keys.records < header) lines.push_back("  -- " + Plural(header - keys.records, "record") + " not found");
+  if (keys.records < header) {
+    found.push_back(MakeFinding(TFindingCode::kRecordsNotFound, {std::to_string(header - keys.records)}));
+  }
   if (keys.records > header) {
-    lines.push_back("  -- " + Plural(keys.records - header, "record") + " past the header count");
+    found.push_back(MakeFinding(TFindingCode::kRecordsPastHeaderCount, {std::to_string(keys.records - header)}));
   }
   if (!blocks.passedOver.empty()) {
     findings.damaged = true;
-    lines.push_back("  -- " + Plural(static_cast<std::int64_t>(blocks.passedOver.size()), "block") + " passed over");
-    for (std::size_t i = 0; i < blocks.passedOver.size() && i < kBlocksListed; ++i) {
-      lines.push_back("     " + blocks.passedOver[i]);
-    }
-    if (blocks.passedOver.size() > kBlocksListed) {
-      lines.push_back("     and " + std::to_string(blocks.passedOver.size() - kBlocksListed) + " more");
-    }
+    const auto count = static_cast<std::int64_t>(blocks.passedOver.size());
+    TFinding passed = MakeFinding(TFindingCode::kBlocksPassedOver, {std::to_string(count)});
+    passed.count = count;
+    const std::size_t listed = std::min(blocks.passedOver.size(), kBlocksListed);
+    passed.examples.assign(blocks.passedOver.begin(), blocks.passedOver.begin() + static_cast<std::ptrdiff_t>(listed));
+    passed.examplesLeftOut = blocks.passedOver.size() > kBlocksListed;
+    found.push_back(std::move(passed));
   }
   // Free blocks are empty too; an empty block counts as damage only when
   // records are missing.
-  if (blocks.empty > 0) lines.push_back("    empty blocks       : " + std::to_string(blocks.empty));
+  if (blocks.empty > 0) found.push_back(MakeFinding(TFindingCode::kEmptyBlocks, {std::to_string(blocks.empty)}));
   if (blocks.partial) {
     findings.damaged = true;
-    lines.push_back("  -- partial block: " + *blocks.partial);
+    found.push_back(MakeFinding(TFindingCode::kPartialBlock, {*blocks.partial}));
   }
   AddLayoutFindings(reader, structureNumber, findings);
-  for (const auto& line : keys.lines) lines.push_back(line);
+  found.insert(found.end(), keys.findings.begin(), keys.findings.end());
   if (keys.damaged) findings.damaged = true;
   // The index files and the memo file against the data file. The indexes
   // the structure asks for are named, so that a missing one is a finding.
@@ -173,8 +174,7 @@ void AddRecordFindings(paradox::TPxObject& reader, const std::string& path, std:
     options.indexedFields = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(structureNumber)).IndexedFields();
   }
   const TIndexMemoAudit audit = AuditIndexesAndMemo(env::DefaultFileSystem(), path, options);
-  // Each of its lines names damage, and is marked so.
-  for (const auto& line : audit.lines) lines.push_back("  -- " + line.substr(line.find_first_not_of(' ')));
+  found.insert(found.end(), audit.findings.begin(), audit.findings.end());
   if (audit.counts.IsDamaged()) findings.damaged = true;
 }
 
@@ -187,27 +187,28 @@ TTableFindings FindTableDamage(const std::string& dataPath, std::int32_t structu
     reader = std::make_unique<paradox::TPxObject>(
         env::TFileStream(env::DefaultFileSystem(), dataPath, env::TOpenMode::kRead));
   } catch (const env::EReadError& error) {
-    findings.lines.push_back("  -- unreadable table: " + std::string(error.what()));
+    findings.findings.push_back(MakeFinding(TFindingCode::kUnreadableTable, {error.what()}));
     findings.unreadable = findings.damaged = true;
     return findings;
   }
-  findings.lines.push_back("    header records     : " + std::to_string(reader->RecordCount()));
+  findings.findings.push_back(MakeFinding(TFindingCode::kHeaderRecords, {std::to_string(reader->RecordCount())}));
   const bool enciphered = reader->IsEncrypted() && !reader->DataBlocksReadPlain();
   if (!reader->HasHeader() || !reader->HasFields() || enciphered) {
-    findings.lines.push_back(enciphered ? "  -- file marked as encrypted" : "  -- unreadable table format");
+    findings.findings.push_back(
+        MakeFinding(enciphered ? TFindingCode::kMarkedEncrypted : TFindingCode::kUnreadableTableFormat));
     findings.unreadable = findings.damaged = true;
     return findings;
   }
   if (reader->IsEncrypted()) {
     // A repair rebuilds such a table as any other.
-    findings.lines.push_back("  -- encryption mark over plain data blocks: header damage");
+    findings.findings.push_back(MakeFinding(TFindingCode::kEncryptionMarkOverPlainBlocks));
     findings.damaged = true;
   }
   try {
     AddRecordFindings(*reader, dataPath, structureNumber, findings);
   } catch (const env::EReadError& error) {
     // No block size, or a record size no block can hold.
-    findings.lines.push_back("  -- unreadable table: " + std::string(error.what()));
+    findings.findings.push_back(MakeFinding(TFindingCode::kUnreadableTable, {error.what()}));
     findings.unreadable = findings.damaged = true;
   }
   return findings;

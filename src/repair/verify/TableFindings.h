@@ -4,10 +4,9 @@
 // the record layout against the table's built-in structure (the check's
 // format test), and the primary key's order and uniqueness.
 //
-// The findings are run-log lines: detail lines start with four blanks,
-// lines that name damage start with "  -- ". The verify-only run writes
-// them under the table's "Checking" line; remdo-table verify prints them
-// for one file.
+// The findings are records (repair/findings/Finding.h); the verify-only run
+// writes their lines under the table's "Checking" line and into its JSON
+// report, remdo-table verify prints them for one file.
 //
 // Errors: nothing is thrown for a damaged or unreadable file (that is a
 // finding); a file that cannot be opened at all throws EFOpenError.
@@ -19,10 +18,12 @@
 #include <string_view>
 #include <vector>
 
+#include "repair/findings/Finding.h"
+
 namespace remdo::repair {
 
 struct TTableFindings {
-  std::vector<std::string> lines;
+  std::vector<TFinding> findings;
   // Something a repair run would change was found.
   bool damaged = false;
   // Not one record can be read: no usable header, no fields, no block
