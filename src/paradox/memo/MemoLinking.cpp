@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "paradox/format/MemoFormat.h"
+#include "paradox/memo/MemoLooseLinking.h"
 
 namespace remdo::paradox {
 
@@ -122,22 +123,36 @@ TMemoLinks LinkReferences(const TMemoInventory& inventory, std::span<const TMemo
       choice[r] = v;
     }
   }
+  // The references no value fits exactly, for the looser tier.
+  std::vector<std::size_t> unfitting;
   for (const std::size_t r : broken) {
     TReferenceLink& link = result.links[r];
     if (fitCount[r] == 1 && fitsOf[choice[r]] == 1) {
       link.state = TLinkState::kRelinked;
       link.value = choice[r];
       used[choice[r]] = true;
-      ++result.relinked;
       continue;
     }
-    ++result.lost;
     if (fitCount[r] == 0) {
       link.state = TLinkState::kUnresolved;
+      unfitting.push_back(r);
     } else {
       link.state = TLinkState::kAmbiguous;
       link.fault += fitCount[r] > 1 ? "; " + std::to_string(fitCount[r]) + " stored values fit it equally"
                                     : "; the one value that fits it fits another record too";
+    }
+  }
+  // A value some reference fits exactly is never offered to a looser fit.
+  std::vector<std::size_t> free;
+  for (std::size_t v = 0; v < used.size(); ++v) {
+    if (!used[v] && fitsOf[v] == 0) free.push_back(v);
+  }
+  LinkLoosely(inventory, references, descriptors, unfitting, free, used, result.links);
+  for (const std::size_t r : broken) {
+    if (result.links[r].state == TLinkState::kRelinked) {
+      ++result.relinked;
+    } else {
+      ++result.lost;
     }
   }
   for (std::size_t v = 0; v < used.size(); ++v) {

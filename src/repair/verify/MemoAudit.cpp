@@ -102,7 +102,7 @@ void TMemoAudit::Finish() {
       case TLinkState::kSound:
         break;
       case TLinkState::kRelinked:
-        tally_.Add(subject_, "references whose value a repair finds again by length and leader", example);
+        tally_.Add(subject_, "references whose value a repair finds again by its leader", example);
         break;
       case TLinkState::kAmbiguous:
         tally_.Add(subject_, "references that more than one stored value fits", example);
