@@ -175,7 +175,10 @@ TMemoSalvage SalvageMemoFile(const TMemoSalvageRequest& request) {
   salvage.cut = paradox::WriteLinkedValues(*old, inventory, links, builder, fields);
   builder.Finish();
   if (!links.unlinked.empty() && request.unlinkedPath) {
-    salvage.unlinkedFile = request.unlinkedPath();
+    const std::string base = request.unlinkedPath();
+    salvage.unlinkedTable = base + ".db";
+    salvage.unlinkedFile = base + ".csv";
+    WriteUnlinkedValuesTable(salvage.unlinkedTable, *old, inventory, links.unlinked, request.languageDriver);
     WriteUnlinkedValues(salvage.unlinkedFile, *old, inventory, links.unlinked, request.codePage);
   }
   old->Close();

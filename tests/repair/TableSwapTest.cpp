@@ -179,6 +179,22 @@ TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
       const std::string csv = platform.Read(Data(context->RejectedFolderName() + "Books_memo.csv"));
       EXPECT_EQ(csv, "Offset,Entry,Length,Modification,Value\r\n8192,63,500,1,\"" + memos[1] + "\"\r\n");
       EXPECT_TRUE(logged("1 value no record refers to"));
+      // And as a table, the value whole in its memo field, read by the
+      // engine (the records by pxlib too).
+      const std::string table = context->RejectedFolderName() + "Books_memo";
+      EXPECT_TRUE(logged(table + ".db (as text: " + table + ".csv)"));
+      ExpectReadable(table, 1);
+      paradox::TTable unlinked;
+      unlinked.SetDatabaseName(test::kDataFolder);
+      unlinked.SetTableName(table);
+      unlinked.Open();
+      unlinked.First();
+      EXPECT_EQ(unlinked.FieldByName("Offset").AsFloat(), 8192);
+      EXPECT_EQ(unlinked.FieldByName("Entry").AsInteger(), 63);
+      EXPECT_EQ(unlinked.FieldByName("Length").AsFloat(), 500);
+      EXPECT_EQ(unlinked.FieldByName("Modification").AsInteger(), 1);
+      EXPECT_EQ(unlinked.FieldByName("Value").AsString(), memos[1]);
+      unlinked.Close();
     }
     if (!mb.empty()) {
       EXPECT_EQ(test::ReadWholeFile(Data(context->RejectedFolderName() + "Original\\" + original + ".mb")), mb);
