@@ -122,7 +122,7 @@ bool LooselyFits(const TMemoInventory& inventory, const TMemoReference& ref, con
 }
 
 void LinkLoosely(const TMemoInventory& inventory, std::span<const TMemoReference> references,
-                 std::span<const TBlobDescriptor> descriptors, std::span<const std::size_t> broken,
+                 std::span<const std::size_t> broken, std::span<const TBlobDescriptor> descriptors,
                  std::span<const std::size_t> free, std::vector<bool>& used, std::span<TReferenceLink> links) {
   if (broken.empty() || free.empty()) return;
   TLeaderIndex index(inventory, free);
@@ -132,7 +132,7 @@ void LinkLoosely(const TMemoInventory& inventory, std::span<const TMemoReference
   for (std::size_t b = 0; b < broken.size(); ++b) {
     const TMemoReference& ref = references[broken[b]];
     for (const std::size_t v : index.Near(ref.kind, LeaderOf(ref))) {
-      if (!LooselyFits(inventory, ref, descriptors[broken[b]], inventory.Values()[v])) continue;
+      if (!LooselyFits(inventory, ref, descriptors[b], inventory.Values()[v])) continue;
       ++fitsOf[v];
       ++fitCount[b];
       choice[b] = v;

@@ -37,11 +37,12 @@ bool LooselyFits(const TMemoInventory& inventory, const TMemoReference& ref, con
                  const TStoredValue& value);
 
 // Links the references at `broken` (each left unresolved by the exact
-// tier) to the values at `free` (which no reference uses or exactly fits):
-// sets their links' state (re-linked or ambiguous), value and fault. Every
-// value linked here is marked in `used`.
+// tier; `descriptors` are theirs, in the same order) to the values at
+// `free` (which no reference uses or exactly fits): sets their links' state
+// (re-linked or ambiguous), value and fault. Every value linked here is
+// marked in `used`.
 void LinkLoosely(const TMemoInventory& inventory, std::span<const TMemoReference> references,
-                 std::span<const TBlobDescriptor> descriptors, std::span<const std::size_t> broken,
+                 std::span<const std::size_t> broken, std::span<const TBlobDescriptor> descriptors,
                  std::span<const std::size_t> free, std::vector<bool>& used, std::span<TReferenceLink> links);
 
 }  // namespace remdo::paradox
