@@ -7,6 +7,7 @@
 #include "repair/RunReporter.h"
 #include "repair/UnlinkedMemoValues.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,7 @@
 #include "paradox/memo/MemoInventory.h"
 #include "paradox/memo/MemoLinking.h"
 #include "paradox/memo/MemoPack.h"
+#include "paradox/memo/UnitCachedFile.h"
 
 namespace remdo::repair {
 
@@ -38,6 +40,7 @@ struct TBlobColumn {
 // Every record's blob fields, one record after another.
 struct TScratchFields {
   std::vector<TBlobColumn> columns;
+  std::size_t recordSize = 0;
   std::size_t perRecord = 0;
   std::vector<std::int64_t> recordOffsets;
   std::vector<std::byte> bytes;
@@ -51,6 +54,7 @@ std::unique_ptr<paradox::TPxObject> OpenReader(const std::string& path) {
 TScratchFields ReadBlobFields(const std::string& dataPath) {
   TScratchFields scratch;
   const auto reader = OpenReader(dataPath);
+  scratch.recordSize = static_cast<std::size_t>(reader->RecordSize());
   for (const paradox::TPxFieldObject* f = reader->FirstField(); f != nullptr; f = f->Next()) {
     const auto kind = paradox::BlobKindOf(f->TypeCode());
     if (!kind) continue;
@@ -68,6 +72,37 @@ TScratchFields ReadBlobFields(const std::string& dataPath) {
     }
   } while (reader->NextRecord());
   return scratch;
+}
+
+// The records' blob fields written back into the data file, a run of
+// adjacent records at a time (a block holds its records one after another):
+// one read and one write a run rather than a write a field.
+void WriteFieldsBack(const std::string& dataPath, const TScratchFields& scratch) {
+  constexpr std::size_t kMostRecordsARun = 4096;
+  auto data = env::DefaultFileSystem().Open(dataPath, env::TOpenMode::kReadWrite);
+  const auto& offsets = scratch.recordOffsets;
+  std::vector<std::byte> run;
+  for (std::size_t first = 0; first < offsets.size();) {
+    std::size_t end = first + 1;
+    while (end < offsets.size() && end - first < kMostRecordsARun &&
+           offsets[end] == offsets[end - 1] + static_cast<std::int64_t>(scratch.recordSize)) {
+      ++end;
+    }
+    run.resize((end - first) * scratch.recordSize);
+    const auto at = static_cast<std::uint64_t>(offsets[first]);
+    if (data->ReadAt(at, run) != run.size()) throw env::EReadError("Cannot read the records of " + dataPath + ".");
+    for (std::size_t r = first; r < end; ++r) {
+      const std::byte* fields = scratch.bytes.data() + r * scratch.perRecord;
+      std::byte* record = run.data() + (r - first) * scratch.recordSize;
+      for (const TBlobColumn& column : scratch.columns) {
+        std::copy_n(fields, column.width, record + column.offset);
+        fields += column.width;
+      }
+    }
+    data->WriteAt(at, run);
+    first = end;
+  }
+  data->Close();
 }
 
 // A record's key as a person reads it: its key fields, separated by "/".
@@ -156,9 +191,17 @@ TMemoSalvage SalvageMemoFile(const TMemoSalvageRequest& request) {
   }
   const bool missing = !fileSystem.FileExists(memoPath);
   if (missing && !NeedsMemoFile(refs)) return salvage;
+  // Read through kept stretches: the walk and the values go through the
+  // file about in its order.
   std::unique_ptr<env::TFile> old =
-      missing ? std::make_unique<env::TMemoryFile>() : fileSystem.Open(memoPath, env::TOpenMode::kRead);
-  const paradox::TMemoInventory inventory(*old);
+      missing ? std::unique_ptr<env::TFile>(std::make_unique<env::TMemoryFile>())
+              : std::make_unique<paradox::TUnitCachedFile>(fileSystem.Open(memoPath, env::TOpenMode::kRead));
+  // Of each value only as many first bytes as the longest leader compares.
+  std::size_t longestLeader = 0;
+  for (const TBlobColumn& column : scratch.columns) {
+    longestLeader = std::max(longestLeader, column.width - std::min(column.width, paradox::TBlobDescriptor::kSize));
+  }
+  const paradox::TMemoInventory inventory(*old, longestLeader + paradox::kBlobPrefixSize);
   paradox::TMemoLinks links = paradox::LinkReferences(inventory, refs);
   if (missing) {
     for (auto& link : links.links) {
@@ -175,21 +218,14 @@ TMemoSalvage SalvageMemoFile(const TMemoSalvageRequest& request) {
   salvage.cut = paradox::WriteLinkedValues(*old, inventory, links, builder, fields);
   builder.Finish();
   if (!links.unlinked.empty() && request.unlinkedPath) {
-    salvage.unlinkedFile = request.unlinkedPath();
+    const std::string base = request.unlinkedPath();
+    salvage.unlinkedTable = base + ".db";
+    salvage.unlinkedFile = base + ".csv";
+    WriteUnlinkedValuesTable(salvage.unlinkedTable, *old, inventory, links.unlinked, request.languageDriver);
     WriteUnlinkedValues(salvage.unlinkedFile, *old, inventory, links.unlinked, request.codePage);
   }
   old->Close();
-  auto data = fileSystem.Open(dataPath, env::TOpenMode::kReadWrite);
-  for (std::size_t r = 0; r < scratch.recordOffsets.size(); ++r) {
-    const std::byte* fieldsOfRecord = scratch.bytes.data() + r * scratch.perRecord;
-    std::size_t offset = 0;
-    for (const TBlobColumn& column : scratch.columns) {
-      data->WriteAt(static_cast<std::uint64_t>(scratch.recordOffsets[r]) + column.offset,
-                    std::span(fieldsOfRecord + offset, column.width));
-      offset += column.width;
-    }
-  }
-  data->Close();
+  WriteFieldsBack(dataPath, scratch);
   salvage.written = true;
   if (salvage.cut > 0) salvage.cutRecords = CutRecords(dataPath, scratch, links);
   return salvage;

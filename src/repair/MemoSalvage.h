@@ -32,7 +32,9 @@ struct TMemoSalvage {
   std::size_t unlinked = 0;  // values no record refers to
   // The keys of the records whose values were cut, with the reason.
   std::vector<std::string> cutRecords;
-  // Where the unlinked values were written; empty when there were none.
+  // Where the unlinked values were written, as a table and as CSV; empty
+  // when there were none.
+  std::string unlinkedTable;
   std::string unlinkedFile;
 };
 
@@ -41,8 +43,10 @@ struct TMemoSalvageRequest {
   std::string memoPath;     // the table's memo file (may be missing)
   std::string newMemoPath;  // the scratch table's memo file
   std::uint16_t codePage = 0;  // of the table's text
+  std::string languageDriver;  // of the table
   // Where the values no record refers to are written (see
-  // UnlinkedMemoValues.h); called only when there are some.
+  // UnlinkedMemoValues.h): a path without extension, which gets ".db" for
+  // the table and ".csv" for the text; called only when there are some.
   std::function<std::string()> unlinkedPath;
 };
 

@@ -41,14 +41,15 @@ bool TTableCheck::SalvageMemoFile() {
   const std::string memoName = request_.TableName + ".mb";
   TMemoSalvage salvage;
   try {
-    const auto* driver =
-        paradox::FindLanguageDriver(catalogue::SchemaLanguageDriver(request_.StructureNumber));
+    const std::string driverName = catalogue::SchemaLanguageDriver(request_.StructureNumber);
+    const auto* driver = paradox::FindLanguageDriver(driverName);
     TMemoSalvageRequest salvageRequest{DataPath(kScratchTable), DataPath(memoName),
                                        DataPath(std::string(kScratchBase) + ".mb"),
-                                       static_cast<std::uint16_t>(driver == nullptr ? 0 : driver->codePage), {}};
+                                       static_cast<std::uint16_t>(driver == nullptr ? 0 : driver->codePage),
+                                       driverName, {}};
     salvageRequest.unlinkedPath = [&] {
       const std::string folder = RejectedFolder(context_);
-      return folder + FreeTableName(folder, request_.TableName + "_memo") + ".csv";
+      return folder + FreeTableName(folder, request_.TableName + "_memo");
     };
     salvage = repair::SalvageMemoFile(salvageRequest);
   } catch (const env::ERemdoError& error) {
@@ -68,9 +69,11 @@ bool TTableCheck::SalvageMemoFile() {
   for (const std::string& finding : salvage.findings) run.LogLine("~     " + finding);
   LogCutRecords(run, salvage.cutRecords, "");
   if (!salvage.unlinkedFile.empty()) {
+    const std::size_t dataFolder = TRepairContext::DataFolder().size();
     run.LogLine("  -- " + Count(salvage.unlinked, "value", "values") +
                 " no record refers to, with their places in the old memo file: " +
-                salvage.unlinkedFile.substr(TRepairContext::DataFolder().size()));
+                salvage.unlinkedTable.substr(dataFolder) + " (as text: " + salvage.unlinkedFile.substr(dataFolder) +
+                ")");
   }
   return true;
 }

@@ -2,8 +2,13 @@
 
 #include <cstdio>
 
+#include "catalogue/TableCreation.h"
 #include "env/CodePage.h"
+#include "env/Errors.h"
+#include "env/Path.h"
 #include "env/Text.h"
+#include "paradox/components/Database.h"
+#include "paradox/components/Table.h"
 #include "paradox/format/BlobDescriptor.h"
 
 namespace remdo::repair {
@@ -59,6 +64,40 @@ void WriteUnlinkedValues(const std::string& path, env::TFile& memo, const parado
   }
   file->Flush();
   file->Close();
+}
+
+void WriteUnlinkedValuesTable(const std::string& tablePath, env::TFile& memo, const paradox::TMemoInventory& inventory,
+                              std::span<const std::size_t> values, const std::string& languageDriver) {
+  // The first level with long integer fields (Modification).
+  constexpr int kLevel = 5;
+  const std::string folder(env::FolderPart(tablePath));
+  const std::string fileName(env::NamePart(tablePath));
+  {
+    paradox::TDatabase database;
+    database.SetDatabaseName(folder);
+    database.Open();
+    if (!catalogue::CreateParadoxTable(database.Handle(), fileName, languageDriver,
+                                       {"Offset, N", "Entry, S", "Length, N", "Modification, I", "Value, M40"},
+                                       kLevel)) {
+      throw env::EFCreateError("Cannot create the table " + tablePath + ".");
+    }
+  }
+  paradox::TTable table;
+  table.SetDatabaseName(folder);
+  table.SetTableName(fileName);
+  table.SetExclusive(true);
+  table.Open();
+  for (const std::size_t index : values) {
+    const paradox::TStoredValue& value = inventory.Values().at(index);
+    table.Append();
+    table.FieldByName("Offset").SetAsFloat(value.blockOffset);
+    if (value.slot != paradox::TBlobDescriptor::kSingleBlockIndex) table.FieldByName("Entry").SetAsInteger(value.slot);
+    table.FieldByName("Length").SetAsFloat(value.length);
+    table.FieldByName("Modification").SetAsInteger(value.modification);
+    table.FieldByName("Value").SetAsBytes(paradox::ReadStoredValue(memo, value));
+    table.Post();
+  }
+  table.Close();
 }
 
 }  // namespace remdo::repair

@@ -103,7 +103,7 @@ TEST_F(TableSwapTest, WithoutRebuiltFilesNothingIsTouched) {
 }
 
 // A damaged or missing memo file: a new one holds every value found (in
-// place or linked again by length, modification number and leader); a
+// place or linked again by its leader and what else agrees); a
 // value that is gone is cut to its leader with a line naming its record;
 // the old memo file is kept with the old table files.
 TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
@@ -126,11 +126,11 @@ TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
        {false, true, true, true}, "2 values intact, 0 re-linked, 1 cut to their leader, 0 unlinked"},
       {"book 4's reference moved", [&](auto&, auto& db) { moveReference(db); }, {true, true, true, true},
        "2 values intact, 1 re-linked, 0 cut to their leader, 0 unlinked"},
-      {"book 2's modification number changed",
+      {"book 2's place, length and modification number changed",
        [&](auto&, auto& db) {
          const Record record = testing::RawRecords(Data("Books.db")).at(1);
          const auto at = std::search(db.begin(), db.end(), record.begin(), record.end()) - db.begin();
-         db.at(static_cast<std::size_t>(at) + blurb + 1 + 8) ^= std::byte{0x40};
+         for (const std::size_t b : {2, 5, 9}) db.at(static_cast<std::size_t>(at) + blurb + b) ^= std::byte{0x40};
        },
        {true, false, true, true}, "2 values intact, 0 re-linked, 1 cut to their leader, 1 unlinked"},
       {"memo file missing", [](auto& mb, auto&) { mb.clear(); }, {false, false, true, false},
@@ -180,6 +180,22 @@ TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
       const std::string csv = platform.Read(Data(context->RejectedFolderName() + "Books_memo.csv"));
       EXPECT_EQ(csv, "Offset,Entry,Length,Modification,Value\r\n8192,63,500,1,\"" + memos[1] + "\"\r\n");
       EXPECT_TRUE(logged("1 value no record refers to"));
+      // And as a table, the value whole in its memo field, read by the
+      // engine (the records by pxlib too).
+      const std::string table = context->RejectedFolderName() + "Books_memo";
+      EXPECT_TRUE(logged(table + ".db (as text: " + table + ".csv)"));
+      ExpectReadable(table, 1);
+      paradox::TTable unlinked;
+      unlinked.SetDatabaseName(test::kDataFolder);
+      unlinked.SetTableName(table);
+      unlinked.Open();
+      unlinked.First();
+      EXPECT_EQ(unlinked.FieldByName("Offset").AsFloat(), 8192);
+      EXPECT_EQ(unlinked.FieldByName("Entry").AsInteger(), 63);
+      EXPECT_EQ(unlinked.FieldByName("Length").AsFloat(), 500);
+      EXPECT_EQ(unlinked.FieldByName("Modification").AsInteger(), 1);
+      EXPECT_EQ(unlinked.FieldByName("Value").AsString(), memos[1]);
+      unlinked.Close();
     }
     if (!mb.empty()) {
       EXPECT_EQ(test::ReadWholeFile(Data(context->RejectedFolderName() + "Original\\" + original + ".mb")), mb);

@@ -58,7 +58,8 @@ TEntries ReadEntries(std::span<const std::byte> unit) {
 
 }  // namespace
 
-TMemoInventory::TMemoInventory(env::TFile& file) : size_(file.Size()) {
+TMemoInventory::TMemoInventory(env::TFile& file, std::size_t firstBytesKept)
+    : size_(file.Size()), firstBytesKept_(std::min(firstBytesKept, kFirstBytes)) {
   std::array<std::byte, memo::THeaderBlock::kConstantsEnd> header{};
   headerDamaged_ = size_ < memo::kUnit || file.ReadAt(0, header) < header.size() ||
                    !memo::THeaderBlock::HasConstants(header.data());
@@ -172,9 +173,14 @@ TMemoInventory::TBlockStart TMemoInventory::ExamineShared(std::uint64_t offset, 
 }
 
 void TMemoInventory::Keep(TStoredValue value, std::span<const std::byte> firstBytes) {
-  value.firstBytesAt = firstBytes_.size();
+  firstBytes = firstBytes.first(std::min(firstBytes.size(), firstBytesKept_));
+  if (firstBytes_.empty() || firstBytes_.back().size() + firstBytes.size() > kFirstBytesChunk) {
+    firstBytes_.emplace_back().reserve(kFirstBytesChunk);
+  }
+  std::vector<std::byte>& chunk = firstBytes_.back();
+  value.firstBytesAt = (firstBytes_.size() - 1) * kFirstBytesChunk + chunk.size();
   value.firstBytesSize = static_cast<std::uint16_t>(firstBytes.size());
-  firstBytes_.insert(firstBytes_.end(), firstBytes.begin(), firstBytes.end());
+  chunk.insert(chunk.end(), firstBytes.begin(), firstBytes.end());
   values_.push_back(value);
 }
 
@@ -188,7 +194,8 @@ const TStoredValue* TMemoInventory::Find(std::uint32_t blockOffset, std::uint8_t
 }
 
 std::span<const std::byte> TMemoInventory::FirstBytes(const TStoredValue& value) const {
-  return std::span(firstBytes_).subspan(value.firstBytesAt, value.firstBytesSize);
+  return std::span(firstBytes_[value.firstBytesAt / kFirstBytesChunk])
+      .subspan(value.firstBytesAt % kFirstBytesChunk, value.firstBytesSize);
 }
 
 std::vector<std::byte> ReadStoredValue(env::TFile& file, const TStoredValue& value) {

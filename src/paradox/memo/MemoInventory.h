@@ -46,8 +46,10 @@ class TMemoInventory {
   // after a graphic or OLE value's 8-byte prefix.
   static constexpr std::size_t kFirstBytes = 248;
 
-  // Reads the file. Throws only the file's read errors.
-  explicit TMemoInventory(env::TFile& file);
+  // Reads the file, keeping up to firstBytesKept (at most kFirstBytes) of
+  // each value's first bytes: a caller whose leaders are short keeps less
+  // of a large file in memory. Throws only the file's read errors.
+  explicit TMemoInventory(env::TFile& file, std::size_t firstBytesKept = kFirstBytes);
 
   std::uint64_t FileSize() const { return size_; }
   // Whether the header block lacks its type, length or constants (the file
@@ -80,10 +82,14 @@ class TMemoInventory {
   void Keep(TStoredValue value, std::span<const std::byte> firstBytes);
 
   std::uint64_t size_ = 0;
+  std::size_t firstBytesKept_ = kFirstBytes;
   bool headerDamaged_ = false;
   std::vector<TStoredValue> values_;
   std::vector<TUnreadableRegion> unreadable_;
-  std::vector<std::byte> firstBytes_;
+  // The values' first bytes, in chunks that are filled and never moved (a
+  // large file's would otherwise be copied each time one store grows).
+  static constexpr std::size_t kFirstBytesChunk = std::size_t{1} << 20;
+  std::vector<std::vector<std::byte>> firstBytes_;
 };
 
 // The whole bytes of a value the inventory found. Throws EReadError, and

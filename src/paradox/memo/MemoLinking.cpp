@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "paradox/format/MemoFormat.h"
+#include "paradox/memo/MemoLooseLinking.h"
 
 namespace remdo::paradox {
 
@@ -74,9 +75,10 @@ bool LeaderMatches(TBlobKind kind, std::span<const std::byte> leader, std::span<
 TMemoLinks LinkReferences(const TMemoInventory& inventory, std::span<const TMemoReference> references) {
   TMemoLinks result;
   result.links.resize(references.size());
-  std::vector<TBlobDescriptor> descriptors(references.size());
   std::vector<bool> used(inventory.Values().size(), false);
+  // The broken references, with their descriptors.
   std::vector<std::size_t> broken;
+  std::vector<TBlobDescriptor> descriptors;
   for (std::size_t r = 0; r < references.size(); ++r) {
     TReferenceLink& link = result.links[r];
     const TMemoReference& ref = references[r];
@@ -86,13 +88,13 @@ TMemoLinks LinkReferences(const TMemoInventory& inventory, std::span<const TMemo
       continue;
     }
     const TBlobDescriptor d = DescriptorOfField(ref.field);
-    descriptors[r] = d;
     const std::size_t leaderSize = ref.field.size() - TBlobDescriptor::kSize;
     if (d.IsBlank() || (d.IsLeaderOnly() && d.length <= leaderSize)) continue;
     std::size_t value = kNone;
     if (auto fault = FaultOf(inventory, ref, d, value)) {
       link.fault = std::move(*fault);
       broken.push_back(r);
+      descriptors.push_back(d);
       continue;
     }
     link = {TLinkState::kSound, value, {}};
@@ -110,34 +112,51 @@ TMemoLinks LinkReferences(const TMemoInventory& inventory, std::span<const TMemo
   // How many broken references each value fits, and the one value each
   // broken reference fits.
   std::vector<std::uint32_t> fitsOf(used.size(), 0);
-  std::vector<std::size_t> choice(references.size(), kNone);
-  std::vector<std::uint32_t> fitCount(references.size(), 0);
-  for (const std::size_t r : broken) {
-    const auto leader = references[r].field.first(references[r].field.size() - TBlobDescriptor::kSize);
-    for (const std::size_t v : candidates.Fitting(descriptors[r])) {
+  std::vector<std::size_t> choice(broken.size(), kNone);
+  std::vector<std::uint32_t> fitCount(broken.size(), 0);
+  for (std::size_t b = 0; b < broken.size(); ++b) {
+    const TMemoReference& ref = references[broken[b]];
+    const auto leader = ref.field.first(ref.field.size() - TBlobDescriptor::kSize);
+    for (const std::size_t v : candidates.Fitting(descriptors[b])) {
       const TStoredValue& value = inventory.Values()[v];
-      if (!LeaderMatches(references[r].kind, leader, inventory.FirstBytes(value), value.length)) continue;
+      if (!LeaderMatches(ref.kind, leader, inventory.FirstBytes(value), value.length)) continue;
       ++fitsOf[v];
-      ++fitCount[r];
-      choice[r] = v;
+      ++fitCount[b];
+      choice[b] = v;
     }
   }
-  for (const std::size_t r : broken) {
-    TReferenceLink& link = result.links[r];
-    if (fitCount[r] == 1 && fitsOf[choice[r]] == 1) {
+  // The references no value fits exactly, for the looser tier.
+  std::vector<std::size_t> unfitting;
+  std::vector<TBlobDescriptor> unfittingDescriptors;
+  for (std::size_t b = 0; b < broken.size(); ++b) {
+    TReferenceLink& link = result.links[broken[b]];
+    if (fitCount[b] == 1 && fitsOf[choice[b]] == 1) {
       link.state = TLinkState::kRelinked;
-      link.value = choice[r];
-      used[choice[r]] = true;
-      ++result.relinked;
+      link.value = choice[b];
+      used[choice[b]] = true;
       continue;
     }
-    ++result.lost;
-    if (fitCount[r] == 0) {
+    if (fitCount[b] == 0) {
       link.state = TLinkState::kUnresolved;
+      unfitting.push_back(broken[b]);
+      unfittingDescriptors.push_back(descriptors[b]);
     } else {
       link.state = TLinkState::kAmbiguous;
-      link.fault += fitCount[r] > 1 ? "; " + std::to_string(fitCount[r]) + " stored values fit it equally"
+      link.fault += fitCount[b] > 1 ? "; " + std::to_string(fitCount[b]) + " stored values fit it equally"
                                     : "; the one value that fits it fits another record too";
+    }
+  }
+  // A value some reference fits exactly is never offered to a looser fit.
+  std::vector<std::size_t> free;
+  for (std::size_t v = 0; v < used.size(); ++v) {
+    if (!used[v] && fitsOf[v] == 0) free.push_back(v);
+  }
+  LinkLoosely(inventory, references, unfitting, unfittingDescriptors, free, used, result.links);
+  for (const std::size_t r : broken) {
+    if (result.links[r].state == TLinkState::kRelinked) {
+      ++result.relinked;
+    } else {
+      ++result.lost;
     }
   }
   for (std::size_t v = 0; v < used.size(); ++v) {

@@ -5,7 +5,9 @@
 // leader equals the value's first bytes. A broken reference is linked to a
 // value that no sound reference uses when the two agree in length,
 // modification number and leader, and neither fits anything else: one to
-// one, never a guess. Nothing is read or written here but memory.
+// one, never a guess. A broken reference that no value fits so is then
+// offered the values left over under looser rules (MemoLooseLinking.h),
+// again one to one. Nothing is read or written here but memory.
 #ifndef REMDO_PARADOX_MEMO_MEMOLINKING_H_
 #define REMDO_PARADOX_MEMO_MEMOLINKING_H_
 

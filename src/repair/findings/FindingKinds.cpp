@@ -121,7 +121,7 @@ constexpr std::array kKinds = {
     TFindingKind{C::kMemoReferencesNotFollowed, A::kMemo, S::kDamage, E::kLoss, F::kFileLine,
                  "memo_references_not_followed", "references that cannot be followed"},
     TFindingKind{C::kMemoReferencesRelinkable, A::kMemo, S::kDamage, E::kRepairable, F::kFileLine,
-                 "memo_references_relinkable", "references whose value a repair finds again by length and leader"},
+                 "memo_references_relinkable", "references whose value a repair finds again by its leader"},
     TFindingKind{C::kMemoReferencesAmbiguous, A::kMemo, S::kDamage, E::kLoss, F::kFileLine,
                  "memo_references_ambiguous", "references that more than one stored value fits"},
     TFindingKind{C::kMemoReferencesLost, A::kMemo, S::kDamage, E::kLoss, F::kFileLine, "memo_references_lost",

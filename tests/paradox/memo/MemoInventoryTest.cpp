@@ -86,9 +86,34 @@ TEST(MemoInventory, FindsWhatSurvivesAndLinksWhatFitsOneToOne) {
          SetDescriptor(c.fields[4], moveC);
        },
        5, 0, false, {S::kSound, S::kSound, S::kAmbiguous, S::kSound, S::kAmbiguous}, 2},
-      {"D's modification changed: stale, not linked",
+      // Damaged descriptor fields: the looser tier links by the leader and
+      // the place, the length or (beside a leader of 8 bytes or more) the
+      // modification number, one to one.
+      {"D's modification changed: place and length agree",
        [&](TMemoCatalogue& c) { SetDescriptor(c.fields[3], [](TBlobDescriptor& d) { d.modification = 9; }); }, 5, 0,
-       false, {S::kSound, S::kSound, S::kSound, S::kUnresolved, S::kSound}, 1},
+       false, {S::kSound, S::kSound, S::kSound, S::kRelinked, S::kSound}, 0},
+      {"B's length changed: the place agrees",
+       [&](TMemoCatalogue& c) { SetDescriptor(c.fields[1], [](TBlobDescriptor& d) { d.length ^= 0x10100; }); }, 5, 0,
+       false, {S::kSound, S::kRelinked, S::kSound, S::kSound, S::kSound}, 0},
+      {"D's place and length changed: the modification agrees",
+       [&](TMemoCatalogue& c) { SetDescriptor(c.fields[3], [&](TBlobDescriptor& d) { d.length = 7; moveC(d); }); },
+       5, 0, false, {S::kSound, S::kSound, S::kSound, S::kRelinked, S::kSound}, 0},
+      {"B's place, length and modification changed: a 10-byte leader alone links nothing",
+       [&](TMemoCatalogue& c) {
+         SetDescriptor(c.fields[1], [&](TBlobDescriptor& d) { d.length = 7, d.modification = 9, moveC(d); });
+       },
+       5, 0, false, {S::kSound, S::kUnresolved, S::kSound, S::kSound, S::kSound}, 1},
+      {"C's and E's places and lengths changed: twins, neither linked",
+       [&](TMemoCatalogue& c) {
+         for (const int twin : {2, 4}) SetDescriptor(c.fields[twin], [&](TBlobDescriptor& d) { d.length = 7; moveC(d); });
+       },
+       5, 0, false, {S::kSound, S::kSound, S::kAmbiguous, S::kSound, S::kAmbiguous}, 2},
+      {"D's length changed and its leader too: nothing agrees enough",
+       [&](TMemoCatalogue& c) {
+         SetDescriptor(c.fields[3], [](TBlobDescriptor& d) { d.length = 7; });
+         c.fields[3][0] ^= std::byte{1};
+       },
+       5, 0, false, {S::kSound, S::kSound, S::kSound, S::kUnresolved, S::kSound}, 1},
       {"B's leader changed", [](TMemoCatalogue& c) { c.fields[1][0] ^= std::byte{1}; }, 5, 0, false,
        {S::kSound, S::kUnresolved, S::kSound, S::kSound, S::kSound}, 1},
       {"B's offset into the header, E's type byte changed",

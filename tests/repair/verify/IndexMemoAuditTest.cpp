@@ -117,7 +117,7 @@ const TPlant kPlants[] = {
        TFileBytes db(f + "Books.db");
        paradox::PutU32(db.bytes.data() + FirstStoredMemo(db), 0x7FFFF0FF);
      },
-     "Books.MB: references whose value a repair finds again by length and leader: 1"},
+     "Books.MB: references whose value a repair finds again by its leader: 1"},
     {"OrphanMemoValue",
      [](const std::string& f) {
        TFileBytes db(f + "Books.db");
@@ -137,7 +137,7 @@ const TPlant kPlants[] = {
        std::byte& index = db.bytes[FirstStoredMemo(db)];
        index = index == std::byte{0xFF} ? std::byte{0} : std::byte{0xFF};
      },
-     "Books.MB: references whose value a repair finds again by length and leader: 1"},
+     "Books.MB: references whose value a repair finds again by its leader: 1"},
     {"MemoHeaderZeroed",
      [](const std::string& f) {
        TFileBytes mb(f + "Books.MB");
@@ -147,7 +147,7 @@ const TPlant kPlants[] = {
     {"MemoReferenceLost",
      [](const std::string& f) {
        TFileBytes db(f + "Books.db");
-       db.bytes[FirstStoredMemo(db) + 8] ^= std::byte{0x55};  // the modification number
+       db.bytes[FirstStoredMemo(db) - 1] ^= std::byte{0x55};  // the leader's last byte
      },
      " re-linked, 1 cut to their leader, 1 unlinked"},
     {"MissingPx", [](const std::string& f) { (void)env::DefaultFileSystem().Remove(f + "Books.PX"); },
