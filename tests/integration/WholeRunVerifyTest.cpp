@@ -3,6 +3,7 @@
 // (bytes, size, time and attributes of every file), and predictions that a
 // following repair run bears out table by table.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <map>
@@ -21,6 +22,7 @@
 #include "integration/WholeRunFixture.h"
 #include "remdo-table/RemdoTable.h"
 #include "repair/TableSequence.h"
+#include "repair/findings/FindingKinds.h"
 #include "repair/verify/Prediction.h"
 #include "support/TestSupport.h"
 
@@ -139,6 +141,45 @@ void PrepareVerify(testing::TWholeRunFixture& run) {
   run.catalogue = tools::GenerateCatalogue(kDataFolder, options);
 }
 
+// The JSON report holds in its documented fields what the text report says:
+// a finding object for each finding line of a table's section, of a kind
+// the findings table knows, and each table's verdict.
+void ExpectJsonReport(const std::string& path, const std::map<std::string, Lines>& sections) {
+  const auto bytes = test::ReadWholeFile(path);
+  const auto json = nlohmann::json::parse(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  EXPECT_EQ(json.at("format"), 1);
+  EXPECT_EQ(json.at("run"), "verify");
+  EXPECT_TRUE(json.at("data_folder").is_string() && json.at("started").is_string());
+  std::map<std::string, std::size_t> damage;
+  for (const auto& f : json.at("findings")) {
+    EXPECT_EQ(f.at("type"), "finding");
+    const auto& kind = repair::KindOf(static_cast<repair::TFindingCode>(f.at("code").get<int>()));
+    EXPECT_EQ(static_cast<int>(kind.code), f.at("code").get<int>());
+    EXPECT_EQ(f.at("name"), kind.name);
+    EXPECT_EQ(f.at("area"), repair::AreaName(kind.area));
+    EXPECT_EQ(f.at("severity"), repair::SeverityName(kind.severity));
+    EXPECT_EQ(f.at("effect"), repair::EffectName(kind.effect));
+    EXPECT_TRUE(f.at("table").is_string() && f.at("file").is_string() && f.at("text").is_string());
+    EXPECT_TRUE(f.at("args").is_array() && f.at("more_examples").is_boolean());
+    for (const auto& place : f.at("examples")) EXPECT_TRUE(place.at("text").is_string());
+    if (f.contains("count")) EXPECT_TRUE(f.at("count").is_number_integer());
+    if (f.at("severity") == "damage") ++damage[f.at("table").get<std::string>()];
+  }
+  for (const auto& t : json.at("tables")) {
+    EXPECT_EQ(t.at("type"), "table");
+    const std::string verdict = t.at("verdict");
+    EXPECT_TRUE(verdict == "sound" || verdict == "repairable" || verdict == "loss" || verdict == "unreadable");
+    EXPECT_TRUE(t.at("action").is_string() && t.at("findings").is_number_integer());
+    const std::string table = t.at("table");
+    const auto section = sections.find(DisplayName(table));
+    ASSERT_NE(section, sections.end()) << table;
+    const auto lines = std::count_if(section->second.begin(), section->second.end(),
+                                     [](const std::string& line) { return line.rfind("  -- ", 0) == 0; });
+    EXPECT_EQ(static_cast<std::size_t>(lines), damage[table]) << table;
+  }
+  EXPECT_EQ(json.at("tables").size(), sections.size());
+}
+
 class TVerifyRun : public testing::TWholeRunFixture, public ::testing::TestWithParam<TVerifyCase> {
  public:
   TVerifyRun() : TWholeRunFixture({"VERIFY"}) { PrepareVerify(*this); }
@@ -163,6 +204,7 @@ TEST_P(TVerifyRun, FindsTheDamageChangesNothingAndForetellsTheRepair) {
   Snapshot("C:\\", after);
   const std::string reportFile = kDocuments + std::string("Remdo verify.txt");
   EXPECT_EQ(after.erase(reportFile), 1u) << "no report in the documents folder";
+  EXPECT_EQ(after.erase(kDocuments + std::string("Remdo verify.json")), 1u) << "no JSON report beside it";
   // The two folders written into (the scratch copy came and went) have a
   // new time.
   for (const char* folder : {"C:\\Docs", "C:\\Temp"}) {
@@ -176,6 +218,7 @@ TEST_P(TVerifyRun, FindsTheDamageChangesNothingAndForetellsTheRepair) {
   })) << "the verify run tried to write outside its copy";
 
   const auto sections = Sections(verifyLog);
+  ExpectJsonReport(kDocuments + std::string("Remdo verify.json"), sections);
   const std::string finding = ExpectedFinding(report);
   const Lines& damaged = sections.at(DisplayName(c.table));
   // Memo damage is foretold, but for flipped bytes, which mostly fall in a
