@@ -215,6 +215,9 @@ std::optional<bool> RenameHeld(std::string_view from, std::string_view to, bool 
   }
   holds.files[source].path = toFull;
   holds.files[source].key = toKey;
+  // As durable as MoveFileEx's write-through: the flush of a file on NTFS
+  // commits the journal that holds its rename.
+  if ((holds.files[source].access & FILE_WRITE_DATA) != 0) (void)::FlushFileBuffers(holds.files[source].handle);
   return true;
 }
 
