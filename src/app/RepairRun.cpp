@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +17,7 @@
 #include "app/Version.h"
 #include "catalogue/TableCatalogue.h"
 #include "env/Dialogs.h"
+#include "env/Errors.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/SystemInfo.h"
@@ -42,9 +44,16 @@ std::int64_t Now() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-// The byte at offset of a file, or nothing when the file is shorter.
+// The byte at offset of a file, or nothing when the file is shorter or
+// cannot be opened (another program holds it: the run then stops at its
+// lock check and says so, instead of ending at window creation).
 std::optional<int> ByteAt(const std::string& path, std::uint64_t offset) {
-  const auto file = env::DefaultFileSystem().Open(path, env::TOpenMode::kRead);
+  std::unique_ptr<env::TFile> file;
+  try {
+    file = env::DefaultFileSystem().Open(path, env::TOpenMode::kRead);
+  } catch (const env::EFOpenError&) {
+    return std::nullopt;
+  }
   std::byte value{};
   if (file->ReadAt(offset, std::span<std::byte>(&value, 1)) != 1) return std::nullopt;
   return static_cast<int>(value);

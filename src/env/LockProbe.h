@@ -23,6 +23,13 @@ struct TLockProbe {
   std::string detail;
 };
 
+// A file found in a folder and what the probe says of it.
+struct TProbedFile {
+  std::string name;  // as found, without folder
+  std::string path;
+  TLockProbe probe;
+};
+
 // Asks the platform whether another process holds the file at path. Windows:
 // an exclusive open that fails with a sharing violation (which also sees a
 // holder on another computer of a network folder). Linux: an fcntl record

@@ -14,11 +14,10 @@
 
 namespace remdo::installation {
 
-struct TLockFile {
-  std::string name;  // as found, without folder
-  std::string path;
-  env::TLockProbe probe;
-};
+using TLockFile = env::TProbedFile;
+
+// The lock files the engine keeps in a data folder it uses.
+inline constexpr std::string_view kFolderLockFiles[] = {"PDOXUSRS.LCK", "PARADOX.LCK"};
 
 // Every *.LCK file of folder (PDOXUSRS.LCK, PARADOX.LCK and the per-table
 // ones), each probed, in the order the folder lists them. Never throws.

@@ -35,7 +35,7 @@ namespace remdo::installation {
 // GetCatalogueProgramPath. Nothing is thrown for a table that cannot be
 // renamed or a settings file that cannot be written: what the move could not
 // do, and a file that did not arrive whole, become start-up notes for the
-// run log (env/StartUpNotes.h).
+// run log (installation/StartUpNotes.h).
 std::string RelocateFromProgramFiles(std::string_view oldFolder);
 
 }  // namespace remdo::installation

@@ -2,6 +2,7 @@
 #include "repair/StaleLocks.h"
 
 #include "env/FileSystem.h"
+#include "env/HeldTableFiles.h"
 #include "installation/EngineLockFiles.h"
 
 namespace remdo::repair {
@@ -15,6 +16,12 @@ TLockCheck ClearStaleLocks(const std::string& dataFolder) {
       check.heldLock = lock.path;
       return check;
     }
+  }
+  // A table another program has open (where the platform can tell) holds
+  // the folder as a live lock file does.
+  if (const auto tables = env::FindHeldTableFiles(dataFolder); !tables.empty()) {
+    check.heldLock = tables.front().path;
+    return check;
   }
   for (const installation::TLockFile& lock : locks) {
     if (lock.probe.state != env::TLockState::kStale) {

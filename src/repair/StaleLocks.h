@@ -17,7 +17,9 @@ struct TLockCheck {
 };
 
 // Before the engine connects: looks at the engine's lock files in
-// dataFolder and, when no live process holds any, deletes the stale ones
+// dataFolder (and, on Windows, at its table files: one that another
+// program has open holds the folder as a live lock file does) and, when no
+// live process holds any, deletes the stale ones
 // on a local file system, one line each (a file on a network file system is
 // never deleted: a holder on another computer cannot be seen). Never throws.
 TLockCheck ClearStaleLocks(const std::string& dataFolder);

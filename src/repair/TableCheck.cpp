@@ -15,6 +15,7 @@
 #include "paradox/family/FamilyCommit.h"
 #include "paradox/format/PxObject.h"
 #include "repair/CatalogTables.h"
+#include "repair/TableHold.h"
 
 namespace remdo::repair {
 
@@ -105,6 +106,12 @@ bool TTableCheck::RunChecks() {
   State().TableUnderWay = request_.TableName;
   if (!env::DefaultFileSystem().FileExists(TablePath())) {
     run.LogLine("  -- table not found: " + request_.TableName);
+    return FailureEnding();
+  }
+  // Until the check ends the catalogue cannot open the table.
+  const TTableHold hold(TRepairContext::DataFolder(), request_.TableName);
+  if (!hold.Refusal().empty()) {
+    run.LogLine(hold.Refusal());
     return FailureEnding();
   }
   if (!SetAsideRefusedMarker()) return FailureEnding();

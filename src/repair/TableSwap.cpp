@@ -12,6 +12,7 @@
 
 #include "env/Dialogs.h"
 #include "env/Errors.h"
+#include "env/FileHolds.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
 #include "env/Text.h"
@@ -81,7 +82,10 @@ bool TTableCheck::SwapInRebuiltTable() {
   for (const auto& entry : fileSystem.Find(folder + std::string(kScratchBase) + ".*", env::attr::kAnyFile)) {
     run.ProcessMessages();
     if (!TakesPartInSwap(entry.name)) continue;
-    commit.Adopt(entry.name, table + env::LowerCase(env::ExtensionPart(entry.name)));
+    const std::string name = table + env::LowerCase(env::ExtensionPart(entry.name));
+    // A file the table did not have (a new index file) is held as it arrives.
+    (void)env::HoldWithoutSharing(folder + name);
+    commit.Adopt(entry.name, name);
     adopted = true;
   }
   // Without a rebuilt table nothing of the old one is touched.

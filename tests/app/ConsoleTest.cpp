@@ -290,23 +290,26 @@ TEST(Console, StartUpEndsTheProgramWithoutARun) {
 // interrupted write left), and no stale lock file is deleted; the run log
 // and the history line are still written, and the status is 3. On Linux the
 // holder is seen by its open file (through /proc) and, with /proc out of
-// sight, by its fcntl lock alone.
+// sight, by its fcntl lock alone; on Windows a table file held open (by a
+// program on another computer of a network folder) stops the run as well.
 TEST(Console, LiveLockStopsTheRunBeforeAnyWrite) {
   struct TCase {
     test::THold hold;
     bool hideProcesses;
+    std::string held;
   };
-  std::vector<TCase> cases = {{test::THold::kOpen, false}};
-  if (env::CurrentHost() == env::THost::kPosix) cases.push_back({test::THold::kRecordLock, true});
+  std::vector<TCase> cases = {{test::THold::kOpen, false, "PDOXUSRS.LCK"}};
+  if (env::CurrentHost() == env::THost::kPosix) cases.push_back({test::THold::kRecordLock, true, "PDOXUSRS.LCK"});
+  if (env::CurrentHost() == env::THost::kWindows) cases.push_back({test::THold::kOpen, false, "Books.db"});
   for (const TCase& t : cases) {
-    SCOPED_TRACE(t.hideProcesses ? "record lock" : "open");
+    SCOPED_TRACE(t.held + (t.hideProcesses ? " record lock" : " open"));
     test::TAppPlatform platform(false);
     test::TScratchFolder noProcesses;
     if (t.hideProcesses) env::SetProcessFolder(noProcesses.Path());
     platform.DataFile("Books.db.new");
     platform.DataFile("PARADOX.LCK");
     platform.DataFile("PDOXUSRS.LCK");
-    const test::TLockHolder holder(platform.HostPath("C:\\FENRO\\PDOXUSRS.LCK"), t.hold);
+    const test::TLockHolder holder(platform.HostPath("C:\\FENRO\\" + t.held), t.hold);
     TScriptedTerminal terminal;
     bool tablesChecked = false;
     const int status =
@@ -318,10 +321,11 @@ TEST(Console, LiveLockStopsTheRunBeforeAnyWrite) {
                          "! Error !\n  The FENRO folder C:\\FENRO\\ is in use by another program. Close "
                          "FENRO on every computer that uses this folder, then run Remdo again.\n"))
         << terminal.err;
-    EXPECT_TRUE(Contains(terminal.out, "(C:\\FENRO\\PDOXUSRS.LCK is held); no table was checked.\n"));
+    EXPECT_TRUE(Contains(terminal.out, "(C:\\FENRO\\" + t.held + " is held); no table was checked.\n"));
     EXPECT_TRUE(platform.DataFileExists("Books.db.new"));
     EXPECT_TRUE(platform.DataFileExists("PARADOX.LCK"));
-    EXPECT_TRUE(Contains(platform.Read("C:\\FENRO\\Remdo.log"), "Lock file C:\\FENRO\\PDOXUSRS.LCK: held by a live"));
+    EXPECT_EQ(Contains(platform.Read("C:\\FENRO\\Remdo.log"), "Lock file C:\\FENRO\\PDOXUSRS.LCK: held by a live"),
+              t.held == "PDOXUSRS.LCK");
     EXPECT_TRUE(Contains(platform.Read("C:\\FENRO\\RemdLogs.txt"), ", 1 failure [in use]\r\n"));
   }
 }

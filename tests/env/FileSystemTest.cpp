@@ -7,9 +7,12 @@
 
 #include "env/DriveMap.h"
 #include "env/Errors.h"
+#include "env/FileHolds.h"
 #include "env/FileStream.h"
+#include "env/Host.h"
 #include "env/MemoryLength.h"
 #include "support/FaultFileSystem.h"
+#include "support/LockHolder.h"
 #include "support/TestSupport.h"
 
 namespace remdo::env {
@@ -88,6 +91,41 @@ TEST(FileSystem, RenameReplacesOnlyWhenAsked) {
   const TIoResult missing = fs.Remove(dir / "new.db");
   EXPECT_FALSE(missing);
   EXPECT_FALSE(missing.reason.empty());
+}
+
+// A held file keeps every other program out (Windows; Linux holds nothing)
+// while this one reads, writes, renames and deletes it through the hold: a
+// renamed file stays held under its new name, a file renamed onto a held
+// name is held at once, a read-only file is written once its mark is
+// cleared. A file another program has open cannot be held.
+TEST(FileSystem, HeldFilesKeepOtherProgramsOutButNotThisOne) {
+  TScratchFolder dir;
+  auto& fs = RealFileSystem();
+  const bool holds = CurrentHost() == THost::kWindows;
+  auto othersOpen = [](const std::string& path) { return test::TLockHolder(path, test::THold::kOpen, true).Holding(); };
+  WriteWholeFile(dir / "Books.db", "old");
+  WriteWholeFile(dir / "temptbl1.db", "new");
+  WriteWholeFile(dir / "Books.px", "index");
+  ASSERT_TRUE(fs.SetAttributes(dir / "Books.px", attr::kReadOnly));
+  for (const char* name : {"Books.db", "Books.px", "Books.x02"}) ASSERT_TRUE(HoldFile(dir / name)) << name;
+  EXPECT_NE(othersOpen(dir / "Books.db"), holds);
+  fs.Open(dir / "Books.db", TOpenMode::kReadWrite)->WriteAt(0, Bytes("OLD"));
+  EXPECT_TRUE(fs.Rename(dir / "Books.db", dir / "Books.db.old", true));
+  EXPECT_TRUE(fs.Rename(dir / "temptbl1.db", dir / "Books.db", false));
+  fs.Open(dir / "Books.x02", TOpenMode::kCreate)->WriteAt(0, Bytes("x"));
+  for (const char* name : {"Books.db.old", "Books.db", "Books.x02"}) EXPECT_NE(othersOpen(dir / name), holds) << name;
+  EXPECT_EQ(ReadWholeFile(dir / "Books.db.old"), Bytes("OLD"));
+  EXPECT_TRUE(fs.Remove(dir / "Books.db.old"));
+  EXPECT_FALSE(fs.FileExists(dir / "Books.db.old"));
+  ASSERT_TRUE(fs.SetAttributes(dir / "Books.px", attr::kArchive));
+  fs.Open(dir / "Books.px", TOpenMode::kReadWrite)->WriteAt(0, Bytes("INDEX"));
+  ReleaseHeldFiles();
+  for (const char* name : {"Books.db", "Books.px", "Books.x02"}) EXPECT_TRUE(othersOpen(dir / name)) << name;
+  EXPECT_EQ(ReadWholeFile(dir / "Books.db"), Bytes("new"));
+  EXPECT_EQ(ReadWholeFile(dir / "Books.px"), Bytes("INDEX"));
+  const test::TLockHolder other(dir / "Books.db", test::THold::kOpen);
+  EXPECT_EQ(IsHeldByAnother(HoldFile(dir / "Books.db")), holds);
+  ReleaseHeldFiles();
 }
 
 TEST(FileSystem, ReadOnlyAttributeIsSetAndCleared) {

@@ -20,6 +20,7 @@
 
 #include "env/DriveMap.h"
 #include "env/FileCopy.h"
+#include "env/FileHolds.h"
 #include "env/FileSystem.h"
 #include "env/LockProbe.h"
 #include "env/Path.h"
@@ -201,11 +202,14 @@ class TScratchDriveC {
     if (!env::MapDrive('C', scratch_.Path())) {
       fileSystem.Redirect('C', scratch_.Path());
       env::InstallLockProber([this](std::string_view path) { return env::ProbeLockFile(fileSystem.Real(path)); });
+      env::InstallFileHolder([this](std::string_view path) { return env::HoldFile(fileSystem.Real(path)); });
     }
     env::InstallFileSystem(&fileSystem);
   }
   ~TScratchDriveC() {
     env::InstallLockProber({});
+    env::InstallFileHolder({});
+    env::ReleaseHeldFiles();
     env::InstallFileSystem(nullptr);
     (void)env::MapDrive('C', "");
   }

@@ -9,6 +9,8 @@
 #include "repair/TableCheck.h"
 #include "repair/verify/IndexMemoAudit.h"
 #include "support/FaultFileSystem.h"
+#include "support/LockHolder.h"
+#include "support/PassThroughFileSystem.h"
 
 namespace remdo::repair {
 namespace {
@@ -74,6 +76,35 @@ TEST_F(TableSwapTest, ARefusedCommitMarkerIsSetAsideAndTheTableRepaired) {
     EXPECT_TRUE(!Exists("Genre.commit") && platform.Read(Data(setAside)) == marker);
     EXPECT_EQ(testing::RawRecords(Data("Genre.db")), Genres(3));
   }
+}
+
+// While a table is checked and swapped, another program opens neither its
+// files nor the folder's lock file (Windows holds them with no sharing;
+// Linux holds nothing); once the check ends it can open them again.
+TEST_F(TableSwapTest, AnotherProgramIsKeptOutOfATableWhileItIsSwapped) {
+  MakeTable("Genre", 27, Genres(3));
+  platform.DataFile("Genre.X02", "old index");
+  platform.DataFile("PDOXUSRS.LCK");
+  const bool holds = env::CurrentHost() == env::THost::kWindows;
+  // The file as another program names it (Windows: the drive is redirected).
+  auto other = [&](std::string_view name) { return holds ? platform.drive.fileSystem.Real(Data(name)) : HostPath(name); };
+  int probes = 0;
+  test::TPassThroughFileSystem watched(platform.drive.fileSystem);
+  // Flushes of the rebuilt files before the swap, folder syncs after it.
+  watched.onSync = [&](std::string_view) {
+    ++probes;
+    for (const char* name : {"Genre.db", "Genre.X02", "PDOXUSRS.LCK"}) {
+      const test::TLockHolder holder(other(name), test::THold::kOpen, true);
+      EXPECT_NE(holder.Holding(), holds) << name << " at probe " << probes;
+    }
+  };
+  {
+    const test::TInstalledFileSystem installed(watched);
+    EXPECT_TRUE(Check("Genre", 27).Run());
+  }
+  EXPECT_GT(probes, 1);
+  EXPECT_EQ(testing::RawRecords(Data("Genre.db")), Genres(3));
+  const test::TLockHolder after(other("Genre.db"), test::THold::kOpen);
 }
 
 TEST_F(TableSwapTest, MemoColumnIsMarkedByStructure) {

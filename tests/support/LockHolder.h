@@ -18,8 +18,9 @@ enum class THold {
 class TLockHolder {
  public:
   // hostPath: the file as the system names it (created when missing). Fails
-  // the test when the holder cannot be started or does not get hold of it.
-  TLockHolder(const std::string& hostPath, THold hold);
+  // the test when the holder cannot be started or, unless only tried, does
+  // not get hold of it (a file this program holds refuses it on Windows).
+  TLockHolder(const std::string& hostPath, THold hold, bool onlyTry = false);
   ~TLockHolder();
   TLockHolder(const TLockHolder&) = delete;
   TLockHolder& operator=(const TLockHolder&) = delete;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <string>
 
+#include "env/HeldTableFiles.h"
 #include "env/LockProbe.h"
 #include "env/posix/PosixFiles.h"
 #include "env/posix/PosixHost.h"
@@ -101,5 +102,9 @@ TLockProbe ProbeLockFile(std::string_view path) {
   if (const std::string pid = OpenedBy(file); !pid.empty()) return {TLockState::kLive, "process " + pid};
   return {TLockState::kStale, {}};
 }
+
+// A table file would cost a scan of every process each, and a holder on
+// another computer stays unseen: the lock files alone are asked.
+bool ProbeSeesTableHolders() { return false; }
 
 }  // namespace remdo::env

@@ -1,6 +1,7 @@
 // The Win32 backend of TFileSystem: the W functions on UTF-16 paths, bounded
 // retries when another process (an antivirus scanner, the indexer) holds a
 // file for a moment, and MoveFileEx with write-through for replacing renames.
+// Calls on a held file go through its hold (Win32FileHolds.h).
 #include <windows.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include "env/Errors.h"
 #include "env/FileSystem.h"
 #include "env/Path.h"
+#include "env/win32/Win32FileHolds.h"
 #include "env/win32/Win32Util.h"
 
 namespace remdo::env {
@@ -150,10 +152,14 @@ class TWin32FileSystem final : public TFileSystem {
     }
     const std::wstring wide = Wide(path);
     HANDLE handle = INVALID_HANDLE_VALUE;
-    WithRetries([&] {
-      handle = ::CreateFileW(wide.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-      return handle != INVALID_HANDLE_VALUE;
-    });
+    if (const auto held = win32::OpenHeld(path, mode)) {
+      handle = *held;
+    } else {
+      WithRetries([&] {
+        handle = ::CreateFileW(wide.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+      });
+    }
     TScopedHandle owned(handle);
     if (!owned.IsValid()) {
       const std::string reason = ErrorText(::GetLastError());
@@ -180,12 +186,14 @@ class TWin32FileSystem final : public TFileSystem {
   TIoResult Rename(std::string_view from, std::string_view to, bool replace) override {
     const std::wstring source = Wide(from);
     const std::wstring target = Wide(to);
+    if (const auto held = win32::RenameHeld(from, to, replace)) return *held ? TIoResult::Success() : LastError();
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!WithRetries([&] { return ::MoveFileExW(source.c_str(), target.c_str(), flags) != 0; })) return LastError();
     return TIoResult::Success();
   }
 
   TIoResult Remove(std::string_view path) override {
+    if (const auto held = win32::RemoveHeld(path)) return *held ? TIoResult::Success() : LastError();
     const std::wstring wide = Wide(path);
     if (!WithRetries([&] { return ::DeleteFileW(wide.c_str()) != 0; })) return LastError();
     return TIoResult::Success();

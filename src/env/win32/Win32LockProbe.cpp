@@ -1,7 +1,9 @@
 // Whether another process holds a lock file, on Windows: an open without
 // sharing fails with a sharing violation while any process, on this
 // computer or another one using the same network folder, has the file
-// open, and with a lock violation while a byte range of it is locked.
+// open, and with a lock violation while a byte range of it is locked. A
+// table file is probed the same way.
+#include "env/HeldTableFiles.h"
 #include "env/LockProbe.h"
 #include "env/win32/Win32Util.h"
 
@@ -15,5 +17,7 @@ TLockProbe ProbeLockFile(std::string_view path) {
   if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return {TLockState::kLive, {}};
   return {TLockState::kUnknown, win32::ErrorText(error)};
 }
+
+bool ProbeSeesTableHolders() { return true; }
 
 }  // namespace remdo::env
