@@ -157,6 +157,7 @@ void TOpenTable::Prepare() {
   const auto keyFields = std::span<const THeaderField>(header_.fields).first(static_cast<std::size_t>(header_.keyFieldCount));
   const std::optional<TKeyOrder> order = TKeyOrder::OfFields(keyFields, collation_);
   canOrderKeys_ = order.has_value();
+  refusal_.reset();
   primaryOrder_ = order ? *order : TKeyOrder(KeyFieldsOf(keyFields), nullptr);
   keyWidth_ = primaryOrder_.Width();
   records_ = NewStore();
@@ -255,6 +256,7 @@ void TOpenTable::LoadRecords(env::TFile& file, std::uint64_t size) {
     // nothing that needs the order is changed.
     records_->KeepLoadOrder();
     canOrderKeys_ = false;
+    refusal_.reset();
   }
 }
 
@@ -268,6 +270,13 @@ std::uint16_t TOpenTable::CodePage() const {
 }
 
 std::uint16_t TOpenTable::ChangeRefusal() const {
+  // Asked for every record changed: worked out once until what it depends
+  // on changes (the header, the key order, the indexes).
+  if (!refusal_) refusal_ = FindChangeRefusal();
+  return *refusal_;
+}
+
+std::uint16_t TOpenTable::FindChangeRefusal() const {
   if (!IsWritableLevel(header_.Level())) return kDbiErrTableLevel;
   if (header_.IsEncrypted()) return kDbiErrTblEncrypted;
   // Index entries tie by primary key: without its order they cannot be built.
@@ -326,6 +335,7 @@ TSecondaryIndex& TOpenTable::RegisterIndex(std::size_t field) {
     if (env::SameText(existing, index->treeFile)) index->treeFile = existing;
   }
   secondary_.push_back(std::move(index));
+  refusal_.reset();
   return *secondary_.back();
 }
 

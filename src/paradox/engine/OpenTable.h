@@ -173,6 +173,7 @@ class TOpenTable {
   void AfterCommit(TFamilyWrite& write, TWriteMode mode, const std::string& indexName, const std::string& memoName);
   bool CanBulkLoad(std::size_t position) const;
   std::optional<std::uint16_t> BulkInsert(std::span<const std::byte> record, std::size_t position);
+  std::uint16_t FindChangeRefusal() const;
   void LoadRecords(env::TFile& file, std::uint64_t size);
   [[noreturn]] void NotInKeyOrder() const;
   void Materialize();
@@ -204,6 +205,7 @@ class TOpenTable {
   std::vector<std::size_t> blobFields_;
   std::size_t keyWidth_ = 0;
   bool canOrderKeys_ = true;
+  mutable std::optional<std::uint16_t> refusal_;  // ChangeRefusal's answer, once known
   std::optional<std::size_t> autoIncrementField_;
   std::unique_ptr<TRecordStore> records_;
   std::vector<std::unique_ptr<TSecondaryIndex>> secondary_;
