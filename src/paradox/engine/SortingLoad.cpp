@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "env/Errors.h"
+#include "env/LargeBuffer.h"
 
 namespace remdo::paradox {
 
@@ -30,6 +31,8 @@ struct TPrefixed {
   std::uint64_t prefix;
   const std::byte* record;
 };
+// Sixteen bytes a record: megabytes for a large load.
+using TPrefixedArray = std::vector<TPrefixed, env::TLargeAllocator<TPrefixed>>;
 
 // Keys are a few bytes: compared inline rather than through memcmp.
 bool SameKey(const std::byte* a, const std::byte* b, std::size_t width) {
@@ -44,7 +47,7 @@ bool SameKey(const std::byte* a, const std::byte* b, std::size_t width) {
 // throughout cost nothing: whole-number keys below 4 M take two passes.
 // other: room for the items, given so that its pages can be made ready
 // beforehand.
-void RadixSort(std::vector<TPrefixed>& items, std::vector<TPrefixed> other) {
+void RadixSort(TPrefixedArray& items, TPrefixedArray other) {
   constexpr unsigned kDigitBits = 11;
   if (items.size() < 2) return;
   std::uint64_t varying = 0;
@@ -73,7 +76,7 @@ void RadixSort(std::vector<TPrefixed>& items, std::vector<TPrefixed> other) {
   }
 }
 
-void SortByKey(std::vector<TPrefixed>& items, const TKeyOrder& order, std::vector<TPrefixed> other = {}) {
+void SortByKey(TPrefixedArray& items, const TKeyOrder& order, TPrefixedArray other = {}) {
   RadixSort(items, std::move(other));
   if (order.PrefixDecides()) return;
   for (auto first = items.begin(); first != items.end();) {
@@ -110,7 +113,7 @@ TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath
 TSortingLoad::TRunMemory TSortingLoad::NewRunMemory() const {
   std::size_t buckets = 1;
   while (buckets < 2 * runCapacity_) buckets *= 2;
-  return {std::make_unique_for_overwrite<std::byte[]>(runCapacity_ * recordSize_),
+  return {env::NewLargeBuffer(runCapacity_ * recordSize_),
           std::vector<std::uint32_t>(buckets, 0)};
 }
 
@@ -233,7 +236,7 @@ bool TSortingLoad::Add(std::span<const std::byte> record) {
 }
 
 std::vector<const std::byte*> TSortingLoad::SortedOrder(const std::byte* records, std::size_t count) const {
-  std::vector<TPrefixed> items(count);
+  TPrefixedArray items(count);
   for (std::size_t i = 0; i < count; ++i) {
     const std::byte* record = records + i * recordSize_;
     items[i] = {order_.Prefix(record), record};
@@ -297,11 +300,11 @@ void TSortingLoad::MergeInMemory(const std::function<void(std::span<const std::b
   std::vector<std::uint64_t>().swap(bloom_);
   // A large load's second sort array is made ready on another thread while
   // the prefixes are gathered.
-  std::future<std::vector<TPrefixed>> other;
+  std::future<TPrefixedArray> other;
   if (!runs_.empty()) {
-    other = std::async(std::launch::async, [count = count_] { return std::vector<TPrefixed>(count); });
+    other = std::async(std::launch::async, [count = count_] { return TPrefixedArray(count); });
   }
-  std::vector<TPrefixed> items;
+  TPrefixedArray items;
   items.reserve(count_);
   auto gather = [&](const std::byte* records, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -311,7 +314,7 @@ void TSortingLoad::MergeInMemory(const std::function<void(std::span<const std::b
   };
   for (const TRun& run : runs_) gather(run.records.get(), run.count);
   gather(run_.get(), inRun_);
-  SortByKey(items, order_, other.valid() ? other.get() : std::vector<TPrefixed>{});
+  SortByKey(items, order_, other.valid() ? other.get() : TPrefixedArray{});
   for (std::size_t k = 0; k < items.size(); ++k) {
     if (k + kFetchAhead < items.size()) __builtin_prefetch(items[k + kFetchAhead].record);
     emit(std::span<const std::byte>(items[k].record, recordSize_));
