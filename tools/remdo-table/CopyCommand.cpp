@@ -279,7 +279,7 @@ int RunCopy(TCommandContext& context) {
       for (std::size_t i = 0; i < count; ++i) copier.Copy(records.subspan(i * size, size));
     });
     target.Close();
-  } catch (const env::ERemdoError&) {
+  } catch (...) {
     RemoveFamily(targetData);
     throw;
   }
