@@ -89,6 +89,23 @@ void SortByKey(TPrefixedArray& items, const TKeyOrder& order, TPrefixedArray oth
   }
 }
 
+// Records per run: as many as runBytes holds, at most 65535 (a run's hash
+// numbers its records in 16 bits). A run of megabytes is cut to whole large
+// pages, all of which the system can then back with large pages: a part
+// page at its end would take a small-page fault for every 4 KiB.
+std::size_t RunCapacity(std::size_t runBytes, std::size_t recordSize) {
+  std::size_t bytes = std::min(runBytes, 65535 * recordSize);
+  if (bytes >= env::kLargePageBytes) bytes = bytes / env::kLargePageBytes * env::kLargePageBytes;
+  return std::clamp<std::size_t>(bytes / recordSize, 4, 65535);
+}
+
+// A run's memory: up to the large page its records end in (less than a
+// record more than they need, by RunCapacity).
+std::size_t WholeLargePages(std::size_t bytes) {
+  if (bytes < env::kLargePageBytes) return bytes;
+  return (bytes + env::kLargePageBytes - 1) / env::kLargePageBytes * env::kLargePageBytes;
+}
+
 }  // namespace
 
 TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath, std::size_t recordSize,
@@ -102,7 +119,7 @@ TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath
       recordSize_(recordSize),
       order_(std::move(order)),
       keyWidth_(order_.Width()),
-      runCapacity_(std::clamp<std::size_t>(runBytes / recordSize, 4, 65535)),
+      runCapacity_(RunCapacity(runBytes, recordSize)),
       keptRuns_(keptBytes / (runCapacity_ * recordSize)) {
   TRunMemory memory = NewRunMemory();
   run_ = std::move(memory.records);
@@ -113,7 +130,7 @@ TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath
 TSortingLoad::TRunMemory TSortingLoad::NewRunMemory() const {
   std::size_t buckets = 1;
   while (buckets < 2 * runCapacity_) buckets *= 2;
-  return {env::NewLargeBuffer(runCapacity_ * recordSize_),
+  return {env::NewLargeBuffer(WholeLargePages(runCapacity_ * recordSize_)),
           std::vector<std::uint32_t>(buckets, 0)};
 }
 
