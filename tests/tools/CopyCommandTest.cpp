@@ -210,6 +210,49 @@ TEST(CopyCommand, DriverTheEngineDoesNotKnowIsKept) {
   EXPECT_EQ(ReadTableFile(folder / "Out.db").records, ReadTableFile(folder / "Heb.db").records);
 }
 
+// The copy reads its source from disk as it goes: changes saved in the
+// source's journal are copied too, and a source found out of key order
+// half-way fails the copy and leaves nothing of it behind.
+TEST(CopyCommand, SourceReadAsItIsCopied) {
+  for (const bool damaged : {false, true}) {
+    test::TScratchFolder folder;
+    (void)paradox::DbiInit(nullptr);
+    paradox::TDatabase database;
+    database.SetDatabaseName(folder.Path());
+    database.Open();
+    using paradox::testing::Fld;
+    ASSERT_EQ(paradox::DbiCreateTable(database.Handle(), true,
+                                      paradox::testing::TableDesc("Src.db", {Fld("Key", 'I'), Fld("Name", 'A', 12)}, 1)),
+              0);
+    constexpr int kRecords = 300;  // several blocks
+    paradox::TTable table;
+    Open(table, folder / "Src.db");
+    for (int i = 0; i < kRecords; ++i) table.AppendRecord({i, std::to_string(i)});
+    table.Close();
+    if (damaged) {
+      // The second block's first key made null, which orders first.
+      auto bytes = test::ReadWholeFile(folder / "Src.db");
+      const std::size_t second = paradox::GetU16(bytes.data() + 2) + std::to_integer<std::size_t>(bytes[5]) * 1024;
+      std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(second + 6), 4, std::byte{0});
+      test::WriteWholeFile(folder / "Src.db", bytes);
+    } else {
+      Open(table, folder / "Src.db");
+      table.AppendRecord({kRecords, "saved"});
+      ASSERT_EQ(paradox::DbiSaveChanges(table.Handle()), 0);
+    }
+    const TRun run = RunTool({"copy", folder / "Src.db", folder / "Out.db"});
+    if (damaged) {
+      EXPECT_EQ(run.status, 1);
+      EXPECT_NE(run.err.find("not in key order"), std::string::npos) << run.err;
+      EXPECT_FALSE(env::DefaultFileSystem().FileExists(folder / "Out.db"));
+      EXPECT_FALSE(env::DefaultFileSystem().FileExists(folder / "Out.PX"));
+    } else {
+      ASSERT_EQ(run.status, 0) << run.err;
+      EXPECT_EQ(ReadTableFile(folder / "Out.db").records.size(), std::size_t{kRecords + 1});
+    }
+  }
+}
+
 TEST(CopyCommand, UsageErrors) {
   EXPECT_EQ(RunTool({"copy", "a.db"}).status, 2);
   EXPECT_EQ(RunTool({"copy", "a.db", "A.DB"}).status, 2);

@@ -6,6 +6,12 @@
 // order, memo and BLOB values included. DST's family (data file, primary
 // index, .Xnn/.Ynn, memo file) is replaced as a whole.
 //
+// The source's records are read block by block from its data file and go
+// straight into DST's load, each memo value read once and written once, so
+// the copy holds a block of SRC at a time, whatever SRC's size. A copy that
+// fails on the way (SRC found damaged, DST's disk full) removes what it had
+// written of DST.
+//
 // What cannot be carried over is named on the error stream, and the copy
 // goes on: a level 3 table is written at level 4 (the engine writes levels
 // 4, 5 and 7), composite or named indexes (.XGn) and indexes of tables
@@ -31,12 +37,15 @@
 #include "paradox/engine/Engine.h"
 #include "paradox/family/TableFiles.h"
 #include "paradox/format/BlobDescriptor.h"
+#include "paradox/format/FieldValue.h"
+#include "paradox/engine/OpenTable.h"
 #include "remdo-table/Commands.h"
 
 namespace remdo::tools {
 
 namespace {
 
+using paradox::TOpenTable;
 using paradox::TTable;
 
 constexpr int kLowestWrittenLevel = 4;
@@ -82,8 +91,7 @@ void AddDriverOptions(paradox::TCrTblDesc& desc, const paradox::TOpenTable& tabl
 }
 
 // The creation descriptor of a table like source's, named name.
-paradox::TCrTblDesc DescriptorLike(TTable& source, const std::string& name, std::ostream& err) {
-  paradox::TOpenTable& table = source.Handle()->Table();
+paradox::TCrTblDesc DescriptorLike(TOpenTable& table, const std::string& name, std::ostream& err) {
   const paradox::TTableHeader& header = table.Header();
   paradox::TCrTblDesc desc;
   desc.tableName = name;
@@ -121,8 +129,7 @@ paradox::TCrTblDesc DescriptorLike(TTable& source, const std::string& name, std:
 }
 
 // The index files of source's family that the copy does not rebuild.
-void NoteIndexesNotCopied(TTable& source, std::ostream& err) {
-  paradox::TOpenTable& table = source.Handle()->Table();
+void NoteIndexesNotCopied(TOpenTable& table, std::ostream& err) {
   for (const std::string& name : table.Files().secondary) {
     bool copied = false;
     for (std::size_t i = 0; i < table.SecondaryIndexCount(); ++i) {
@@ -137,8 +144,8 @@ void NoteIndexesNotCopied(TTable& source, std::ostream& err) {
 }
 
 // What a record keeps of a blob value that cannot be read.
-std::vector<std::byte> WhatTheRecordHolds(const paradox::TField& field, std::span<const std::byte> bytes) {
-  const auto kind = paradox::BlobKindOf(static_cast<std::uint8_t>(field.DataType()));
+std::vector<std::byte> WhatTheRecordHolds(const paradox::THeaderField& field, std::span<const std::byte> bytes) {
+  const auto kind = paradox::BlobKindOf(static_cast<std::uint8_t>(field.type));
   if (!kind || paradox::HasBlobPrefix(*kind)) return {};
   const std::size_t leader = bytes.size() - paradox::TBlobDescriptor::kSize;
   const auto d = paradox::TBlobDescriptor::DecodeFrom(bytes.data() + leader);
@@ -146,44 +153,80 @@ std::vector<std::byte> WhatTheRecordHolds(const paradox::TField& field, std::spa
                                 bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(leader, d.length)));
 }
 
-// The positions of source's blob fields, found once for all records.
-std::vector<int> BlobFieldsOf(TTable& source) {
-  std::vector<int> blobs;
-  for (int i = 0; i < source.FieldCount(); ++i) {
-    if (source.Fields(i).IsBlob()) blobs.push_back(i);
-  }
-  return blobs;
-}
-
 bool IsAllZero(std::span<const std::byte> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](std::byte b) { return b == std::byte{0}; });
 }
 
-void CopyRecord(TTable& source, TTable& target, const std::vector<int>& blobFields, TCopyReport& report,
-                std::ostream& err) {
-  target.Append();
-  const auto from = source.ActiveBuffer();
-  const auto to = target.ActiveBuffer();
-  std::copy(from.begin(), from.end(), to.begin());
-  for (const int i : blobFields) {
-    paradox::TField& field = source.Fields(i);
-    const auto bytes = from.subspan(static_cast<std::size_t>(field.Offset()), static_cast<std::size_t>(field.Size()));
+// Copies records from an open source into an open target, the way a post
+// of each record through the components would: blob values stored anew,
+// a blank autoincrement field numbered.
+class TRecordCopier {
+ public:
+  TRecordCopier(TOpenTable& source, TOpenTable& target, TCopyReport& report, std::ostream& err)
+      : source_(source), target_(target), report_(report), err_(err), record_(source.RecordSize()) {
+    const auto& fields = source.Header().fields;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (paradox::IsBlobType(fields[i].type)) blobFields_.push_back(i);
+      if (fields[i].type == paradox::TFieldType::kAutoIncrement) autoIncrementFields_.push_back(i);
+    }
+  }
+
+  void Copy(std::span<const std::byte> from) {
+    std::copy(from.begin(), from.end(), record_.begin());
+    stored_.clear();
+    try {
+      for (const std::size_t i : blobFields_) CopyBlob(i, from);
+      for (const std::size_t i : autoIncrementFields_) {
+        const paradox::TFieldRef ref{target_.Header().fields[i], record_.data() + target_.FieldOffset(i), 0};
+        if (paradox::FieldIsNull(ref)) paradox::SetFieldInteger(ref, target_.TakeAutoIncrement());
+      }
+      const std::uint16_t code = target_.Insert(record_, target_.RecordCount(), nullptr);
+      if (code != paradox::kDbiErrNone) paradox::CheckEngineResult(code, "Posting a record to the copy");
+    } catch (const env::ERemdoError&) {
+      for (const paradox::TBlobDescriptor& d : stored_) target_.DiscardBlob(d);
+      throw;
+    }
+    ++report_.records;
+  }
+
+ private:
+  void CopyBlob(std::size_t i, std::span<const std::byte> from) {
+    const paradox::THeaderField& field = source_.Header().fields[i];
+    const std::size_t offset = source_.FieldOffset(i);
+    const auto width = static_cast<std::size_t>(field.Width());
+    const auto bytes = from.subspan(offset, width);
     // A blank field is already what the copied bytes hold.
-    if (IsAllZero(bytes)) continue;
+    if (IsAllZero(bytes)) return;
     std::vector<std::byte> value;
     try {
-      value = field.AsBytes();
-      if (paradox::IsStoredBlob(paradox::DescriptorOfField(bytes))) ++report.storedValues;
+      value = source_.ReadBlob(bytes);
+      if (paradox::IsStoredBlob(paradox::DescriptorOfField(bytes))) ++report_.storedValues;
     } catch (const env::EDBEngineError& e) {
-      ++report.lostValues;
-      err << "remdo-table: warning: record " << report.records + 1 << ", field \""
-          << env::Cp1252ToUtf8(field.FieldName()) << "\": " << env::Cp1252ToUtf8(e.what()) << "\n";
+      ++report_.lostValues;
+      err_ << "remdo-table: warning: record " << report_.records + 1 << ", field \""
+           << env::Cp1252ToUtf8(field.name) << "\": " << env::Cp1252ToUtf8(e.what()) << "\n";
       value = WhatTheRecordHolds(field, bytes);
     }
-    target.Fields(i).SetAsBytes(std::move(value));
+    const std::span<std::byte> to(record_.data() + offset, width);
+    stored_.push_back(target_.StoreBlob(to, *paradox::BlobKindOf(static_cast<std::uint8_t>(field.type)), value));
   }
-  target.Post();
-  ++report.records;
+
+  TOpenTable& source_;
+  TOpenTable& target_;
+  TCopyReport& report_;
+  std::ostream& err_;
+  std::vector<std::size_t> blobFields_;
+  std::vector<std::size_t> autoIncrementFields_;
+  std::vector<std::byte> record_;
+  std::vector<paradox::TBlobDescriptor> stored_;
+};
+
+// Removes the files of the table at dataPath that a failed copy wrote.
+void RemoveFamily(const std::string& dataPath) {
+  env::TFileSystem& fileSystem = env::DefaultFileSystem();
+  const paradox::TTableFiles files = paradox::FindTableFiles(fileSystem, dataPath);
+  (void)fileSystem.Remove(files.DataPath());
+  for (const std::string& name : files.Family()) (void)fileSystem.Remove(files.folder + name);
 }
 
 }  // namespace
@@ -196,10 +239,12 @@ int RunCopy(TCommandContext& context) {
   const std::string targetData = paradox::TableDataPath(env::FolderPart(targetPath), env::NamePart(targetPath));
   if (env::SameText(sourceData, targetData)) throw EUsageError("the copy must go to another table");
   (void)paradox::DbiInit(nullptr);
-  TTable source;
-  source.SetDatabaseName(std::string(env::FolderPart(sourceData)));
-  source.SetTableName(std::string(env::NamePart(sourceData)));
-  source.Open();
+  // Connecting settles what a crash left in the source's folder before the
+  // table is read; its records stay on disk until the copy reads them.
+  const paradox::TConnectionLease sourceFolder =
+      paradox::TEngineSession::Instance().Lease(env::FolderPart(sourceData));
+  const std::unique_ptr<TOpenTable> source =
+      TOpenTable::Load(env::DefaultFileSystem(), sourceData, paradox::TRecordLoading::kOnDisk);
   paradox::TDatabase database;
   database.SetDatabaseName(std::string(env::FolderPart(targetData)));
   database.Open();
@@ -210,7 +255,7 @@ int RunCopy(TCommandContext& context) {
   }
   const std::string targetName(env::NamePart(targetData));
   const std::uint16_t code =
-      paradox::DbiCreateTable(database.Handle(), true, DescriptorLike(source, targetName, context.err));
+      paradox::DbiCreateTable(database.Handle(), true, DescriptorLike(*source, targetName, context.err));
   if (code == paradox::kDbiErrNotSupported) {
     throw ECommandFailure(sourceData +
                           ": the sort order of its language driver is not known, so its alpha keys "
@@ -220,19 +265,24 @@ int RunCopy(TCommandContext& context) {
   if (code != 0) {
     throw ECommandFailure(targetData + ": the table cannot be created: " + paradox::EngineErrorDescription(code));
   }
-  NoteIndexesNotCopied(source, context.err);
-  TTable target;
-  target.SetDatabaseName(database.DatabaseName());
-  target.SetTableName(targetName);
-  target.SetExclusive(true);
-  target.Open();
+  NoteIndexesNotCopied(*source, context.err);
   TCopyReport report;
-  const std::vector<int> blobFields = BlobFieldsOf(source);
-  if (source.RecordCount() > 0) {
-    for (source.First(); !source.Eof(); source.Next()) CopyRecord(source, target, blobFields, report, context.err);
+  try {
+    TTable target;
+    target.SetDatabaseName(database.DatabaseName());
+    target.SetTableName(targetName);
+    target.SetExclusive(true);
+    target.Open();
+    TRecordCopier copier(*source, target.Handle()->Table(), report, context.err);
+    const std::size_t size = source->RecordSize();
+    source->ForEachRecordBlock([&](std::span<const std::byte> records, std::size_t count) {
+      for (std::size_t i = 0; i < count; ++i) copier.Copy(records.subspan(i * size, size));
+    });
+    target.Close();
+  } catch (...) {
+    RemoveFamily(targetData);
+    throw;
   }
-  target.Close();
-  source.Close();
   context.out << "copied " << report.records << " record" << (report.records == 1 ? "" : "s") << " ("
               << report.storedValues << " stored memo value" << (report.storedValues == 1 ? "" : "s");
   if (report.lostValues > 0) context.out << ", " << report.lostValues << " lost";

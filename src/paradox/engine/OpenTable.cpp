@@ -157,6 +157,7 @@ void TOpenTable::Prepare() {
   const auto keyFields = std::span<const THeaderField>(header_.fields).first(static_cast<std::size_t>(header_.keyFieldCount));
   const std::optional<TKeyOrder> order = TKeyOrder::OfFields(keyFields, collation_);
   canOrderKeys_ = order.has_value();
+  refusal_.reset();
   primaryOrder_ = order ? *order : TKeyOrder(KeyFieldsOf(keyFields), nullptr);
   keyWidth_ = primaryOrder_.Width();
   records_ = NewStore();
@@ -207,7 +208,8 @@ void TOpenTable::DiscoverSecondaryIndexes() {
   }
 }
 
-std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::string_view dataPath) {
+std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::string_view dataPath,
+                                             TRecordLoading loading) {
   const std::string path(dataPath);
   if (!fileSystem.FileExists(path)) throw EngineError(kDbiErrNoSuchTable, "The table " + path + " does not exist");
   try {
@@ -218,34 +220,48 @@ std::unique_ptr<TOpenTable> TOpenTable::Load(env::TFileSystem& fileSystem, std::
     if (!header.IsDataTable()) throw EngineError(kDbiErrUnknownTblType, path + " is not a Paradox data table");
     if (header.IsEncrypted()) throw EngineError(kDbiErrTblEncrypted, "The table " + path + " is encrypted");
     auto table = std::make_unique<TOpenTable>(fileSystem, FindTableFiles(fileSystem, path), std::move(header));
-    table->records_->Reserve(ExpectedRecords(table->header_, size));
-    TBlockChainReader chain(*file, table->header_, size);
-    TChainBlock block;
-    while (chain.Next(block)) {
-      for (std::size_t i = 0; i < block.count; ++i) {
-        table->records_->LoadAppend(block.records.subspan(i * table->RecordSize(), table->RecordSize()));
-      }
-    }
-    if (!table->records_->Loaded()) {
-      if (table->primaryOrder_.IsBytewise()) {
-        throw EngineError(kDbiErrFileCorrupt, "The table " + path + " is damaged: its records are not in key order");
-      }
-      // The engine that wrote the table orders its alpha keys differently
-      // from our reading of the driver's rules: its order is kept, and
-      // nothing that needs the order is changed.
-      table->records_->KeepLoadOrder();
-      table->canOrderKeys_ = false;
-    }
-    file->Close();
+    if (loading == TRecordLoading::kInMemory) table->LoadRecords(*file, size);
     table->DiscoverSecondaryIndexes();
     table->ResetJournal(headerBytes);
     std::vector<std::string> warnings;
-    table->Replay(table->changes_.SavedChanges(warnings));
+    std::vector<TJournalOp> saved = table->changes_.SavedChanges(warnings);
+    if (loading == TRecordLoading::kOnDisk) {
+      if (saved.empty()) {
+        table->reloadNeeded_ = true;
+      } else {
+        table->LoadRecords(*file, size);
+      }
+    }
+    file->Close();
+    table->Replay(std::move(saved));
     for (std::string& warning : warnings) TEngineSession::Instance().Warn(std::move(warning));
     return table;
   } catch (...) {
     RethrowAsEngineError(kDbiErrReadErr, "The table " + path + " could not be read");
   }
+}
+
+// Reads every record of the data chain into the store (Load's part).
+void TOpenTable::LoadRecords(env::TFile& file, std::uint64_t size) {
+  records_->Reserve(ExpectedRecords(header_, size));
+  TBlockChainReader chain(file, header_, size);
+  TChainBlock block;
+  while (chain.Next(block)) {
+    for (std::size_t i = 0; i < block.count; ++i) records_->LoadAppend(block.records.subspan(i * RecordSize(), RecordSize()));
+  }
+  if (!records_->Loaded()) {
+    if (primaryOrder_.IsBytewise()) NotInKeyOrder();
+    // The engine that wrote the table orders its alpha keys differently
+    // from our reading of the driver's rules: its order is kept, and
+    // nothing that needs the order is changed.
+    records_->KeepLoadOrder();
+    canOrderKeys_ = false;
+    refusal_.reset();
+  }
+}
+
+void TOpenTable::NotInKeyOrder() const {
+  throw EngineError(kDbiErrFileCorrupt, "The table " + files_.DataPath() + " is damaged: its records are not in key order");
 }
 
 std::uint16_t TOpenTable::CodePage() const {
@@ -254,6 +270,13 @@ std::uint16_t TOpenTable::CodePage() const {
 }
 
 std::uint16_t TOpenTable::ChangeRefusal() const {
+  // Asked for every record changed: worked out once until what it depends
+  // on changes (the header, the key order, the indexes).
+  if (!refusal_) refusal_ = FindChangeRefusal();
+  return *refusal_;
+}
+
+std::uint16_t TOpenTable::FindChangeRefusal() const {
   if (!IsWritableLevel(header_.Level())) return kDbiErrTableLevel;
   if (header_.IsEncrypted()) return kDbiErrTblEncrypted;
   // Index entries tie by primary key: without its order they cannot be built.
@@ -312,6 +335,7 @@ TSecondaryIndex& TOpenTable::RegisterIndex(std::size_t field) {
     if (env::SameText(existing, index->treeFile)) index->treeFile = existing;
   }
   secondary_.push_back(std::move(index));
+  refusal_.reset();
   return *secondary_.back();
 }
 

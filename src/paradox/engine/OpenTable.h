@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -53,6 +54,13 @@ enum class TWriteMode {
   kCreate,   // a new table: the whole old family goes
 };
 
+// How a load reads the data file's records.
+enum class TRecordLoading {
+  kInMemory,  // all at once, into the record store
+  kOnDisk,    // not until something needs them: a table read once from
+              // start to end (ForEachRecordBlock) holds a block at a time
+};
+
 class TOpenTable {
  public:
   // A table that is not on disk yet (creation); WriteFamily(kCreate) writes
@@ -65,14 +73,23 @@ class TOpenTable {
   // and the saved changes of its journal. Throws EDBEngineError: no such
   // table, header corrupt, table encrypted, not a data table, file corrupt
   // (a damaged chain, keys out of byte order), read error (with the OS's
-  // reason).
-  static std::unique_ptr<TOpenTable> Load(env::TFileSystem& fileSystem, std::string_view dataPath);
+  // reason). kOnDisk leaves the records in the file (the chain and its key
+  // order are then checked as they are read), unless the journal holds
+  // saved changes, which need them in memory.
+  static std::unique_ptr<TOpenTable> Load(env::TFileSystem& fileSystem, std::string_view dataPath,
+                                          TRecordLoading loading = TRecordLoading::kInMemory);
 
   const TTableHeader& Header() const { return header_; }
   const TTableFiles& Files() const { return files_; }
   // The records in table order; finishes a bulk load first (which may throw
   // EDBEngineError for the write or the read back).
   TRecordStore& Records();
+  // Calls visit(records, count) with every record in table order, count
+  // records of RecordSize() bytes at a time (valid during the call). Records
+  // still on disk are read block by block from the data file and never held
+  // in memory; they throw like Load (a damaged chain or keys out of byte
+  // order: file corrupt). Must not be called during a bulk load.
+  void ForEachRecordBlock(const std::function<void(std::span<const std::byte>, std::size_t)>& visit);
   // Record count, key and change counter without finishing a bulk load.
   std::size_t RecordCount() const;
   bool IsKeyed() const { return keyWidth_ > 0; }
@@ -156,6 +173,9 @@ class TOpenTable {
   void AfterCommit(TFamilyWrite& write, TWriteMode mode, const std::string& indexName, const std::string& memoName);
   bool CanBulkLoad(std::size_t position) const;
   std::optional<std::uint16_t> BulkInsert(std::span<const std::byte> record, std::size_t position);
+  std::uint16_t FindChangeRefusal() const;
+  void LoadRecords(env::TFile& file, std::uint64_t size);
+  [[noreturn]] void NotInKeyOrder() const;
   void Materialize();
   void Reload();
   void Prepare();
@@ -185,6 +205,7 @@ class TOpenTable {
   std::vector<std::size_t> blobFields_;
   std::size_t keyWidth_ = 0;
   bool canOrderKeys_ = true;
+  mutable std::optional<std::uint16_t> refusal_;  // ChangeRefusal's answer, once known
   std::optional<std::size_t> autoIncrementField_;
   std::unique_ptr<TRecordStore> records_;
   std::vector<std::unique_ptr<TSecondaryIndex>> secondary_;

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "env/Errors.h"
+#include "env/LargeBuffer.h"
 
 namespace remdo::paradox {
 
@@ -30,6 +31,8 @@ struct TPrefixed {
   std::uint64_t prefix;
   const std::byte* record;
 };
+// Sixteen bytes a record: megabytes for a large load.
+using TPrefixedArray = std::vector<TPrefixed, env::TLargeAllocator<TPrefixed>>;
 
 // Keys are a few bytes: compared inline rather than through memcmp.
 bool SameKey(const std::byte* a, const std::byte* b, std::size_t width) {
@@ -44,7 +47,7 @@ bool SameKey(const std::byte* a, const std::byte* b, std::size_t width) {
 // throughout cost nothing: whole-number keys below 4 M take two passes.
 // other: room for the items, given so that its pages can be made ready
 // beforehand.
-void RadixSort(std::vector<TPrefixed>& items, std::vector<TPrefixed> other) {
+void RadixSort(TPrefixedArray& items, TPrefixedArray other) {
   constexpr unsigned kDigitBits = 11;
   if (items.size() < 2) return;
   std::uint64_t varying = 0;
@@ -73,7 +76,7 @@ void RadixSort(std::vector<TPrefixed>& items, std::vector<TPrefixed> other) {
   }
 }
 
-void SortByKey(std::vector<TPrefixed>& items, const TKeyOrder& order, std::vector<TPrefixed> other = {}) {
+void SortByKey(TPrefixedArray& items, const TKeyOrder& order, TPrefixedArray other = {}) {
   RadixSort(items, std::move(other));
   if (order.PrefixDecides()) return;
   for (auto first = items.begin(); first != items.end();) {
@@ -84,6 +87,23 @@ void SortByKey(std::vector<TPrefixed>& items, const TKeyOrder& order, std::vecto
     }
     first = last;
   }
+}
+
+// Records per run: as many as runBytes holds, at most 65535 (a run's hash
+// numbers its records in 16 bits). A run of megabytes is cut to whole large
+// pages, all of which the system can then back with large pages: a part
+// page at its end would take a small-page fault for every 4 KiB.
+std::size_t RunCapacity(std::size_t runBytes, std::size_t recordSize) {
+  std::size_t bytes = std::min(runBytes, 65535 * recordSize);
+  if (bytes >= env::kLargePageBytes) bytes = bytes / env::kLargePageBytes * env::kLargePageBytes;
+  return std::clamp<std::size_t>(bytes / recordSize, 4, 65535);
+}
+
+// A run's memory: up to the large page its records end in (less than a
+// record more than they need, by RunCapacity).
+std::size_t WholeLargePages(std::size_t bytes) {
+  if (bytes < env::kLargePageBytes) return bytes;
+  return (bytes + env::kLargePageBytes - 1) / env::kLargePageBytes * env::kLargePageBytes;
 }
 
 }  // namespace
@@ -99,7 +119,7 @@ TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath
       recordSize_(recordSize),
       order_(std::move(order)),
       keyWidth_(order_.Width()),
-      runCapacity_(std::clamp<std::size_t>(runBytes / recordSize, 4, 65535)),
+      runCapacity_(RunCapacity(runBytes, recordSize)),
       keptRuns_(keptBytes / (runCapacity_ * recordSize)) {
   TRunMemory memory = NewRunMemory();
   run_ = std::move(memory.records);
@@ -110,7 +130,7 @@ TSortingLoad::TSortingLoad(env::TFileSystem& fileSystem, std::string scratchPath
 TSortingLoad::TRunMemory TSortingLoad::NewRunMemory() const {
   std::size_t buckets = 1;
   while (buckets < 2 * runCapacity_) buckets *= 2;
-  return {std::make_unique_for_overwrite<std::byte[]>(runCapacity_ * recordSize_),
+  return {env::NewLargeBuffer(WholeLargePages(runCapacity_ * recordSize_)),
           std::vector<std::uint32_t>(buckets, 0)};
 }
 
@@ -233,7 +253,7 @@ bool TSortingLoad::Add(std::span<const std::byte> record) {
 }
 
 std::vector<const std::byte*> TSortingLoad::SortedOrder(const std::byte* records, std::size_t count) const {
-  std::vector<TPrefixed> items(count);
+  TPrefixedArray items(count);
   for (std::size_t i = 0; i < count; ++i) {
     const std::byte* record = records + i * recordSize_;
     items[i] = {order_.Prefix(record), record};
@@ -297,11 +317,11 @@ void TSortingLoad::MergeInMemory(const std::function<void(std::span<const std::b
   std::vector<std::uint64_t>().swap(bloom_);
   // A large load's second sort array is made ready on another thread while
   // the prefixes are gathered.
-  std::future<std::vector<TPrefixed>> other;
+  std::future<TPrefixedArray> other;
   if (!runs_.empty()) {
-    other = std::async(std::launch::async, [count = count_] { return std::vector<TPrefixed>(count); });
+    other = std::async(std::launch::async, [count = count_] { return TPrefixedArray(count); });
   }
-  std::vector<TPrefixed> items;
+  TPrefixedArray items;
   items.reserve(count_);
   auto gather = [&](const std::byte* records, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -311,7 +331,7 @@ void TSortingLoad::MergeInMemory(const std::function<void(std::span<const std::b
   };
   for (const TRun& run : runs_) gather(run.records.get(), run.count);
   gather(run_.get(), inRun_);
-  SortByKey(items, order_, other.valid() ? other.get() : std::vector<TPrefixed>{});
+  SortByKey(items, order_, other.valid() ? other.get() : TPrefixedArray{});
   for (std::size_t k = 0; k < items.size(); ++k) {
     if (k + kFetchAhead < items.size()) __builtin_prefetch(items[k + kFetchAhead].record);
     emit(std::span<const std::byte>(items[k].record, recordSize_));

@@ -17,7 +17,9 @@
 // A fresh run's memory costs the kernel a page fault per page at its first
 // touch. While the load stays in memory, the next run's memory is made ready
 // on another thread once the current run is half full, so that the load
-// itself does not wait for those faults.
+// itself does not wait for those faults. Runs are large buffers
+// (env/LargeBuffer.h), backed by large pages where the system has them, so
+// that there are few such faults to begin with.
 #ifndef REMDO_PARADOX_ENGINE_SORTINGLOAD_H_
 #define REMDO_PARADOX_ENGINE_SORTINGLOAD_H_
 
@@ -31,6 +33,7 @@
 #include <vector>
 
 #include "env/FileSystem.h"
+#include "env/LargeBuffer.h"
 #include "paradox/index/KeyOrder.h"
 
 namespace remdo::paradox {
@@ -67,7 +70,7 @@ class TSortingLoad {
   // spilled in key order (offset, keys).
   struct TRun {
     std::size_t count = 0;
-    std::unique_ptr<std::byte[]> records;
+    env::TLargeBuffer records;
     std::vector<std::uint32_t> hash;
     std::uint64_t offset = 0;           // in the scratch file
     std::unique_ptr<std::byte[]> keys;  // sorted, keyWidth bytes each
@@ -75,7 +78,7 @@ class TSortingLoad {
 
   // The memory of a run being filled: its records and its hash, empty.
   struct TRunMemory {
-    std::unique_ptr<std::byte[]> records;
+    env::TLargeBuffer records;
     std::vector<std::uint32_t> hash;
   };
 
@@ -104,7 +107,7 @@ class TSortingLoad {
   std::unique_ptr<env::TFile> scratch_;
   std::uint64_t scratchEnd_ = 0;
   std::vector<TRun> runs_;
-  std::unique_ptr<std::byte[]> run_;  // the current run's records
+  env::TLargeBuffer run_;  // the current run's records
   std::size_t inRun_ = 0;
   std::vector<std::uint32_t> runHash_;
   std::future<TRunMemory> nextRun_;  // made ready on another thread

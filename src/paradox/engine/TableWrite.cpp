@@ -168,6 +168,7 @@ void TOpenTable::EndWrite(TFamilyWrite& write, TWriteMode mode) {
 void TOpenTable::AfterCommit(TFamilyWrite& write, TWriteMode mode, const std::string& indexName,
                              const std::string& memoName) {
   header_ = write.data;
+  refusal_.reset();
   files_.primaryIndex = IsKeyed() ? indexName : std::string();
   const bool memoReplaced = !adoptedMemo_.empty() || mode == TWriteMode::kCreate;
   adoptedMemo_.clear();
