@@ -13,6 +13,7 @@
 #include "repair/RejectedFiles.h"
 #include "repair/MemoSalvage.h"
 #include "repair/TableCheck.h"
+#include "repair/findings/Finding.h"
 
 namespace remdo::repair {
 
@@ -62,10 +63,9 @@ bool TTableCheck::SalvageMemoFile() {
   memoSalvaged_ = true;
   // The old files, memo file included, are kept in the Rejected folder.
   damageSeen_ = true;
-  run.LogLine("  -- memo file " + memoName + " damaged; a new one was written: " +
-              Count(salvage.intact, "value", "values") + " intact, " + std::to_string(salvage.relinked) +
-              " re-linked, " + std::to_string(salvage.cut) + " cut to their leader, " +
-              std::to_string(salvage.unlinked) + " unlinked");
+  run.LogLine(FindingLine(TFindingCode::kMemoFileRewritten,
+                          {memoName, std::to_string(salvage.intact), std::to_string(salvage.relinked),
+                           std::to_string(salvage.cut), std::to_string(salvage.unlinked)}));
   for (const std::string& finding : salvage.findings) run.LogLine("~     " + finding);
   LogCutRecords(run, salvage.cutRecords, "");
   if (!salvage.unlinkedFile.empty()) {

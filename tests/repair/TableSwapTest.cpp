@@ -147,6 +147,11 @@ TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
     const auto at = std::search(db.begin(), db.end(), record.begin(), record.end()) - db.begin();
     db.at(static_cast<std::size_t>(at) + blurb + 1 + 1) ^= std::byte{0x70};
   };
+  const auto spoilBookTwo = [&](std::vector<std::byte>& db) {
+    const Record record = testing::RawRecords(Data("Books.db")).at(1);
+    const auto at = std::search(db.begin(), db.end(), record.begin(), record.end()) - db.begin();
+    for (const std::size_t b : {2, 5, 9}) db.at(static_cast<std::size_t>(at) + blurb + b) ^= std::byte{0x40};
+  };
   struct TCase {
     const char* name;
     std::function<void(std::vector<std::byte>& mb, std::vector<std::byte>& db)> damage;
@@ -157,13 +162,15 @@ TEST_F(TableSwapTest, DamagedMemoFileIsSalvagedAndEveryCutIsNamed) {
        {false, true, true, true}, "2 values intact, 0 re-linked, 1 cut to their leader, 0 unlinked"},
       {"book 4's reference moved", [&](auto&, auto& db) { moveReference(db); }, {true, true, true, true},
        "2 values intact, 1 re-linked, 0 cut to their leader, 0 unlinked"},
-      {"book 2's place, length and modification number changed",
-       [&](auto&, auto& db) {
-         const Record record = testing::RawRecords(Data("Books.db")).at(1);
-         const auto at = std::search(db.begin(), db.end(), record.begin(), record.end()) - db.begin();
-         for (const std::size_t b : {2, 5, 9}) db.at(static_cast<std::size_t>(at) + blurb + b) ^= std::byte{0x40};
+      {"book 2's place, length and modification number changed: in a whole file its leader finds it",
+       [&](auto&, auto& db) { spoilBookTwo(db); }, {true, true, true, true},
+       "2 values intact, 1 re-linked, 0 cut to their leader, 0 unlinked"},
+      {"the same beside book 1's unit zeroed: book 2's value is left unlinked",
+       [&](auto& mb, auto& db) {
+         spoilBookTwo(db);
+         std::fill_n(mb.begin() + 0x1000, 0x1000, std::byte{0});
        },
-       {true, false, true, true}, "2 values intact, 0 re-linked, 1 cut to their leader, 1 unlinked"},
+       {false, false, true, true}, "1 value intact, 0 re-linked, 2 cut to their leader, 1 unlinked"},
       {"memo file missing", [](auto& mb, auto&) { mb.clear(); }, {false, false, true, false},
        "0 values intact, 0 re-linked, 3 cut to their leader, 0 unlinked"},
   };

@@ -118,7 +118,7 @@ bool LooselyFits(const TMemoInventory& inventory, const TMemoReference& ref, con
       (compared >= kModestLeader || !PointsIntoUnreadable(inventory, descriptor))) {
     return true;
   }
-  return compared >= kDistinctiveLeader && Varied(leader.first(compared));
+  return (compared >= kDistinctiveLeader && Varied(leader.first(compared))) || inventory.Unreadable().empty();
 }
 
 void LinkLoosely(const TMemoInventory& inventory, std::span<const TMemoReference> references,

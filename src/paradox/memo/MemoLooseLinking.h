@@ -13,7 +13,9 @@
 //   reference into an unreadable part has more likely lost its value there
 //   than had its own bytes damaged), or
 // - the leader alone, when it is at least kDistinctiveLeader bytes of
-//   varied text.
+//   varied text, or when every part of the file could be read: then no
+//   value was lost, the broken reference's own value is among the free
+//   ones, and the one that begins as its leader is it.
 // And the fit must be unique both ways: the value fits only this reference
 // and the reference only this value; where more than one fits, none is
 // linked and the fault says so.

@@ -130,8 +130,11 @@ constexpr std::array kKinds = {
                  "memo_values_unreferenced", "stored values no record refers to"},
     TFindingKind{C::kMemoNewFilePrediction, A::kMemo, S::kDamage, E::kRepairable, F::kFileLine,
                  "memo_new_file_prediction",
-                 "a repair writes a new memo file: {0} values intact, {1} re-linked, {2} cut to their leader, {3} "
+                 "a repair writes a new memo file: {0:value} intact, {1} re-linked, {2} cut to their leader, {3} "
                  "unlinked"},
+    TFindingKind{C::kMemoFileRewritten, A::kMemo, S::kDamage, E::kRepairable, F::kTableLine, "memo_file_rewritten",
+                 "memo file {0} damaged; a new one was written: {1:value} intact, {2} re-linked, {3} cut to their "
+                 "leader, {4} unlinked"},
 
     TFindingKind{C::kNoDataFolder, A::kFolder, S::kDamage, E::kUnreadable, F::kTableLine, "no_data_folder",
                  "no data folder to verify"},

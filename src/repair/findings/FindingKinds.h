@@ -96,6 +96,7 @@ enum class TFindingCode : std::uint16_t {
   kMemoReferencesLost = 609,
   kMemoValuesUnreferenced = 610,
   kMemoNewFilePrediction = 611,
+  kMemoFileRewritten = 612,
 
   kNoDataFolder = 701,
   kWriteRefused = 702,

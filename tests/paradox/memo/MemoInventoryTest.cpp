@@ -98,11 +98,17 @@ TEST(MemoInventory, FindsWhatSurvivesAndLinksWhatFitsOneToOne) {
       {"D's place and length changed: the modification agrees",
        [&](TMemoCatalogue& c) { SetDescriptor(c.fields[3], [&](TBlobDescriptor& d) { d.length = 7; moveC(d); }); },
        5, 0, false, {S::kSound, S::kSound, S::kSound, S::kRelinked, S::kSound}, 0},
-      {"B's place, length and modification changed: a 10-byte leader alone links nothing",
+      {"B's place, length and modification changed: in a whole file its leader alone links it",
        [&](TMemoCatalogue& c) {
          SetDescriptor(c.fields[1], [&](TBlobDescriptor& d) { d.length = 7, d.modification = 9, moveC(d); });
        },
-       5, 0, false, {S::kSound, S::kUnresolved, S::kSound, S::kSound, S::kSound}, 1},
+       5, 0, false, {S::kSound, S::kRelinked, S::kSound, S::kSound, S::kSound}, 0},
+      {"the same with the file cut inside E: a 10-byte leader alone links nothing",
+       [&](TMemoCatalogue& c) {
+         SetDescriptor(c.fields[1], [&](TBlobDescriptor& d) { d.length = 7, d.modification = 9, moveC(d); });
+         c.file.resize(0x5800);
+       },
+       4, 1, false, {S::kSound, S::kUnresolved, S::kSound, S::kSound, S::kUnresolved}, 1},
       {"C's and E's places and lengths changed: twins, neither linked",
        [&](TMemoCatalogue& c) {
          for (const int twin : {2, 4}) SetDescriptor(c.fields[twin], [&](TBlobDescriptor& d) { d.length = 7; moveC(d); });
