@@ -171,6 +171,8 @@ class TMainForm final : public repair::TRunReporter {
   // given, else "Remdo verify.json" beside "Remdo verify.txt".
   std::string VerifyJsonPath() const;
   void SaveVerifyReport(const repair::TFindingsReport& report);
+  // The run's table outcomes as JSON in its Rejected folder, when it made one.
+  void WriteOutcomesJson(const std::string& dataFolder);
   // Logs the finding's lines and keeps it for the JSON report.
   void LogFinding(repair::TTableReport& table, repair::TFinding finding);
   void WriteUndoResult(const repair::TUndoOutcome& outcome);

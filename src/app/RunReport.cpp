@@ -11,6 +11,7 @@
 #include "env/Errors.h"
 #include "installation/DataFolder.h"
 #include "repair/Helpers.h"
+#include "repair/verify/Prediction.h"
 
 namespace remdo::app {
 
@@ -78,10 +79,31 @@ void TMainForm::WriteRunReport() {
   // A verify-only run saves its own report, never in the data folder.
   if (RunOption("VERIFY")) return;
   if (!runStarted || folder.empty() || !fileSystem.FolderExists(folder) || ReportWritten) return;
+  WriteOutcomesJson(folder);
   SaveLines(fileSystem, folder + std::string(kRunLogName), LogFileMemo.lines);
   if (ClipboardChk.checked) view_.SetClipboardText(JoinLines(LogFileMemo.lines));
   AppendTextLine(fileSystem, folder + std::string(kHistoryName), HistoryLine(RunState));
   ReportWritten = true;
+}
+
+void TMainForm::WriteOutcomesJson(const std::string& dataFolder) {
+  // Only beside what the run set aside: a run that changed nothing leaves
+  // no Rejected folder behind.
+  const std::string rejected = dataFolder + Repair.RejectedFolderName();
+  auto& fileSystem = env::DefaultFileSystem();
+  if (!fileSystem.FolderExists(rejected)) return;
+  repair::TFindingsReport report{"repair", dataFolder, RunState.RunStartText, {}};
+  for (const repair::TTableOutcome& outcome : RunState.TableOutcomes) {
+    repair::TTableReport& table = report.tables.emplace_back();
+    table.table = outcome.table;
+    table.verdict = std::string(repair::VerdictName(repair::JudgeTable(repair::TTableFindings{}, outcome)));
+    table.action = repair::PredictionFindings(outcome).front().args.front();
+  }
+  try {
+    SaveText(fileSystem, rejected + std::string(kOutcomesName), repair::FindingsJson(report));
+  } catch (const env::ERemdoError& error) {
+    LogLine("~  -- the table outcomes could not be saved: " + std::string(error.what()));
+  }
 }
 
 void TMainForm::WriteRunReportOnClose() {

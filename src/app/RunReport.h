@@ -16,6 +16,8 @@ namespace remdo::app {
 
 inline constexpr std::string_view kRunLogName = "Remdo.log";
 inline constexpr std::string_view kHistoryName = "RemdLogs.txt";
+// The run's table outcomes for scripts, in its Rejected folder.
+inline constexpr std::string_view kOutcomesName = "Remdo run.json";
 
 // The environment report's disk line: "    disk " + drive + " free:  " and
 // the free space in gigabytes with one decimal ("12.3 GB"), where the

@@ -255,6 +255,21 @@ TEST_P(TVerifyRun, FindsTheDamageChangesNothingAndForetellsTheRepair) {
   auto repairSections = Sections(form->LogFileMemo.lines);
   std::map<std::string, repair::TTableOutcome> outcomes;
   for (const auto& outcome : form->RunState.TableOutcomes) outcomes[outcome.table] = outcome;
+  // The repair's table outcomes for scripts, beside what it set aside, as
+  // the report at the window's close writes them.
+  form->WriteRunReport();
+  const std::string rejected = kDataFolder + form->Repair.RejectedFolderName();
+  if (env::DefaultFileSystem().FolderExists(rejected)) {
+    const auto bytes = test::ReadWholeFile(rejected + "Remdo run.json");
+    const auto json = nlohmann::json::parse(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    EXPECT_EQ(json.at("run"), "repair");
+    ASSERT_EQ(json.at("tables").size(), form->RunState.TableOutcomes.size());
+    for (std::size_t i = 0; i < json.at("tables").size(); ++i) {
+      const auto& table = json.at("tables")[i];
+      EXPECT_EQ(table.at("table"), form->RunState.TableOutcomes[i].table);
+      EXPECT_EQ(table.at("verdict") == "sound", table.at("action") == "change nothing") << table.dump();
+    }
+  }
   for (const auto& [table, outcome] : outcomes) {
     const auto section = sections.find(DisplayName(table));
     ASSERT_NE(section, sections.end()) << table << " was not verified";
