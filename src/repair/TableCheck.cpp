@@ -16,6 +16,7 @@
 #include "paradox/format/PxObject.h"
 #include "repair/CatalogTables.h"
 #include "repair/TableHold.h"
+#include "repair/findings/Finding.h"
 
 namespace remdo::repair {
 
@@ -105,7 +106,7 @@ bool TTableCheck::RunChecks() {
   checkStarted_ = true;
   State().TableUnderWay = request_.TableName;
   if (!env::DefaultFileSystem().FileExists(TablePath())) {
-    run.LogLine("  -- table not found: " + request_.TableName);
+    run.LogLine(FindingLine(TFindingCode::kTableNotFound, {request_.TableName}));
     return FailureEnding();
   }
   // Until the check ends the catalogue cannot open the table.
@@ -126,7 +127,7 @@ bool TTableCheck::RunChecks() {
     // A file that cannot be read (an empty table file when the format
     // check is skipped) fails this table, never the run.
     run.LogLine("~     " + std::string(error.what()));
-    run.LogLine("  -- unreadable table format");
+    run.LogLine(FindingLine(TFindingCode::kUnreadableTableFormat));
     return FailureEnding();
   } catch (const env::EFOpenError& error) {
     // Another program took the file (or one of its family) with no sharing
@@ -208,10 +209,10 @@ bool TTableCheck::CheckTableFormat() {
   if (scratch.readError) scratch.text = "error";
   if (!table.text.empty() && table.text == scratch.text) return true;
   if (!table.text.empty()) {
-    run.LogLine("  -- incorrect table format");
+    run.LogLine(FindingLine(TFindingCode::kIncorrectTableFormat));
     run.LogLine("  -- please check for upgrade");
   } else {
-    run.LogLine("  -- unreadable table format");
+    run.LogLine(FindingLine(TFindingCode::kUnreadableTableFormat));
   }
   return false;
 }

@@ -20,6 +20,7 @@
 #include "repair/Helpers.h"
 #include "repair/StepTable.h"
 #include "repair/TableCheck.h"
+#include "repair/findings/Finding.h"
 
 namespace remdo::repair {
 
@@ -74,7 +75,7 @@ bool TTableCheck::RebuildTable() {
     }
     scratch.Close();
     if (stop == TRebuildStop::kWrongRecordSize) {
-      run.LogLine("  -- incorrect table format");
+      run.LogLine(FindingLine(TFindingCode::kIncorrectTableFormat));
       layoutRefused_ = true;
       run.SetMessage("");
       return false;
@@ -106,7 +107,7 @@ TTableCheck::TRebuildStop TTableCheck::WalkRecords(paradox::TPxObject& reader, T
     }
     // The catalogue never enciphers its tables: a mark over plain blocks is
     // a damaged header word, and the records are rebuilt as from any header.
-    run.LogLine("  -- encryption mark over plain data blocks: header damage");
+    run.LogLine(FindingLine(TFindingCode::kEncryptionMarkOverPlainBlocks));
     damageSeen_ = true;
   }
   const bool testConversion = catalogue::IsCurrentLayout() && request_.StructureNumber == kEarlierFolderStructure &&
@@ -154,7 +155,7 @@ bool TTableCheck::RefuseEncryptedTable(std::int32_t headerCount) {
       run.LogLine("  -- transfer missing " + std::to_string(headerCount) + " record" +
                   std::string(PluralSuffix(headerCount)));
     } else {
-      run.LogLine("  -- file marked as encrypted");
+      run.LogLine(FindingLine(TFindingCode::kMarkedEncrypted));
     }
   }
   run.SetMessage("");
