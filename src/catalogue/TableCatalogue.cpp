@@ -268,4 +268,17 @@ std::string_view TableLabel(std::string_view tableName) {
   return {};
 }
 
+std::optional<int> MemoFieldNumber(std::int32_t structureNumber) {
+  switch (structureNumber) {
+    case 1: return 10;
+    case 2: return 11;
+    case 3: return 8;
+    case 25: return 8;
+    case 31: return 21;
+    case 34: return 17;
+    case 42: return 21;
+    default: return std::nullopt;
+  }
+}
+
 }  // namespace remdo::catalogue

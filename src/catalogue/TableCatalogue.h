@@ -21,6 +21,7 @@
 #ifndef REMDO_CATALOGUE_TABLECATALOGUE_H_
 #define REMDO_CATALOGUE_TABLECATALOGUE_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,6 +88,17 @@ std::vector<std::string> DataSetFiles(bool currentLayout);
 // ".db", without regard to case ("fldr0003.DB" gives 3, "Fldr12345.db" 12345;
 // "Fldr003.db", "Fldr00003.db" and "Fldr0003" give nothing).
 std::optional<int> FolderTableNumber(std::string_view fileName);
+
+// The structures of the folder tables: the earlier layout's, and the
+// current layout's (folder 3 has its own).
+inline constexpr std::int32_t kEarlierFolderStructure = 14;
+inline constexpr std::int32_t kFolderStructure = 21;
+inline constexpr std::int32_t kFolderThreeStructure = 22;
+
+// The field of a structure that holds a memo although the built-in
+// structure declares it as alpha: 10 for 1, 11 for 2, 8 for 3 and 25, 21 for
+// 31 and 42, 17 for 34; nothing for every other structure.
+std::optional<int> MemoFieldNumber(std::int32_t structureNumber);
 bool IsFolderTableFile(std::string_view fileName);
 
 // True when the file name (no folder; case ignored) belongs to a data set of

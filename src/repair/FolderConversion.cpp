@@ -23,8 +23,6 @@ namespace remdo::repair {
 
 namespace {
 
-constexpr std::int32_t kFolderStructure = 21;
-constexpr std::int32_t kFolder3Structure = 22;
 // The old fields in record order and the new fields that receive them.
 constexpr const char* kCarriedFields[] = {"Book", "Release", "Sort Title", "Key", "Series"};
 // Code page of the earlier layout's driver (intl) when the file names none.
@@ -49,7 +47,7 @@ std::vector<std::string> FolderConversionStatements(std::int32_t structureNumber
       "Update 'temptbl1' as D set D.\"EntryDate\" = 1863105790",
       "Update 'temptbl1' as D set D.\"Prop\" = 0",
   };
-  if (structureNumber == kFolder3Structure) statements.push_back("Update 'temptbl1' as D set D.\"E\" = \"\"");
+  if (structureNumber == catalogue::kFolderThreeStructure) statements.push_back("Update 'temptbl1' as D set D.\"E\" = \"\"");
   return statements;
 }
 
@@ -89,7 +87,7 @@ std::span<const std::byte> TFolderRecordConverter::Convert(paradox::TPxObject& r
 }
 
 bool TTableCheck::ConversionDue() const {
-  return State().ConvertFolderTables && request_.StructureNumber == kEarlierFolderStructure;
+  return State().ConvertFolderTables && request_.StructureNumber == catalogue::kEarlierFolderStructure;
 }
 
 // RecTbl has the earlier layout, as the table file it was recovered for, so
@@ -113,7 +111,7 @@ std::int64_t TTableCheck::ConvertRecoveredRecords() {
 }
 
 bool TTableCheck::ConvertFolderTable(std::int32_t firstHeaderCount) {
-  request_.StructureNumber = request_.TableName == FolderTableName(3) ? kFolder3Structure : kFolderStructure;
+  request_.StructureNumber = request_.TableName == FolderTableName(3) ? catalogue::kFolderThreeStructure : catalogue::kFolderStructure;
   // Creating the new scratch table replaces the first rebuild's, so when it
   // fails there is no rebuilt table left to swap in.
   if (!CreateScratchTable(kScratchTable)) {

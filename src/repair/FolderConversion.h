@@ -23,7 +23,6 @@ namespace remdo::repair {
 
 // The structure of the earlier layout's folder tables, and its fields that
 // the current layout carries on, in record order.
-inline constexpr std::int32_t kEarlierFolderStructure = 14;
 
 // The statements that give the fields the earlier layout lacks their
 // defaults, for a converted table of structure 21 or 22, in order.

@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 
+#include "catalogue/TableCatalogue.h"
 #include "repair/CatalogTables.h"
 #include "repair/FolderConversion.h"
 #include "repair/Helpers.h"
@@ -99,7 +100,7 @@ bool CheckFolderTable(TRepairContext& context, std::int32_t n, std::string_view 
   if (CheckTable(context, prefix + "...", name, FolderStructure(n), kFolderTolerance, false, true)) return true;
   // A table of the earlier folder layout is converted; any other structure
   // number is 0, and that check does nothing.
-  const std::int32_t probed = ProbeStructure(name + ".db", kEarlierFolderStructure, 0, 0, kEarlierFolderFields);
+  const std::int32_t probed = ProbeStructure(name + ".db", catalogue::kEarlierFolderStructure, 0, 0, kEarlierFolderFields);
   if (CheckTable(context, prefix + "...(retry)", name, probed, kFolderTolerance, false, true)) {
     return FolderRepaired(context);
   }
@@ -122,7 +123,7 @@ void CheckEarlierFolderTables(TRepairContext& context) {
     // A number no folder can have (a damaged record) names no table.
     if (number <= std::numeric_limits<std::int32_t>::max()) {
       CheckTable(context, name.AsString() + "...", FolderTableName(static_cast<std::int32_t>(number)),
-                 kEarlierFolderStructure, kFolderTolerance, false, true);
+                 catalogue::kEarlierFolderStructure, kFolderTolerance, false, true);
     }
     titles->Prior();
   }

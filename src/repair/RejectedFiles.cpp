@@ -47,7 +47,7 @@ std::string MakeFolder(const std::string& folder) {
 std::vector<paradox::THeaderField> StructureFields(std::int32_t structureNumber) {
   const catalogue::TFieldSpecList specs = catalogue::GetTableSchema(structureNumber);
   const catalogue::TFieldSpecReading reading = catalogue::ReadFieldSpecs(specs);
-  const std::optional<int> memo = MemoFieldNumber(structureNumber);
+  const std::optional<int> memo = catalogue::MemoFieldNumber(structureNumber);
   std::vector<paradox::THeaderField> fields;
   for (const auto& spec : reading.fields) {
     paradox::THeaderField field;
@@ -229,7 +229,7 @@ std::string TRejectedRecords::Keep(TRepairContext& context, std::string_view tab
   CreateKeylessTable(folder, name + ".db", structureNumber);
   if (!blobs.empty()) CopyMemoValues(memoSource, folder + name + ".mb", blobs, records, recordSize_);
   InsertRecords(folder, name + ".db", records, recordSize_);
-  if (const auto memoField = MemoFieldNumber(structureNumber)) WriteMemoTypeCode(folder + name + ".db", *memoField);
+  if (const auto memoField = catalogue::MemoFieldNumber(structureNumber)) WriteMemoTypeCode(folder + name + ".db", *memoField);
   std::unique_ptr<paradox::TMemoFile> memo;
   if (!blobs.empty()) memo = std::make_unique<paradox::TMemoFile>(env::DefaultFileSystem(), folder + name + ".mb");
   WriteCsv(folder + name + ".csv", fields, structureNumber, records, recordSize_, memo.get());

@@ -58,10 +58,6 @@ bool CheckTable(TRepairContext& context, std::string_view displayName, std::stri
                 std::int32_t structureNumber, std::int32_t missingTolerance, bool restoreFromSave,
                 bool verifyMissing);
 
-// The field of a structure that holds a memo although the built-in
-// structure declares it as alpha: 10 for 1, 11 for 2, 8 for 3 and 25, 21 for
-// 31 and 42, 17 for 34; nothing for every other structure.
-std::optional<int> MemoFieldNumber(std::int32_t structureNumber);
 
 // Writes the memo type code (12) as the type of field n (counting from 1)
 // into the header of the data file at dataPath: offset 118 + 2n. Throws

@@ -19,14 +19,10 @@ namespace remdo::repair {
 
 namespace {
 
-std::string Count(std::size_t n, const std::string& one, const std::string& many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 // Whether a structure has a blob field (declared so, or an alpha field
 // that holds a memo).
 bool HasBlobField(std::int32_t structureNumber) {
-  if (MemoFieldNumber(structureNumber)) return true;
+  if (catalogue::MemoFieldNumber(structureNumber)) return true;
   const auto specs = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(structureNumber));
   return std::any_of(specs.fields.begin(), specs.fields.end(), [](const catalogue::TFieldSpec& spec) {
     const auto type = paradox::FieldTypeFromEngineCode(spec.engineType);
@@ -70,7 +66,7 @@ bool TTableCheck::SalvageMemoFile() {
   LogCutRecords(run, salvage.cutRecords, "");
   if (!salvage.unlinkedFile.empty()) {
     const std::size_t dataFolder = TRepairContext::DataFolder().size();
-    run.LogLine("  -- " + Count(salvage.unlinked, "value", "values") +
+    run.LogLine("  -- " + CountOf(static_cast<std::int64_t>(salvage.unlinked), "value") +
                 " no record refers to, with their places in the old memo file: " +
                 salvage.unlinkedTable.substr(dataFolder) + " (as text: " + salvage.unlinkedFile.substr(dataFolder) +
                 ")");

@@ -88,10 +88,10 @@ bool TTableCheck::RebuildTable() {
   bool result = ReportRebuild(counts, reader);
   reader.reset();
   const std::int32_t structure = request_.StructureNumber;
-  if (counts.headerCount == 0 && catalogue::IsCurrentLayout() && structure == kEarlierFolderStructure) {
+  if (counts.headerCount == 0 && catalogue::IsCurrentLayout() && structure == catalogue::kEarlierFolderStructure) {
     State().ConvertFolderTables = true;
   }
-  if (State().ConvertFolderTables && request_.StructureNumber == kEarlierFolderStructure) {
+  if (State().ConvertFolderTables && request_.StructureNumber == catalogue::kEarlierFolderStructure) {
     result = ConvertFolderTable(counts.headerCount);
   }
   run.SetMessage("");
@@ -110,7 +110,7 @@ TTableCheck::TRebuildStop TTableCheck::WalkRecords(paradox::TPxObject& reader, T
     run.LogLine(FindingLine(TFindingCode::kEncryptionMarkOverPlainBlocks));
     damageSeen_ = true;
   }
-  const bool testConversion = catalogue::IsCurrentLayout() && request_.StructureNumber == kEarlierFolderStructure &&
+  const bool testConversion = catalogue::IsCurrentLayout() && request_.StructureNumber == catalogue::kEarlierFolderStructure &&
                               reader.HasFields() && reader.FirstField()->TypeCode() == paradox::fieldtype::kNumber;
   std::unique_ptr<TFolderRecordConverter> converter;
   int shown = -1;

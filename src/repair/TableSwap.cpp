@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 
+#include "catalogue/TableCatalogue.h"
 #include "env/Dialogs.h"
 #include "env/Errors.h"
 #include "env/FileHolds.h"
@@ -42,19 +43,6 @@ bool IsMemoFileName(std::string_view name) { return env::UpperCase(env::Extensio
 
 }  // namespace
 
-std::optional<int> MemoFieldNumber(std::int32_t structureNumber) {
-  switch (structureNumber) {
-    case 1: return 10;
-    case 2: return 11;
-    case 3: return 8;
-    case 25: return 8;
-    case 31: return 21;
-    case 34: return 17;
-    case 42: return 21;
-    default: return std::nullopt;
-  }
-}
-
 void WriteMemoTypeCode(std::string_view dataPath, int fieldNumber) {
   auto file = env::DefaultFileSystem().Open(dataPath, env::TOpenMode::kReadWrite);
   const std::array<std::byte, 1> code{std::byte{paradox::fieldtype::kMemo}};
@@ -68,7 +56,7 @@ bool TTableCheck::MarkMemoField(int fieldNumber) {
 }
 
 bool TTableCheck::SwapInRebuiltTable() {
-  if (const auto memoField = MemoFieldNumber(request_.StructureNumber)) MarkMemoField(*memoField);
+  if (const auto memoField = catalogue::MemoFieldNumber(request_.StructureNumber)) MarkMemoField(*memoField);
   TRunReporter& run = Reporter();
   if (!SalvageMemoFile()) {
     run.SetMessage("");

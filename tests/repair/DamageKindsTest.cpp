@@ -54,7 +54,7 @@ class DamageKinds : public TRepairTest, public ::testing::WithParamInterface<TDa
     static const std::pair<std::size_t, std::size_t> memo = [] {
       const testing::TRecordMaker maker(kBooksStructure);
       const auto specs = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(kBooksStructure));
-      const auto& name = specs.fields[static_cast<std::size_t>(*MemoFieldNumber(kBooksStructure) - 1)].name;
+      const auto& name = specs.fields[static_cast<std::size_t>(*catalogue::MemoFieldNumber(kBooksStructure) - 1)].name;
       return std::pair{maker.Offset(name), maker.Width(name)};
     }();
     const std::size_t end = memo.first + memo.second;

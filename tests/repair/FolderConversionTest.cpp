@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 
+#include "catalogue/TableCatalogue.h"
 #include "paradox/codes/Coding.h"
 #include "paradox/codes/EngineCodes.h"
 #include "paradox/format/PxObject.h"
@@ -22,7 +23,7 @@ using testing::TRecordMaker;
 using testing::TRepairTest;
 
 std::vector<Record> OldFolder(std::initializer_list<double> books) {
-  const TRecordMaker maker(kEarlierFolderStructure);
+  const TRecordMaker maker(catalogue::kEarlierFolderStructure);
   std::vector<Record> records;
   int release = 0;
   for (const double book : books) {
@@ -50,9 +51,9 @@ TEST_F(FolderConversionTest, EmptyEarlierFolderTableBecomesTheNewLayout) {
   for (const auto& c : cases) {
     run.lines.clear();
     run.state.ConvertFolderTables = false;
-    MakeTable(c.table, kEarlierFolderStructure, {});
+    MakeTable(c.table, catalogue::kEarlierFolderStructure, {});
     const auto old = test::ReadWholeFile(Data(std::string(c.table) + ".db"));
-    EXPECT_TRUE(CheckTable(*context, "Folder", c.table, kEarlierFolderStructure, 7, false, true)) << c.table;
+    EXPECT_TRUE(CheckTable(*context, "Folder", c.table, catalogue::kEarlierFolderStructure, 7, false, true)) << c.table;
     EXPECT_TRUE(run.state.ConvertFolderTables);
     EXPECT_EQ(FieldCountOf(Data(std::string(c.table) + ".db")), c.fields) << c.table;
     EXPECT_EQ(test::ReadWholeFile(Data("temp-" + std::string(c.table) + ".db")), old) << c.table;
@@ -63,8 +64,8 @@ TEST_F(FolderConversionTest, EmptyEarlierFolderTableBecomesTheNewLayout) {
 }
 
 TEST_F(FolderConversionTest, LargeBookNumbersAreNotConverted) {
-  MakeTable("Fldr0008", kEarlierFolderStructure, OldFolder({200000, 350000.0, 1e9}));
-  EXPECT_TRUE(CheckTable(*context, "Folder", "Fldr0008", kEarlierFolderStructure, 7, false, true));
+  MakeTable("Fldr0008", catalogue::kEarlierFolderStructure, OldFolder({200000, 350000.0, 1e9}));
+  EXPECT_TRUE(CheckTable(*context, "Folder", "Fldr0008", catalogue::kEarlierFolderStructure, 7, false, true));
   EXPECT_FALSE(run.state.ConvertFolderTables);
   EXPECT_EQ(FieldCountOf(Data("Fldr0008.db")), 5);
   EXPECT_FALSE(Exists("temp-Fldr0008.db"));
@@ -73,14 +74,14 @@ TEST_F(FolderConversionTest, LargeBookNumbersAreNotConverted) {
 
 TEST_F(FolderConversionTest, EarlierLayoutDataSetsAreNotConverted) {
   catalogue::SetBooksFormatMarker(6);
-  MakeTable("Fldr0005", kEarlierFolderStructure, {});
-  EXPECT_TRUE(CheckTable(*context, "Folder", "Fldr0005", kEarlierFolderStructure, 7, false, true));
+  MakeTable("Fldr0005", catalogue::kEarlierFolderStructure, {});
+  EXPECT_TRUE(CheckTable(*context, "Folder", "Fldr0005", catalogue::kEarlierFolderStructure, 7, false, true));
   EXPECT_FALSE(run.state.ConvertFolderTables);
   EXPECT_EQ(FieldCountOf(Data("Fldr0005.db")), 5);
 }
 
 TEST_F(FolderConversionTest, SecondRetryRefusesRecordsOfAnotherSize) {
-  MakeTable("Fldr0007", kEarlierFolderStructure, OldFolder({200001, 200002}));
+  MakeTable("Fldr0007", catalogue::kEarlierFolderStructure, OldFolder({200001, 200002}));
   const auto before = test::ReadWholeFile(Data("Fldr0007.db"));
   EXPECT_FALSE(CheckTable(*context, "Folder...(retry 2)", "Fldr0007", 40, 7, false, false));
   EXPECT_EQ(run.lines, (std::vector<std::string>{"Checking Folder...(retry 2)...", "  -- incorrect table format",
@@ -99,7 +100,7 @@ TEST_F(FolderConversionTest, SecondRetryOfTheRightSizeSucceeds) {
 
 TEST_F(FolderConversionTest, RecordsAreCarriedFieldByField) {
   const auto old = OldFolder({12, 13.5, 250000});
-  MakeTable("Fldr0004", kEarlierFolderStructure, old);
+  MakeTable("Fldr0004", catalogue::kEarlierFolderStructure, old);
   {
     paradox::TTable scratch;
     MakeTable("temptbl1", 21, {});
@@ -140,9 +141,9 @@ TEST_F(FolderConversionTest, EarlierFolderTableWithRecordsIsConvertedAndFilledIn
     run.lines.clear();
     run.state.ConvertFolderTables = false;
     // 12 is a book number of the current catalogue: the table is due.
-    MakeTable(c.table, kEarlierFolderStructure, OldFolder({250000, 12, 13.5}));
+    MakeTable(c.table, catalogue::kEarlierFolderStructure, OldFolder({250000, 12, 13.5}));
     const auto old = test::ReadWholeFile(Data(std::string(c.table) + ".db"));
-    EXPECT_TRUE(CheckTable(*context, "Folder", c.table, kEarlierFolderStructure, 0, false, false));
+    EXPECT_TRUE(CheckTable(*context, "Folder", c.table, catalogue::kEarlierFolderStructure, 0, false, false));
     EXPECT_TRUE(run.state.ConvertFolderTables);
     EXPECT_EQ(run.lines, (std::vector<std::string>{"Checking Folder...", "~  -- transferred data [3]",
                                                    "~  -- transferred data [3]"}));
@@ -186,11 +187,11 @@ TEST_F(FolderConversionTest, EarlierFolderTableWithRecordsIsConvertedAndFilledIn
 
 // Records recovered from index files reach the converted table before they are claimed.
 TEST_F(FolderConversionTest, RecordsRecoveredFromIndexesAreConvertedToo) {
-  MakeTable("Fldr0004", kEarlierFolderStructure, OldFolder({12, 13, 14, 15, 16, 17}));
+  MakeTable("Fldr0004", catalogue::kEarlierFolderStructure, OldFolder({12, 13, 14, 15, 16, 17}));
   const auto offsets = testing::RecordOffsets(Data("Fldr0004.db"));
   const auto first = testing::RawRecords(Data("Fldr0004.db")).at(0);
   for (const std::size_t at : {2, 4}) testing::PatchFile(Data("Fldr0004.db"), offsets.at(at), first);
-  EXPECT_TRUE(CheckTable(*context, "Folder", "Fldr0004", kEarlierFolderStructure, 0, false, true));
+  EXPECT_TRUE(CheckTable(*context, "Folder", "Fldr0004", catalogue::kEarlierFolderStructure, 0, false, true));
   const auto recovered = std::find(run.lines.begin(), run.lines.end(), "  -- fields recovered");
   ASSERT_NE(recovered, run.lines.end());
   EXPECT_NE(std::find(run.lines.begin(), recovered, "~  -- transferred data [6]"), recovered);

@@ -321,7 +321,7 @@ class TRepairTest : public ::testing::Test {
 inline void TRepairTest::MakeMemoTable(std::string_view tableName, std::int32_t structure, std::vector<Record> records,
                                        const std::vector<std::string>& memos, const std::string& folder) {
   MakeTable(tableName, structure, {}, folder);
-  const int memoField = *MemoFieldNumber(structure);
+  const int memoField = *catalogue::MemoFieldNumber(structure);
   const auto specs = catalogue::ReadFieldSpecs(catalogue::GetTableSchema(structure));
   const std::string memoName = specs.fields[static_cast<std::size_t>(memoField - 1)].name;
   const TRecordMaker maker(structure);

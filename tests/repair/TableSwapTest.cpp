@@ -112,7 +112,7 @@ TEST_F(TableSwapTest, MemoColumnIsMarkedByStructure) {
     std::int32_t structure;
     std::optional<int> field;
   } cases[] = {{1, 10}, {2, 11}, {3, 8}, {25, 8}, {31, 21}, {34, 17}, {42, 21}, {15, {}}, {27, {}}, {0, {}}};
-  for (const auto& c : cases) EXPECT_EQ(MemoFieldNumber(c.structure), c.field) << c.structure;
+  for (const auto& c : cases) EXPECT_EQ(catalogue::MemoFieldNumber(c.structure), c.field) << c.structure;
 
   const TRecordMaker maker(3);
   MakeMemoTable("BookInfo", 3, {maker.Make({{"Book", 5.0}, {"Rating", "good"}})}, {"personal notes on book five"});

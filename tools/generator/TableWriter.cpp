@@ -22,23 +22,11 @@ namespace remdo::tools {
 
 namespace {
 
-// The memo column of each structure that owns a memo file.
-struct TMemoColumn {
-  int structure;
-  int field;
-};
-constexpr TMemoColumn kMemoColumns[] = {{1, 10}, {2, 11}, {3, 8}, {25, 8}, {31, 21}, {34, 17}, {42, 21}};
-
 constexpr std::string_view kMemoScratchExtension = ".mb.gen";
 
 }  // namespace
 
-int MemoFieldNumber(int structureNumber) {
-  for (const TMemoColumn& column : kMemoColumns) {
-    if (column.structure == structureNumber) return column.field;
-  }
-  return 0;
-}
+int MemoFieldNumber(int structureNumber) { return catalogue::MemoFieldNumber(structureNumber).value_or(0); }
 
 catalogue::TFieldSpecList GeneratedSchema(int structureNumber) {
   catalogue::TFieldSpecList specs = catalogue::GetTableSchema(structureNumber);

@@ -37,7 +37,8 @@ class EGeneratorError : public std::runtime_error {
 };
 
 // The field number (1-based) of the memo column of a structure, or 0: the
-// columns that the repair's swap step turns back into memo fields.
+// catalogue's memo columns (catalogue::MemoFieldNumber), which the repair's
+// swap step turns back into memo fields.
 int MemoFieldNumber(int structureNumber);
 
 // The structure's field specs with its memo column declared as a memo of

@@ -1,5 +1,7 @@
 #include "repair/findings/Finding.h"
 
+#include "repair/Helpers.h"
+
 namespace remdo::repair {
 
 namespace {
@@ -16,7 +18,7 @@ std::string_view Prefix(const TFindingKind& kind) {
 }  // namespace
 
 std::string CountOf(std::int64_t n, std::string_view word) {
-  return std::to_string(n) + " " + std::string(word) + (n == 1 ? "" : "s");
+  return std::to_string(n) + " " + std::string(word) + std::string(PluralSuffix(n));
 }
 
 TFinding MakeFinding(TFindingCode code, std::vector<std::string> args) {

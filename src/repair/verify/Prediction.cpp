@@ -7,8 +7,6 @@ namespace remdo::repair {
 
 namespace {
 
-std::string Records(std::int64_t n) { return CountOf(n, "record"); }
-
 // The repair would leave the table as it holds its records now.
 bool ChangesNothing(const TTableOutcome& outcome) {
   return outcome.ok && !outcome.recreated && !outcome.damageSeen && outcome.refused == 0 && !outcome.indexRecovery &&
@@ -31,9 +29,9 @@ std::vector<TFinding> PredictionFindings(const TTableOutcome& outcome, bool file
   } else if (outcome.merged) {
     what = "rebuild it and merge from the saved copy";
   } else if (outcome.indexRecovery) {
-    what = "rebuild it and recover up to " + Records(outcome.fromIndexes) + " from index files";
+    what = "rebuild it and recover up to " + CountOf(outcome.fromIndexes, "record") + " from index files";
   } else if (outcome.refused > 0) {
-    what = "rebuild it with " + Records(outcome.refused) + " refused";
+    what = "rebuild it with " + CountOf(outcome.refused, "record") + " refused";
   } else if (ChangesNothing(outcome) && !filesDamaged) {
     what = "change nothing";
   } else {

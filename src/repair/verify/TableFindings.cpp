@@ -25,9 +25,6 @@ namespace {
 
 // More blocks than this are summed up in one line.
 constexpr std::size_t kBlocksListed = 10;
-constexpr int kCurrentFolderStructure = 21;
-constexpr int kCurrentFolderThreeStructure = 22;
-constexpr int kEarlierFolderStructure = 14;
 
 struct TBlockWalk {
   std::vector<TPlace> passedOver;       // one reason per block passed over
@@ -120,8 +117,8 @@ void AddLayoutFindings(const paradox::TPxObject& reader, std::int32_t structureN
   }
   // A current-layout folder table may still have the earlier folder layout,
   // which a repair converts.
-  if ((structureNumber == kCurrentFolderStructure || structureNumber == kCurrentFolderThreeStructure) &&
-      table == StructureSignature(kEarlierFolderStructure)) {
+  if ((structureNumber == catalogue::kFolderStructure || structureNumber == catalogue::kFolderThreeStructure) &&
+      table == StructureSignature(catalogue::kEarlierFolderStructure)) {
     findings.findings.push_back(MakeFinding(TFindingCode::kEarlierFolderLayout));
     findings.damaged = true;
     return;
@@ -216,8 +213,8 @@ TTableFindings FindTableDamage(const std::string& dataPath, std::int32_t structu
 
 std::int32_t StructureOfTable(std::string_view tableName, bool currentLayout) {
   if (const auto folder = catalogue::FolderTableNumber(std::string(tableName) + ".db")) {
-    if (!currentLayout) return kEarlierFolderStructure;
-    return *folder == 3 ? kCurrentFolderThreeStructure : kCurrentFolderStructure;
+    if (!currentLayout) return catalogue::kEarlierFolderStructure;
+    return *folder == 3 ? catalogue::kFolderThreeStructure : catalogue::kFolderStructure;
   }
   for (const TSequenceRow& row : SequenceRows(currentLayout)) {
     if (env::SameText(row.tableName, tableName)) return row.structureNumber;
