@@ -96,11 +96,11 @@ bool TMainForm::RunVerify() {
   LogLine("VERIFY ONLY: nothing is changed");
   LogLine("");
   WriteEnvironmentReport(dataFolder);
-  repair::TFindingsReport report{"verify", dataFolder, RunState.RunStartText, {}};
-  repair::TTableReport& run = report.tables.emplace_back();
+  // The first entry holds the findings about the whole run.
+  repair::TFindingsReport report{"verify", dataFolder, RunState.RunStartText, {{}}};
   bool damaged = false;
   if (dataFolder.empty() || !env::DefaultFileSystem().FolderExists(dataFolder)) {
-    LogFinding(run, repair::MakeFinding(repair::TFindingCode::kNoDataFolder));
+    LogFinding(report.tables.front(), repair::MakeFinding(repair::TFindingCode::kNoDataFolder));
     damaged = true;
   } else {
     // The root causes are shown here, and lock files only reported: this

@@ -6,7 +6,6 @@
 
 #include "env/FileSystem.h"
 #include "env/Path.h"
-#include "env/Text.h"
 
 namespace remdo::env {
 
@@ -15,21 +14,16 @@ namespace {
 constexpr int kProbes = 5;
 constexpr auto kProbePause = std::chrono::milliseconds(100);
 
-bool IsTableFile(std::string_view name) {
-  const std::string extension = UpperCase(ExtensionPart(name));
-  if (extension == ".DB" || extension == ".MB" || extension == ".PX") return true;
-  return extension.size() == 4 && (extension[1] == 'X' || extension[1] == 'Y');
-}
-
 }  // namespace
 
-std::vector<TProbedFile> FindHeldTableFiles(std::string_view folder) {
+std::vector<TProbedFile> FindHeldTableFiles(std::string_view folder,
+                                            const std::function<bool(std::string_view name)>& isTableFile) {
   std::vector<TProbedFile> held;
   if (!ProbeSeesTableHolders()) return held;
   const std::string prefix = IncludeTrailingSeparator(folder);
   try {
     for (const TFindEntry& entry : DefaultFileSystem().Find(prefix + "*.*", attr::kAnyFile)) {
-      if (!IsTableFile(entry.name)) continue;
+      if (!isTableFile(entry.name)) continue;
       const std::string path = prefix + entry.name;
       TLockProbe probe = ProbeHolders(path);
       for (int again = 1; again < kProbes && probe.state == TLockState::kLive; ++again) {

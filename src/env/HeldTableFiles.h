@@ -8,6 +8,7 @@
 #ifndef REMDO_ENV_HELDTABLEFILES_H_
 #define REMDO_ENV_HELDTABLEFILES_H_
 
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -19,11 +20,12 @@ namespace remdo::env {
 // has open (Windows), so that the table files are worth asking about.
 bool ProbeSeesTableHolders();
 
-// The table files of folder (.db, .px, .mb, .Xnn, .Ynn) that another
-// program holds, each probed as a lock file is; none where
+// The files of folder that isTableFile names (by name, without folder) and
+// that another program holds, each probed as a lock file is; none where
 // ProbeSeesTableHolders is false. A file found held is asked again a few
 // times, so that a scanner's moment on it does not count. Never throws.
-std::vector<TProbedFile> FindHeldTableFiles(std::string_view folder);
+std::vector<TProbedFile> FindHeldTableFiles(std::string_view folder,
+                                            const std::function<bool(std::string_view name)>& isTableFile);
 
 }  // namespace remdo::env
 

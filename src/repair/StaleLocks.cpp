@@ -3,7 +3,10 @@
 
 #include "env/FileSystem.h"
 #include "env/HeldTableFiles.h"
+#include "env/Path.h"
+#include "env/Text.h"
 #include "installation/EngineLockFiles.h"
+#include "paradox/family/TableFiles.h"
 
 namespace remdo::repair {
 
@@ -19,7 +22,15 @@ TLockCheck ClearStaleLocks(const std::string& dataFolder) {
   }
   // A table another program has open (where the platform can tell) holds
   // the folder as a live lock file does.
-  if (const auto tables = env::FindHeldTableFiles(dataFolder); !tables.empty()) {
+  // The files the catalogue's engine opens for a table: data, primary and
+  // secondary index, memo file.
+  const auto isTableFile = [](std::string_view name) {
+    std::string_view extension = env::ExtensionPart(name);
+    if (!extension.empty()) extension.remove_prefix(1);
+    return env::SameText(extension, "DB") || env::SameText(extension, "PX") || env::SameText(extension, "MB") ||
+           paradox::IsSecondaryIndexExtension(extension);
+  };
+  if (const auto tables = env::FindHeldTableFiles(dataFolder, isTableFile); !tables.empty()) {
     check.heldLock = tables.front().path;
     return check;
   }

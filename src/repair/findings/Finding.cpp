@@ -1,5 +1,7 @@
 #include "repair/findings/Finding.h"
 
+#include <cstdlib>
+
 #include "repair/Helpers.h"
 
 namespace remdo::repair {
@@ -37,11 +39,14 @@ std::string FindingText(const TFinding& finding) {
       out += text[i];
       continue;
     }
+    // "{0}" or "{0:word}": one digit names the argument (the kinds test
+    // keeps them so); a count argument is always a number.
     const std::string_view field = text.substr(i + 1, close - i - 1);
     const std::size_t colon = field.find(':');
-    const std::size_t index = static_cast<std::size_t>(std::stoul(std::string(field.substr(0, colon))));
+    const auto index = static_cast<std::size_t>(field[0] - '0');
     const std::string arg = index < finding.args.size() ? finding.args[index] : std::string();
-    out += colon == std::string_view::npos ? arg : CountOf(std::stoll(arg.empty() ? "0" : arg), field.substr(colon + 1));
+    out += colon == std::string_view::npos ? arg
+                                           : CountOf(std::strtoll(arg.c_str(), nullptr, 10), field.substr(colon + 1));
     i = close;
   }
   return out;

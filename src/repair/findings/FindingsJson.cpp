@@ -107,11 +107,8 @@ std::string FindingsJson(const TFindingsReport& report) {
   };
   TJsonObject document;
   document.Number("format", 1).Text("run", report.run).Text("data_folder", report.dataFolder);
-  document.Text("started", report.started);
-  std::string text = document.Close();
-  text.pop_back();
-  text += ",\n  \"findings\": " + lines(findings) + ",\n  \"tables\": " + lines(tables) + "\n}\n";
-  return text;
+  document.Text("started", report.started).Field("findings", lines(findings)).Field("tables", lines(tables));
+  return document.Close() + "\n";
 }
 
 }  // namespace remdo::repair
